@@ -1,0 +1,60 @@
+#pragma once
+// System DLLs beyond kernel32, user32, gdi32 and advapi32 are never imported statically:
+// a statically imported comctl32, shell32 or ole32 runs its start-up before the program's
+// first line, and that start-up loads DLLs (uxtheme, version, ...) from the program's own
+// folder: a Downloads folder may hold planted copies. These wrappers load each DLL from
+// the system directory on first use and call through GetProcAddress. A function that
+// cannot be found answers like a failed call (E_NOTIMPL, null, FALSE or 0).
+#ifdef _WIN32
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <uxtheme.h>
+
+namespace sys {
+
+// Restricts the process's DLL search to the system directory. Call first thing in
+// wWinMain; later LoadLibrary calls without a full path then never look beside the exe.
+void HardenDllSearch();
+
+// The module handle of a system DLL, loaded from the system directory and kept for the
+// life of the process; null when it cannot be loaded.
+HMODULE SystemLibrary(const wchar_t* name);
+
+// ole32
+HRESULT CoInitialize(LPVOID reserved);
+void CoUninitialize();
+void CoTaskMemFree(LPVOID p);
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out);
+
+// shell32
+HRESULT SHGetSpecialFolderLocation(HWND owner, int csidl, PIDLIST_ABSOLUTE* pidl);
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR path);
+PIDLIST_ABSOLUTE SHBrowseForFolderW(LPBROWSEINFOW bi);
+HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR dir, INT show);
+
+// version
+DWORD GetFileVersionInfoSizeW(LPCWSTR file, LPDWORD handle);
+BOOL GetFileVersionInfoW(LPCWSTR file, DWORD handle, DWORD len, LPVOID data);
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT len);
+
+// comctl32
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* icc);
+
+// uxtheme
+BOOL IsThemeActive();
+BOOL IsAppThemed();
+HTHEME OpenThemeData(HWND hwnd, LPCWSTR classList);
+HRESULT CloseThemeData(HTHEME theme);
+HRESULT DrawThemeBackground(HTHEME theme, HDC dc, int part, int state, LPCRECT rect, LPCRECT clip);
+HRESULT DrawThemeText(HTHEME theme, HDC dc, int part, int state, LPCWSTR text, int len, DWORD flags,
+                      DWORD flags2, LPCRECT rect);
+HRESULT GetThemeBackgroundContentRect(HTHEME theme, HDC dc, int part, int state, LPCRECT bounds,
+                                      LPRECT content);
+HRESULT DrawThemeParentBackground(HWND hwnd, HDC dc, RECT* rect);
+
+} // namespace sys
+#endif

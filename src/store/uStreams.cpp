@@ -1,0 +1,349 @@
+#include "store/uStreams.h"
+
+#include "store/uErrors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <random>
+#include <string>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A file name for messages: code page 932 text on Windows, the native bytes elsewhere.
+std::string MessageName(const std::filesystem::path& p) {
+#ifdef _WIN32
+    const std::wstring& w = p.native();
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(932, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(std::max(n, 0)), '\0');
+    if (n > 0) WideCharToMultiByte(932, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+#else
+    return p.native();
+#endif
+}
+
+std::string LastErrorText() {
+#ifdef _WIN32
+    return std::system_category().message(static_cast<int>(GetLastError()));
+#else
+    return std::generic_category().message(errno);
+#endif
+}
+
+} // namespace
+
+// ---- TStream ----
+
+std::int64_t TStream::Size() {
+    std::int64_t pos = Seek(0, TSeekOrigin::Current);
+    std::int64_t end = Seek(0, TSeekOrigin::End);
+    Seek(pos, TSeekOrigin::Begin);
+    return end;
+}
+
+std::int64_t TStream::Remaining() { return std::max<std::int64_t>(0, Size() - Position()); }
+
+void TStream::ReadBuffer(void* buffer, std::size_t count) {
+    if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+}
+
+void TStream::WriteBuffer(const void* buffer, std::size_t count) {
+    if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+}
+
+std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
+    if (count == 0) {
+        source.SetPosition(0);
+        count = source.Size();
+    }
+    std::vector<std::uint8_t> buf(static_cast<std::size_t>(std::min<std::int64_t>(count, 1 << 16)));
+    std::int64_t left = count;
+    while (left > 0) {
+        auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(buf.size())));
+        source.ReadBuffer(buf.data(), n);
+        WriteBuffer(buf.data(), n);
+        left -= static_cast<std::int64_t>(n);
+    }
+    return count;
+}
+
+// ---- TMemoryStream ----
+
+std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
+    if (FPos >= FData.size()) return 0;
+    std::size_t n = std::min(count, FData.size() - FPos);
+    std::memcpy(buffer, FData.data() + FPos, n);
+    FPos += n;
+    return n;
+}
+
+std::size_t TMemoryStream::Write(const void* buffer, std::size_t count) {
+    if (count == 0) return 0;
+    if (FPos + count > FData.size()) FData.resize(FPos + count);
+    std::memcpy(FData.data() + FPos, buffer, count);
+    FPos += count;
+    return count;
+}
+
+std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+    std::int64_t base = origin == TSeekOrigin::Begin     ? 0
+                        : origin == TSeekOrigin::Current ? static_cast<std::int64_t>(FPos)
+                                                         : static_cast<std::int64_t>(FData.size());
+    std::int64_t pos = base + offset;
+    FPos = static_cast<std::size_t>(std::max<std::int64_t>(pos, 0));
+    return static_cast<std::int64_t>(FPos);
+}
+
+void TMemoryStream::SetSize(std::size_t size) {
+    FData.resize(size);
+    if (FPos > size) FPos = size;
+}
+
+void TMemoryStream::Clear() {
+    FData.clear();
+    FPos = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& source) {
+    source.SetPosition(0);
+    std::int64_t size = source.Size();
+    FData.assign(static_cast<std::size_t>(size), 0);
+    FPos = 0;
+    source.ReadBuffer(FData.data(), FData.size());
+}
+
+void TMemoryStream::LoadFromFile(const std::filesystem::path& fileName) {
+    TFileStream f(fileName, TFileMode::OpenRead);
+    LoadFromStream(f);
+}
+
+void TMemoryStream::SaveToStream(TStream& dest) const { dest.WriteBuffer(FData.data(), FData.size()); }
+
+void TMemoryStream::SaveToFile(const std::filesystem::path& fileName) const {
+    TFileStream f(fileName, TFileMode::Create);
+    SaveToStream(f);
+}
+
+// ---- THandleStream and the file streams ----
+
+#ifdef _WIN32
+
+static HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+THandleStream::~THandleStream() {
+    if (IsOpen()) CloseHandle(H(FHandle));
+}
+
+bool THandleStream::IsOpen() const { return H(FHandle) != INVALID_HANDLE_VALUE; }
+
+std::size_t THandleStream::Read(void* buffer, std::size_t count) {
+    if (!IsOpen()) return 0;
+    std::size_t total = 0;
+    auto* p = static_cast<std::uint8_t*>(buffer);
+    while (total < count) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(H(FHandle), p + total, chunk, &got, nullptr) || got == 0) break;
+        total += got;
+    }
+    return total;
+}
+
+std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
+    if (!IsOpen()) return 0;
+    std::size_t total = 0;
+    auto* p = static_cast<const std::uint8_t*>(buffer);
+    while (total < count) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
+        DWORD put = 0;
+        if (!WriteFile(H(FHandle), p + total, chunk, &put, nullptr) || put == 0) break;
+        total += put;
+    }
+    return total;
+}
+
+std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+    if (!IsOpen()) return 0;
+    DWORD method = origin == TSeekOrigin::Begin ? FILE_BEGIN : origin == TSeekOrigin::Current ? FILE_CURRENT : FILE_END;
+    LARGE_INTEGER dist, result;
+    dist.QuadPart = offset;
+    if (!SetFilePointerEx(H(FHandle), dist, &result, method)) {
+        // Before the start: clamp to 0 like the memory stream.
+        dist.QuadPart = 0;
+        SetFilePointerEx(H(FHandle), dist, &result, FILE_BEGIN);
+    }
+    return result.QuadPart;
+}
+
+std::int64_t THandleStream::Size() {
+    if (!IsOpen()) return 0;
+    LARGE_INTEGER size;
+    return GetFileSizeEx(H(FHandle), &size) ? size.QuadPart : 0;
+}
+
+TFileStream::TFileStream(const std::filesystem::path& fileName, TFileMode mode) {
+    DWORD access = 0, share = 0, disposition = 0;
+    switch (mode) {
+    case TFileMode::Create: access = GENERIC_READ | GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
+    case TFileMode::OpenRead: access = GENERIC_READ; share = FILE_SHARE_READ; disposition = OPEN_EXISTING; break;
+    case TFileMode::OpenWrite: access = GENERIC_WRITE; disposition = OPEN_EXISTING; break;
+    case TFileMode::OpenReadWrite: access = GENERIC_READ | GENERIC_WRITE; disposition = OPEN_EXISTING; break;
+    }
+    HANDLE h = CreateFileW(fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        std::string msg = (mode == TFileMode::Create ? "Cannot create file \"" : "Cannot open file \"") +
+                          MessageName(fileName) + "\". " + LastErrorText();
+        if (mode == TFileMode::Create) throw EFCreateError(msg);
+        throw EFOpenError(msg);
+    }
+    FHandle = reinterpret_cast<std::intptr_t>(h);
+}
+
+TFileReadStream::TFileReadStream(const std::filesystem::path& fileName) {
+    HANDLE h = CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FHandle = reinterpret_cast<std::intptr_t>(h);
+}
+
+#else
+
+THandleStream::~THandleStream() {
+    if (IsOpen()) ::close(static_cast<int>(FHandle));
+}
+
+bool THandleStream::IsOpen() const { return FHandle >= 0; }
+
+std::size_t THandleStream::Read(void* buffer, std::size_t count) {
+    if (!IsOpen()) return 0;
+    std::size_t total = 0;
+    auto* p = static_cast<std::uint8_t*>(buffer);
+    while (total < count) {
+        ssize_t got = ::read(static_cast<int>(FHandle), p + total, count - total);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
+
+std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
+    if (!IsOpen()) return 0;
+    std::size_t total = 0;
+    auto* p = static_cast<const std::uint8_t*>(buffer);
+    while (total < count) {
+        ssize_t put = ::write(static_cast<int>(FHandle), p + total, count - total);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) break;
+        total += static_cast<std::size_t>(put);
+    }
+    return total;
+}
+
+std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+    if (!IsOpen()) return 0;
+    int whence = origin == TSeekOrigin::Begin ? SEEK_SET : origin == TSeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    off_t r = ::lseek(static_cast<int>(FHandle), static_cast<off_t>(offset), whence);
+    if (r < 0) r = ::lseek(static_cast<int>(FHandle), 0, SEEK_SET); // before the start: clamp to 0
+    return static_cast<std::int64_t>(r);
+}
+
+std::int64_t THandleStream::Size() {
+    if (!IsOpen()) return 0;
+    struct stat st;
+    return ::fstat(static_cast<int>(FHandle), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+}
+
+TFileStream::TFileStream(const std::filesystem::path& fileName, TFileMode mode) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case TFileMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case TFileMode::OpenRead: flags |= O_RDONLY; break;
+    case TFileMode::OpenWrite: flags |= O_WRONLY; break;
+    case TFileMode::OpenReadWrite: flags |= O_RDWR; break;
+    }
+    int fd = ::open(fileName.c_str(), flags, 0644);
+    if (fd >= 0) {
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            fd = -1;
+            errno = EISDIR;
+        }
+    }
+    if (fd < 0) {
+        std::string msg = (mode == TFileMode::Create ? "Cannot create file \"" : "Cannot open file \"") +
+                          MessageName(fileName) + "\". " + LastErrorText();
+        if (mode == TFileMode::Create) throw EFCreateError(msg);
+        throw EFOpenError(msg);
+    }
+    FHandle = fd;
+}
+
+TFileReadStream::TFileReadStream(const std::filesystem::path& fileName) {
+    int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    FHandle = fd;
+}
+
+#endif
+
+std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& fileName) {
+    TFileStream f(fileName, TFileMode::OpenRead);
+    std::int64_t size = f.Size();
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+    f.ReadBuffer(data.data(), data.size());
+    return data;
+}
+
+void WriteFileAtomically(const std::filesystem::path& fileName, const void* data, std::size_t size) {
+    // The temporary file sits beside the target, so the rename never crosses volumes.
+    std::random_device rd;
+    std::filesystem::path tmp = fileName;
+    tmp += ".tmp" + std::to_string(rd() % 1000000u);
+    auto fail = [&](const char* what) {
+        std::string msg = std::string(what) + " \"" + MessageName(fileName) + "\". " + LastErrorText();
+        std::error_code ec;
+        std::filesystem::remove(tmp, ec);
+        return msg;
+    };
+    {
+        std::unique_ptr<TFileStream> f;
+        try {
+            f = std::make_unique<TFileStream>(tmp, TFileMode::Create);
+        } catch (const EFCreateError&) {
+            throw EFCreateError(fail("Cannot create file"));
+        }
+        if (size != 0 && f->Write(data, size) != size) {
+            std::string msg = fail("Cannot write file");
+            f.reset();
+            std::error_code ec;
+            std::filesystem::remove(tmp, ec);
+            throw EWriteError(msg);
+        }
+    }
+#ifdef _WIN32
+    if (!MoveFileExW(tmp.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throw EFCreateError(fail("Cannot create file"));
+#else
+    if (::rename(tmp.c_str(), fileName.c_str()) != 0) throw EFCreateError(fail("Cannot create file"));
+#endif
+}

@@ -1,0 +1,106 @@
+#pragma once
+// Byte streams: the abstract stream, a growable memory stream and file streams.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+enum class TSeekOrigin { Begin, Current, End };
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+    TStream() = default;
+    TStream(const TStream&) = delete;
+    TStream& operator=(const TStream&) = delete;
+
+    // Transfers up to count bytes; returns how many were transferred.
+    virtual std::size_t Read(void* buffer, std::size_t count) = 0;
+    virtual std::size_t Write(const void* buffer, std::size_t count) = 0;
+    // Moves the position; returns the new position. Seeking before the start clamps to 0.
+    virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
+    virtual std::int64_t Size();
+
+    std::int64_t Position() { return Seek(0, TSeekOrigin::Current); }
+    void SetPosition(std::int64_t pos) { Seek(pos, TSeekOrigin::Begin); }
+    // Bytes from the position to the end (never negative).
+    std::int64_t Remaining();
+
+    // Exactly count bytes, or EReadError / EWriteError.
+    void ReadBuffer(void* buffer, std::size_t count);
+    void WriteBuffer(const void* buffer, std::size_t count);
+    // Copies count bytes from source (all of it from its start when count is 0);
+    // returns the number copied.
+    std::int64_t CopyFrom(TStream& source, std::int64_t count);
+};
+
+class TMemoryStream : public TStream {
+public:
+    TMemoryStream() = default;
+    explicit TMemoryStream(std::vector<std::uint8_t> data) : FData(std::move(data)) {}
+
+    std::size_t Read(void* buffer, std::size_t count) override;
+    std::size_t Write(const void* buffer, std::size_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
+
+    void SetSize(std::size_t size);
+    void Clear();
+    const std::uint8_t* Memory() const { return FData.data(); }
+    std::uint8_t* Memory() { return FData.data(); }
+    const std::vector<std::uint8_t>& Bytes() const { return FData; }
+    std::vector<std::uint8_t>& Bytes() { return FData; }
+
+    void LoadFromStream(TStream& source);
+    void LoadFromFile(const std::filesystem::path& fileName);
+    void SaveToStream(TStream& dest) const;
+    void SaveToFile(const std::filesystem::path& fileName) const;
+
+private:
+    std::vector<std::uint8_t> FData;
+    std::size_t FPos = 0;
+};
+
+// A stream over an open file handle; the file is closed when the stream is destroyed.
+class THandleStream : public TStream {
+public:
+    ~THandleStream() override;
+    std::size_t Read(void* buffer, std::size_t count) override;
+    std::size_t Write(const void* buffer, std::size_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    std::int64_t Size() override;
+    bool IsOpen() const;
+
+protected:
+    THandleStream() = default;
+    std::intptr_t FHandle = -1; // a HANDLE on Windows, a file descriptor elsewhere
+};
+
+enum class TFileMode {
+    Create,       // create or truncate, read/write, no sharing for writers
+    OpenRead,     // existing file, read only, others may read
+    OpenWrite,    // existing file, write only, no sharing, content kept
+    OpenReadWrite // existing file, read/write, no sharing, content kept
+};
+
+class TFileStream : public THandleStream {
+public:
+    // Raises EFOpenError (EFCreateError for Create) naming the file when it cannot be opened.
+    TFileStream(const std::filesystem::path& fileName, TFileMode mode);
+};
+
+// Read-only stream over a file that other processes, and the running program itself,
+// may hold open: shares reading and writing with everybody. A file that cannot be opened
+// gives a stream without a file: every read transfers nothing and the size is 0.
+class TFileReadStream : public THandleStream {
+public:
+    explicit TFileReadStream(const std::filesystem::path& fileName);
+};
+
+// Whole-file helpers built on the streams above.
+std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& fileName);
+
+// Writes data to a temporary file in the target's folder and renames it over the target,
+// so a failed or interrupted write never leaves a truncated file under the real name.
+// Raises EFCreateError / EWriteError naming the target.
+void WriteFileAtomically(const std::filesystem::path& fileName, const void* data, std::size_t size);

@@ -1,0 +1,44 @@
+#include "platform/uText.h"
+
+#include <gtest/gtest.h>
+
+// "表示" in code page 932: 95 5C 8E A6; the 5C is a trail byte, not a backslash.
+static const std::string kHyouji = "\x95\x5C\x8E\xA6";
+
+TEST(Text932, TrailByteIsNeverABackslash) {
+    EXPECT_EQ(FindChar932(kHyouji, '\\'), std::string::npos);
+    EXPECT_FALSE(EndsWithChar932("C:\\" "\x95\x5C", '\\'));
+    EXPECT_TRUE(EndsWithChar932("C:\\" + kHyouji + "\\", '\\'));
+    EXPECT_EQ(IncludeTrailingBackslash932("C:\\\x95\x5C"), "C:\\\x95\x5C\\");
+    EXPECT_EQ(IncludeTrailingBackslash932("C:\\dir\\"), "C:\\dir\\");
+    EXPECT_EQ(FindLastOf932("a\\" + kHyouji, "\\:"), 1u);
+    EXPECT_TRUE(IsTrailByte932(kHyouji, 1));
+    EXPECT_FALSE(IsTrailByte932(kHyouji, 2));
+}
+
+TEST(Text932, SubstringSearchStartsOnCharacterBoundaries) {
+    // 0x83 0x25 is not valid 932 but 0x83 is a lead byte: the '%' after it is its trail byte.
+    std::string s = std::string("a\x83") + "%1 b %1";
+    EXPECT_EQ(Find932(s, "%1"), 7u);
+    EXPECT_EQ(ReplaceAll932(s, "%1", ""), std::string("a\x83") + "%1 b ");
+    EXPECT_EQ(ReplaceAll932("x %1 %1", "%1", ""), "x  ");
+}
+
+TEST(Text932, TrimAndUpperCase) {
+    EXPECT_EQ(Trim(" \t\r\nabc \x01"), "abc");
+    EXPECT_EQ(Trim(""), "");
+    // 'a' after a lead byte is a trail byte (0x61 is a valid trail) and stays as it is.
+    EXPECT_EQ(UpperAscii932("ab\x81" "a"), "AB\x81" "a");
+}
+
+TEST(Text932, Utf8RoundTripAndUnmappableCharacter) {
+    std::string out;
+    ASSERT_TRUE(Utf8ToCp932("表示 ﾃｽﾄ", out));
+    EXPECT_EQ(out, kHyouji + " \xC3\xBD\xC4");
+    std::string back;
+    ASSERT_TRUE(Cp932ToUtf8(out, back));
+    EXPECT_EQ(back, "表示 ﾃｽﾄ");
+    std::string bad;
+    EXPECT_FALSE(Utf8ToCp932("ok 😀 no", out, &bad));
+    EXPECT_EQ(bad, "😀");
+}
