@@ -1,0 +1,70 @@
+#pragma once
+// The item container: named byte blocks appended to the end of a file (in practice a
+// program) and found again from the end of that file.
+//
+//   block start                                                       end of file
+//   | key i32 | count N i32 | N item records ... | length L i64 = 8+R | "PLWS" |
+//     0         4             8                   8+R                  16+R
+//
+//   item record: | name length n i32 | name bytes XOR key (n) | flag u8 | stored size s i32 | data (s) |
+//
+// All integers little-endian and signed. The key is drawn from 17..255; only its low byte
+// scrambles the names (data is never scrambled). Flag 0: data stored as is; any other
+// value: data is one zlib stream (writers write 1) whose uncompressed length is not
+// stored. Locating the block in a file of F bytes: trailer at F-4, L at F-12, block at
+// F-12-L. An empty list appends exactly 20 bytes.
+//
+// The reader trusts nothing: every length, count and size is checked against the bytes
+// that are really left before anything is allocated or read.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+inline constexpr char kContainerTrailer[4] = {'P', 'L', 'W', 'S'};
+inline constexpr int kContainerKeyMin = 17;
+inline constexpr int kContainerKeyMax = 255;
+
+// One item: its data is always uncompressed in memory and owned by the item.
+struct TItemType {
+    std::string Name;               // 8-bit name, compared byte for byte
+    std::vector<std::uint8_t> Data; // empty when there is no data
+    std::int32_t Size = 0;          // bytes of data; a stored size <= 0 is kept here for stored items
+    bool Compressed = false;        // stored (or to be stored) zlib-compressed
+};
+using TItemTypes = std::vector<TItemType>;
+
+// The items of the container at the end of the file, in file order; empty when the file
+// carries none (missing file, no trailer). Raises ECorruptData when the container's
+// lengths point outside the file, EZDecompressionError (zlib's message) for a damaged
+// compressed item; the list then holds the items read before the fault.
+void ReadItems(const std::filesystem::path& fileName, TItemTypes& items);
+
+// Frees every item's data and empties the list.
+void FreeItems(TItemTypes& items);
+
+// Appends one container holding items to the existing file; a file that does not exist
+// is left alone (nothing is created). Raises EFOpenError when the file cannot be opened.
+void WriteItems(const std::filesystem::path& fileName, const TItemTypes& items);
+
+// Same, with a given key (17..255); for tests and for byte-exact reproduction.
+void WriteItemsWithKey(const std::filesystem::path& fileName, const TItemTypes& items, int key);
+
+// Every byte XORed with the key's low byte; its own inverse.
+std::string ScrambleName(const std::string& name, int key);
+
+// Builder for one write: add items, append them to a file.
+class TWriteHelper {
+public:
+    // Copies size bytes from buffer. A size of 0 (or a null buffer) gives an item with no
+    // data stored with flag 0, whatever compressed says.
+    void AddData(const std::string& name, const void* buffer, std::int32_t size, bool compressed);
+    // AddData(name, bytes of s, length of s, compressed = true).
+    void AddString(const std::string& name, const std::string& s);
+    void AppendToFile(const std::filesystem::path& fileName) const;
+    const TItemTypes& Items() const { return FItems; }
+
+private:
+    TItemTypes FItems;
+};

@@ -1,0 +1,36 @@
+#pragma once
+// Whole-buffer zlib compression (RFC 1950 streams: deflate method, window bits 15, memory
+// level 8, default strategy). Every caller in the system uses level index 2 (zlib's
+// default level), so compressed data starts with the bytes 78 9C.
+#include "store/uErrors.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class EZLibError : public Exception {
+public:
+    using Exception::Exception;
+};
+class EZCompressionError : public EZLibError {
+public:
+    using EZLibError::EZLibError;
+};
+class EZDecompressionError : public EZLibError {
+public:
+    using EZLibError::EZLibError;
+};
+
+// zlib's own message for a result code ("data error" for -3, "" for 0, ...).
+std::string ZLibMessage(int code);
+
+// Level index: 0 store only, 1 fastest, 2 zlib's default (6), 3 best.
+std::vector<std::uint8_t> CompressBuffer(const void* input, std::size_t inputSize, int levelIndex = 2);
+
+// Inflates one complete zlib stream. Estimate 0 derives the starting capacity from the
+// input size; the output grows geometrically. An output larger than maxOutput raises
+// EZDecompressionError instead of exhausting memory.
+constexpr std::size_t kMaxInflatedSize = std::size_t(1) << 30; // 1 GiB
+std::vector<std::uint8_t> DecompressBuffer(const void* input, std::size_t inputSize, std::size_t estimate = 0,
+                                           std::size_t maxOutput = kMaxInflatedSize);
