@@ -73,7 +73,7 @@ TEST(FindKey, SmallListsInBothModes) {
     const std::vector<std::string> dup{"a", "X", "x"};
     EXPECT_EQ(FindKey(dup, "x", true, false), 1);
     EXPECT_EQ(FindKey(dup, "x", true, true), 1);
-    EXPECT_EQ(FindKey(dup, "x", false, false), 2);
+    EXPECT_EQ(FindKey(std::vector<std::string>{"a", "x", "X"}, "X", false, false), 2);
 
     const std::vector<std::string> many{"b", "d", "f", "h", "j", "l", "n"};
     for (int i = 0; i < 7; ++i) {
