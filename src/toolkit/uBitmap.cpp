@@ -327,7 +327,8 @@ void TBitmap::LoadFromStream(TStream& stream) {
     const std::uint32_t planes = Get16(ih + 12), bits = Get16(ih + 14);
     const std::uint32_t compression = Get32(ih + 16);
     const std::uint32_t clrUsed = Get32(ih + 32);
-    if (width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<std::int32_t>::min())
+    // A width or height of 0 is an empty bitmap (what saving an empty bitmap writes).
+    if (width < 0 || rawHeight == std::numeric_limits<std::int32_t>::min())
         Corrupt("dimensions");
     if (planes != 1) Corrupt("planes");
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) Corrupt("bit count");
