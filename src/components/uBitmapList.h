@@ -73,6 +73,7 @@ public:
     void SetCompressed(bool value) { FCompressed = value; }
 
     const TMemoryStream& Store() const { return FStore; }
+    std::int64_t StoreSize() const { return static_cast<std::int64_t>(FStore.Bytes().size()); }
     const THash& Images() const { return FImages; }
     const THash& Masks() const { return FMasks; }
     const std::vector<IBitmapListClient*>& Clients() const { return FClients; }
