@@ -18,6 +18,10 @@
 #include <cstdint>
 #include <vector>
 
+#ifdef _WIN32
+#include "platform/uWinHandles.h"
+#endif
+
 using TColor = std::int32_t;
 
 // In the toolkit's order. A device bitmap is kept as 24 bits per pixel; "custom" is a
@@ -95,3 +99,9 @@ private:
     std::vector<TColor> FPalette;
     std::vector<std::uint8_t> FBits; // rows top first
 };
+
+#ifdef _WIN32
+// A GDI DIB section holding a copy of the bitmap's pixels (palette and bit fields kept);
+// null for an empty bitmap.
+UniqueHBitmap CreateDIBSectionFrom(const TBitmap& bitmap);
+#endif
