@@ -22,7 +22,9 @@ private:
     TBitmapList& FList;
 };
 
-bool SameName(const std::string& a, const std::string& b) { return CompareKeys(a, b, true) == 0; }
+bool SameName(const std::string& a, const std::string& b) {
+    return CompareKeys(a, b, true) == 0;
+}
 
 } // namespace
 
@@ -42,9 +44,13 @@ TBitmapList::~TBitmapList() {
     FClients.clear();
 }
 
-void TBitmapList::GetBitmap(const std::string& name, TBitmap* bitmap) { GetFrom(name, bitmap, FImages); }
+void TBitmapList::GetBitmap(const std::string& name, TBitmap* bitmap) {
+    GetFrom(name, bitmap, FImages);
+}
 
-void TBitmapList::GetMask(const std::string& name, TBitmap* bitmap) { GetFrom(name, bitmap, FMasks); }
+void TBitmapList::GetMask(const std::string& name, TBitmap* bitmap) {
+    GetFrom(name, bitmap, FMasks);
+}
 
 void TBitmapList::GetFrom(const std::string& name, TBitmap* bitmap, THash& map) {
     if (!bitmap) return;
@@ -78,7 +84,9 @@ void TBitmapList::Clear() {
     FStore.Clear();
 }
 
-void TBitmapList::DeleteMask(const std::string& name) { RemoveFrom(name, FMasks); }
+void TBitmapList::DeleteMask(const std::string& name) {
+    RemoveFrom(name, FMasks);
+}
 
 void TBitmapList::SetMask(const std::string& name, TColor transparentColor) {
     if (!FImages.Exists(name)) return;
@@ -151,7 +159,9 @@ void TBitmapList::UnregisterClient(IBitmapListClient* client) {
     if (it != FClients.end()) FClients.erase(it);
 }
 
-void TBitmapList::SetUpdating(bool updating) { FUpdateCount += updating ? 1 : -1; }
+void TBitmapList::SetUpdating(bool updating) {
+    FUpdateCount += updating ? 1 : -1;
+}
 
 void TBitmapList::NotifyClient(const std::string&, IBitmapListClient* client) {
     if (client) client->Invalidate();
@@ -219,7 +229,8 @@ void TBitmapList::WriteStore(TStream& stream) {
 }
 
 void TBitmapList::ReadRawStore(TStream& stream, std::int32_t length) {
-    if (length < 0 || length > stream.Remaining()) throw ECorruptData("bitmap store length past the end of the data");
+    if (length < 0 || length > stream.Remaining())
+        throw ECorruptData("bitmap store length past the end of the data");
     FStore.Clear();
     FStore.SetSize(static_cast<std::size_t>(length));
     if (length > 0) stream.ReadBuffer(FStore.Memory(), static_cast<std::size_t>(length));
@@ -236,7 +247,8 @@ void TBitmapList::ReadStore(TStream& stream) {
         FCompressed = ReadByte(stream) != 0;
         const std::int32_t length = ReadInteger(stream);
         if (FCompressed && length > 0) {
-            if (length > stream.Remaining()) throw ECorruptData("bitmap store length past the end of the data");
+            if (length > stream.Remaining())
+                throw ECorruptData("bitmap store length past the end of the data");
             std::vector<std::uint8_t> packed(static_cast<std::size_t>(length));
             stream.ReadBuffer(packed.data(), packed.size());
             FStore.Clear();

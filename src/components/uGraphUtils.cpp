@@ -7,14 +7,17 @@
 #include <windows.h>
 #endif
 
-const char kInvalidBitmapMessage[] = "\x89\x89\x8e\x5a\x82\xc5\x82\xab\x82\xc8\x82\xa2\x83\x72\x83\x62\x83\x67"
-                                     "\x83\x7d\x83\x62\x83\x76\x8c\x60\x8e\xae\x82\xc5\x82\xb7\x81\x42";
+const char kInvalidBitmapMessage[] =
+    "\x89\x89\x8e\x5a\x82\xc5\x82\xab\x82\xc8\x82\xa2\x83\x72\x83\x62\x83\x67"
+    "\x83\x7d\x83\x62\x83\x76\x8c\x60\x8e\xae\x82\xc5\x82\xb7\x81\x42";
 
 EInvalidBitmap::EInvalidBitmap() : Exception(kInvalidBitmapMessage) {}
 
 namespace {
 
-TColor Rgb(int r, int g, int b) { return r | g << 8 | b << 16; }
+TColor Rgb(int r, int g, int b) {
+    return r | g << 8 | b << 16;
+}
 
 TColor DefaultResolver(TColor color) {
     if (color >= 0) return color;
@@ -43,9 +46,13 @@ TColor ClassicSysColor(int index) {
     return kTable[index];
 }
 
-void SetColorResolver(TColorResolver resolver) { gResolver = resolver ? resolver : DefaultResolver; }
+void SetColorResolver(TColorResolver resolver) {
+    gResolver = resolver ? resolver : DefaultResolver;
+}
 
-TColor ResolveColor(TColor color) { return gResolver(color); }
+TColor ResolveColor(TColor color) {
+    return gResolver(color);
+}
 
 void SplitRGB(TColor color, int& red, int& green, int& blue) {
     red = color & 0xFF;
@@ -68,8 +75,12 @@ TColor ScaleColor(TColor color, double factor) {
            ScaleChannel(rgb, 0xFF0000, 16, factor);
 }
 
-TColor DarkerColor(TColor color) { return ScaleColor(color, 0.6); }
-TColor LighterColor(TColor color) { return ScaleColor(color, 1.3); }
+TColor DarkerColor(TColor color) {
+    return ScaleColor(color, 0.6);
+}
+TColor LighterColor(TColor color) {
+    return ScaleColor(color, 1.3);
+}
 
 TColor ContrastColor(TColor color) {
     const TColor rgb = ResolveColor(color);
@@ -95,7 +106,8 @@ void MakeMask(TBitmap* dest, const TBitmap* source, TColor color, bool inverted)
     const TColor on = inverted ? kClBlack : kClWhite;
     const TColor off = inverted ? kClWhite : kClBlack;
     for (int y = 0; y < source->Height(); ++y)
-        for (int x = 0; x < source->Width(); ++x) mask.SetPixel(x, y, source->GetPixel(x, y) == key ? on : off);
+        for (int x = 0; x < source->Width(); ++x)
+            mask.SetPixel(x, y, source->GetPixel(x, y) == key ? on : off);
     mask.SetMonochrome(true);
     mask.SetMonochrome(false);
     *dest = std::move(mask);
@@ -129,7 +141,8 @@ void TopLeftEdge(std::vector<TLineSegment>& out, TEdgeRect w, TColor c, bool bla
     }
 }
 
-void BottomRightEdge(std::vector<TLineSegment>& out, TEdgeRect w, TColor c, bool black, int widthX, int widthY) {
+void BottomRightEdge(std::vector<TLineSegment>& out, TEdgeRect w, TColor c, bool black, int widthX,
+                     int widthY) {
     const int b = black ? 1 : 0;
     if (black) {
         --w.Left, --w.Top, --w.Right, --w.Bottom;
@@ -151,8 +164,8 @@ void BottomRightEdge(std::vector<TLineSegment>& out, TEdgeRect w, TColor c, bool
 
 } // namespace
 
-std::vector<TLineSegment> Frame3DLines(const TFrameRect& rect, TColor color, int widthX, int widthY, bool raised,
-                                       bool blackLine) {
+std::vector<TLineSegment> Frame3DLines(const TFrameRect& rect, TColor color, int widthX, int widthY,
+                                       bool raised, bool blackLine) {
     std::vector<TLineSegment> out;
     if (rect.Left == rect.Right || rect.Top == rect.Bottom) return out;
     const TColor light = LighterColor(color), dark = DarkerColor(color);

@@ -50,7 +50,9 @@ TColor ContrastColor(TColor color);
 
 // A set of pixel formats, one bit per TPixelFormat value.
 using TPixelFormats = std::uint32_t;
-constexpr TPixelFormats PixelFormatBit(TPixelFormat f) { return 1u << static_cast<int>(f); }
+constexpr TPixelFormats PixelFormatBit(TPixelFormat f) {
+    return 1u << static_cast<int>(f);
+}
 constexpr TPixelFormats kMaskSourceFormats = 0xCF; // device, 1, 4, 8, 24 and 32 bits
 
 void CheckPixelFormat(const TBitmap& bitmap, TPixelFormats allowed);
@@ -74,8 +76,8 @@ struct TFrameRect {
 // The strokes of the 3-D frame in drawing order: top-left edge then bottom-right edge,
 // optionally with a black corner line; the bottom and right edges step inwards by one
 // pixel per line at their far ends. Empty for an empty rectangle.
-std::vector<TLineSegment> Frame3DLines(const TFrameRect& rect, TColor color, int widthX, int widthY, bool raised,
-                                       bool blackLine);
+std::vector<TLineSegment> Frame3DLines(const TFrameRect& rect, TColor color, int widthX, int widthY,
+                                       bool raised, bool blackLine);
 
 // Rasterises strokes on a bitmap as a 1-pixel solid pen does (end points excluded).
 void DrawLineSegments(TBitmap& bitmap, const std::vector<TLineSegment>& lines);

@@ -69,7 +69,8 @@ int CompareKeys(const std::string& a, const std::string& b, bool caseInsensitive
 #endif
 }
 
-int FindKey(const std::vector<std::string>& keys, const std::string& key, bool caseInsensitive, bool forInsert) {
+int FindKey(const std::vector<std::string>& keys, const std::string& key, bool caseInsensitive,
+            bool forInsert) {
     const int n = static_cast<int>(keys.size());
     if (n == 0) return -1;
     auto cmp = [&](int i) { return CompareKeys(keys[static_cast<std::size_t>(i)], key, caseInsensitive); };
@@ -117,7 +118,9 @@ int FindKey(const std::vector<std::string>& keys, const std::string& key, bool c
     return answer;
 }
 
-int THash::GetCount() const { return static_cast<int>(FKeys.size()); }
+int THash::GetCount() const {
+    return static_cast<int>(FKeys.size());
+}
 
 std::intptr_t THash::GetValue(const std::string& key) const {
     const int i = FindKey(FKeys, key, FCaseInsensitive, false);

@@ -16,7 +16,8 @@ int CompareKeys(const std::string& a, const std::string& b, bool caseInsensitive
 // Binary search over keys sorted under CompareKeys. Exact mode (forInsert false): the
 // index of an equal key or -1. Insertion mode: the index of an equal key or the position
 // before which key belongs (0 for an empty list is reported as -1 in both modes).
-int FindKey(const std::vector<std::string>& keys, const std::string& key, bool caseInsensitive, bool forInsert);
+int FindKey(const std::vector<std::string>& keys, const std::string& key, bool caseInsensitive,
+            bool forInsert);
 
 // Keys with their values, as GetKeys hands them out.
 using THashEntries = std::vector<std::pair<std::string, std::intptr_t>>;

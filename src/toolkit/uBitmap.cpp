@@ -16,13 +16,17 @@ constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiBitFields = 3;
 
 // "ビットマップ ファイルが壊れています。" (the bitmap file is corrupt), code page 932.
-const char kCorruptBitmap[] =
-    "\x83\x72\x83\x62\x83\x67\x83\x7d\x83\x62\x83\x76 \x83\x74\x83\x40\x83\x43\x83\x8b\x82\xaa\x89\xf3\x82\xea"
-    "\x82\xc4\x82\xa2\x82\xdc\x82\xb7\x81\x42";
+const char kCorruptBitmap[] = "\x83\x72\x83\x62\x83\x67\x83\x7d\x83\x62\x83\x76 "
+                              "\x83\x74\x83\x40\x83\x43\x83\x8b\x82\xaa\x89\xf3\x82\xea"
+                              "\x82\xc4\x82\xa2\x82\xdc\x82\xb7\x81\x42";
 
-[[noreturn]] void Corrupt(const char* what) { throw ECorruptData(std::string(kCorruptBitmap) + " (" + what + ")"); }
+[[noreturn]] void Corrupt(const char* what) {
+    throw ECorruptData(std::string(kCorruptBitmap) + " (" + what + ")");
+}
 
-std::uint32_t Get16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+std::uint32_t Get16(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8);
+}
 std::uint32_t Get32(const std::uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
@@ -36,14 +40,20 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 
 int BitsOf(TPixelFormat f) {
     switch (f) {
-    case TPixelFormat::pf1bit: return 1;
-    case TPixelFormat::pf4bit: return 4;
-    case TPixelFormat::pf8bit: return 8;
+    case TPixelFormat::pf1bit:
+        return 1;
+    case TPixelFormat::pf4bit:
+        return 4;
+    case TPixelFormat::pf8bit:
+        return 8;
     case TPixelFormat::pf15bit:
-    case TPixelFormat::pf16bit: return 16;
+    case TPixelFormat::pf16bit:
+        return 16;
     case TPixelFormat::pf32bit:
-    case TPixelFormat::pfCustom: return 32;
-    default: return 24;
+    case TPixelFormat::pfCustom:
+        return 32;
+    default:
+        return 24;
     }
 }
 
@@ -97,7 +107,9 @@ std::uint32_t ByteToField(int c, std::uint32_t mask) {
 
 } // namespace
 
-TBitmap::TBitmap(int width, int height, TPixelFormat format) { Layout(format, width, height); }
+TBitmap::TBitmap(int width, int height, TPixelFormat format) {
+    Layout(format, width, height);
+}
 
 void TBitmap::Layout(TPixelFormat format, int width, int height) {
     if (width < 0 || height < 0) width = height = 0;
@@ -135,7 +147,9 @@ void TBitmap::SetSize(int width, int height) {
     std::copy(masks, masks + 3, FMasks);
 }
 
-void TBitmap::Clear() { SetSize(0, 0); }
+void TBitmap::Clear() {
+    SetSize(0, 0);
+}
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
     if (format == FFormat) return;
@@ -179,12 +193,18 @@ void TBitmap::SetPalette(std::vector<TColor> palette) {
 std::uint32_t TBitmap::RawPixel(int x, int y) const {
     const std::uint8_t* row = ScanLine(y);
     switch (FBitCount) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
-    case 8: return row[x];
-    case 16: return Get16(row + 2 * x);
-    case 24: return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
-    default: return Get32(row + 4 * x);
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+        return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
+    case 8:
+        return row[x];
+    case 16:
+        return Get16(row + 2 * x);
+    case 24:
+        return row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+    default:
+        return Get32(row + 4 * x);
     }
 }
 
@@ -201,7 +221,9 @@ void TBitmap::SetRawPixel(int x, int y, std::uint32_t v) {
         row[x >> 1] = static_cast<std::uint8_t>((row[x >> 1] & ~(0xF << shift)) | ((v & 0xF) << shift));
         break;
     }
-    case 8: row[x] = static_cast<std::uint8_t>(v); break;
+    case 8:
+        row[x] = static_cast<std::uint8_t>(v);
+        break;
     case 16:
         row[2 * x] = static_cast<std::uint8_t>(v);
         row[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -253,7 +275,9 @@ void TBitmap::SetPixel(int x, int y, TColor color) {
         SetRawPixel(x, y, ByteToField(r, FMasks[0]) | ByteToField(g, FMasks[1]) | ByteToField(b, FMasks[2]));
 }
 
-void TBitmap::Fill(TColor color) { FillRect(0, 0, FWidth, FHeight, color); }
+void TBitmap::Fill(TColor color) {
+    FillRect(0, 0, FWidth, FHeight, color);
+}
 
 void TBitmap::FillRect(int left, int top, int right, int bottom, TColor color) {
     left = std::max(left, 0), top = std::max(top, 0);
@@ -299,7 +323,8 @@ void TBitmap::SaveToStream(TStream& stream) const {
     if (UsesBitFields())
         for (std::uint32_t m : FMasks) Put32(out, m);
     if (FBitCount <= 8)
-        for (TColor c : FPalette) Put32(out, static_cast<std::uint32_t>(c & 0xFF) << 16 | (c & 0xFF00) | ((c >> 16) & 0xFF));
+        for (TColor c : FPalette)
+            Put32(out, static_cast<std::uint32_t>(c & 0xFF) << 16 | (c & 0xFF00) | ((c >> 16) & 0xFF));
     for (int y = FHeight - 1; y >= 0; --y) out.insert(out.end(), ScanLine(y), ScanLine(y) + FStride);
     stream.WriteBuffer(out.data(), out.size());
 }
@@ -328,8 +353,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
     const std::uint32_t compression = Get32(ih + 16);
     const std::uint32_t clrUsed = Get32(ih + 32);
     // A width or height of 0 is an empty bitmap (what saving an empty bitmap writes).
-    if (width < 0 || rawHeight == std::numeric_limits<std::int32_t>::min())
-        Corrupt("dimensions");
+    if (width < 0 || rawHeight == std::numeric_limits<std::int32_t>::min()) Corrupt("dimensions");
     if (planes != 1) Corrupt("planes");
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) Corrupt("bit count");
     if (!(compression == kBiRgb || (compression == kBiBitFields && (bits == 16 || bits == 32))))
@@ -368,9 +392,15 @@ void TBitmap::LoadFromStream(TStream& stream) {
 
     TPixelFormat format = TPixelFormat::pf24bit;
     switch (bits) {
-    case 1: format = TPixelFormat::pf1bit; break;
-    case 4: format = TPixelFormat::pf4bit; break;
-    case 8: format = TPixelFormat::pf8bit; break;
+    case 1:
+        format = TPixelFormat::pf1bit;
+        break;
+    case 4:
+        format = TPixelFormat::pf4bit;
+        break;
+    case 8:
+        format = TPixelFormat::pf8bit;
+        break;
     case 16:
         if (compression == kBiRgb || (masks[0] == 0x7C00 && masks[1] == 0x3E0 && masks[2] == 0x1F))
             format = TPixelFormat::pf15bit;
@@ -385,7 +415,8 @@ void TBitmap::LoadFromStream(TStream& stream) {
         else
             format = TPixelFormat::pfCustom;
         break;
-    default: break;
+    default:
+        break;
     }
     TBitmap loaded;
     loaded.FFormat = format;

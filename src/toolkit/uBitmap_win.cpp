@@ -30,8 +30,8 @@ UniqueHBitmap CreateDIBSectionFrom(const TBitmap& bitmap) {
         }
     }
     void* bits = nullptr;
-    UniqueHBitmap result(
-        CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueHBitmap result(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS,
+                                          &bits, nullptr, 0));
     if (result && bits) {
         GdiFlush();
         std::memcpy(bits, bitmap.ScanLine(0), static_cast<std::size_t>(bitmap.Stride()) * bitmap.Height());

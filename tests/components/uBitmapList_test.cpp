@@ -15,7 +15,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 void Put32(Bytes& b, std::int32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
 }
 void PutStr(Bytes& b, const std::string& s) {
     Put32(b, static_cast<std::int32_t>(s.size()));
@@ -62,7 +63,9 @@ public:
     ~TFakeClient() {
         if (FList) FList->UnregisterClient(this);
     }
-    void GetImageNames(std::vector<std::string>& list) override { list.insert(list.end(), names.begin(), names.end()); }
+    void GetImageNames(std::vector<std::string>& list) override {
+        list.insert(list.end(), names.begin(), names.end());
+    }
     void Invalidate() override { ++invalidates; }
     void SetBitmapList(TBitmapList* list) override {
         if (!list) ++detachCalls;
@@ -178,7 +181,10 @@ TEST(BitmapListFormat, ImagesAndMaskStoredCompressed) {
     ASSERT_GT(bytes.size(), maps.size() + 26);
     EXPECT_TRUE(std::equal(maps.begin(), maps.end(), bytes.begin()));
     std::size_t at = maps.size();
-    EXPECT_EQ(0, std::memcmp(bytes.data() + at, "BmpLst\x07\0\0\0" "1.0.0.0\x01", 18));
+    EXPECT_EQ(0, std::memcmp(bytes.data() + at,
+                             "BmpLst\x07\0\0\0"
+                             "1.0.0.0\x01",
+                             18));
     at += 18;
     std::int32_t length = 0;
     for (int i = 3; i >= 0; --i) length = length * 256 + bytes[at + static_cast<std::size_t>(i)];

@@ -23,7 +23,9 @@ std::vector<std::string> Picture(const TBitmap& bmp, const std::vector<std::pair
     return rows;
 }
 
-TColor FixedResolver(TColor color) { return color < 0 ? 0x010203 : color; }
+TColor FixedResolver(TColor color) {
+    return color < 0 ? 0x010203 : color;
+}
 
 } // namespace
 
@@ -128,9 +130,10 @@ TEST(MakeMask, RejectsFifteenSixteenBitAndCustom) {
             FAIL() << "no error for format " << static_cast<int>(f);
         } catch (const EInvalidBitmap& e) {
             // "演算できないビットマップ形式です。" in code page 932.
-            EXPECT_EQ(std::string(e.what()),
-                      "\x89\x89\x8e\x5a\x82\xc5\x82\xab\x82\xc8\x82\xa2\x83\x72\x83\x62\x83\x67\x83\x7d\x83\x62"
-                      "\x83\x76\x8c\x60\x8e\xae\x82\xc5\x82\xb7\x81\x42");
+            EXPECT_EQ(
+                std::string(e.what()),
+                "\x89\x89\x8e\x5a\x82\xc5\x82\xab\x82\xc8\x82\xa2\x83\x72\x83\x62\x83\x67\x83\x7d\x83\x62"
+                "\x83\x76\x8c\x60\x8e\xae\x82\xc5\x82\xb7\x81\x42");
         }
         EXPECT_TRUE(mask.Empty());
     }
@@ -143,15 +146,18 @@ TEST(Frame3D, RaisedWithBlackLine) {
     TBitmap bmp(6, 5, TPixelFormat::pf24bit);
     bmp.Fill(0x00FF00);
     DrawFrame3D(bmp, {0, 0, 6, 5}, 0x808080, 1, 1, true, true);
-    const std::vector<std::pair<TColor, char>> legend{{0xA6A6A6, 'L'}, {0x4D4D4D, 'D'}, {0, 'K'}, {0x00FF00, '.'}};
-    EXPECT_EQ(Picture(bmp, legend), (std::vector<std::string>{"LLLLLK", "L....K", "L....K", "L....K", "KKKKKK"}));
+    const std::vector<std::pair<TColor, char>> legend{
+        {0xA6A6A6, 'L'}, {0x4D4D4D, 'D'}, {0, 'K'}, {0x00FF00, '.'}};
+    EXPECT_EQ(Picture(bmp, legend),
+              (std::vector<std::string>{"LLLLLK", "L....K", "L....K", "L....K", "KKKKKK"}));
 }
 
 TEST(Frame3D, SunkenTwoPixelsStepsTheFarEdges) {
     TBitmap bmp(6, 6, TPixelFormat::pf24bit);
     bmp.Fill(0x00FF00);
     DrawFrame3D(bmp, {0, 0, 6, 6}, 0x808080, 2, 2, false, false);
-    const std::vector<std::pair<TColor, char>> legend{{0xA6A6A6, 'L'}, {0x4D4D4D, 'D'}, {0, 'K'}, {0x00FF00, '.'}};
+    const std::vector<std::pair<TColor, char>> legend{
+        {0xA6A6A6, 'L'}, {0x4D4D4D, 'D'}, {0, 'K'}, {0x00FF00, '.'}};
     EXPECT_EQ(Picture(bmp, legend),
               (std::vector<std::string>{"DDDDDD", "DDDDDL", "DD..LL", "DD..LL", "DDLLLL", "DLLLLL"}));
 }
@@ -172,9 +178,7 @@ TEST(Frame3D, EmptyRectangleDrawsNothing) {
     EXPECT_TRUE(Frame3DLines({3, 3, 3, 9}, 0x808080, 1, 1, true, true).empty());
     EXPECT_TRUE(Frame3DLines({3, 3, 9, 3}, 0x808080, 1, 1, true, true).empty());
     const auto lines = Frame3DLines({0, 0, 10, 8}, 0x808080, 1, 1, true, false);
-    const std::vector<TLineSegment> want{{0, 0, 0, 8, 0xA6A6A6},
-                                         {1, 0, 10, 0, 0xA6A6A6},
-                                         {9, 1, 9, 8, 0x4D4D4D},
-                                         {1, 7, 9, 7, 0x4D4D4D}};
+    const std::vector<TLineSegment> want{
+        {0, 0, 0, 8, 0xA6A6A6}, {1, 0, 10, 0, 0xA6A6A6}, {9, 1, 9, 8, 0x4D4D4D}, {1, 7, 9, 7, 0x4D4D4D}};
     EXPECT_EQ(lines, want);
 }

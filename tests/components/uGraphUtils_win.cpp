@@ -52,8 +52,8 @@ constexpr TColor kGreen = 0x00FF00;
 } // namespace
 
 TEST(GdiPainting, DIBSectionsKeepThePixels) {
-    for (TPixelFormat f : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit, TPixelFormat::pf16bit,
-                           TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
+    for (TPixelFormat f : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit,
+                           TPixelFormat::pf16bit, TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
         TBitmap bmp(5, 3, f);
         bmp.Fill(0x000000);
         bmp.SetPixel(1, 0, 0xFFFFFF);
@@ -63,7 +63,8 @@ TEST(GdiPainting, DIBSectionsKeepThePixels) {
         DrawTransparent(canvas.DC(), 2, 3, &bmp, &none); // an empty mask draws the image plainly
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 5; ++x)
-                EXPECT_EQ(canvas.Pixel(x + 2, y + 3), bmp.GetPixel(x, y)) << static_cast<int>(f) << " " << x << "," << y;
+                EXPECT_EQ(canvas.Pixel(x + 2, y + 3), bmp.GetPixel(x, y))
+                    << static_cast<int>(f) << " " << x << "," << y;
         EXPECT_EQ(canvas.Pixel(0, 0), kGreen);
     }
     EXPECT_FALSE(CreateDIBSectionFrom(TBitmap()));

@@ -9,7 +9,9 @@
 
 namespace {
 
-std::vector<std::string> KeysOf(const THash& h) { return h.Keys(); }
+std::vector<std::string> KeysOf(const THash& h) {
+    return h.Keys();
+}
 
 // Records the virtual calls Rename makes.
 class TRecordingHash : public THash {
@@ -109,7 +111,8 @@ TEST(Hash, InsertionOrderDoesNotMatter) {
     std::sort(names.begin(), names.end());
     do {
         THash h;
-        for (std::size_t i = 0; i < names.size(); ++i) h.SetValue(names[i], static_cast<std::intptr_t>(i + 1));
+        for (std::size_t i = 0; i < names.size(); ++i)
+            h.SetValue(names[i], static_cast<std::intptr_t>(i + 1));
         EXPECT_EQ(KeysOf(h), (std::vector<std::string>{"GetFlashPlayer", "icon", "Left"}));
         for (std::size_t i = 0; i < names.size(); ++i)
             EXPECT_EQ(h.GetValue(names[i]), static_cast<std::intptr_t>(i + 1));

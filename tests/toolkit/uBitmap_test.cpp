@@ -22,8 +22,8 @@ void Put32(Bytes& b, std::uint32_t v) {
 
 // A bitmap file built by hand: file header, 40-byte info header, extra (masks and/or
 // palette) and pixel rows exactly as given.
-Bytes MakeFile(std::int32_t width, std::int32_t height, int bits, std::uint32_t compression, const Bytes& extra,
-               const Bytes& pixels, std::uint32_t clrUsed = 0) {
+Bytes MakeFile(std::int32_t width, std::int32_t height, int bits, std::uint32_t compression,
+               const Bytes& extra, const Bytes& pixels, std::uint32_t clrUsed = 0) {
     Bytes b{'B', 'M'};
     const auto total = static_cast<std::uint32_t>(14 + 40 + extra.size() + pixels.size());
     Put32(b, total);
@@ -59,7 +59,9 @@ Bytes Save(const TBitmap& bmp) {
 }
 
 // Distinct colours for a test pattern.
-TColor PatternColor(int x, int y) { return (x * 37 % 256) | ((y * 59 % 256) << 8) | (((x + y) * 23 % 256) << 16); }
+TColor PatternColor(int x, int y) {
+    return (x * 37 % 256) | ((y * 59 % 256) << 8) | (((x + y) * 23 % 256) << 16);
+}
 
 } // namespace
 
@@ -111,15 +113,16 @@ TEST(Bitmap, RoundTripEveryFormat) {
             EXPECT_EQ(back.Height(), 5);
             for (int y = 0; y < 5; ++y)
                 for (int x = 0; x < width; ++x)
-                    ASSERT_EQ(back.GetPixel(x, y), bmp.GetPixel(x, y)) << static_cast<int>(f) << " " << x << "," << y;
+                    ASSERT_EQ(back.GetPixel(x, y), bmp.GetPixel(x, y))
+                        << static_cast<int>(f) << " " << x << "," << y;
             EXPECT_EQ(Save(back), bytes) << static_cast<int>(f);
         }
     }
 }
 
 TEST(Bitmap, PixelPrecisionPerFormat) {
-    TBitmap c24(1, 1, TPixelFormat::pf24bit), c32(1, 1, TPixelFormat::pf32bit), c15(1, 1, TPixelFormat::pf15bit),
-        c16(1, 1, TPixelFormat::pf16bit), c1(1, 1, TPixelFormat::pf1bit);
+    TBitmap c24(1, 1, TPixelFormat::pf24bit), c32(1, 1, TPixelFormat::pf32bit),
+        c15(1, 1, TPixelFormat::pf15bit), c16(1, 1, TPixelFormat::pf16bit), c1(1, 1, TPixelFormat::pf1bit);
     for (TBitmap* b : {&c24, &c32, &c15, &c16, &c1}) b->SetPixel(0, 0, 0x123456);
     EXPECT_EQ(c24.GetPixel(0, 0), 0x123456);
     EXPECT_EQ(c32.GetPixel(0, 0), 0x123456);
@@ -127,7 +130,7 @@ TEST(Bitmap, PixelPrecisionPerFormat) {
     EXPECT_EQ(c16.GetPixel(0, 0), 0x103552); // green keeps 6 bits
     EXPECT_EQ(c1.GetPixel(0, 0), 0);         // nearest of black and white
     EXPECT_EQ(c24.GetPixel(1, 0), 0);        // outside
-    c24.SetPixel(-1, 0, 5);                   // ignored
+    c24.SetPixel(-1, 0, 5);                  // ignored
 }
 
 TEST(Bitmap, ReadsTopDownAndBitFields) {
@@ -194,17 +197,17 @@ TEST(Bitmap, RejectsCorruptFiles) {
         edit(b);
         EXPECT_THROW(Load(b), ECorruptData);
     };
-    corrupt([](Bytes& b) { b[0] = 'X'; });                                     // signature
-    corrupt([](Bytes& b) { b[2] = 0xFF, b[3] = 0xFF; });                       // total size past the end
-    corrupt([](Bytes& b) { b[2] = 20, b[3] = 0; });                            // total size below the headers
-    corrupt([](Bytes& b) { b[10] = 0; });                                      // pixel offset inside the headers
-    corrupt([](Bytes& b) { b[10] = 80; });                                     // pixels past the end
-    corrupt([](Bytes& b) { b[14] = 12; });                                     // core header unsupported
-    corrupt([](Bytes& b) { b[18] = 0xFE, b[19] = b[20] = b[21] = 0xFF; });     // negative width
-    corrupt([](Bytes& b) { b[22] = 0xFF, b[23] = 0xFF, b[24] = 0, b[25] = 0; }); // too many rows
-    corrupt([](Bytes& b) { b[26] = 2; });                                      // planes
-    corrupt([](Bytes& b) { b[28] = 2; });                                      // 2 bits per pixel
-    corrupt([](Bytes& b) { b[30] = 1; });                                      // RLE
+    corrupt([](Bytes& b) { b[0] = 'X'; });                                 // signature
+    corrupt([](Bytes& b) { b[2] = 0xFF, b[3] = 0xFF; });                   // total size past the end
+    corrupt([](Bytes& b) { b[2] = 20, b[3] = 0; });                        // total size below the headers
+    corrupt([](Bytes& b) { b[10] = 0; });                                  // pixel offset inside the headers
+    corrupt([](Bytes& b) { b[10] = 80; });                                 // pixels past the end
+    corrupt([](Bytes& b) { b[14] = 12; });                                 // core header unsupported
+    corrupt([](Bytes& b) { b[18] = 0xFE, b[19] = b[20] = b[21] = 0xFF; }); // negative width
+    corrupt([](Bytes& b) { b[22] = 0xFF, b[23] = 0xFF, b[24] = 0, b[25] = 0; });       // too many rows
+    corrupt([](Bytes& b) { b[26] = 2; });                                              // planes
+    corrupt([](Bytes& b) { b[28] = 2; });                                              // 2 bits per pixel
+    corrupt([](Bytes& b) { b[30] = 1; });                                              // RLE
     corrupt([](Bytes& b) { b[18] = 0xFF, b[19] = 0xFF, b[20] = 0xFF, b[21] = 0x7F; }); // huge width
 
     // An 8-bit palette claiming more colours than the depth allows or than the file holds.
