@@ -152,6 +152,9 @@ std::string PidlToFolder(PCIDLIST_ABSOLUTE itemIdList);
 // The folder's path with a trailing backslash, or empty. The Windows directory falls back
 // on %windir%, Program Files on the registry's ProgramFilesDir.
 std::string GetSpecialFolderPath(TSpecialFolder folder, HWND owner = nullptr);
+// The path used when the shell knows no folder (without a trailing backslash); empty for
+// the folders that have no fallback.
+std::string GetSpecialFolderFallback(TSpecialFolder folder);
 
 // The browse dialog's callback; data points to a TCallBackData. Always returns 0.
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM param, LPARAM data);

@@ -112,6 +112,9 @@ std::string PidlToPath(PCIDLIST_ABSOLUTE itemIdList) {
     if (!itemIdList) return {};
     wchar_t buffer[MAX_PATH] = {}; // the call's own limit
     if (!sys::SHGetPathFromIDListW(itemIdList, buffer)) return {};
+    // Some shells (Wine's) answer a virtual folder with its parsing name "::{CLSID}", which
+    // is no file-system path.
+    if (buffer[0] == L':' && buffer[1] == L':') return {};
     return Trim(FromWide(buffer));
 }
 
@@ -120,10 +123,8 @@ std::string PidlToFolder(PCIDLIST_ABSOLUTE itemIdList) {
     return path.empty() ? path : IncludeTrailingBackslash932(path);
 }
 
-namespace {
-// Where the shell knows no folder: the Windows directory from %windir%, Program Files from
-// the registry.
-std::string SpecialFolderFallback(TSpecialFolder folder) {
+// The Windows directory from %windir%, Program Files from the registry.
+std::string GetSpecialFolderFallback(TSpecialFolder folder) {
     if (folder == TSpecialFolder::Windows) {
         std::string windir = ExpandEnvironment("%windir%");
         return windir == "%windir%" ? std::string() : windir; // unset: no folder
@@ -132,14 +133,13 @@ std::string SpecialFolderFallback(TSpecialFolder folder) {
         return ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir");
     return {};
 }
-} // namespace
 
 std::string GetSpecialFolderPath(TSpecialFolder folder, HWND owner) {
     UniquePidl pidl;
     std::string path;
     if (SUCCEEDED(sys::SHGetSpecialFolderLocation(owner, SpecialFolderCsidl(folder), pidl.Put())))
         path = PidlToFolder(pidl.Get());
-    if (path.empty()) path = SpecialFolderFallback(folder);
+    if (path.empty()) path = GetSpecialFolderFallback(folder);
     return path.empty() ? path : IncludeTrailingBackslash932(path);
 }
 
