@@ -29,13 +29,16 @@ void SetScreenSaverNT(const std::string& shortPath) {
 void SetScreenSaver9x(const std::string& shortPath) {
     const std::string iniFile = Trim(ExpandEnvironment("%windir%\\SYSTEM.INI"));
     if (iniFile.empty()) return;
-    if (!WritePrivateProfileStringW(L"boot", L"SCRNSAVE.EXE", ToWide(shortPath).c_str(), ToWide(iniFile).c_str()))
+    if (!WritePrivateProfileStringW(L"boot", L"SCRNSAVE.EXE", ToWide(shortPath).c_str(),
+                                    ToWide(iniFile).c_str()))
         throw Exception("Cannot write the screen saver setting to " + iniFile);
     SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
 }
 } // namespace
 
-void SetScreenSaver(std::string_view path) { SetScreenSaver(path, CurrentPlatformFamily()); }
+void SetScreenSaver(std::string_view path) {
+    SetScreenSaver(path, CurrentPlatformFamily());
+}
 
 void SetScreenSaver(std::string_view path, TPlatformFamily family) {
     if (!FileExists932(path)) return;

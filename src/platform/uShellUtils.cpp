@@ -29,7 +29,7 @@ std::string UnquoteString(std::string_view s, char q) {
         std::size_t n = CharLen932(s, i);
         if (n == 1 && s[i] == q) {
             if (i + 1 >= s.size() || s[i + 1] != q) break; // the closing quote
-            ++i;                                          // a doubled quote stands for one
+            ++i;                                           // a doubled quote stands for one
         }
         content.append(s.substr(i, n));
         i += n;
@@ -83,7 +83,9 @@ constexpr std::array<std::uint8_t, kSpecialFolderCount> kCsidl = {
 static_assert(static_cast<int>(TSpecialFolder::ComputersNearMe) == kSpecialFolderCount - 1);
 } // namespace
 
-int SpecialFolderCsidl(TSpecialFolder folder) { return kCsidl.at(static_cast<std::size_t>(folder)); }
+int SpecialFolderCsidl(TSpecialFolder folder) {
+    return kCsidl.at(static_cast<std::size_t>(folder));
+}
 
 unsigned BrowseFlags(std::uint8_t options) {
     unsigned flags = 0;

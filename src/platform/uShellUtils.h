@@ -50,14 +50,63 @@ std::string CleanAssociatedCommand(std::string_view registeredCommand);
 // The special folders the installer knows, in the order of their stored indices 0..56.
 // Index 0 is the desktop directory (CSIDL_DESKTOPDIRECTORY), not the virtual desktop.
 enum class TSpecialFolder : std::uint8_t {
-    Desktop, Internet, Programs, Controls, Printers, Personal, Favorites, Startup, Recent, SendTo,
-    BitBucket, StartMenu, MyDocuments, MyMusic, MyVideo, DesktopDirectory, Drives, Network, NetHood,
-    Fonts, Templates, CommonStartMenu, CommonPrograms, CommonStartup, CommonDesktopDirectory, AppData,
-    PrintHood, LocalAppData, AltStartup, CommonAltStartup, CommonFavorites, InternetCache, Cookies,
-    History, CommonAppData, Windows, System, ProgramFiles, MyPictures, Profile, SystemX86,
-    ProgramFilesX86, ProgramFilesCommon, ProgramFilesCommonX86, CommonTemplates, CommonDocuments,
-    CommonAdminTools, AdminTools, Connections, CommonMusic, CommonPictures, CommonVideo, Resources,
-    ResourcesLocalized, CommonOemLinks, CDBurnArea, ComputersNearMe
+    Desktop, // 0
+    Internet,
+    Programs,
+    Controls, // 3
+    Printers,
+    Personal,
+    Favorites,
+    Startup,
+    Recent,
+    SendTo,
+    BitBucket,
+    StartMenu,
+    MyDocuments,
+    MyMusic,
+    MyVideo,
+    DesktopDirectory,
+    Drives,
+    Network,
+    NetHood,
+    Fonts, // 19
+    Templates,
+    CommonStartMenu,
+    CommonPrograms,
+    CommonStartup,
+    CommonDesktopDirectory,
+    AppData,
+    PrintHood,
+    LocalAppData,
+    AltStartup,
+    CommonAltStartup,
+    CommonFavorites,
+    InternetCache,
+    Cookies,
+    History,
+    CommonAppData,
+    Windows, // 35
+    System,
+    ProgramFiles, // 37
+    MyPictures,
+    Profile,
+    SystemX86,
+    ProgramFilesX86,
+    ProgramFilesCommon,
+    ProgramFilesCommonX86,
+    CommonTemplates,
+    CommonDocuments,
+    CommonAdminTools,
+    AdminTools,
+    Connections,
+    CommonMusic,
+    CommonPictures,
+    CommonVideo,
+    Resources,
+    ResourcesLocalized,
+    CommonOemLinks,
+    CDBurnArea,
+    ComputersNearMe // 56
 };
 constexpr int kSpecialFolderCount = 57;
 

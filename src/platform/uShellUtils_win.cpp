@@ -15,14 +15,16 @@ namespace {
 // whole; the value may grow between the two calls, hence the loop.
 std::string QueryValueText(HKEY root, std::string_view keyPath, std::string_view valueName) {
     UniqueHKey key;
-    if (RegOpenKeyExW(root, ToWide(keyPath).c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) return {};
+    if (RegOpenKeyExW(root, ToWide(keyPath).c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
+        return {};
     const std::wstring name = ToWide(valueName);
     std::vector<BYTE> data;
     DWORD size = 0;
     LONG rc = ERROR_MORE_DATA;
     for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {
         size = 0;
-        if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
+        if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+            return {};
         data.resize(size);
         rc = RegQueryValueExW(key.Get(), name.c_str(), nullptr, nullptr, data.data(), &size);
     }
@@ -59,7 +61,9 @@ bool WriteRegistryString(HKEY root, std::string_view valuePath, std::string_view
 // ---- Files and environment --------------------------------------------------------------------
 
 namespace {
-DWORD Attributes(std::string_view path) { return GetFileAttributesW(ToWide(path).c_str()); }
+DWORD Attributes(std::string_view path) {
+    return GetFileAttributesW(ToWide(path).c_str());
+}
 } // namespace
 
 bool FileExists932(std::string_view path) {
@@ -130,7 +134,8 @@ std::string GetSpecialFolderFallback(TSpecialFolder folder) {
         return windir == "%windir%" ? std::string() : windir; // unset: no folder
     }
     if (folder == TSpecialFolder::ProgramFiles)
-        return ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir");
+        return ReadRegistryString(HKEY_LOCAL_MACHINE,
+                                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir");
     return {};
 }
 
@@ -161,7 +166,8 @@ bool IsChoiceAllowed(PCIDLIST_ABSOLUTE item, const TSpecialFolders& excluded) {
     const std::string upperChoice = UpperCaseLocale(choice);
     for (int i = 0; i < kSpecialFolderCount; ++i) {
         auto folder = static_cast<TSpecialFolder>(i);
-        if (excluded.Contains(folder) && UpperCaseLocale(GetSpecialFolderPath(folder)) == upperChoice) return false;
+        if (excluded.Contains(folder) && UpperCaseLocale(GetSpecialFolderPath(folder)) == upperChoice)
+            return false;
     }
     return true;
 }
@@ -262,7 +268,8 @@ bool BrowseForFolder(std::string_view title, std::uint8_t options, const TSpecia
 std::string GetAssociatedCommand(std::string_view extension) {
     const std::string fileClass = ReadRegistryDefault(HKEY_CLASSES_ROOT, NormalizeExtension(extension));
     if (fileClass.empty()) return {};
-    return CleanAssociatedCommand(ReadRegistryDefault(HKEY_CLASSES_ROOT, fileClass + "\\shell\\open\\command"));
+    return CleanAssociatedCommand(
+        ReadRegistryDefault(HKEY_CLASSES_ROOT, fileClass + "\\shell\\open\\command"));
 }
 
 namespace {

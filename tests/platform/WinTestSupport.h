@@ -27,7 +27,8 @@ private:
 inline std::wstring RawRegString(HKEY root, const wchar_t* key, const wchar_t* value) {
     wchar_t buffer[4096];
     DWORD size = sizeof buffer;
-    if (RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) return L"<missing>";
+    if (RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+        return L"<missing>";
     return buffer;
 }
 

@@ -49,7 +49,7 @@ TEST(Quoting, UnquoteTakesTheQuotedContent) {
     EXPECT_EQ(UnquoteString("\"abc\"", '"'), "abc");
     EXPECT_EQ(UnquoteString("\"a\"\"b\" rest", '"'), "a\"b");
     EXPECT_EQ(UnquoteString("\"unclosed", '"'), "unclosed");
-    EXPECT_EQ(UnquoteString("\"\"", '"'), "\"\"");        // empty content: the text itself
+    EXPECT_EQ(UnquoteString("\"\"", '"'), "\"\""); // empty content: the text itself
     EXPECT_EQ(UnquoteString("plain \"x\"", '"'), "plain \"x\"");
     EXPECT_EQ(UnquoteString("", '"'), "");
     EXPECT_EQ(UnquoteString("\"" + kHyouji + "\"", '"'), kHyouji);
@@ -88,7 +88,8 @@ TEST(AssociatedCommand, CleanUpGivesTheQuotedProgram) {
 }
 
 TEST(AssociatedCommand, DoubleBytePaths) {
-    EXPECT_EQ(CleanAssociatedCommand("\"C:\\" + kHyouji + "\\app.exe\" \"%1\""), "\"C:\\" + kHyouji + "\\app.exe\"");
+    EXPECT_EQ(CleanAssociatedCommand("\"C:\\" + kHyouji + "\\app.exe\" \"%1\""),
+              "\"C:\\" + kHyouji + "\\app.exe\"");
     EXPECT_EQ(CleanAssociatedCommand("C:\\" + kHyou + "\\app.exe %1"), "\"C:\\" + kHyou + "\\app.exe\"");
 }
 

@@ -43,8 +43,9 @@ TEST(RegistryWin, DoubleByteNamesAndText) {
     // "表" ends in 5C: the key "表示\表" must not lose that byte when split or trimmed.
     const std::string key = "Software\\scrtest-platform\\" + kHyouji + "\\\x95\x5C";
     EXPECT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, key + "\\" + kHyouji, kHyouji + " text"));
-    EXPECT_EQ(RawRegString(HKEY_CURRENT_USER, L"Software\\scrtest-platform\\\u8868\u793A\\\u8868", L"\u8868\u793A"),
-              L"\u8868\u793A text");
+    EXPECT_EQ(
+        RawRegString(HKEY_CURRENT_USER, L"Software\\scrtest-platform\\\u8868\u793A\\\u8868", L"\u8868\u793A"),
+        L"\u8868\u793A text");
     EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, key + "\\" + kHyouji), kHyouji + " text");
     EXPECT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, key + "\\", "dflt"));
     EXPECT_EQ(ReadRegistryDefault(HKEY_CURRENT_USER, key), "dflt");
@@ -63,8 +64,9 @@ TEST(RegistryWin, LongValuesAreReadWhole) {
 TEST(RegistryWin, StringWithoutTerminatingNul) {
     ScopedRegTree cleanup(HKEY_CURRENT_USER, kTestKey);
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     const wchar_t text[] = L"no terminator";
     RegSetValueExW(key, L"NoNul", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 13 * sizeof(wchar_t));
     RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 2 * sizeof(wchar_t));
@@ -94,17 +96,62 @@ TEST(RegistryWin, FailedWriteIsReported) {
 
 TEST(SpecialFoldersWin, TableMatchesTheSystemIdentifiers) {
     const int expected[kSpecialFolderCount] = {
-        CSIDL_DESKTOPDIRECTORY, CSIDL_INTERNET, CSIDL_PROGRAMS, CSIDL_CONTROLS, CSIDL_PRINTERS, CSIDL_PERSONAL,
-        CSIDL_FAVORITES, CSIDL_STARTUP, CSIDL_RECENT, CSIDL_SENDTO, CSIDL_BITBUCKET, CSIDL_STARTMENU,
-        0x0C /* CSIDL_MYDOCUMENTS, which newer headers alias to CSIDL_PERSONAL */, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_DESKTOPDIRECTORY, CSIDL_DRIVES, CSIDL_NETWORK,
-        CSIDL_NETHOOD, CSIDL_FONTS, CSIDL_TEMPLATES, CSIDL_COMMON_STARTMENU, CSIDL_COMMON_PROGRAMS,
-        CSIDL_COMMON_STARTUP, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_APPDATA, CSIDL_PRINTHOOD, CSIDL_LOCAL_APPDATA,
-        CSIDL_ALTSTARTUP, CSIDL_COMMON_ALTSTARTUP, CSIDL_COMMON_FAVORITES, CSIDL_INTERNET_CACHE, CSIDL_COOKIES,
-        CSIDL_HISTORY, CSIDL_COMMON_APPDATA, CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_PROGRAM_FILES, CSIDL_MYPICTURES,
-        CSIDL_PROFILE, CSIDL_SYSTEMX86, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
-        CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_COMMON_TEMPLATES, CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_ADMINTOOLS,
-        CSIDL_ADMINTOOLS, CSIDL_CONNECTIONS, CSIDL_COMMON_MUSIC, CSIDL_COMMON_PICTURES, CSIDL_COMMON_VIDEO,
-        CSIDL_RESOURCES, CSIDL_RESOURCES_LOCALIZED, CSIDL_COMMON_OEM_LINKS, CSIDL_CDBURN_AREA,
+        CSIDL_DESKTOPDIRECTORY,
+        CSIDL_INTERNET,
+        CSIDL_PROGRAMS,
+        CSIDL_CONTROLS,
+        CSIDL_PRINTERS,
+        CSIDL_PERSONAL,
+        CSIDL_FAVORITES,
+        CSIDL_STARTUP,
+        CSIDL_RECENT,
+        CSIDL_SENDTO,
+        CSIDL_BITBUCKET,
+        CSIDL_STARTMENU,
+        0x0C /* CSIDL_MYDOCUMENTS, which newer headers alias to CSIDL_PERSONAL */,
+        CSIDL_MYMUSIC,
+        CSIDL_MYVIDEO,
+        CSIDL_DESKTOPDIRECTORY,
+        CSIDL_DRIVES,
+        CSIDL_NETWORK,
+        CSIDL_NETHOOD,
+        CSIDL_FONTS,
+        CSIDL_TEMPLATES,
+        CSIDL_COMMON_STARTMENU,
+        CSIDL_COMMON_PROGRAMS,
+        CSIDL_COMMON_STARTUP,
+        CSIDL_COMMON_DESKTOPDIRECTORY,
+        CSIDL_APPDATA,
+        CSIDL_PRINTHOOD,
+        CSIDL_LOCAL_APPDATA,
+        CSIDL_ALTSTARTUP,
+        CSIDL_COMMON_ALTSTARTUP,
+        CSIDL_COMMON_FAVORITES,
+        CSIDL_INTERNET_CACHE,
+        CSIDL_COOKIES,
+        CSIDL_HISTORY,
+        CSIDL_COMMON_APPDATA,
+        CSIDL_WINDOWS,
+        CSIDL_SYSTEM,
+        CSIDL_PROGRAM_FILES,
+        CSIDL_MYPICTURES,
+        CSIDL_PROFILE,
+        CSIDL_SYSTEMX86,
+        CSIDL_PROGRAM_FILESX86,
+        CSIDL_PROGRAM_FILES_COMMON,
+        CSIDL_PROGRAM_FILES_COMMONX86,
+        CSIDL_COMMON_TEMPLATES,
+        CSIDL_COMMON_DOCUMENTS,
+        CSIDL_COMMON_ADMINTOOLS,
+        CSIDL_ADMINTOOLS,
+        CSIDL_CONNECTIONS,
+        CSIDL_COMMON_MUSIC,
+        CSIDL_COMMON_PICTURES,
+        CSIDL_COMMON_VIDEO,
+        CSIDL_RESOURCES,
+        CSIDL_RESOURCES_LOCALIZED,
+        CSIDL_COMMON_OEM_LINKS,
+        CSIDL_CDBURN_AREA,
         CSIDL_COMPUTERSNEARME};
     for (int i = 0; i < kSpecialFolderCount; ++i)
         EXPECT_EQ(SpecialFolderCsidl(static_cast<TSpecialFolder>(i)), expected[i]) << "index " << i;
@@ -149,8 +196,8 @@ TEST(SpecialFoldersWin, Fallbacks) {
         ScopedEnv windir(L"windir", nullptr);
         EXPECT_EQ(GetSpecialFolderFallback(TSpecialFolder::Windows), "");
     }
-    const std::string registered =
-        ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir");
+    const std::string registered = ReadRegistryString(
+        HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir");
     EXPECT_FALSE(registered.empty());
     EXPECT_EQ(GetSpecialFolderFallback(TSpecialFolder::ProgramFiles), registered);
     EXPECT_EQ(GetSpecialFolderFallback(TSpecialFolder::Fonts), "");
@@ -172,7 +219,8 @@ TEST(BrowseFlagsWin, OptionBitsAreTheSystemFlags) {
     const unsigned expected[8] = {BIF_RETURNONLYFSDIRS, BIF_DONTGOBELOWDOMAIN, BIF_RETURNFSANCESTORS,
                                   BIF_NEWDIALOGSTYLE,   BIF_BROWSEINCLUDEURLS, BIF_BROWSEFORCOMPUTER,
                                   BIF_BROWSEFORPRINTER, BIF_BROWSEINCLUDEFILES};
-    for (int bit = 0; bit < 8; ++bit) EXPECT_EQ(BrowseFlags(static_cast<std::uint8_t>(1u << bit)), expected[bit]);
+    for (int bit = 0; bit < 8; ++bit)
+        EXPECT_EQ(BrowseFlags(static_cast<std::uint8_t>(1u << bit)), expected[bit]);
 }
 
 // ---- Short paths ------------------------------------------------------------------------------
@@ -243,15 +291,17 @@ public:
     TestAssociation(const std::string& ext, const std::string& command)
         : FExt(HKEY_CLASSES_ROOT, ToWide(ext)), FClass(HKEY_CLASSES_ROOT, ToWide("scrtest.class" + ext)) {
         EXPECT_TRUE(WriteRegistryString(HKEY_CLASSES_ROOT, ext + "\\", "scrtest.class" + ext));
-        EXPECT_TRUE(
-            WriteRegistryString(HKEY_CLASSES_ROOT, "scrtest.class" + ext + "\\shell\\open\\command\\", command));
+        EXPECT_TRUE(WriteRegistryString(HKEY_CLASSES_ROOT, "scrtest.class" + ext + "\\shell\\open\\command\\",
+                                        command));
     }
 
 private:
     ScopedRegTree FExt, FClass;
 };
 
-std::string MarkerWriter() { return PathToCp932(TestBinDir() / "marker_writer.exe"); }
+std::string MarkerWriter() {
+    return PathToCp932(TestBinDir() / "marker_writer.exe");
+}
 
 // Runs OpenWithAssociatedProgram and returns what the helper program wrote.
 std::string OpenAndReadMarker(const std::filesystem::path& file, const std::string& extension) {
