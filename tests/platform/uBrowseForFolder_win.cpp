@@ -65,6 +65,7 @@ protected:
 
     HWND FWindow = nullptr;
     wchar_t FOldDirectory[MAX_PATH] = {};
+    TempDir FDir; // removed after TearDown has left it as current directory
 };
 
 std::wstring WindowsDirectory() {
@@ -95,8 +96,7 @@ TEST_F(BrowseCallbackWin, FontsFolderDisablesOk) {
 }
 
 TEST_F(BrowseCallbackWin, PlainFolderSendsNothingAndBecomesCurrent) {
-    TempDir dir;
-    const auto folder = dir.Path() / PathFromCp932("\x95\x5C\x8E\xA6 folder"); // "表示 folder"
+    const auto folder = FDir.Path() / PathFromCp932("\x95\x5C\x8E\xA6 folder"); // "表示 folder"
     std::filesystem::create_directories(folder);
     TCallBackData data{11, "", InstallerExcludedFolders()};
     SelChanged(folder.wstring(), data);
@@ -109,12 +109,10 @@ TEST_F(BrowseCallbackWin, PlainFolderSendsNothingAndBecomesCurrent) {
 TEST_F(BrowseCallbackWin, FolderThatCannotBeMadeCurrentDisablesOk) {
     TCallBackData data{11, "", TSpecialFolders{}};
     PIDLIST_ABSOLUTE pidl = nullptr;
-    {
-        TempDir dir;
-        const auto folder = dir / "vanishing";
-        std::filesystem::create_directories(folder);
-        ASSERT_EQ(SHParseDisplayName(folder.c_str(), nullptr, &pidl, 0, nullptr), S_OK);
-    } // the folder is gone now, its item ID list still names it
+    const auto folder = FDir / "vanishing";
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ(SHParseDisplayName(folder.c_str(), nullptr, &pidl, 0, nullptr), S_OK);
+    std::filesystem::remove(folder); // gone now, while its item ID list still names it
     BrowseCallback(FWindow, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(pidl), reinterpret_cast<LPARAM>(&data));
     CoTaskMemFree(pidl);
     EXPECT_TRUE(OnlyEnableOkOff()) << gRecorded.size();
@@ -203,8 +201,10 @@ protected:
         GetCurrentDirectoryW(MAX_PATH, FOldDirectory);
     }
     void TearDown() override {
-        SetCurrentDirectoryW(FOldDirectory);
+        SetCurrentDirectoryW(FOldDirectory); // the dialog made its selection current
         DestroyWindow(FOther);
+        std::error_code ec;
+        std::filesystem::remove_all(FTop, ec);
     }
     bool Browse(std::string& folder, int button, TDialogProbe& probe) {
         probe.GuiThread = GetCurrentThreadId();
@@ -219,21 +219,14 @@ protected:
     }
     HWND FOther = nullptr;
     wchar_t FOldDirectory[MAX_PATH] = {};
+    // Not below the temporary folder: the dialog does not open hidden folders such as AppData.
+    const std::filesystem::path FTop = L"C:\\scrtest-browse";
 };
 } // namespace
 
 TEST_F(BrowseForFolderWin, OkReturnsTheInitialFolderWithoutTrailingBackslash) {
-    // Not below the temporary folder: the dialog does not open hidden folders such as AppData.
-    const std::filesystem::path top = L"C:\\scrtest-browse";
-    const auto folder = top / "chosen folder";
+    const auto folder = FTop / "chosen folder";
     std::filesystem::create_directories(folder);
-    struct Cleanup {
-        std::filesystem::path Path;
-        ~Cleanup() {
-            std::error_code ec;
-            std::filesystem::remove_all(Path, ec);
-        }
-    } cleanup{top};
     const UINT before = GetErrorMode();
     std::string result = PathToCp932(folder) + "\\";
     TDialogProbe probe;
@@ -247,13 +240,13 @@ TEST_F(BrowseForFolderWin, OkReturnsTheInitialFolderWithoutTrailingBackslash) {
 }
 
 TEST_F(BrowseForFolderWin, CancelKeepsTheFolderOrClearsAMissingOne) {
-    TempDir dir;
-    std::string existing = PathToCp932(dir.Path());
+    std::filesystem::create_directories(FTop);
+    std::string existing = PathToCp932(FTop);
     TDialogProbe first;
     EXPECT_FALSE(Browse(existing, IDCANCEL, first));
-    EXPECT_EQ(existing, PathToCp932(dir.Path()));
+    EXPECT_EQ(existing, PathToCp932(FTop));
 
-    std::string missing = PathToCp932(dir / "missing");
+    std::string missing = PathToCp932(FTop / "missing");
     TDialogProbe second;
     EXPECT_FALSE(Browse(missing, IDCANCEL, second));
     EXPECT_EQ(missing, "");
