@@ -437,8 +437,8 @@ TEST(Scrpack, JapaneseFileNamesOnTheCommandLine) {
     const std::string setup =
         "\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xB9\xE3\x83\x88\xE3\x83\xBC\xE3\x83\xA9\xE3\x83\xBC.exe";
     const std::string readme = "\xE8\xAA\xAD\xE3\x82\x93\xE3\x81\xA7\xE3\x81\xAD.txt";
-    const auto setupPath = in.Dir / std::filesystem::path(std::u8string(setup.begin(), setup.end()));
-    const auto readmePath = in.Dir / std::filesystem::path(std::u8string(readme.begin(), readme.end()));
+    const auto setupPath = in.Dir.Path() / std::filesystem::path(std::u8string(setup.begin(), setup.end()));
+    const auto readmePath = in.Dir.Path() / std::filesystem::path(std::u8string(readme.begin(), readme.end()));
     WriteBytes(readmePath, in.Readme);
     auto args = in.MinimalBuild("x");
     args[8] = Arg(setupPath);
