@@ -36,9 +36,12 @@ struct TItemType {
 using TItemTypes = std::vector<TItemType>;
 
 // The items of the container at the end of the file, in file order; empty when the file
-// carries none (missing file, no trailer). Raises ECorruptData when the container's
-// lengths point outside the file, EZDecompressionError (zlib's message) for a damaged
-// compressed item; the list then holds the items read before the fault.
+// carries none (missing file, folder, shorter than 4 bytes, no "PLWS" trailer). Raises
+// ECorruptData when the container's block length, count, name lengths or stored sizes
+// point outside the file or past the block (a negative count too), and
+// EZDecompressionError (zlib's message, or the cap on inflated data) for a damaged
+// compressed item; the list then holds the items read before the fault (empty for a bad
+// block length or count), for the caller to free.
 void ReadItems(const std::filesystem::path& fileName, TItemTypes& items);
 // Same, with the total inflated size of all items capped at maxInflated bytes (the
 // overload above caps it at kMaxInflatedSize); a container past it raises
@@ -49,10 +52,14 @@ void ReadItems(const std::filesystem::path& fileName, TItemTypes& items, std::si
 void FreeItems(TItemTypes& items);
 
 // Appends one container holding items to the existing file; a file that does not exist
-// is left alone (nothing is created). Raises EFOpenError when the file cannot be opened.
+// is left alone (nothing is created). The whole container is built (and compressed) in
+// memory first, so a compression error leaves the file untouched. Raises EFOpenError when
+// the file cannot be opened, EWriteError when it cannot be written (the file is then cut
+// back to its old length), std::invalid_argument for an item whose Size exceeds its Data.
 void WriteItems(const std::filesystem::path& fileName, const TItemTypes& items);
 
-// Same, with a given key (17..255); for tests and for byte-exact reproduction.
+// Same, with a given key (17..255, else std::out_of_range); for tests and for byte-exact
+// reproduction. WriteItems draws the key from std::random_device.
 void WriteItemsWithKey(const std::filesystem::path& fileName, const TItemTypes& items, int key);
 
 // Every byte XORed with the key's low byte; its own inverse.
@@ -61,8 +68,8 @@ std::string ScrambleName(const std::string& name, int key);
 // Builder for one write: add items, append them to a file.
 class TWriteHelper {
 public:
-    // Copies size bytes from buffer. A size of 0 (or a null buffer) gives an item with no
-    // data stored with flag 0, whatever compressed says.
+    // Copies size bytes from buffer. A size of 0 or less (or a null buffer) gives an item
+    // with no data and Size 0, stored with flag 0 whatever compressed says.
     void AddData(const std::string& name, const void* buffer, std::int32_t size, bool compressed);
     // AddData(name, bytes of s, length of s, compressed = true).
     void AddString(const std::string& name, const std::string& s);

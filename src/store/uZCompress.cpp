@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <string>
 
 namespace {
@@ -140,12 +141,23 @@ std::vector<std::uint8_t> CompressBuffer(const void* input, std::size_t inputSiz
 
 std::vector<std::uint8_t> DecompressBuffer(const void* input, std::size_t inputSize, std::size_t estimate,
                                            std::size_t maxOutput) {
-    // The block doubles whenever it is full (never less than the rounded input size), so
-    // a highly compressible stream costs amortised linear time. It never grows past
-    // maxOutput + 1 bytes: a stream that fills that much is refused.
+    // The output is inflated into pieces that double in size (never less than the rounded
+    // input size), so a highly compressible stream costs amortised linear time, and is
+    // gathered into one block of the exact size at the end. The pieces are not cleared
+    // beforehand, so memory that inflate never reaches is never touched. The total never
+    // grows past maxOutput + 1 bytes: a stream that fills that much is refused.
+    struct TPiece {
+        std::unique_ptr<std::uint8_t[]> Data;
+        std::size_t Size = 0, Used = 0;
+    };
     const std::size_t step = std::max<std::size_t>(RoundUp256(inputSize), 256);
     const std::size_t limit = maxOutput == SIZE_MAX ? maxOutput : maxOutput + 1;
-    std::vector<std::uint8_t> out(std::min(estimate != 0 ? estimate : step, limit));
+    std::vector<TPiece> pieces;
+    std::size_t total = 0;
+    auto addPiece = [&](std::size_t size) {
+        size = std::min(size, limit - total);
+        pieces.push_back({std::make_unique_for_overwrite<std::uint8_t[]>(size), size, 0});
+    };
 
     z_stream zs{};
     int rc = inflateInit(&zs);
@@ -154,18 +166,22 @@ std::vector<std::uint8_t> DecompressBuffer(const void* input, std::size_t inputS
 
     auto next = static_cast<const std::uint8_t*>(input);
     std::size_t left = inputSize;
-    std::size_t used = 0;
+    addPiece(estimate != 0 ? estimate : step);
     for (;;) {
-        if (used == out.size()) {
-            if (out.size() >= limit)
+        TPiece* piece = &pieces.back();
+        if (piece->Used == piece->Size) {
+            if (total >= limit)
                 throw EZDecompressionError("inflated data exceeds " + std::to_string(maxOutput) + " bytes");
-            out.resize(std::min(out.size() + std::max(step, out.size()), limit));
+            addPiece(std::max(step, total));
+            piece = &pieces.back();
         }
         FeedInput(zs, next, left);
-        SetOutput(zs, out, used);
+        zs.next_out = piece->Data.get() + piece->Used;
+        zs.avail_out = static_cast<uInt>(std::min(piece->Size - piece->Used, kMaxSlice));
         const uInt before = zs.avail_out;
         rc = inflate(&zs, Z_NO_FLUSH);
-        used += before - zs.avail_out;
+        piece->Used += before - zs.avail_out;
+        total += before - zs.avail_out;
         if (rc == Z_STREAM_END) break;
         // A stream that needs a preset dictionary cannot be inflated here; without this
         // test inflate would report the same positive code forever.
@@ -173,10 +189,11 @@ std::vector<std::uint8_t> DecompressBuffer(const void* input, std::size_t inputS
     }
     rc = guard.End();
     if (rc < 0) throw EZDecompressionError(ZLibMessage(rc));
-    if (used > maxOutput)
+    if (total > maxOutput)
         throw EZDecompressionError("inflated data exceeds " + std::to_string(maxOutput) + " bytes");
-    out.resize(used);
-    // Give back a large unused tail; the copy is cheap next to the inflating.
-    if (out.capacity() - used > used / 4 + 4096) out.shrink_to_fit();
+
+    std::vector<std::uint8_t> out;
+    out.reserve(total);
+    for (const TPiece& p : pieces) out.insert(out.end(), p.Data.get(), p.Data.get() + p.Used);
     return out;
 }

@@ -26,9 +26,10 @@ std::string Str(const Bytes8& b) {
     return std::string(b.begin(), b.end());
 }
 
-// A path argument as UTF-8 (the test folders are ASCII).
+// A path argument as UTF-8.
 std::string Arg(const std::filesystem::path& p) {
-    return p.string();
+    const std::u8string u = p.u8string();
+    return std::string(u.begin(), u.end());
 }
 
 Bytes8 CodeLike(std::size_t size) {
@@ -428,4 +429,26 @@ TEST(Scrpack, HelpOnEveryVerb) {
     TRunResult r = RunScrpack({"--help"});
     EXPECT_EQ(r.ExitCode, 0);
     EXPECT_NE(r.Out.find("verify"), std::string::npos);
+}
+
+TEST(Scrpack, JapaneseFileNamesOnTheCommandLine) {
+    Inputs in;
+    // "インストーラー.exe" and "読んでね.txt": on Windows the arguments travel as UTF-16.
+    const std::string setup =
+        "\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xB9\xE3\x83\x88\xE3\x83\xBC\xE3\x83\xA9\xE3\x83\xBC.exe";
+    const std::string readme = "\xE8\xAA\xAD\xE3\x82\x93\xE3\x81\xA7\xE3\x81\xAD.txt";
+    const auto setupPath = in.Dir.Path() / std::filesystem::path(std::u8string(setup.begin(), setup.end()));
+    const auto readmePath = in.Dir.Path() / std::filesystem::path(std::u8string(readme.begin(), readme.end()));
+    WriteBytes(readmePath, in.Readme);
+    auto args = in.MinimalBuild("x");
+    args[8] = Arg(setupPath);
+    args.insert(args.end(), {"--readme", Arg(readmePath)});
+    TRunResult r = RunScrpack(args);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    ASSERT_TRUE(std::filesystem::exists(setupPath));
+    TItemTypes items;
+    ReadItems(setupPath, items);
+    EXPECT_EQ(Find(items, "InstallerReadme")->Data, in.Readme);
+    r = RunScrpack({"verify", Arg(setupPath)});
+    EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
 }
