@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <ole2.h>
+
 #include <filesystem>
 
 namespace {
@@ -140,4 +142,42 @@ TEST(FileVersionText, ProductVersionOfVersionRecords) {
     EXPECT_EQ(GetFileVersionText(Cp932(BesideTestProgram(L"standin_player_nover.dll"))), "");
     EXPECT_EQ(GetFileVersionText(Cp932(BesideTestProgram(L"no_such_file.dll"))), "");
     EXPECT_EQ(GetFileVersionText(""), "");
+}
+
+TEST_F(FlashDetection, CreatedObjectIsReleased) {
+    const std::wstring dll = BesideTestProgram(L"standin_player_new.dll");
+    TStandInRegistration reg(dll);
+    ASSERT_TRUE(reg.Ok());
+    ASSERT_EQ(GetModuleHandleW(dll.c_str()), nullptr);
+    EXPECT_TRUE(IsFlashPlayerInstalled());
+    EXPECT_NE(GetModuleHandleW(dll.c_str()), nullptr);
+    // An apartment-threaded server is unloaded at once when it holds no objects: any
+    // reference kept by the check would keep it loaded.
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(GetModuleHandleW(dll.c_str()), nullptr);
+}
+
+TEST_F(FlashDetection, StandInAnswersLikeTheRealObject) {
+    TStandInRegistration reg(BesideTestProgram(L"standin_player_new.dll"));
+    ASSERT_TRUE(reg.Ok());
+    const CLSID clsid = {0xD27CDB6E, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&unknown)),
+              S_OK);
+    IOleObject* ole = nullptr;
+    EXPECT_EQ(unknown->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+    ASSERT_NE(ole, nullptr);
+    EXPECT_EQ(ole->Update(), E_NOTIMPL);
+    IClassFactory* factory = reinterpret_cast<IClassFactory*>(1);
+    EXPECT_EQ(unknown->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&factory)), E_NOINTERFACE);
+    EXPECT_EQ(factory, nullptr);
+    EXPECT_EQ(ole->Release(), 1u);
+    EXPECT_EQ(unknown->Release(), 0u);
+    // Aggregation is refused, as the check never asks for it.
+    IUnknown* outer = reinterpret_cast<IUnknown*>(&ole);
+    unknown = nullptr;
+    EXPECT_EQ(CoCreateInstance(clsid, outer, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&unknown)),
+              CLASS_E_NOAGGREGATION);
 }
