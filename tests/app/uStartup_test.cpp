@@ -1,5 +1,6 @@
 #include "app/uStartup.h"
 
+#include "app/PayloadItems.h"
 #include "app/uDigest.h"
 #include "platform/uText.h"
 
@@ -10,18 +11,8 @@
 
 namespace {
 
-TItemType Item(const std::string& name, const std::string& data) {
-    TItemType item;
-    item.Name = name;
-    item.Data.assign(data.begin(), data.end());
-    item.Size = static_cast<std::int32_t>(data.size());
-    return item;
-}
 std::string Text(const std::vector<std::uint8_t>& v) {
     return std::string(v.begin(), v.end());
-}
-std::string Le32(std::uint32_t v) {
-    return std::string{char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
 }
 
 TPayloadSettings Apply(const TItemTypes& items) {

@@ -1,6 +1,7 @@
 // The string table as the program loads it, and the verdict with the real player probe.
 #include "app/uStartup.h"
 
+#include "app/PayloadItems.h"
 #include "app/uDigest.h"
 #include "common/StandInPlayer.h"
 #include "platform/uText.h"
@@ -43,17 +44,9 @@ TEST(StringTable, VerdictMessages) {
 }
 
 namespace {
-TItemType Item(const std::string& name, const std::string& data) {
-    TItemType item;
-    item.Name = name;
-    item.Data.assign(data.begin(), data.end());
-    item.Size = static_cast<std::int32_t>(data.size());
-    return item;
-}
-
 TPayloadSettings IntactPayload(bool verCheck) {
     const std::string scr = "MZ stand-in screensaver";
-    TItemTypes items = {Item("SCR", scr), Item("mxl", std::string("\x40\0\0\0", 4)),
+    TItemTypes items = {Item("SCR", scr), Item("mxl", Le32(64)),
                         Item("mxf", PayloadDigestText(scr.data(), scr.size())),
                         Item("FlashVersion", "7.0.19.0")};
     if (!verCheck) items.push_back(Item("InstallerVerCheck", std::string(1, '\0')));
