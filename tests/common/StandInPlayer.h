@@ -1,6 +1,8 @@
 #pragma once
 // Registration of the stand-in Flash player (tests/platform/standin) in the test prefix,
 // undone when the object goes out of scope. The DLLs are built beside the test programs.
+// Test programs that register it hold the CTest resource lock "scr_player_class", so
+// no two of them change the class's key at the same time.
 #ifdef _WIN32
 #include <windows.h>
 
