@@ -1,6 +1,13 @@
-# Stand-ins for the Flash ActiveX player: in-process COM servers of the player's class,
-# one per version record, one without a version record and one that refuses the class.
+# Helper programs and DLLs of the platform tests (Windows only).
 if(WIN32)
+  # Started through a made-up file association by the associated-program tests.
+  add_executable(marker_writer ${CMAKE_CURRENT_SOURCE_DIR}/platform/helpers/marker_writer.cpp)
+  target_compile_options(marker_writer PRIVATE -municode)
+  target_link_options(marker_writer PRIVATE -municode)
+  add_dependencies(test_platform marker_writer)
+
+  # Stand-ins for the Flash ActiveX player: in-process COM servers of the player's class,
+  # one per version record, one without a version record and one that refuses the class.
   set(standin_dir ${CMAKE_CURRENT_SOURCE_DIR}/platform/standin)
   function(scr_standin_player name)
     cmake_parse_arguments(S "NO_VERSION;REFUSE" "" "VERSION" ${ARGN})
