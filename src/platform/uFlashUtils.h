@@ -35,16 +35,14 @@ void SplitString(std::vector<std::string>& list, std::string_view text, std::str
 bool IsVersionAtLeast(std::string_view installed, std::string_view required);
 
 #ifdef _WIN32
-// {D27CDB6E-AE6D-11CF-96B8-444553540000}
-extern const wchar_t kFlashPlayerClsidText[];
-
 // True when the player's object can be created (in-process or local server) for
 // IOleObject with exactly S_OK. The interface is released at once.
 bool IsFlashPlayerInstalled();
 
-// The product version of the player's file named by the class's InprocServer32 default
-// value under HKEY_CLASSES_ROOT; "0.0.0.0" when no file exists there; empty when the
-// file has no version record.
+// The product version of the player's file named by the default value of
+// HKEY_CLASSES_ROOT "CLSID\{D27CDB6E-AE6D-11cf-96B8-444553540000}\InprocServer32" (read
+// whole, trimmed, environment references expanded when the path does not exist as
+// written); "0.0.0.0" when no file exists there; empty when it has no version record.
 std::string GetFlashPlayerVersion();
 
 // The product version of a file's version record as "a.b.c.d", or empty.
