@@ -99,9 +99,16 @@ void TPayloadSettings::ApplyItem(const TItemType& item) {
         Append(FSCRData, data);
 }
 
+std::size_t TPayloadSettings::DigestedLength() const {
+    return std::min<std::size_t>(FDigestLength, FSCRData.size());
+}
+
+std::string TPayloadSettings::ComputedDigest() const {
+    return PayloadDigestText(FSCRData.data(), DigestedLength());
+}
+
 bool TPayloadSettings::IsPayloadIntact() const {
-    const std::size_t n = std::min<std::size_t>(FDigestLength, FSCRData.size());
-    return PayloadDigestText(FSCRData.data(), n) == FExpectedDigest;
+    return ComputedDigest() == FExpectedDigest;
 }
 
 TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {

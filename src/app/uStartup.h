@@ -7,6 +7,7 @@
 #include "resources/uStrings.h"
 #include "store/uExeAdder.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -72,8 +73,11 @@ public:
     void ApplyItems(const TItemTypes& items);
     void ApplyItem(const TItemType& item);
 
-    // The digest of the first min("mxl", size) bytes of the screensaver data equals "mxf"
-    // exactly (same length, same bytes).
+    // How many leading bytes of the screensaver data the digest covers: min("mxl", size).
+    std::size_t DigestedLength() const;
+    // The digest text of those bytes.
+    std::string ComputedDigest() const;
+    // The computed digest equals "mxf" exactly (same length, same bytes).
     bool IsPayloadIntact() const;
 
     // The integrity check, then the player gate.
