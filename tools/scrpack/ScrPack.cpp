@@ -1,8 +1,7 @@
 #include "ScrPack.h"
 
-#include "PayloadSettings.h"
-
 #include "app/uDigest.h"
+#include "app/uStartup.h"
 #include "platform/uText.h"
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
@@ -642,22 +641,25 @@ int Verify(const TArgs& a, std::ostream& out) {
     ExpectPositional(a, 1, "FILE");
     const TItemTypes items = ReadContainer(a.Positional[0]);
     if (items.empty()) out << "no item container (the installer would report invalid data)\n";
-    const TPayloadSettings s = ApplyPayloadItems(items);
-    out << "SCRName: " << Shown(s.SCRName) << "\n";
-    out << "InstallerTitle: " << (s.Title ? Shown(*s.Title) : std::string("(designed caption)")) << "\n";
-    out << "GUID: " << Shown(s.GUID) << "\n";
-    out << "FlashVersion: " << Shown(s.FlashVersion) << "\n";
-    out << "InstallerForceSet: " << (s.ForceSet ? "true" : "false") << "\n";
-    out << "InstallerVerCheck: " << (s.VerCheck ? "true" : "false") << "\n";
-    out << "SCR: " << s.SCRData.size() << " bytes; InstallerReadme: " << s.ReadMeData.size()
-        << " bytes; InstallerEULA: " << s.EULA.size() << " bytes\n";
-    const TDigestVerdict v = CheckPayloadDigest(s);
-    if (v.Pass) {
-        out << "digest: pass (" << v.Covered << " of " << s.SCRData.size() << " bytes covered)\n";
+    TPayloadSettings s;
+    s.ResetSettings(kDesignedCaption);
+    s.ApplyItems(items);
+    out << "SCRName: " << Shown(s.FSCRName) << "\n";
+    out << "InstallerTitle: " << Shown(s.FTitle) << "\n";
+    out << "GUID: " << Shown(s.FGUID) << "\n";
+    out << "FlashVersion: " << Shown(s.FFlashVersion) << "\n";
+    out << "InstallerForceSet: " << (s.FForceSet ? "true" : "false") << "\n";
+    out << "InstallerVerCheck: " << (s.FVerCheck ? "true" : "false") << "\n";
+    out << "SCR: " << s.FSCRData.size() << " bytes; InstallerReadme: " << s.FReadMeData.size()
+        << " bytes; InstallerEULA: " << s.FEULA.size() << " bytes\n";
+    const std::size_t covered = s.DigestedLength();
+    const std::string computed = s.ComputedDigest();
+    if (computed == s.FExpectedDigest) {
+        out << "digest: pass (" << covered << " of " << s.FSCRData.size() << " bytes covered)\n";
         return kExitOk;
     }
-    out << "digest: FAIL (expected \"" << Shown(s.ExpectedDigest) << "\", computed \"" << v.Computed
-        << "\" over " << v.Covered << " of " << s.SCRData.size() << " bytes)\n";
+    out << "digest: FAIL (expected \"" << Shown(s.FExpectedDigest) << "\", computed \"" << computed
+        << "\" over " << covered << " of " << s.FSCRData.size() << " bytes)\n";
     return kExitVerifyFailed;
 }
 

@@ -1,0 +1,134 @@
+#include "app/uStartup.h"
+
+#include "app/uDigest.h"
+#include "platform/uText.h"
+#include "store/uZCompress.h"
+
+#include <algorithm>
+
+namespace {
+
+// The bytes of an item's data that really exist: its size, bounded by the block it owns.
+std::string_view ItemBytes(const TItemType& item) {
+    std::size_t n = item.Size > 0 ? std::min(static_cast<std::size_t>(item.Size), item.Data.size()) : 0;
+    return {reinterpret_cast<const char*>(item.Data.data()), n};
+}
+
+void Append(std::vector<std::uint8_t>& buffer, std::string_view bytes) {
+    buffer.insert(buffer.end(), bytes.begin(), bytes.end());
+}
+
+} // namespace
+
+void TPayloadSettings::ResetSettings(const std::string& designedCaption) {
+    FSCRData.clear();
+    FReadMeData.clear();
+    FSCRName.clear();
+    FEULA.clear();
+    FReadMePath.clear();
+    FSCRPath.clear();
+    FGUID.clear();
+    FExpectedDigest.clear();
+    FDigestLength = 0;
+    FTitle = designedCaption;
+    FForceSet = false;
+    FVerCheck = true;
+    FFlashVersion.clear();
+    FLeftImage.clear();
+    FTopImage.clear();
+}
+
+bool TPayloadSettings::LoadPayloadSettings(const std::filesystem::path& exePath,
+                                           const std::string& designedCaption, std::string* error) {
+    ResetSettings(designedCaption);
+    TItemTypes items;
+    try {
+        ReadItems(exePath, items);
+    } catch (const Exception& e) {
+        // ECorruptData, EZLibError, EReadError, ...: a container that cannot be trusted
+        // as a whole is not used at all.
+        FreeItems(items);
+        if (error) *error = e.what();
+        return false;
+    }
+    ApplyItems(items);
+    FreeItems(items);
+    if (error) error->clear();
+    return true;
+}
+
+void TPayloadSettings::ApplyItems(const TItemTypes& items) {
+    for (const TItemType& item : items) ApplyItem(item);
+}
+
+void TPayloadSettings::ApplyItem(const TItemType& item) {
+    const std::string_view data = ItemBytes(item);
+    const std::string& name = item.Name;
+    auto asBoolean = [&](bool& field) {
+        if (!data.empty()) field = data[0] != 0;
+    };
+    if (name == "GUID")
+        FGUID.assign(data);
+    else if (name == "mxf")
+        FExpectedDigest.assign(data);
+    else if (name == "mxl") {
+        if (data.size() >= 4) {
+            const auto* p = reinterpret_cast<const std::uint8_t*>(data.data());
+            FDigestLength = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+                            std::uint32_t(p[3]) << 24;
+        }
+    } else if (name == "FlashVersion")
+        FFlashVersion.assign(data);
+    else if (name == "SCRName")
+        FSCRName.assign(data);
+    else if (name == "InstallerTitle")
+        FTitle.assign(data);
+    else if (name == "InstallerLeftImage") {
+        if (!data.empty()) FLeftImage.assign(data.begin(), data.end());
+    } else if (name == "InstallerTopImage") {
+        if (!data.empty()) FTopImage.assign(data.begin(), data.end());
+    } else if (name == "InstallerForceSet")
+        asBoolean(FForceSet);
+    else if (name == "InstallerVerCheck")
+        asBoolean(FVerCheck);
+    else if (name == "InstallerEULA")
+        FEULA.assign(data);
+    else if (name == "InstallerReadme")
+        Append(FReadMeData, data);
+    else if (name == "SCR")
+        Append(FSCRData, data);
+}
+
+std::size_t TPayloadSettings::DigestedLength() const {
+    return std::min<std::size_t>(FDigestLength, FSCRData.size());
+}
+
+std::string TPayloadSettings::ComputedDigest() const {
+    return PayloadDigestText(FSCRData.data(), DigestedLength());
+}
+
+bool TPayloadSettings::IsPayloadIntact() const {
+    return ComputedDigest() == FExpectedDigest;
+}
+
+TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {
+    if (!IsPayloadIntact()) return TStartupVerdict::Failure(SInvalidData, {}, false);
+    if (!PlayerGatePasses(probe, FFlashVersion, FVerCheck))
+        return TStartupVerdict::Failure(SFlashMissing, FFlashVersion, true);
+    return TStartupVerdict::WelcomePage();
+}
+
+bool PlayerGatePasses(IPlayerProbe& probe, const std::string& requiredVersion, bool verCheck) {
+    if (!probe.IsFlashPlayerInstalled()) return false;
+    if (probe.IsFlashVersionOK(requiredVersion)) return true;
+    return !verCheck;
+}
+
+std::string FormatMessageText(std::string_view messageTemplate, std::string_view arg) {
+    std::size_t pos = Find932(messageTemplate, "%s");
+    if (pos == std::string_view::npos) return std::string(messageTemplate);
+    std::string out(messageTemplate.substr(0, pos));
+    out += arg;
+    out += messageTemplate.substr(pos + 2);
+    return out;
+}

@@ -1,0 +1,101 @@
+#pragma once
+// Start-up of the installer: the settings and payload taken from the item container at
+// the end of the installer's own file, the integrity check of the screensaver data and
+// the gate on the Flash player. The main window holds these settings and asks for the
+// verdict that picks its first page.
+#include "platform/uFlashUtils.h"
+#include "resources/uStrings.h"
+#include "store/uExeAdder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The designed caption of the main window, the title when the payload names none
+// (code page 932: "Orvane スクリーンセーバー　インストーラー").
+inline constexpr char kDesignedCaption[] =
+    "Orvane \x83\x58\x83\x4E\x83\x8A\x81\x5B\x83\x93\x83\x5A\x81\x5B\x83\x6F"
+    "\x81\x5B\x81\x40\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x89\x81\x5B";
+
+// What the start-up leads to: the welcome page, or the failure page with a message (and
+// the player download button when OfferDownload).
+struct TStartupVerdict {
+    bool Welcome = true;
+    TStringId MessageId = SInvalidData; // meaningful only for a failure
+    std::string Argument;               // the text for the message's "%s" (SFlashMissing)
+    bool OfferDownload = false;
+
+    static TStartupVerdict WelcomePage() { return {}; }
+    static TStartupVerdict Failure(TStringId id, std::string argument, bool offerDownload) {
+        return {false, id, std::move(argument), offerDownload};
+    }
+};
+
+// The payload settings: item names and meanings as the container carries them. Strings
+// are code page 932 bytes taken from the items unchanged.
+class TPayloadSettings {
+public:
+    std::vector<std::uint8_t> FSCRData;    // "SCR" (all such items, in order)
+    std::vector<std::uint8_t> FReadMeData; // "InstallerReadme" (all such items, in order)
+    std::string FSCRName;                  // "SCRName"
+    std::string FEULA;                     // "InstallerEULA"; empty skips the licence page
+    std::string FReadMePath;               // set by the installation
+    std::string FSCRPath;                  // set by the installation
+    std::string FGUID;                     // "GUID"
+    std::string FExpectedDigest;           // "mxf"
+    std::uint32_t FDigestLength = 0;       // "mxl": leading bytes of FSCRData the digest covers
+    std::string FTitle;                    // "InstallerTitle"; the window caption
+    bool FForceSet = false;                // "InstallerForceSet"
+    bool FVerCheck = true;                 // "InstallerVerCheck"
+    std::string FFlashVersion;             // "FlashVersion": the minimum player version
+    std::vector<std::uint8_t> FLeftImage;  // last non-empty "InstallerLeftImage" (BMP file)
+    std::vector<std::uint8_t> FTopImage;   // last non-empty "InstallerTopImage" (BMP file)
+
+    // Every setting back to its default, the title to designedCaption.
+    void ResetSettings(const std::string& designedCaption);
+
+    // Resets, then applies the items of the container at the end of exePath. A file
+    // without a container leaves the defaults. A container the reader rejects (lengths
+    // pointing outside the file, a damaged compressed item, a read error) is treated the
+    // same way: none of its items is applied, so the integrity check fails and the
+    // failure page says the data is invalid. Returns false in that case, with the
+    // reader's message in *error when given.
+    bool LoadPayloadSettings(const std::filesystem::path& exePath, const std::string& designedCaption,
+                             std::string* error = nullptr);
+
+    // Applies items in list order: a later string, number, Boolean or non-empty image
+    // replaces an earlier one; "SCR" and "InstallerReadme" data are appended. Names are
+    // compared byte for byte; other names are ignored. An item too short for its
+    // conversion (a Boolean with no data, "mxl" under four bytes) counts as absent.
+    void ApplyItems(const TItemTypes& items);
+    void ApplyItem(const TItemType& item);
+
+    // How many leading bytes of the screensaver data the digest covers: min("mxl", size).
+    std::size_t DigestedLength() const;
+    // The digest text of those bytes.
+    std::string ComputedDigest() const;
+    // The computed digest equals "mxf" exactly (same length, same bytes).
+    bool IsPayloadIntact() const;
+
+    // The integrity check, then the player gate.
+    TStartupVerdict StartupVerdict(IPlayerProbe& probe) const;
+};
+
+// The player gate alone: fails when the player cannot be created; passes when it is at
+// least the required version, or when any version is accepted (verCheck false).
+bool PlayerGatePasses(IPlayerProbe& probe, const std::string& requiredVersion, bool verCheck);
+
+// The message template with its first "%s" replaced by arg (arg is inserted as it is; a
+// template without "%s" is returned unchanged). Double-byte aware.
+std::string FormatMessageText(std::string_view messageTemplate, std::string_view arg);
+
+#ifdef _WIN32
+// A string of the program's string table as code page 932 text; empty when missing.
+std::string LoadResString(unsigned id);
+
+// The failure page's text for a verdict: its message loaded and formatted.
+std::string VerdictMessageText(const TStartupVerdict& verdict);
+#endif

@@ -1,0 +1,26 @@
+#pragma once
+// The wizard's string table: the identifiers shared by strings.rc and the code. The
+// numbers are plain macros because the resource compiler reads this header too; code
+// uses the TStringId names.
+#define SCR_IDS_CAPTION_NEXT 1001
+#define SCR_IDS_CAPTION_INSTALL 1002
+#define SCR_IDS_CAPTION_FINISH 1003
+#define SCR_IDS_CAPTION_EXIT 1004
+#define SCR_IDS_SELECT_FOLDER 1005
+#define SCR_IDS_NO_DESTINATION 1006
+#define SCR_IDS_FLASH_MISSING 1007
+#define SCR_IDS_INVALID_DATA 1008
+
+#ifndef RC_INVOKED
+enum TStringId : unsigned {
+    SCaptionNext = SCR_IDS_CAPTION_NEXT,
+    SCaptionInstall = SCR_IDS_CAPTION_INSTALL,
+    SCaptionFinish = SCR_IDS_CAPTION_FINISH,
+    SCaptionExit = SCR_IDS_CAPTION_EXIT,
+    SSelectFolder = SCR_IDS_SELECT_FOLDER,
+    SNoDestination = SCR_IDS_NO_DESTINATION,
+    // Holds one "%s": the minimum player version.
+    SFlashMissing = SCR_IDS_FLASH_MISSING,
+    SInvalidData = SCR_IDS_INVALID_DATA,
+};
+#endif
