@@ -36,7 +36,7 @@ struct TRgb {
 // Soft, slightly desaturated hues: where glows overlap they add up to pastel light
 // instead of clipping to white.
 constexpr TRgb kLanternColors[] = {{80, 170, 255}, {150, 110, 255}, {255, 120, 200},
-                                   {255, 180, 90},  {90, 230, 200},  {120, 140, 255}};
+                                   {255, 180, 90}, {90, 230, 200},  {120, 140, 255}};
 constexpr TRgb kFireflyColors[] = {{255, 225, 150}, {210, 240, 255}, {255, 200, 120}};
 
 struct TLight {
@@ -160,7 +160,8 @@ private:
         f.Rate = Uniform(1.5f, 3.5f);
         f.Base = 0.55f;
         f.Depth = 0.35f;
-        f.Color = kFireflyColors[std::uniform_int_distribution<int>(0, std::size(kFireflyColors) - 1)(FRandom)];
+        f.Color =
+            kFireflyColors[std::uniform_int_distribution<int>(0, std::size(kFireflyColors) - 1)(FRandom)];
     }
 
     // Leaves on one side, comes back on the other, fully outside the screen in between.
@@ -299,7 +300,8 @@ private:
             if (!FHaveMouse) {
                 FFirstMouse = p;
                 FHaveMouse = true;
-            } else if (std::abs(p.x - FFirstMouse.x) > kMoveSlop || std::abs(p.y - FFirstMouse.y) > kMoveSlop) {
+            } else if (std::abs(p.x - FFirstMouse.x) > kMoveSlop ||
+                       std::abs(p.y - FFirstMouse.y) > kMoveSlop) {
                 PostMessageW(hwnd, WM_CLOSE, 0, 0);
             }
             return 0;
@@ -349,7 +351,8 @@ private:
         }
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
-        float dt = static_cast<float>(now.QuadPart - FLast.QuadPart) / static_cast<float>(FFrequency.QuadPart);
+        float dt =
+            static_cast<float>(now.QuadPart - FLast.QuadPart) / static_cast<float>(FFrequency.QuadPart);
         FLast = now;
         FScene.Step(std::clamp(dt, 0.0f, 0.1f)); // after a stall, resume smoothly
         if (!FBits) return;
@@ -396,8 +399,8 @@ int RunFullScreen(HINSTANCE instance) {
     // One window over all monitors: the virtual screen may start left of or above (0, 0).
     int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
     int cx = GetSystemMetrics(SM_CXVIRTUALSCREEN), cy = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, kClassName, kTitle, WS_POPUP | WS_VISIBLE, x, y, cx, cy, nullptr,
-                                nullptr, instance, &saver);
+    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, kClassName, kTitle, WS_POPUP | WS_VISIBLE, x, y, cx, cy,
+                                nullptr, nullptr, instance, &saver);
     if (!hwnd) return 1;
     SetForegroundWindow(hwnd);
     return RunMessageLoop();
@@ -433,10 +436,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     TScrArgs args = ParseScrArgs(SkipProgramName(GetCommandLineW()));
     HWND window = reinterpret_cast<HWND>(args.Window);
     switch (args.Mode) {
-    case TScrMode::Settings: return RunSettings(window);
-    case TScrMode::Password: return 0; // only Windows 9x asked screensavers for passwords
+    case TScrMode::Settings:
+        return RunSettings(window);
+    case TScrMode::Password:
+        return 0; // only Windows 9x asked screensavers for passwords
     case TScrMode::Saver:
-    case TScrMode::Preview: break;
+    case TScrMode::Preview:
+        break;
     }
     if (!RegisterSaverClass(instance)) return 1;
     return args.Mode == TScrMode::Saver ? RunFullScreen(instance) : RunPreview(instance, window);

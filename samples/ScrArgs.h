@@ -38,11 +38,20 @@ inline TScrArgs ParseScrArgs(std::wstring_view args) {
     wchar_t letter = args[i + 1];
     if (letter >= L'A' && letter <= L'Z') letter = static_cast<wchar_t>(letter - L'A' + L'a');
     switch (letter) {
-    case L's': result.Mode = TScrMode::Saver; break;
-    case L'p': result.Mode = TScrMode::Preview; break;
-    case L'a': result.Mode = TScrMode::Password; break;
-    case L'c': result.Mode = TScrMode::Settings; break;
-    default: return result; // anything unknown: settings without an owner
+    case L's':
+        result.Mode = TScrMode::Saver;
+        break;
+    case L'p':
+        result.Mode = TScrMode::Preview;
+        break;
+    case L'a':
+        result.Mode = TScrMode::Password;
+        break;
+    case L'c':
+        result.Mode = TScrMode::Settings;
+        break;
+    default:
+        return result; // anything unknown: settings without an owner
     }
     if (result.Mode == TScrMode::Saver) return result;
 

@@ -11,7 +11,9 @@
 
 inline constexpr std::wstring_view kUninstSuffix = L"Uninst.exe";
 
-inline wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+inline wchar_t FoldAscii(wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
 
 inline bool EqualsAsciiNoCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
@@ -94,9 +96,9 @@ inline std::wstring ScreenSaverNameFromFileName(std::wstring_view fileName) {
     return std::wstring(fileName.substr(0, fileName.size() - kUninstSuffix.size()));
 }
 
-// The program path in a command or path value ("UninstallString", "SCRNSAVE.EXE"): the text between the first pair of
-// quotes when it starts with one, otherwise the whole value (an unquoted path may hold
-// spaces), without surrounding white space.
+// The program path in a command or path value ("UninstallString", "SCRNSAVE.EXE"): the text between the first
+// pair of quotes when it starts with one, otherwise the whole value (an unquoted path may hold spaces),
+// without surrounding white space.
 inline std::wstring ProgramPathOf(std::wstring_view value) {
     auto trim = [](std::wstring_view s) {
         while (!s.empty() && (s.front() == L' ' || s.front() == L'\t')) s.remove_prefix(1);
@@ -106,7 +108,8 @@ inline std::wstring ProgramPathOf(std::wstring_view value) {
     value = trim(value);
     if (!value.empty() && value.front() == L'"') {
         std::size_t end = value.find(L'"', 1);
-        return std::wstring(trim(value.substr(1, end == std::wstring_view::npos ? std::wstring_view::npos : end - 1)));
+        return std::wstring(
+            trim(value.substr(1, end == std::wstring_view::npos ? std::wstring_view::npos : end - 1)));
     }
     return std::wstring(value);
 }

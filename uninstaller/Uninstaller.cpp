@@ -79,8 +79,8 @@ template <typename F> std::wstring PathCall(F call, const std::wstring& in) {
 }
 
 std::wstring FullPath(const std::wstring& path) {
-    return PathCall([](LPCWSTR in, LPWSTR out, DWORD size) { return GetFullPathNameW(in, size, out, nullptr); },
-                    path);
+    return PathCall(
+        [](LPCWSTR in, LPWSTR out, DWORD size) { return GetFullPathNameW(in, size, out, nullptr); }, path);
 }
 
 // The long form of a path. A file that no longer exists keeps its name, under the long
@@ -94,7 +94,9 @@ std::wstring LongForm(const std::wstring& path) {
     return folder.empty() ? full : folder + L"\\" + FileNameOf(full);
 }
 
-std::wstring ShortForm(const std::wstring& path) { return PathCall(GetShortPathNameW, path); }
+std::wstring ShortForm(const std::wstring& path) {
+    return PathCall(GetShortPathNameW, path);
+}
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
@@ -118,14 +120,16 @@ std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name) {
     if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
     std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
     bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &bytes) != ERROR_SUCCESS)
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &bytes) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     // The stored data need not end in a NUL, or may end in several.
     value.resize(bytes / sizeof(wchar_t));
     while (!value.empty() && value.back() == L'\0') value.pop_back();
     if (type == REG_EXPAND_SZ) {
         std::wstring expanded = PathCall(
-            [](LPCWSTR in, LPWSTR out, DWORD size) { return ExpandEnvironmentStringsW(in, out, size); }, value);
+            [](LPCWSTR in, LPWSTR out, DWORD size) { return ExpandEnvironmentStringsW(in, out, size); },
+            value);
         // The count includes the terminating NUL.
         while (!expanded.empty() && expanded.back() == L'\0') expanded.pop_back();
         if (!expanded.empty()) value = expanded;
@@ -203,7 +207,8 @@ void DeleteUninstallKey(const std::wstring& name, const std::wstring& self, TFai
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, subKey.c_str());
     if (RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str()) != ERROR_SUCCESS) {
         UniqueHKey check;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, check.Put()) != ERROR_FILE_NOT_FOUND)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, check.Put()) !=
+            ERROR_FILE_NOT_FOUND)
             failed.push_back(shown);
     }
 }
@@ -246,10 +251,11 @@ bool InPrivateFolder(const std::wstring& path) {
 // Starts the helper copy that deletes target after this process has ended. The helper
 // inherits a handle to this process (only that one handle), so it waits on this very
 // process even if its id is reused meanwhile.
-bool StartHelper(const std::wstring& helper, const std::wstring& target, const std::wstring& folder, bool silent) {
+bool StartHelper(const std::wstring& helper, const std::wstring& target, const std::wstring& folder,
+                 bool silent) {
     UniqueHandle me;
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), me.Put(), SYNCHRONIZE, TRUE,
-                         0))
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), me.Put(), SYNCHRONIZE,
+                         TRUE, 0))
         return false;
     HANDLE inherit[] = {me.Get()};
     SIZE_T size = 0;
@@ -257,8 +263,8 @@ bool StartHelper(const std::wstring& helper, const std::wstring& target, const s
     std::vector<unsigned char> listBuf(size);
     auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBuf.data());
     if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return false;
-    bool ok = UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherit, sizeof inherit, nullptr,
-                                        nullptr);
+    bool ok = UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherit, sizeof inherit,
+                                        nullptr, nullptr);
     if (ok) {
         std::wstring cmd = L"\"" + helper + L"\" /_cleanup \"" + target + L"\" /_parent " +
                            std::to_wstring(reinterpret_cast<std::uintptr_t>(me.Get()));
@@ -269,8 +275,8 @@ bool StartHelper(const std::wstring& helper, const std::wstring& target, const s
         PROCESS_INFORMATION pi{};
         // The helper works in its own folder, so it holds no handle on the installation
         // folder.
-        ok = CreateProcessW(helper.c_str(), cmd.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT, nullptr,
-                            folder.c_str(), &si.StartupInfo, &pi);
+        ok = CreateProcessW(helper.c_str(), cmd.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
+                            nullptr, folder.c_str(), &si.StartupInfo, &pi);
         if (ok) {
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
@@ -315,7 +321,8 @@ public:
         FName = ScreenSaverNameFromFileName(FileNameOf(self));
         if (FName.empty()) {
             Show(L"このプログラムのファイル名から、削除するスクリーンセーバーを判断できません。\n"
-                 L"インストールされたときの名前 (スクリーンセーバー名 + 「Uninst.exe」) のまま実行してください。",
+                 L"インストールされたときの名前 (スクリーンセーバー名 + 「Uninst.exe」) "
+                 L"のまま実行してください。",
                  MB_ICONERROR, L"アンインストール");
             return kExitNotInstalled;
         }
@@ -325,7 +332,9 @@ public:
                  MB_ICONERROR);
             return kExitNotInstalled;
         }
-        if (!FSilent && Ask(L"「" + FName + L"」スクリーンセーバーをコンピューターから削除します。\nよろしいですか?") != IDYES)
+        if (!FSilent &&
+            Ask(L"「" + FName + L"」スクリーンセーバーをコンピューターから削除します。\nよろしいですか?") !=
+                IDYES)
             return kExitCancelled;
 
         std::wstring folder = FolderOf(self);
@@ -366,7 +375,8 @@ public:
                 // Last resort: at the next restart.
                 bool later = MoveFileExW(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
                 Show(L"アンインストーラー\n  " + target + L"\nを削除できませんでした。" +
-                         (later ? L"\nコンピューターの再起動後に削除されます。" : L"\n手動で削除してください。"),
+                         (later ? L"\nコンピューターの再起動後に削除されます。"
+                                : L"\n手動で削除してください。"),
                      MB_ICONWARNING);
             }
         }
@@ -386,7 +396,8 @@ private:
         while (true) {
             DWORD attr = GetFileAttributesW(path.c_str());
             if (attr == INVALID_FILE_ATTRIBUTES) return true;
-            if (attr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+            if (attr & FILE_ATTRIBUTE_READONLY)
+                SetFileAttributesW(path.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
             if (DeleteFileW(path.c_str())) return true;
             DWORD err = GetLastError();
             if (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION) return false;
@@ -404,7 +415,8 @@ private:
     }
 
     int Ask(const std::wstring& text) const {
-        return MessageBoxW(nullptr, text.c_str(), Caption().c_str(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
+        return MessageBoxW(nullptr, text.c_str(), Caption().c_str(),
+                           MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
     }
 
     bool FSilent;
@@ -413,7 +425,8 @@ private:
 
 int Main() {
     std::vector<std::wstring> all = SplitCommandLine(GetCommandLineW());
-    TUninstArgs args = ParseUninstArgs(std::vector<std::wstring>(all.begin() + (all.empty() ? 0 : 1), all.end()));
+    TUninstArgs args =
+        ParseUninstArgs(std::vector<std::wstring>(all.begin() + (all.empty() ? 0 : 1), all.end()));
     if (!args.Valid) {
         if (!args.Silent) {
             std::wstring text = L"コマンドラインが正しくありません。\n\n使い方: " + FileNameOf(ModulePath()) +

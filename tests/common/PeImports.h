@@ -38,7 +38,8 @@ inline std::vector<std::string> ImportedDlls(const std::filesystem::path& file) 
     auto toOffset = [&](std::uint32_t rva) -> std::size_t {
         for (std::uint16_t i = 0; i < sections; ++i) {
             std::size_t s = sectionTable + i * 40u;
-            std::uint32_t va = U32(b, s + 12), vsize = std::max(U32(b, s + 8), U32(b, s + 16)), raw = U32(b, s + 20);
+            std::uint32_t va = U32(b, s + 12), vsize = std::max(U32(b, s + 8), U32(b, s + 16)),
+                          raw = U32(b, s + 20);
             if (rva >= va && rva < va + vsize) return raw + (rva - va);
         }
         return 0;

@@ -32,10 +32,10 @@ TEST(UninstArgs, ParsesSilentAndHelperSwitches) {
 }
 
 TEST(UninstArgs, RejectsUnknownOrIncompleteSwitches) {
-    for (const Args& a : {Args{L"/X"}, Args{L"/Silent"}, Args{L"S"}, Args{L"/_cleanup"}, Args{L"/_cleanup", L""},
-                          Args{L"/_cleanup", L"x", L"/_parent"}, Args{L"/_cleanup", L"x", L"/_parent", L"12a"},
-                          Args{L"/_cleanup", L"x", L"/_parent", L"99999999999999999999999"},
-                          Args{L"/_parent", L"12"}}) {
+    for (const Args& a :
+         {Args{L"/X"}, Args{L"/Silent"}, Args{L"S"}, Args{L"/_cleanup"}, Args{L"/_cleanup", L""},
+          Args{L"/_cleanup", L"x", L"/_parent"}, Args{L"/_cleanup", L"x", L"/_parent", L"12a"},
+          Args{L"/_cleanup", L"x", L"/_parent", L"99999999999999999999999"}, Args{L"/_parent", L"12"}}) {
         EXPECT_FALSE(ParseUninstArgs(a).Valid) << a.size();
     }
 }

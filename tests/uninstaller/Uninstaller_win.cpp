@@ -39,7 +39,8 @@ std::optional<std::wstring> RegRead(HKEY root, const std::wstring& key, const st
 
 void RegWrite(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& data) {
     HKEY k;
-    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+              ERROR_SUCCESS);
     RegSetValueExW(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                    static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(k);
@@ -66,9 +67,9 @@ std::wstring ShortPath(const fs::path& p) {
 }
 
 bool EndsWithNoCase(const std::wstring& s, const std::wstring& tail) {
-    return s.size() >= tail.size() && CompareStringOrdinal(s.c_str() + s.size() - tail.size(),
-                                                           static_cast<int>(tail.size()), tail.c_str(),
-                                                           static_cast<int>(tail.size()), TRUE) == CSTR_EQUAL;
+    return s.size() >= tail.size() &&
+           CompareStringOrdinal(s.c_str() + s.size() - tail.size(), static_cast<int>(tail.size()),
+                                tail.c_str(), static_cast<int>(tail.size()), TRUE) == CSTR_EQUAL;
 }
 
 // The entries of the pending file operations (source, target pairs).
@@ -78,11 +79,12 @@ std::vector<std::wstring> PendingOperations() {
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
         return entries;
     DWORD bytes = 0, type = 0;
-    if (RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS &&
+    if (RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &type, nullptr, &bytes) ==
+            ERROR_SUCCESS &&
         type == REG_MULTI_SZ) {
         std::wstring data(bytes / sizeof(wchar_t) + 1, L'\0');
-        RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                         &bytes);
+        RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &type,
+                         reinterpret_cast<BYTE*>(data.data()), &bytes);
         data.resize(bytes / sizeof(wchar_t));
         // Pairs of NUL-terminated strings; the target of a deletion is empty.
         std::size_t i = 0;
@@ -112,16 +114,19 @@ void ForgetPendingUnder(const std::wstring& folder) {
     std::wstring kept;
     for (std::size_t i = 0; i + 1 < ops.size(); i += 2) {
         std::wstring src = ops[i];
-        bool ours = EndsWithNoCase(src, folder) || src.find(fs::path(folder).filename().wstring()) != std::wstring::npos;
+        bool ours = EndsWithNoCase(src, folder) ||
+                    src.find(fs::path(folder).filename().wstring()) != std::wstring::npos;
         if (!ours) kept += src + L'\0' + ops[i + 1] + L'\0';
     }
     HKEY k;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS)
+        return;
     if (kept.empty()) {
         RegDeleteValueW(k, L"PendingFileRenameOperations");
     } else {
         kept += L'\0';
-        RegSetValueExW(k, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+        RegSetValueExW(k, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(kept.data()),
                        static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
     }
     RegCloseKey(k);
@@ -146,7 +151,9 @@ std::wstring BoxText(HWND box) {
     return text;
 }
 
-bool Contains(const std::wstring& s, const std::wstring& part) { return s.find(part) != std::wstring::npos; }
+bool Contains(const std::wstring& s, const std::wstring& part) {
+    return s.find(part) != std::wstring::npos;
+}
 
 // A fake installation of "TestSaver" in a temporary folder, as the installer leaves it.
 class UninstallerTest : public ::testing::Test {
@@ -305,7 +312,8 @@ TEST_F(UninstallerTest, SilentRunAcceptsAnUnquotedUninstallStringAndNoReadMe) {
 TEST_F(UninstallerTest, FileInUseIsReportedByTheExitCodeAndTheRestIsRemoved) {
     Install();
     SetCurrentScreenSaver(Scr().wstring());
-    HANDLE busy = CreateFileW(Scr().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE busy =
+        CreateFileW(Scr().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(busy, INVALID_HANDLE_VALUE);
     DWORD code = Run(Uninst(), L"/S");
     CloseHandle(busy);
@@ -354,7 +362,8 @@ TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
 
 TEST_F(UninstallerTest, InteractiveRunListsWhatItCouldNotRemove) {
     Install();
-    HANDLE busy = CreateFileW(Txt().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE busy =
+        CreateFileW(Txt().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(busy, INVALID_HANDLE_VALUE);
     Process p(L"\"" + Uninst().wstring() + L"\"");
     ASSERT_TRUE(p.Started());
@@ -443,8 +452,8 @@ TEST_F(UninstallerTest, RejectsUnknownSwitchesAndACleanupOfAnythingButAnUninstal
 TEST(UninstallerImage, ImportsOnlyTheCoreSystemDlls) {
     auto dlls = peimports::ImportedDlls(BinDir() / "uninst.exe");
     ASSERT_FALSE(dlls.empty());
-    EXPECT_EQ(peimports::ImportsOutside(BinDir() / "uninst.exe", {"kernel32.dll", "user32.dll", "advapi32.dll",
-                                                                   "gdi32.dll", "msvcrt.dll"}),
+    EXPECT_EQ(peimports::ImportsOutside(BinDir() / "uninst.exe", {"kernel32.dll", "user32.dll",
+                                                                  "advapi32.dll", "gdi32.dll", "msvcrt.dll"}),
               std::vector<std::string>{});
 }
 
