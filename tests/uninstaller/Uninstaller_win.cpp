@@ -326,6 +326,24 @@ TEST_F(UninstallerTest, FileInUseIsReportedByTheExitCodeAndTheRestIsRemoved) {
     ExpectHelperFinished();
 }
 
+TEST_F(UninstallerTest, AnUninstallerThatCannotBeMovedAwayIsDeletedInPlaceByTheHelper) {
+    Install();
+    // Without delete sharing the running program's file cannot be renamed (as on another
+    // volume than %TEMP%): the helper must delete it where it is once the run has ended.
+    HANDLE hold = CreateFileW(Uninst().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+    EXPECT_FALSE(fs::exists(Scr()));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+    EXPECT_TRUE(fs::exists(Uninst()));
+    CloseHandle(hold);
+    EXPECT_TRUE(windriver::WaitFor([&] { return !fs::exists(Uninst()); }));
+    auto folders = NewHelperFolders();
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_FALSE(fs::exists(folders[0] / Uninst().filename())); // nothing was parked
+    EXPECT_TRUE(windriver::WaitFor([&] { return DeletionPending((folders[0] / L"TestSaverCleanup.exe").wstring()); }));
+}
+
 TEST_F(UninstallerTest, AnsweringNoLeavesEverythingInPlace) {
     Install();
     SetCurrentScreenSaver(Scr().wstring());
