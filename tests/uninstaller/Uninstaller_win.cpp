@@ -3,6 +3,7 @@
 #include "PeImports.h"
 #include "TestFiles.h"
 #include "WinDriver.h"
+#include "platform/uWinHandles.h"
 #include "store/uExeAdder.h"
 
 #include <gtest/gtest.h>
@@ -154,6 +155,26 @@ std::wstring BoxText(HWND box) {
 bool Contains(const std::wstring& s, const std::wstring& part) {
     return s.find(part) != std::wstring::npos;
 }
+
+// The message box of the process whose text contains part, once it is shown; null when
+// none appears in time.
+HWND WaitBox(const Process& p, const std::wstring& part) {
+    HWND box = nullptr;
+    windriver::WaitFor([&] {
+        box = windriver::FindMessageBox(p.Id());
+        return box && Contains(BoxText(box), part);
+    });
+    return box && Contains(BoxText(box), part) ? box : nullptr;
+}
+
+// The file kept open without delete sharing (as a program using it would), so it can be
+// neither deleted nor renamed until closed.
+UniqueHandle HoldOpen(const fs::path& file) {
+    return UniqueHandle(
+        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+const std::wstring kQuestion = L"「TestSaver」スクリーンセーバーをコンピューターから削除します。";
 
 // A fake installation of "TestSaver" in a temporary folder, as the installer leaves it.
 class UninstallerTest : public ::testing::Test {
@@ -312,11 +333,10 @@ TEST_F(UninstallerTest, SilentRunAcceptsAnUnquotedUninstallStringAndNoReadMe) {
 TEST_F(UninstallerTest, FileInUseIsReportedByTheExitCodeAndTheRestIsRemoved) {
     Install();
     SetCurrentScreenSaver(Scr().wstring());
-    HANDLE busy =
-        CreateFileW(Scr().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    UniqueHandle busy = HoldOpen(Scr());
+    ASSERT_TRUE(busy);
     DWORD code = Run(Uninst(), L"/S");
-    CloseHandle(busy);
+    busy.Reset();
     EXPECT_EQ(code, 3u);
     EXPECT_TRUE(fs::exists(Scr()));
     EXPECT_FALSE(fs::exists(Txt()));
@@ -330,18 +350,19 @@ TEST_F(UninstallerTest, AnUninstallerThatCannotBeMovedAwayIsDeletedInPlaceByTheH
     Install();
     // Without delete sharing the running program's file cannot be renamed (as on another
     // volume than %TEMP%): the helper must delete it where it is once the run has ended.
-    HANDLE hold = CreateFileW(Uninst().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    UniqueHandle hold = HoldOpen(Uninst());
+    ASSERT_TRUE(hold);
     EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
     EXPECT_FALSE(fs::exists(Scr()));
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
     EXPECT_TRUE(fs::exists(Uninst()));
-    CloseHandle(hold);
+    hold.Reset();
     EXPECT_TRUE(windriver::WaitFor([&] { return !fs::exists(Uninst()); }));
     auto folders = NewHelperFolders();
     ASSERT_EQ(folders.size(), 1u);
     EXPECT_FALSE(fs::exists(folders[0] / Uninst().filename())); // nothing was parked
-    EXPECT_TRUE(windriver::WaitFor([&] { return DeletionPending((folders[0] / L"TestSaverCleanup.exe").wstring()); }));
+    EXPECT_TRUE(windriver::WaitFor(
+        [&] { return DeletionPending((folders[0] / L"TestSaverCleanup.exe").wstring()); }));
 }
 
 TEST_F(UninstallerTest, AnsweringNoLeavesEverythingInPlace) {
@@ -349,9 +370,8 @@ TEST_F(UninstallerTest, AnsweringNoLeavesEverythingInPlace) {
     SetCurrentScreenSaver(Scr().wstring());
     Process p(L"\"" + Uninst().wstring() + L"\"");
     ASSERT_TRUE(p.Started());
-    HWND box = nullptr;
-    ASSERT_TRUE(windriver::WaitFor([&] { return (box = windriver::FindMessageBox(p.Id())) != nullptr; }));
-    EXPECT_TRUE(Contains(BoxText(box), L"「TestSaver」スクリーンセーバーをコンピューターから削除します。"));
+    HWND box = WaitBox(p, kQuestion);
+    ASSERT_TRUE(box);
     EXPECT_EQ(windriver::TextOf(box), L"TestSaver のアンインストール");
     ASSERT_TRUE(GetDlgItem(box, IDYES));
     ASSERT_TRUE(windriver::AnswerMessageBox(box, IDNO));
@@ -364,14 +384,9 @@ TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
     Install();
     Process p(L"\"" + Uninst().wstring() + L"\"");
     ASSERT_TRUE(p.Started());
-    HWND box = nullptr;
-    ASSERT_TRUE(windriver::WaitFor([&] { return (box = windriver::FindMessageBox(p.Id())) != nullptr; }));
-    ASSERT_TRUE(windriver::AnswerMessageBox(box, IDYES));
-    HWND done = nullptr;
-    ASSERT_TRUE(windriver::WaitFor([&] {
-        done = windriver::FindMessageBox(p.Id());
-        return done && Contains(BoxText(done), L"アンインストールが完了しました");
-    }));
+    ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
+    HWND done = WaitBox(p, L"「TestSaver」のアンインストールが完了しました。");
+    ASSERT_TRUE(done);
     ASSERT_TRUE(windriver::AnswerMessageBox(done, IDOK));
     EXPECT_EQ(p.Wait(), 0u);
     ExpectAllRemoved();
@@ -380,25 +395,19 @@ TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
 
 TEST_F(UninstallerTest, InteractiveRunListsWhatItCouldNotRemove) {
     Install();
-    HANDLE busy =
-        CreateFileW(Txt().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    UniqueHandle busy = HoldOpen(Txt());
+    ASSERT_TRUE(busy);
     Process p(L"\"" + Uninst().wstring() + L"\"");
     ASSERT_TRUE(p.Started());
-    HWND box = nullptr;
-    ASSERT_TRUE(windriver::WaitFor([&] { return (box = windriver::FindMessageBox(p.Id())) != nullptr; }));
-    ASSERT_TRUE(windriver::AnswerMessageBox(box, IDYES));
-    HWND report = nullptr;
-    ASSERT_TRUE(windriver::WaitFor([&] {
-        report = windriver::FindMessageBox(p.Id());
-        return report && Contains(BoxText(report), L"削除できませんでした");
-    }));
+    ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
+    HWND report = WaitBox(p, L"次の項目を削除できませんでした。");
+    ASSERT_TRUE(report);
     std::wstring text = BoxText(report);
     EXPECT_TRUE(Contains(text, Txt().wstring()));
     EXPECT_FALSE(Contains(text, Scr().wstring()));
     ASSERT_TRUE(windriver::AnswerMessageBox(report, IDOK));
     EXPECT_EQ(p.Wait(), 3u);
-    CloseHandle(busy);
+    busy.Reset();
     EXPECT_FALSE(fs::exists(Scr()));
     EXPECT_TRUE(fs::exists(Txt()));
     ExpectHelperFinished();
