@@ -17,6 +17,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <exception>
 #include <optional>
 #include <string>
@@ -225,9 +227,23 @@ std::wstring TempFolder() {
 }
 
 // A new folder of our own under %TEMP%: created here, so nobody else placed files in it.
+// The copy started from it runs elevated, while %TEMP% is writable by every process of the
+// user, elevated or not: the folder's access list (inherited by what is put into it) lets
+// in only administrators, the system and the folder's owner, so a non-elevated process
+// cannot swap the copy before it starts. (An elevated run's objects are owned by the
+// administrators group, not by the user.)
 std::wstring CreatePrivateFolder() {
     std::wstring temp = TempFolder();
     if (temp.empty()) return {};
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FA;;;OW)", SDDL_REVISION_1, &descriptor, nullptr))
+        sa.lpSecurityDescriptor = descriptor;
+    struct TFree {
+        PSECURITY_DESCRIPTOR D;
+        ~TFree() { LocalFree(D); }
+    } freeDescriptor{descriptor};
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     auto seed = static_cast<std::uint32_t>(t.QuadPart) ^ (GetCurrentProcessId() << 16) ^ GetTickCount();
@@ -236,7 +252,7 @@ std::wstring CreatePrivateFolder() {
         wchar_t name[16];
         wsprintfW(name, L"%08X", seed);
         std::wstring folder = temp + L"\\" + kPrivatePrefix + name;
-        if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+        if (CreateDirectoryW(folder.c_str(), &sa)) return folder;
         if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
     }
     return {};
@@ -314,7 +330,7 @@ bool RemoveSelf(const std::wstring& self, const std::wstring& name, bool silent)
 
 class TUninstaller {
 public:
-    TUninstaller(bool silent) : FSilent(silent) {}
+    explicit TUninstaller(bool silent) : FSilent(silent) {}
 
     int Run() {
         std::wstring self = ModulePath();
