@@ -1,0 +1,487 @@
+// The uninstaller run for real under Wine against fake installations: files in a
+// temporary folder, the uninstall key under HKLM and the current screensaver under HKCU.
+#include "PeImports.h"
+#include "TestFiles.h"
+#include "WinDriver.h"
+#include "platform/uWinHandles.h"
+#include "store/uExeAdder.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using windriver::Process;
+
+namespace {
+
+const std::wstring kUninstallRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::wstring kDesktopKey = L"Control Panel\\Desktop";
+const std::wstring kSessionManager = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const std::string kGuid = "{4C1F2A9E-3B7D-4E55-9A10-6D2E8F0B7C31}";
+
+// The build's bin folder as a Windows path (the build passes a Unix path).
+fs::path BinDir() {
+    std::string dir = SCR_BIN_DIR;
+    return fs::path(dir.starts_with("/") ? "Z:" + dir : dir);
+}
+
+std::optional<std::wstring> RegRead(HKEY root, const std::wstring& key, const std::wstring& name) {
+    wchar_t buf[2048];
+    DWORD bytes = sizeof buf, type = 0;
+    if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, &type, buf, &bytes) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(buf);
+}
+
+void RegWrite(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& data) {
+    HKEY k;
+    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+void RegRemoveValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+    HKEY k;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS) return;
+    RegDeleteValueW(k, name.c_str());
+    RegCloseKey(k);
+}
+
+bool RegKeyExists(HKEY root, const std::wstring& key) {
+    HKEY k;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+std::wstring ShortPath(const fs::path& p) {
+    wchar_t buf[MAX_PATH];
+    DWORD n = GetShortPathNameW(p.c_str(), buf, MAX_PATH);
+    return n && n < MAX_PATH ? std::wstring(buf, n) : std::wstring();
+}
+
+bool EndsWithNoCase(const std::wstring& s, const std::wstring& tail) {
+    return s.size() >= tail.size() &&
+           CompareStringOrdinal(s.c_str() + s.size() - tail.size(), static_cast<int>(tail.size()),
+                                tail.c_str(), static_cast<int>(tail.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The entries of the pending file operations (source, target pairs).
+std::vector<std::wstring> PendingOperations() {
+    HKEY k;
+    std::vector<std::wstring> entries;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+        return entries;
+    DWORD bytes = 0, type = 0;
+    if (RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &type, nullptr, &bytes) ==
+            ERROR_SUCCESS &&
+        type == REG_MULTI_SZ) {
+        std::wstring data(bytes / sizeof(wchar_t) + 1, L'\0');
+        RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &type,
+                         reinterpret_cast<BYTE*>(data.data()), &bytes);
+        data.resize(bytes / sizeof(wchar_t));
+        // Pairs of NUL-terminated strings; the target of a deletion is empty.
+        std::size_t i = 0;
+        while (i < data.size()) {
+            std::size_t end = data.find(L'\0', i);
+            if (end == std::wstring::npos) end = data.size();
+            entries.push_back(data.substr(i, end - i));
+            i = end + 1;
+        }
+        while (entries.size() % 2) entries.pop_back(); // the list's closing empty string
+    }
+    RegCloseKey(k);
+    return entries;
+}
+
+bool DeletionPending(const std::wstring& path) {
+    auto ops = PendingOperations();
+    for (std::size_t i = 0; i + 1 < ops.size(); i += 2) {
+        if (ops[i + 1].empty() && EndsWithNoCase(ops[i], path)) return true;
+    }
+    return false;
+}
+
+// Drops the pending operations whose source lies in folder (a test's helper folder).
+void ForgetPendingUnder(const std::wstring& folder) {
+    auto ops = PendingOperations();
+    std::wstring kept;
+    for (std::size_t i = 0; i + 1 < ops.size(); i += 2) {
+        std::wstring src = ops[i];
+        bool ours = EndsWithNoCase(src, folder) ||
+                    src.find(fs::path(folder).filename().wstring()) != std::wstring::npos;
+        if (!ours) kept += src + L'\0' + ops[i + 1] + L'\0';
+    }
+    HKEY k;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS)
+        return;
+    if (kept.empty()) {
+        RegDeleteValueW(k, L"PendingFileRenameOperations");
+    } else {
+        kept += L'\0';
+        RegSetValueExW(k, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(kept.data()),
+                       static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
+    }
+    RegCloseKey(k);
+}
+
+// The uninstaller's private folders in %TEMP%.
+std::set<fs::path> HelperFolders() {
+    std::set<fs::path> found;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(fs::temp_directory_path(), ec)) {
+        if (e.is_directory() && e.path().filename().wstring().starts_with(L"~scrun")) found.insert(e.path());
+    }
+    return found;
+}
+
+// The text of a message box (its static controls).
+std::wstring BoxText(HWND box) {
+    std::wstring text;
+    for (HWND h : windriver::Descendants(box)) {
+        if (windriver::ClassOf(h) == L"Static") text += windriver::TextOf(h);
+    }
+    return text;
+}
+
+bool Contains(const std::wstring& s, const std::wstring& part) {
+    return s.find(part) != std::wstring::npos;
+}
+
+// The message box of the process whose text contains part, once it is shown; null when
+// none appears in time.
+HWND WaitBox(const Process& p, const std::wstring& part) {
+    HWND box = nullptr;
+    windriver::WaitFor([&] {
+        box = windriver::FindMessageBox(p.Id());
+        return box && Contains(BoxText(box), part);
+    });
+    return box && Contains(BoxText(box), part) ? box : nullptr;
+}
+
+// The file kept open without delete sharing (as a program using it would), so it can be
+// neither deleted nor renamed until closed.
+UniqueHandle HoldOpen(const fs::path& file) {
+    return UniqueHandle(
+        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+const std::wstring kQuestion = L"「TestSaver」スクリーンセーバーをコンピューターから削除します。";
+
+// A fake installation of "TestSaver" in a temporary folder, as the installer leaves it.
+class UninstallerTest : public ::testing::Test {
+protected:
+    const std::wstring kName = L"TestSaver";
+
+    void SetUp() override {
+        FSavedScreenSaver = RegRead(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
+        FFoldersBefore = HelperFolders();
+    }
+
+    void TearDown() override {
+        if (FSavedScreenSaver) {
+            RegWrite(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE", *FSavedScreenSaver);
+        } else {
+            RegRemoveValue(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
+        }
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, Key().c_str());
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, Key().c_str());
+        // The helper copies end on their own; their folders wait for a restart otherwise.
+        for (const auto& folder : NewHelperFolders()) {
+            windriver::WaitFor([&] {
+                std::error_code ec;
+                fs::remove_all(folder, ec);
+                return !fs::exists(folder);
+            });
+            ForgetPendingUnder(folder.wstring());
+        }
+    }
+
+    std::wstring Key() const { return kUninstallRoot + kName; }
+    fs::path Scr() const { return FDir.Path() / (kName + L".scr"); }
+    fs::path Txt() const { return FDir.Path() / (kName + L".txt"); }
+    fs::path Uninst() const { return FDir.Path() / (kName + L"Uninst.exe"); }
+
+    std::vector<fs::path> NewHelperFolders() const {
+        std::vector<fs::path> added;
+        for (const auto& f : HelperFolders()) {
+            if (!FFoldersBefore.contains(f)) added.push_back(f);
+        }
+        return added;
+    }
+
+    // The carried program, copied under the given name, with a one-item "GUID" container.
+    void PlaceUninstaller(const fs::path& as, bool withGuid = true) {
+        fs::copy_file(BinDir() / "uninst.exe", as, fs::copy_options::overwrite_existing);
+        if (!withGuid) return;
+        TWriteHelper writer;
+        writer.AddString("GUID", kGuid);
+        writer.AppendToFile(as);
+    }
+
+    void Install(const std::wstring& uninstallString = L"") {
+        PlaceUninstaller(Uninst());
+        WriteBytes(Scr(), Bytes("MZ screensaver"));
+        WriteBytes(Txt(), Bytes("readme"));
+        RegWrite(HKEY_LOCAL_MACHINE, Key(), L"UninstallString",
+                 uninstallString.empty() ? L"\"" + Uninst().wstring() + L"\"" : uninstallString);
+        RegWrite(HKEY_LOCAL_MACHINE, Key(), L"DisplayName", kName + L"スクリーンセーバー");
+    }
+
+    void SetCurrentScreenSaver(const std::wstring& path) {
+        RegWrite(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE", path);
+    }
+    std::optional<std::wstring> CurrentScreenSaver() const {
+        return RegRead(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
+    }
+
+    DWORD Run(const fs::path& exe, const std::wstring& args) {
+        Process p(L"\"" + exe.wstring() + L"\" " + args);
+        EXPECT_TRUE(p.Started());
+        return p.Wait(30000);
+    }
+
+    // After a run that removed itself: the helper deletes the parked original from its
+    // private folder and schedules its own removal with the folder's.
+    void ExpectHelperFinished() {
+        auto folders = NewHelperFolders();
+        ASSERT_EQ(folders.size(), 1u);
+        fs::path folder = folders[0];
+        EXPECT_TRUE(windriver::WaitFor([&] { return !fs::exists(folder / Uninst().filename()); }));
+        fs::path helper = folder / (kName + L"Cleanup.exe");
+        EXPECT_TRUE(fs::exists(helper));
+        EXPECT_TRUE(windriver::WaitFor(
+            [&] { return DeletionPending(helper.wstring()) && DeletionPending(folder.wstring()); }));
+    }
+
+    void ExpectAllRemoved() {
+        EXPECT_FALSE(fs::exists(Scr()));
+        EXPECT_FALSE(fs::exists(Txt()));
+        // Parked away before the process ended (same volume as %TEMP%).
+        EXPECT_FALSE(fs::exists(Uninst()));
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+    }
+
+    void ExpectUntouched() {
+        EXPECT_TRUE(fs::exists(Scr()));
+        EXPECT_TRUE(fs::exists(Txt()));
+        EXPECT_TRUE(fs::exists(Uninst()));
+        EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+        EXPECT_TRUE(NewHelperFolders().empty());
+    }
+
+    TempDir FDir;
+    std::optional<std::wstring> FSavedScreenSaver;
+    std::set<fs::path> FFoldersBefore;
+};
+
+TEST_F(UninstallerTest, SilentRunRemovesEverythingAndResetsItsLongPathScreenSaver) {
+    Install();
+    SetCurrentScreenSaver(Scr().wstring());
+    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+    ExpectAllRemoved();
+    EXPECT_FALSE(CurrentScreenSaver());
+    ExpectHelperFinished();
+}
+
+TEST_F(UninstallerTest, SilentRunResetsItsShortPathScreenSaver) {
+    Install();
+    // The installer stores the short (8.3) form; make sure it really differs here.
+    std::wstring shortPath = ShortPath(Scr());
+    ASSERT_FALSE(shortPath.empty());
+    ASSERT_NE(fs::path(shortPath).filename(), Scr().filename());
+    SetCurrentScreenSaver(shortPath);
+    EXPECT_EQ(Run(Uninst(), L"/s"), 0u);
+    ExpectAllRemoved();
+    EXPECT_FALSE(CurrentScreenSaver());
+    ExpectHelperFinished();
+}
+
+TEST_F(UninstallerTest, SilentRunLeavesAnotherScreenSaverAndAnotherProductsKey) {
+    // Same folder, other file; and a key of the same name whose command is not ours.
+    const std::wstring other = (FDir.Path() / L"Other.scr").wstring();
+    const std::wstring foreign = L"\"C:\\Program Files\\Other\\TestSaverUninst.exe\" /x";
+    Install(foreign);
+    WriteBytes(other, Bytes("MZ other"));
+    SetCurrentScreenSaver(other);
+    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+    EXPECT_FALSE(fs::exists(Scr()));
+    EXPECT_FALSE(fs::exists(Txt()));
+    EXPECT_FALSE(fs::exists(Uninst()));
+    EXPECT_EQ(CurrentScreenSaver(), other);
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_EQ(RegRead(HKEY_LOCAL_MACHINE, Key(), L"UninstallString"), foreign);
+    ExpectHelperFinished();
+}
+
+TEST_F(UninstallerTest, SilentRunAcceptsAnUnquotedUninstallStringAndNoReadMe) {
+    Install(Uninst().wstring());
+    fs::remove(Txt());
+    EXPECT_EQ(Run(Uninst(), L"-S"), 0u);
+    ExpectAllRemoved();
+    ExpectHelperFinished();
+}
+
+TEST_F(UninstallerTest, FileInUseIsReportedByTheExitCodeAndTheRestIsRemoved) {
+    Install();
+    SetCurrentScreenSaver(Scr().wstring());
+    UniqueHandle busy = HoldOpen(Scr());
+    ASSERT_TRUE(busy);
+    DWORD code = Run(Uninst(), L"/S");
+    busy.Reset();
+    EXPECT_EQ(code, 3u);
+    EXPECT_TRUE(fs::exists(Scr()));
+    EXPECT_FALSE(fs::exists(Txt()));
+    EXPECT_FALSE(fs::exists(Uninst()));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+    EXPECT_FALSE(CurrentScreenSaver());
+    ExpectHelperFinished();
+}
+
+TEST_F(UninstallerTest, AnUninstallerThatCannotBeMovedAwayIsDeletedInPlaceByTheHelper) {
+    Install();
+    // Without delete sharing the running program's file cannot be renamed (as on another
+    // volume than %TEMP%): the helper must delete it where it is once the run has ended.
+    UniqueHandle hold = HoldOpen(Uninst());
+    ASSERT_TRUE(hold);
+    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+    EXPECT_FALSE(fs::exists(Scr()));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+    EXPECT_TRUE(fs::exists(Uninst()));
+    hold.Reset();
+    EXPECT_TRUE(windriver::WaitFor([&] { return !fs::exists(Uninst()); }));
+    auto folders = NewHelperFolders();
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_FALSE(fs::exists(folders[0] / Uninst().filename())); // nothing was parked
+    EXPECT_TRUE(windriver::WaitFor(
+        [&] { return DeletionPending((folders[0] / L"TestSaverCleanup.exe").wstring()); }));
+}
+
+TEST_F(UninstallerTest, AnsweringNoLeavesEverythingInPlace) {
+    Install();
+    SetCurrentScreenSaver(Scr().wstring());
+    Process p(L"\"" + Uninst().wstring() + L"\"");
+    ASSERT_TRUE(p.Started());
+    HWND box = WaitBox(p, kQuestion);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(windriver::TextOf(box), L"TestSaver のアンインストール");
+    ASSERT_TRUE(GetDlgItem(box, IDYES));
+    ASSERT_TRUE(windriver::AnswerMessageBox(box, IDNO));
+    EXPECT_EQ(p.Wait(), 1u);
+    ExpectUntouched();
+    EXPECT_EQ(CurrentScreenSaver(), Scr().wstring());
+}
+
+TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
+    Install();
+    Process p(L"\"" + Uninst().wstring() + L"\"");
+    ASSERT_TRUE(p.Started());
+    ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
+    HWND done = WaitBox(p, L"「TestSaver」のアンインストールが完了しました。");
+    ASSERT_TRUE(done);
+    ASSERT_TRUE(windriver::AnswerMessageBox(done, IDOK));
+    EXPECT_EQ(p.Wait(), 0u);
+    ExpectAllRemoved();
+    ExpectHelperFinished();
+}
+
+TEST_F(UninstallerTest, InteractiveRunListsWhatItCouldNotRemove) {
+    Install();
+    UniqueHandle busy = HoldOpen(Txt());
+    ASSERT_TRUE(busy);
+    Process p(L"\"" + Uninst().wstring() + L"\"");
+    ASSERT_TRUE(p.Started());
+    ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
+    HWND report = WaitBox(p, L"次の項目を削除できませんでした。");
+    ASSERT_TRUE(report);
+    std::wstring text = BoxText(report);
+    EXPECT_TRUE(Contains(text, Txt().wstring()));
+    EXPECT_FALSE(Contains(text, Scr().wstring()));
+    ASSERT_TRUE(windriver::AnswerMessageBox(report, IDOK));
+    EXPECT_EQ(p.Wait(), 3u);
+    busy.Reset();
+    EXPECT_FALSE(fs::exists(Scr()));
+    EXPECT_TRUE(fs::exists(Txt()));
+    ExpectHelperFinished();
+}
+
+TEST_F(UninstallerTest, RefusesWithoutInstallationRecordOrScreenSaverName) {
+    Install();
+    // The carried program itself, without the "GUID" container.
+    fs::path bare = FDir.Path() / L"TestSaverUninst.exe";
+    PlaceUninstaller(bare, false);
+    EXPECT_EQ(Run(bare, L"/S"), 2u);
+    // A container, but a file name that names no screensaver.
+    for (const wchar_t* name : {L"Uninst.exe", L"TestSaver.exe", L"TestSaverUninst.exe.bak"}) {
+        fs::path renamed = FDir.Path() / name;
+        PlaceUninstaller(renamed);
+        EXPECT_EQ(Run(renamed, L"/S"), 2u) << fs::path(name).string();
+        EXPECT_TRUE(fs::exists(renamed));
+    }
+    EXPECT_TRUE(fs::exists(Scr()));
+    EXPECT_TRUE(fs::exists(Txt()));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+    EXPECT_TRUE(NewHelperFolders().empty());
+}
+
+TEST_F(UninstallerTest, ReadsAContainerLaidOutByHand) {
+    Install();
+    // Rewrite the uninstaller with a container built byte by byte: key 0x2A, one item
+    // "GUID" stored as is (flag 0).
+    fs::copy_file(BinDir() / "uninst.exe", Uninst(), fs::copy_options::overwrite_existing);
+    std::vector<std::uint8_t> block;
+    auto i32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) block.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    i32(0x2A);
+    i32(1);
+    i32(4);
+    for (char c : std::string("GUID")) block.push_back(static_cast<std::uint8_t>(c ^ 0x2A));
+    block.push_back(0);
+    i32(static_cast<std::uint32_t>(kGuid.size()));
+    block.insert(block.end(), kGuid.begin(), kGuid.end());
+    std::uint64_t length = block.size();
+    for (int i = 0; i < 8; ++i) block.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+    for (char c : std::string("PLWS")) block.push_back(static_cast<std::uint8_t>(c));
+    std::vector<std::uint8_t> file = ReadBytes(Uninst());
+    file.insert(file.end(), block.begin(), block.end());
+    WriteBytes(Uninst(), file);
+
+    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+    ExpectAllRemoved();
+    ExpectHelperFinished();
+}
+
+TEST_F(UninstallerTest, RejectsUnknownSwitchesAndACleanupOfAnythingButAnUninstaller) {
+    Install();
+    EXPECT_EQ(Run(Uninst(), L"/S /X"), 4u);
+    EXPECT_EQ(Run(Uninst(), L"/S /_parent 12"), 4u);
+    // The helper's switch with a file that is no installed uninstaller: left alone.
+    fs::path victim = FDir.Path() / L"Notes.txt";
+    WriteBytes(victim, Bytes("keep me"));
+    fs::path bare = FDir.Path() / L"OtherUninst.exe";
+    PlaceUninstaller(bare, false);
+    EXPECT_EQ(Run(Uninst(), L"/S /_cleanup \"" + victim.wstring() + L"\""), 4u);
+    EXPECT_EQ(Run(Uninst(), L"/S /_cleanup \"" + bare.wstring() + L"\""), 4u);
+    EXPECT_TRUE(fs::exists(victim));
+    EXPECT_TRUE(fs::exists(bare));
+    ExpectUntouched();
+}
+
+TEST(UninstallerImage, ImportsOnlyTheCoreSystemDlls) {
+    auto dlls = peimports::ImportedDlls(BinDir() / "uninst.exe");
+    ASSERT_FALSE(dlls.empty());
+    EXPECT_EQ(peimports::ImportsOutside(BinDir() / "uninst.exe", {"kernel32.dll", "user32.dll",
+                                                                  "advapi32.dll", "gdi32.dll", "msvcrt.dll"}),
+              std::vector<std::string>{});
+}
+
+} // namespace
