@@ -141,23 +141,17 @@ std::vector<std::uint8_t> CompressBuffer(const void* input, std::size_t inputSiz
 
 std::vector<std::uint8_t> DecompressBuffer(const void* input, std::size_t inputSize, std::size_t estimate,
                                            std::size_t maxOutput) {
-    // The output is inflated into pieces that double in size (never less than the rounded
-    // input size), so a highly compressible stream costs amortised linear time, and is
-    // gathered into one block of the exact size at the end. The pieces are not cleared
-    // beforehand, so memory that inflate never reaches is never touched. The total never
+    // Inflates straight into the result. Its capacity starts at a generous guess (memory
+    // that is reserved but never written costs nothing) and doubles when full, so a
+    // highly compressible stream costs amortised linear time. The size is extended one
+    // slice at a time just before inflate writes there, so pages are touched once, by the
+    // output itself, and the result is returned without a final copy. The total never
     // grows past maxOutput + 1 bytes: a stream that fills that much is refused.
-    struct TPiece {
-        std::unique_ptr<std::uint8_t[]> Data;
-        std::size_t Size = 0, Used = 0;
-    };
+    constexpr std::size_t kSlice = std::size_t(1) << 18;
     const std::size_t step = std::max<std::size_t>(RoundUp256(inputSize), 256);
     const std::size_t limit = maxOutput == SIZE_MAX ? maxOutput : maxOutput + 1;
-    std::vector<TPiece> pieces;
-    std::size_t total = 0;
-    auto addPiece = [&](std::size_t size) {
-        size = std::min(size, limit - total);
-        pieces.push_back({std::make_unique_for_overwrite<std::uint8_t[]>(size), size, 0});
-    };
+    std::vector<std::uint8_t> out;
+    out.reserve(std::min(limit, estimate != 0 ? estimate : std::max<std::size_t>(step * 4, 1u << 16)));
 
     z_stream zs{};
     int rc = inflateInit(&zs);
@@ -166,22 +160,20 @@ std::vector<std::uint8_t> DecompressBuffer(const void* input, std::size_t inputS
 
     auto next = static_cast<const std::uint8_t*>(input);
     std::size_t left = inputSize;
-    addPiece(estimate != 0 ? estimate : step);
     for (;;) {
-        TPiece* piece = &pieces.back();
-        if (piece->Used == piece->Size) {
-            if (total >= limit)
+        const std::size_t used = out.size();
+        if (used == out.capacity()) {
+            if (used >= limit)
                 throw EZDecompressionError("inflated data exceeds " + std::to_string(maxOutput) + " bytes");
-            addPiece(std::max(step, total));
-            piece = &pieces.back();
+            out.reserve(std::min(limit, std::max(used * 2, step)));
         }
+        const std::size_t room = std::min({out.capacity() - used, kSlice, static_cast<std::size_t>(kMaxSlice)});
+        out.resize(used + room);
         FeedInput(zs, next, left);
-        zs.next_out = piece->Data.get() + piece->Used;
-        zs.avail_out = static_cast<uInt>(std::min(piece->Size - piece->Used, kMaxSlice));
-        const uInt before = zs.avail_out;
+        zs.next_out = out.data() + used;
+        zs.avail_out = static_cast<uInt>(room);
         rc = inflate(&zs, Z_NO_FLUSH);
-        piece->Used += before - zs.avail_out;
-        total += before - zs.avail_out;
+        out.resize(used + (room - zs.avail_out));
         if (rc == Z_STREAM_END) break;
         // A stream that needs a preset dictionary cannot be inflated here; without this
         // test inflate would report the same positive code forever.
@@ -189,11 +181,7 @@ std::vector<std::uint8_t> DecompressBuffer(const void* input, std::size_t inputS
     }
     rc = guard.End();
     if (rc < 0) throw EZDecompressionError(ZLibMessage(rc));
-    if (total > maxOutput)
+    if (out.size() > maxOutput)
         throw EZDecompressionError("inflated data exceeds " + std::to_string(maxOutput) + " bytes");
-
-    std::vector<std::uint8_t> out;
-    out.reserve(total);
-    for (const TPiece& p : pieces) out.insert(out.end(), p.Data.get(), p.Data.get() + p.Used);
     return out;
 }
