@@ -50,7 +50,7 @@ void TPropList::Color(const std::string& name, std::function<std::int32_t()> get
 }
 
 void TPropList::String(const std::string& name, std::function<std::string()> get,
-                       std::function<void(std::string)> set, std::optional<std::string> def) {
+                       std::function<void(const std::string&)> set, std::optional<std::string> def) {
     TPropInfo p{name, TValueType::String, [get] { return TPropValue::MakeString(get()); },
                 [set](const TPropValue& v) { set(v.Str); }, std::nullopt, {}};
     if (def) p.Default = TPropValue::MakeString(*def);

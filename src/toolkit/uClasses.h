@@ -55,7 +55,7 @@ public:
               std::optional<bool> def = std::nullopt);
     void Color(const std::string& name, std::function<std::int32_t()> get, std::function<void(std::int32_t)> set,
                std::optional<std::int32_t> def = std::nullopt);
-    void String(const std::string& name, std::function<std::string()> get, std::function<void(std::string)> set,
+    void String(const std::string& name, std::function<std::string()> get, std::function<void(const std::string&)> set,
                 std::optional<std::string> def = std::string());
     // An enumeration stored by identifier; names[i] is the value i.
     void Enum(const std::string& name, std::vector<std::string> names, std::function<int()> get,

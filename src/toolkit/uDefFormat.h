@@ -38,6 +38,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -65,8 +66,10 @@ public:
         for (int i = 0; i < 4; ++i) FBytes.push_back(static_cast<std::uint8_t>(u >> (8 * i)));
     }
     void Raw(const void* data, std::size_t n) {
-        auto p = static_cast<const std::uint8_t*>(data);
-        FBytes.insert(FBytes.end(), p, p + n);
+        if (n == 0) return;
+        std::size_t old = FBytes.size();
+        FBytes.resize(old + n);
+        std::memcpy(FBytes.data() + old, data, n);
     }
     void Str(const std::string& s) {
         I32(static_cast<std::int32_t>(s.size()));

@@ -31,7 +31,7 @@ public:
         TComponent::GetProperties(p);
         p.Int("Number", [this] { return Number; }, [this](std::int32_t v) { Number = v; }, 0);
         p.Bool("Flag", [this] { return Flag; }, [this](bool v) { Flag = v; }, false);
-        p.String("Text", [this] { return Text; }, [this](std::string v) { Text = std::move(v); });
+        p.String("Text", [this] { return Text; }, [this](const std::string& v) { Text = v; });
         p.Color("Colour", [this] { return Colour; }, [this](std::int32_t v) { Colour = v; }, 0);
         p.Enum("Kind", {"kdOne", "kdTwo", "kdThree"}, [this] { return Kind; }, [this](int v) { Kind = v; }, 0);
         p.Set("Options", {"opA", "opB", "opC"}, [this] { return Options; },
