@@ -76,6 +76,10 @@ std::string IncludeTrailingBackslash932(std::string_view s) {
     return r;
 }
 
+std::string ExcludeTrailingBackslash932(std::string_view s) {
+    return std::string(EndsWithChar932(s, '\\') ? s.substr(0, s.size() - 1) : s);
+}
+
 std::string Trim(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && static_cast<std::uint8_t>(s[b]) <= 0x20) ++b;

@@ -42,6 +42,9 @@ bool EndsWithChar932(std::string_view s, char c);
 // s with a trailing backslash added unless its last character already is one.
 std::string IncludeTrailingBackslash932(std::string_view s);
 
+// s without one trailing backslash; a trail byte 0x5C (as in "表" = 95 5C) is kept.
+std::string ExcludeTrailingBackslash932(std::string_view s);
+
 // Trims spaces and control characters (bytes <= 0x20) at both ends.
 std::string Trim(std::string_view s);
 

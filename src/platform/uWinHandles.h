@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "platform/uSysApi.h"
+
 template <typename H, typename Traits> class UniqueWinHandle {
 public:
     UniqueWinHandle() = default;
@@ -69,6 +71,12 @@ struct ModuleTraits {
     static void Close(HMODULE h) { FreeLibrary(h); }
 };
 
+struct PidlTraits { // item ID lists handed out by the shell
+    static PIDLIST_ABSOLUTE Invalid() { return nullptr; }
+    static bool Valid(PIDLIST_ABSOLUTE p) { return p != nullptr; }
+    static void Close(PIDLIST_ABSOLUTE p) { sys::CoTaskMemFree(p); }
+};
+
 using UniqueHandle = UniqueWinHandle<HANDLE, KernelHandleTraits>;
 using UniqueHKey = UniqueWinHandle<HKEY, RegKeyTraits>;
 using UniqueHFont = UniqueWinHandle<HFONT, GdiObjectTraits<HFONT>>;
@@ -79,6 +87,7 @@ using UniqueHRgn = UniqueWinHandle<HRGN, GdiObjectTraits<HRGN>>;
 using UniqueMemDC = UniqueWinHandle<HDC, MemDcTraits>;
 using UniqueHwnd = UniqueWinHandle<HWND, WindowTraits>;
 using UniqueHModule = UniqueWinHandle<HMODULE, ModuleTraits>;
+using UniquePidl = UniqueWinHandle<PIDLIST_ABSOLUTE, PidlTraits>;
 
 // A DC obtained with GetDC, released with ReleaseDC for the same window.
 class WindowDC {

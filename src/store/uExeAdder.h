@@ -40,6 +40,10 @@ using TItemTypes = std::vector<TItemType>;
 // lengths point outside the file, EZDecompressionError (zlib's message) for a damaged
 // compressed item; the list then holds the items read before the fault.
 void ReadItems(const std::filesystem::path& fileName, TItemTypes& items);
+// Same, with the total inflated size of all items capped at maxInflated bytes (the
+// overload above caps it at kMaxInflatedSize); a container past it raises
+// EZDecompressionError.
+void ReadItems(const std::filesystem::path& fileName, TItemTypes& items, std::size_t maxInflated);
 
 // Frees every item's data and empties the list.
 void FreeItems(TItemTypes& items);

@@ -19,9 +19,6 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
-// A file name for messages: code page 932 text on Windows, the native bytes elsewhere.
 std::string MessageName(const std::filesystem::path& p) {
 #ifdef _WIN32
     const std::wstring& w = p.native();
@@ -34,6 +31,8 @@ std::string MessageName(const std::filesystem::path& p) {
     return p.native();
 #endif
 }
+
+namespace {
 
 std::string LastErrorText() {
 #ifdef _WIN32

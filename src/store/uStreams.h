@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 enum class TSeekOrigin { Begin, Current, End };
@@ -96,6 +97,9 @@ class TFileReadStream : public THandleStream {
 public:
     explicit TFileReadStream(const std::filesystem::path& fileName);
 };
+
+// A file name for messages: code page 932 text on Windows, the native bytes elsewhere.
+std::string MessageName(const std::filesystem::path& fileName);
 
 // Whole-file helpers built on the streams above.
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& fileName);

@@ -42,3 +42,11 @@ TEST(Text932, Utf8RoundTripAndUnmappableCharacter) {
     EXPECT_FALSE(Utf8ToCp932("ok 😀 no", out, &bad));
     EXPECT_EQ(bad, "😀");
 }
+
+TEST(Text932, ExcludeTrailingBackslashKeepsATrailByte) {
+    EXPECT_EQ(ExcludeTrailingBackslash932("C:\\dir\\"), "C:\\dir");
+    EXPECT_EQ(ExcludeTrailingBackslash932("C:\\dir\\\\"), "C:\\dir\\");
+    EXPECT_EQ(ExcludeTrailingBackslash932("C:\\" + kHyouji.substr(0, 2)), "C:\\" + kHyouji.substr(0, 2));
+    EXPECT_EQ(ExcludeTrailingBackslash932("C:\\" + kHyouji.substr(0, 2) + "\\"), "C:\\" + kHyouji.substr(0, 2));
+    EXPECT_EQ(ExcludeTrailingBackslash932(""), "");
+}

@@ -1,0 +1,50 @@
+#include "platform/uSetScreenSaver.h"
+
+#include <windows.h>
+
+#include "platform/uShellUtils.h"
+#include "platform/uText.h"
+#include "platform/uWinHandles.h"
+#include "store/uErrors.h"
+
+TPlatformFamily CurrentPlatformFamily() {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (GetVersionExW(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT) return TPlatformFamily::WindowsNT;
+    return TPlatformFamily::Windows9x;
+}
+
+namespace {
+// The key already exists on every NT system; it is not created, and failures go unreported
+// (the installation does not depend on it).
+void SetScreenSaverNT(const std::string& shortPath) {
+    UniqueHKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_WRITE, key.Put()) != ERROR_SUCCESS)
+        return;
+    const std::wstring data = ToWide(shortPath);
+    RegSetValueExW(key.Get(), L"SCRNSAVE.EXE", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetScreenSaver9x(const std::string& shortPath) {
+    const std::string iniFile = Trim(ExpandEnvironment("%windir%\\SYSTEM.INI"));
+    if (iniFile.empty()) return;
+    if (!WritePrivateProfileStringW(L"boot", L"SCRNSAVE.EXE", ToWide(shortPath).c_str(),
+                                    ToWide(iniFile).c_str()))
+        throw Exception("Cannot write the screen saver setting to " + iniFile);
+    SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
+}
+} // namespace
+
+void SetScreenSaver(std::string_view path) {
+    SetScreenSaver(path, CurrentPlatformFamily());
+}
+
+void SetScreenSaver(std::string_view path, TPlatformFamily family) {
+    if (!FileExists932(path)) return;
+    const std::string shortPath = GetShortPath(path);
+    if (family == TPlatformFamily::WindowsNT)
+        SetScreenSaverNT(shortPath);
+    else
+        SetScreenSaver9x(shortPath);
+}

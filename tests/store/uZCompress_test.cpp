@@ -1,0 +1,154 @@
+#include "store/uZCompress.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <random>
+#include <vector>
+
+using Bytes8 = std::vector<std::uint8_t>;
+
+namespace {
+
+// Text-like data that compresses well but not trivially.
+Bytes8 Sample(std::size_t size, unsigned seed = 1) {
+    std::mt19937 rng(seed);
+    static const char* words[] = {"mov ",  "eax, ",  "push ", "ebp\n",
+                                  "call ", "0x4010", "ret\n", "スクリーン"};
+    Bytes8 out;
+    while (out.size() < size) {
+        const char* w = words[rng() % 8];
+        for (const char* p = w; *p && out.size() < size; ++p) out.push_back(static_cast<std::uint8_t>(*p));
+    }
+    return out;
+}
+
+Bytes8 Random(std::size_t size, unsigned seed = 7) {
+    std::mt19937 rng(seed);
+    Bytes8 out(size);
+    for (auto& b : out) b = static_cast<std::uint8_t>(rng());
+    return out;
+}
+
+Bytes8 ZlibCompress2(const Bytes8& in, int level) {
+    uLongf len = compressBound(static_cast<uLong>(in.size()));
+    Bytes8 out(len);
+    EXPECT_EQ(compress2(out.data(), &len, in.data(), static_cast<uLong>(in.size()), level), Z_OK);
+    out.resize(len);
+    return out;
+}
+
+std::string DecompressError(const Bytes8& in, std::size_t maxOutput = kMaxInflatedSize) {
+    try {
+        DecompressBuffer(in.data(), in.size(), 0, maxOutput);
+    } catch (const EZDecompressionError& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+} // namespace
+
+TEST(ZLibMessage, IsZlibsOwnTable) {
+    EXPECT_EQ(ZLibMessage(2), "need dictionary");
+    EXPECT_EQ(ZLibMessage(1), "stream end");
+    EXPECT_EQ(ZLibMessage(0), "");
+    EXPECT_EQ(ZLibMessage(-1), "file error");
+    EXPECT_EQ(ZLibMessage(-2), "stream error");
+    EXPECT_EQ(ZLibMessage(-3), "data error");
+    EXPECT_EQ(ZLibMessage(-4), "insufficient memory");
+    EXPECT_EQ(ZLibMessage(-5), "buffer error");
+    EXPECT_EQ(ZLibMessage(-6), "incompatible version");
+    for (int code = -6; code <= 2; ++code) EXPECT_EQ(ZLibMessage(code), zError(code)) << code;
+}
+
+TEST(CompressBuffer, LevelIndexTableMatchesZlibLevels) {
+    const Bytes8 input = Sample(50000);
+    const int levels[] = {0, 1, 6, 9};
+    const std::uint8_t secondByte[] = {0x01, 0x01, 0x9C, 0xDA};
+    for (int index = 0; index < 4; ++index) {
+        const Bytes8 packed = CompressBuffer(input.data(), input.size(), index);
+        // compress2 uses window bits 15 and memory level 8 as well: the bytes must agree.
+        EXPECT_EQ(packed, ZlibCompress2(input, levels[index])) << "index " << index;
+        ASSERT_GE(packed.size(), 2u);
+        EXPECT_EQ(packed[0], 0x78);
+        EXPECT_EQ(packed[1], secondByte[index]) << "index " << index;
+    }
+    EXPECT_EQ(CompressBuffer(input.data(), input.size()), CompressBuffer(input.data(), input.size(), 2));
+}
+
+TEST(CompressBuffer, InvalidLevelIndexRaisesStreamError) {
+    const Bytes8 input = Sample(10);
+    for (int index : {-1, 4}) {
+        try {
+            CompressBuffer(input.data(), input.size(), index);
+            ADD_FAILURE() << "no error for index " << index;
+        } catch (const EZCompressionError& e) {
+            EXPECT_STREQ(e.what(), "stream error");
+        }
+    }
+}
+
+TEST(CompressBuffer, RoundTripsEverySizeAndKind) {
+    for (std::size_t size : {0u, 1u, 255u, 256u, 257u, 4096u, 100000u}) {
+        for (const Bytes8& input : {Sample(size), Random(size), Bytes8(size, 0)}) {
+            const Bytes8 packed = CompressBuffer(input.data(), input.size());
+            EXPECT_EQ(packed, ZlibCompress2(input, 6)) << size;
+            EXPECT_EQ(DecompressBuffer(packed.data(), packed.size()), input) << size;
+        }
+    }
+}
+
+TEST(DecompressBuffer, EstimateOnlyChangesTheStartingCapacity) {
+    const Bytes8 input = Sample(300000, 3);
+    const Bytes8 packed = CompressBuffer(input.data(), input.size());
+    for (std::size_t estimate : {0u, 1u, 1000u, 300000u, 5000000u}) {
+        const Bytes8 out = DecompressBuffer(packed.data(), packed.size(), estimate);
+        EXPECT_EQ(out, input) << estimate;
+    }
+}
+
+TEST(DecompressBuffer, CapIsAnErrorNotAnAllocation) {
+    const Bytes8 zeros(1 << 20, 0);
+    const Bytes8 packed = CompressBuffer(zeros.data(), zeros.size());
+    EXPECT_EQ(DecompressBuffer(packed.data(), packed.size(), 0, zeros.size()).size(), zeros.size());
+    EXPECT_EQ(DecompressError(packed, zeros.size() - 1), "inflated data exceeds 1048575 bytes");
+    EXPECT_EQ(DecompressError(packed, 0), "inflated data exceeds 0 bytes");
+    // A bomb: 16 MB of zeros from a stream of about 16 KB stops at the cap.
+    const Bytes8 big(16u << 20, 0);
+    const Bytes8 bomb = CompressBuffer(big.data(), big.size());
+    EXPECT_LT(bomb.size(), 20000u);
+    EXPECT_EQ(DecompressError(bomb, 3u << 20), "inflated data exceeds 3145728 bytes");
+}
+
+TEST(DecompressBuffer, DamagedStreamsRaiseZlibsMessage) {
+    const Bytes8 input = Sample(20000);
+    const Bytes8 packed = CompressBuffer(input.data(), input.size());
+
+    Bytes8 truncated(packed.begin(), packed.end() - 10);
+    EXPECT_EQ(DecompressError(truncated), "buffer error");
+    EXPECT_EQ(DecompressError(Bytes8(packed.begin(), packed.begin() + 2)), "buffer error");
+    EXPECT_EQ(DecompressError(Bytes8{}), "buffer error");
+
+    Bytes8 badHeader = packed;
+    badHeader[1] ^= 0xFF;
+    EXPECT_EQ(DecompressError(badHeader), "data error");
+    Bytes8 badCheck = packed;
+    badCheck.back() ^= 0x01;
+    EXPECT_EQ(DecompressError(badCheck), "data error");
+
+    // A stream that asks for a preset dictionary cannot be inflated here.
+    z_stream zs{};
+    ASSERT_EQ(deflateInit(&zs, 6), Z_OK);
+    const Bytes8 dict = Sample(100, 9);
+    deflateSetDictionary(&zs, dict.data(), static_cast<uInt>(dict.size()));
+    Bytes8 withDict(1024);
+    zs.next_in = const_cast<Bytef*>(input.data());
+    zs.avail_in = 100;
+    zs.next_out = withDict.data();
+    zs.avail_out = static_cast<uInt>(withDict.size());
+    ASSERT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+    withDict.resize(zs.total_out);
+    deflateEnd(&zs);
+    EXPECT_EQ(DecompressError(withDict), "need dictionary");
+}

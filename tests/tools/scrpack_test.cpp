@@ -1,0 +1,431 @@
+// scrpack end to end: the built tool runs as its own process; its output is checked
+// against the container reader and hand-made expectations.
+#include "RunTool.h"
+
+#include "app/uDigest.h"
+#include "store/uExeAdder.h"
+
+#include "common/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using Bytes8 = std::vector<std::uint8_t>;
+
+namespace {
+
+// "スクリーン" and "テスト" in code page 932.
+const std::string kNameUtf8 = "\xE3\x82\xB9\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\xBC\xE3\x83\xB3";
+const std::string kNameCp932 = "\x83\x58\x83\x4E\x83\x8A\x81\x5B\x83\x93";
+const std::string kTitleUtf8 = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
+const std::string kTitleCp932 = "\x83\x65\x83\x58\x83\x67";
+const std::string kGuid = "{0123ABCD-4567-89EF-0123-456789ABCDEF}";
+
+std::string Str(const Bytes8& b) {
+    return std::string(b.begin(), b.end());
+}
+
+// A path argument as UTF-8 (the test folders are ASCII).
+std::string Arg(const std::filesystem::path& p) {
+    return p.string();
+}
+
+Bytes8 CodeLike(std::size_t size) {
+    Bytes8 out(size);
+    std::uint32_t x = 99;
+    for (std::size_t i = 0; i < size; ++i) {
+        x = x * 1664525u + 1013904223u;
+        out[i] = (i % 5 == 0) ? static_cast<std::uint8_t>(x >> 24)
+                              : static_cast<std::uint8_t>("\x55\x8B\xEC\x83\xC4"[i % 5]);
+    }
+    return out;
+}
+
+// A 2 x 2, 24-bit bottom-up BMP file.
+Bytes8 TinyBmp() {
+    Bytes8 b = {'B', 'M', 70, 0, 0, 0,  0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1,
+                0,   24,  0,  0, 0, 16, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 16; ++i) b.push_back(static_cast<std::uint8_t>(i * 16));
+    return b;
+}
+
+struct Inputs {
+    TempDir Dir;
+    Bytes8 Stub = Concat({'M', 'Z', 0x90, 0}, CodeLike(300));
+    Bytes8 Scr = CodeLike(20000);
+    // The ReadMe keeps bare LF and bytes that are not UTF-8.
+    Bytes8 Readme = {'R', 'e', 'a', 'd', '\n', 0x82, 0xA0, 0xFF, '\n'};
+    Inputs() {
+        WriteBytes(Dir / "stub.exe", Stub);
+        WriteBytes(Dir / "saver.scr", Scr);
+        WriteBytes(Dir / "readme.txt", Readme);
+        // "使用許諾" LF "第2条" in UTF-8, with a byte order mark.
+        WriteBytes(Dir / "eula.txt",
+                   Bytes("\xEF\xBB\xBF\xE4\xBD\xBF\xE7\x94\xA8\xE8\xA8\xB1\xE8\xAB\xBE\n\xE7\xAC\xAC"
+                         "2\xE6\x9D\xA1"));
+        WriteBytes(Dir / "left.bmp", TinyBmp());
+        WriteBytes(Dir / "top.bmp", TinyBmp());
+    }
+    static Bytes8 Concat(Bytes8 a, const Bytes8& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+    std::string P(const std::string& name) const { return Arg(Dir / name); }
+    std::vector<std::string> MinimalBuild(const std::string& out) const {
+        return {"build", "--stub", P("stub.exe"), "--scr", P("saver.scr"), "--name", kNameUtf8, "-o", P(out)};
+    }
+    // Files in the folder, to prove that nothing (not even a temporary) was left behind.
+    std::size_t FileCount() const {
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(Dir.Path()), {}));
+    }
+};
+
+const TItemType* Find(const TItemTypes& items, const std::string& name) {
+    auto it = std::find_if(items.rbegin(), items.rend(), [&](const TItemType& i) { return i.Name == name; });
+    return it == items.rend() ? nullptr : &*it;
+}
+
+// Writes stub + a container with these items under a fixed key.
+void WriteInstaller(const std::filesystem::path& p, const Bytes8& stub, const TItemTypes& items) {
+    WriteBytes(p, stub);
+    WriteItemsWithKey(p, items, 77);
+}
+
+} // namespace
+
+TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
+    Inputs in;
+    auto args = in.MinimalBuild("setup.exe");
+    std::vector<std::string> more = {"--title",         kTitleUtf8,
+                                     "--eula",          in.P("eula.txt"),
+                                     "--readme",        in.P("readme.txt"),
+                                     "--flash-version", "9.0.124.0",
+                                     "--left-image",    in.P("left.bmp"),
+                                     "--top-image",     in.P("top.bmp"),
+                                     "--guid",          kGuid,
+                                     "--force-set",     "--no-version-check"};
+    args.insert(args.end(), more.begin(), more.end());
+    TRunResult r = RunScrpack(args);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+
+    // The stub comes first, unchanged; then the items, in the documented order.
+    const Bytes8 out = ReadBytes(in.Dir / "setup.exe");
+    ASSERT_GT(out.size(), in.Stub.size());
+    EXPECT_TRUE(std::equal(in.Stub.begin(), in.Stub.end(), out.begin()));
+    TItemTypes items;
+    ReadItems(in.Dir / "setup.exe", items);
+    std::vector<std::string> names;
+    for (const auto& i : items) names.push_back(i.Name);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"SCRName", "InstallerTitle", "GUID", "FlashVersion", "InstallerEULA",
+                                        "InstallerReadme", "InstallerLeftImage", "InstallerTopImage",
+                                        "InstallerForceSet", "InstallerVerCheck", "mxl", "mxf", "SCR"}));
+    EXPECT_EQ(Str(Find(items, "SCRName")->Data), kNameCp932);
+    EXPECT_EQ(Str(Find(items, "InstallerTitle")->Data), kTitleCp932);
+    EXPECT_EQ(Str(Find(items, "GUID")->Data), kGuid);
+    EXPECT_EQ(Str(Find(items, "FlashVersion")->Data), "9.0.124.0");
+    // The licence: no byte order mark, code page 932, CR LF.
+    EXPECT_EQ(Str(Find(items, "InstallerEULA")->Data), "\x8E\x67\x97\x70\x8B\x96\x91\xF8\r\n\x91\xE6"
+                                                       "2\x8F\xF0");
+    EXPECT_EQ(Find(items, "InstallerReadme")->Data, in.Readme);
+    EXPECT_EQ(Find(items, "InstallerLeftImage")->Data, TinyBmp());
+    EXPECT_EQ(Find(items, "InstallerForceSet")->Data, Bytes8{1});
+    EXPECT_EQ(Find(items, "InstallerVerCheck")->Data, Bytes8{0});
+    EXPECT_EQ(Find(items, "mxl")->Data, (Bytes8{0x20, 0x4E, 0, 0})); // 20000
+    EXPECT_FALSE(Find(items, "mxl")->Compressed);
+    EXPECT_EQ(Str(Find(items, "mxf")->Data), PayloadDigestText(in.Scr.data(), in.Scr.size()));
+    EXPECT_EQ(Find(items, "SCR")->Data, in.Scr);
+    EXPECT_TRUE(Find(items, "SCR")->Compressed);
+    EXPECT_TRUE(Find(items, "SCRName")->Compressed);
+
+    r = RunScrpack({"list", in.P("setup.exe"), "--json"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "[{\"name\":\"SCRName\",\"compressed\":true,\"size\":10},\n"
+                     " {\"name\":\"InstallerTitle\",\"compressed\":true,\"size\":6},\n"
+                     " {\"name\":\"GUID\",\"compressed\":true,\"size\":38},\n"
+                     " {\"name\":\"FlashVersion\",\"compressed\":true,\"size\":9},\n"
+                     " {\"name\":\"InstallerEULA\",\"compressed\":true,\"size\":15},\n"
+                     " {\"name\":\"InstallerReadme\",\"compressed\":true,\"size\":9},\n"
+                     " {\"name\":\"InstallerLeftImage\",\"compressed\":true,\"size\":70},\n"
+                     " {\"name\":\"InstallerTopImage\",\"compressed\":true,\"size\":70},\n"
+                     " {\"name\":\"InstallerForceSet\",\"compressed\":false,\"size\":1},\n"
+                     " {\"name\":\"InstallerVerCheck\",\"compressed\":false,\"size\":1},\n"
+                     " {\"name\":\"mxl\",\"compressed\":false,\"size\":4},\n"
+                     " {\"name\":\"mxf\",\"compressed\":true,\"size\":32},\n"
+                     " {\"name\":\"SCR\",\"compressed\":true,\"size\":20000}]\n");
+    r = RunScrpack({"list", in.P("setup.exe")});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_NE(r.Out.find("SCR\tcompressed\t20000\n"), std::string::npos);
+
+    r = RunScrpack({"extract", in.P("setup.exe"), "SCR", "-o", in.P("back.scr")});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadBytes(in.Dir / "back.scr"), in.Scr);
+    r = RunScrpack({"extract", in.P("setup.exe"), "InstallerReadme"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(Bytes(r.Out), in.Readme); // standard output is binary, LF stays LF
+
+    r = RunScrpack({"verify", in.P("setup.exe")});
+    EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+    EXPECT_NE(r.Out.find("digest: pass (20000 of 20000 bytes covered)"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("SCRName: " + kNameUtf8 + "\n"), std::string::npos) << r.Out;
+}
+
+TEST(Scrpack, DefaultsAndFreshGuids) {
+    Inputs in;
+    ASSERT_EQ(RunScrpack(in.MinimalBuild("a.exe")).ExitCode, 0);
+    ASSERT_EQ(RunScrpack(in.MinimalBuild("b.exe")).ExitCode, 0);
+    TItemTypes a, b;
+    ReadItems(in.Dir / "a.exe", a);
+    ReadItems(in.Dir / "b.exe", b);
+    EXPECT_EQ(Find(a, "InstallerTitle"), nullptr);
+    EXPECT_EQ(Find(a, "FlashVersion"), nullptr);
+    EXPECT_EQ(Find(a, "InstallerForceSet")->Data, Bytes8{0});
+    EXPECT_EQ(Find(a, "InstallerVerCheck")->Data, Bytes8{1});
+    const std::string ga = Str(Find(a, "GUID")->Data), gb = Str(Find(b, "GUID")->Data);
+    EXPECT_NE(ga, gb);
+    for (const std::string& g : {ga, gb}) {
+        ASSERT_EQ(g.size(), 38u);
+        EXPECT_EQ(g[0], '{');
+        EXPECT_EQ(g[37], '}');
+        for (std::size_t i : {9u, 14u, 19u, 24u}) EXPECT_EQ(g[i], '-') << g;
+        EXPECT_EQ(g[15], '4') << "version 4 GUID: " << g;
+        for (char c : g.substr(1, 36))
+            EXPECT_TRUE(c == '-' || std::isxdigit(static_cast<unsigned char>(c))) << g;
+    }
+    // Rebuilding over an existing OUT replaces it.
+    ASSERT_EQ(RunScrpack(in.MinimalBuild("a.exe")).ExitCode, 0);
+    EXPECT_EQ(in.FileCount(), 8u);
+}
+
+TEST(Scrpack, TamperedScreensaverFailsVerify) {
+    Inputs in;
+    auto args = in.MinimalBuild("setup.exe");
+    ASSERT_EQ(RunScrpack(args).ExitCode, 0);
+    TItemTypes items;
+    ReadItems(in.Dir / "setup.exe", items);
+    auto scr = std::find_if(items.begin(), items.end(), [](const TItemType& i) { return i.Name == "SCR"; });
+    ASSERT_NE(scr, items.end());
+    scr->Data[12345] ^= 0x01;
+    WriteInstaller(in.Dir / "tampered.exe", in.Stub, items);
+    TRunResult r = RunScrpack({"verify", in.P("tampered.exe")});
+    EXPECT_EQ(r.ExitCode, 1) << r.Out << r.Err;
+    EXPECT_NE(r.Out.find("digest: FAIL"), std::string::npos) << r.Out;
+
+    // With --digest-length only the leading bytes count: a change after them passes,
+    // a change inside them fails.
+    args.insert(args.end(), {"--digest-length", "1000", "-o"});
+    args.erase(args.begin() + 7, args.begin() + 9); // drop the first -o OUT
+    args.push_back(in.P("short.exe"));
+    ASSERT_EQ(RunScrpack(args).ExitCode, 0);
+    ReadItems(in.Dir / "short.exe", items);
+    EXPECT_EQ(Find(items, "mxl")->Data, (Bytes8{0xE8, 0x03, 0, 0}));
+    for (auto& i : items)
+        if (i.Name == "SCR") i.Data[5000] ^= 0xFF;
+    WriteInstaller(in.Dir / "after.exe", in.Stub, items);
+    EXPECT_EQ(RunScrpack({"verify", in.P("after.exe")}).ExitCode, 0);
+    for (auto& i : items)
+        if (i.Name == "SCR") i.Data[999] ^= 0xFF;
+    WriteInstaller(in.Dir / "inside.exe", in.Stub, items);
+    EXPECT_EQ(RunScrpack({"verify", in.P("inside.exe")}).ExitCode, 1);
+
+    // A file without a container fails the check too, as the installer would.
+    r = RunScrpack({"verify", in.P("stub.exe")});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Out.find("no item container"), std::string::npos);
+}
+
+TEST(Scrpack, VerifyLoadsSettingsAsTheInstaller) {
+    Inputs in;
+    const Bytes8 part1 = CodeLike(3000), part2 = CodeLike(500);
+    Bytes8 whole = part1;
+    whole.insert(whole.end(), part2.begin(), part2.end());
+    auto item = [](const std::string& name, const Bytes8& data) {
+        return TItemType{name, data, static_cast<std::int32_t>(data.size()), true};
+    };
+    const std::string digest = PayloadDigestText(whole.data(), whole.size());
+    std::string upper = digest;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return static_cast<char>(std::toupper(c)); });
+    std::string notReversed(digest.rbegin(), digest.rend());
+
+    // Two "SCR" items are concatenated; the later "mxf" wins; "mxl" larger than the data.
+    WriteInstaller(in.Dir / "ok.exe", in.Stub,
+                   {item("mxf", Bytes("wrong")), item("SCR", part1), item("mxl", {0xFF, 0xFF, 0xFF, 0x7F}),
+                    item("SCR", part2), item("mxf", Bytes(digest))});
+    TRunResult r = RunScrpack({"verify", in.P("ok.exe")});
+    EXPECT_EQ(r.ExitCode, 0) << r.Out;
+    EXPECT_NE(r.Out.find("3500 of 3500 bytes"), std::string::npos) << r.Out;
+    // Capitals, or the digits not reversed, fail.
+    for (const std::string& bad : {upper, notReversed}) {
+        WriteInstaller(in.Dir / "bad.exe", in.Stub,
+                       {item("SCR", whole), item("mxl", {0xAC, 0x0D, 0, 0}), item("mxf", Bytes(bad))});
+        EXPECT_EQ(RunScrpack({"verify", in.P("bad.exe")}).ExitCode, 1) << bad;
+    }
+    // An "mxl" under four bytes counts as absent: the digest of zero bytes.
+    const std::string empty = PayloadDigestText(nullptr, 0);
+    WriteInstaller(in.Dir / "short.exe", in.Stub,
+                   {item("SCR", whole), item("mxl", {5, 0, 0}), item("mxf", Bytes(empty))});
+    r = RunScrpack({"verify", in.P("short.exe")});
+    EXPECT_EQ(r.ExitCode, 0) << r.Out;
+    EXPECT_NE(r.Out.find("0 of 3500 bytes"), std::string::npos) << r.Out;
+}
+
+TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
+    Inputs in;
+    WriteBytes(in.Dir / "empty.scr", {});
+    WriteBytes(in.Dir / "notbmp.bmp", Bytes("BM but not really a bitmap header at all......."));
+    std::filesystem::create_directory(in.Dir / "adir");
+    const std::size_t files = in.FileCount();
+    const std::string out = in.P("out.exe");
+    auto build = [&](std::vector<std::string> extra) {
+        auto a = in.MinimalBuild("out.exe");
+        a.insert(a.end(), extra.begin(), extra.end());
+        return a;
+    };
+    const std::vector<std::vector<std::string>> cases = {
+        {"build", "--scr", in.P("saver.scr"), "--name", "x", "-o", out},                  // no --stub
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x"}, // no -o
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "", "-o", out},
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "a/b", "-o", out},
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "a?", "-o", out},
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "con", "-o", out},
+        {"build", "--stub", in.P("saver.scr"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out},
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("empty.scr"), "--name", "x", "-o", out},
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("missing.scr"), "--name", "x", "-o", out},
+        build({"--bogus"}),
+        build({"--guid", "0123ABCD-4567-89EF-0123-456789ABCDEF"}),
+        build({"--guid", "{0123ABCD-4567-89EF-0123-456789ABCDEG}"}),
+        build({"--digest-length", "-1"}),
+        build({"--digest-length", "4294967296"}),
+        build({"--text-encoding", "latin1"}),
+        build({"--flash-version", "9.x"}),
+        build({"--left-image", in.P("notbmp.bmp")}),
+        build({"--top-image", in.P("readme.txt")}),
+        build({"--eula", in.P("readme.txt")}), // not UTF-8
+        build({"--title", ""}),
+        build({"--title"}),
+        // Failures while writing: a missing folder, and a folder in the way of OUT.
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o",
+         in.P("no/out.exe")},
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", in.P("adir")},
+        {},
+        {"frobnicate"},
+        {"list"},
+        {"list", in.P("missing.exe")},
+        {"extract", in.P("stub.exe")},
+        {"extract", in.P("stub.exe"), "SCR", "-o", out}, // no such item
+        {"append", in.P("missing.exe"), "A=b"},
+        {"append", in.P("stub.exe"), "novalue"},
+        {"verify", in.P("stub.exe"), "extra"},
+    };
+    for (const auto& args : cases) {
+        std::string shown;
+        for (const auto& a : args) shown += a + " ";
+        TRunResult r = RunScrpack(args);
+        EXPECT_EQ(r.ExitCode, 2) << shown;
+        // One line on stderr, nothing on stdout.
+        EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << shown << "\n" << r.Err;
+        EXPECT_EQ(r.Err.rfind("scrpack", 0), 0u) << r.Err;
+        EXPECT_EQ(r.Out, "") << shown;
+        EXPECT_FALSE(std::filesystem::exists(out)) << shown;
+        EXPECT_EQ(in.FileCount(), files) << shown;
+    }
+    EXPECT_EQ(ReadBytes(in.Dir / "stub.exe"), in.Stub); // append to a bad spec left it alone
+}
+
+TEST(Scrpack, UnmappableCharacterIsNamed) {
+    Inputs in;
+    // Hangul has no code page 932 form.
+    auto args = in.MinimalBuild("out.exe");
+    args.insert(args.end(), {"--title", "Saver \xED\x95\x9C"});
+    TRunResult r = RunScrpack(args);
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_NE(r.Err.find("\"\xED\x95\x9C\" (U+D55C)"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("--title"), std::string::npos) << r.Err;
+    // In the licence file, and in the name.
+    WriteBytes(in.Dir / "emoji.txt", Bytes("ok \xF0\x9F\x98\x80"));
+    args = in.MinimalBuild("out.exe");
+    args.insert(args.end(), {"--eula", in.P("emoji.txt")});
+    r = RunScrpack(args);
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_NE(r.Err.find("U+1F600"), std::string::npos) << r.Err;
+    args = in.MinimalBuild("out.exe");
+    args[6] = "\xED\x95\x9C";
+    r = RunScrpack(args);
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_NE(r.Err.find("--name"), std::string::npos) << r.Err;
+    EXPECT_FALSE(std::filesystem::exists(in.Dir / "out.exe"));
+}
+
+TEST(Scrpack, LicenceInCodePage932IsTakenAsItIs) {
+    Inputs in;
+    WriteBytes(in.Dir / "eula932.txt", Bytes("\x8E\x67\x97\x70\n\x95\x5C")); // "使用" LF "表"
+    auto args = in.MinimalBuild("out.exe");
+    args.insert(args.end(), {"--eula", in.P("eula932.txt"), "--text-encoding", "cp932"});
+    ASSERT_EQ(RunScrpack(args).ExitCode, 0);
+    TItemTypes items;
+    ReadItems(in.Dir / "out.exe", items);
+    EXPECT_EQ(Str(Find(items, "InstallerEULA")->Data), "\x8E\x67\x97\x70\r\n\x95\x5C");
+}
+
+TEST(Scrpack, AppendAddsANewerContainer) {
+    Inputs in;
+    ASSERT_EQ(RunScrpack(in.MinimalBuild("setup.exe")).ExitCode, 0);
+    const Bytes8 before = ReadBytes(in.Dir / "setup.exe");
+    TRunResult r = RunScrpack({"append", in.P("setup.exe"), "GUID=" + kGuid, "Title=" + kTitleUtf8,
+                               "Data=@" + in.P("readme.txt"), "Empty=", "--stored"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    const Bytes8 after = ReadBytes(in.Dir / "setup.exe");
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+    TItemTypes items;
+    ReadItems(in.Dir / "setup.exe", items);
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(Str(items[0].Data), kGuid);
+    EXPECT_EQ(Str(items[1].Data), kTitleCp932);
+    EXPECT_EQ(items[2].Data, in.Readme);
+    EXPECT_EQ(items[3].Size, 0);
+    for (const auto& i : items) EXPECT_FALSE(i.Compressed);
+
+    r = RunScrpack({"append", in.P("setup.exe"), "X=1", "X=2"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    ReadItems(in.Dir / "setup.exe", items);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_TRUE(items[0].Compressed);
+    r = RunScrpack({"extract", in.P("setup.exe"), "X"});
+    EXPECT_EQ(r.Out, "2"); // the last item of that name
+    r = RunScrpack({"list", in.P("setup.exe"), "--json"});
+    EXPECT_EQ(r.Out, "[{\"name\":\"X\",\"compressed\":true,\"size\":1},\n "
+                     "{\"name\":\"X\",\"compressed\":true,\"size\":1}]\n");
+}
+
+TEST(Scrpack, DamagedContainerIsOneErrorLine) {
+    Inputs in;
+    Bytes8 bad = in.Stub;
+    for (std::uint8_t b :
+         Bytes8{20, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 8, 0, 0, 0, 0, 0, 0, 0, 'P', 'L', 'W', 'S'})
+        bad.push_back(b);
+    WriteBytes(in.Dir / "bad.exe", bad);
+    for (const char* verb : {"list", "verify"}) {
+        TRunResult r = RunScrpack({verb, in.P("bad.exe")});
+        EXPECT_EQ(r.ExitCode, 2) << verb;
+        EXPECT_NE(r.Err.find("item count"), std::string::npos) << r.Err;
+        EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+    }
+    TRunResult r = RunScrpack({"list", in.P("stub.exe"), "--json"});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.Out, "[]\n");
+}
+
+TEST(Scrpack, HelpOnEveryVerb) {
+    for (const char* verb : {"build", "list", "extract", "append", "verify"}) {
+        TRunResult r = RunScrpack({verb, "--help"});
+        EXPECT_EQ(r.ExitCode, 0) << verb;
+        EXPECT_EQ(r.Out.rfind(std::string("usage: scrpack ") + verb, 0), 0u) << r.Out;
+        EXPECT_EQ(r.Err, "");
+    }
+    TRunResult r = RunScrpack({"--help"});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_NE(r.Out.find("verify"), std::string::npos);
+}

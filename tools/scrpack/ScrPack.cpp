@@ -1,0 +1,722 @@
+#include "ScrPack.h"
+
+#include "PayloadSettings.h"
+
+#include "app/uDigest.h"
+#include "platform/uText.h"
+#include "store/uErrors.h"
+#include "store/uExeAdder.h"
+#include "store/uStreams.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// ---- Help ----
+
+const char* const kMainHelp =
+    "usage: scrpack VERB [options]\n"
+    "\n"
+    "Builds screensaver installers (a stub program followed by one item container) and\n"
+    "inspects them.\n"
+    "\n"
+    "verbs:\n"
+    "  build    copy a stub and append the installer's items\n"
+    "  list     list the items of the container at the end of a file\n"
+    "  extract  write the data of one item\n"
+    "  append   append one more container to a file\n"
+    "  verify   check the payload digest as the installer does\n"
+    "\n"
+    "\"scrpack VERB --help\" describes each verb. Exit codes: 0 success, 1 digest check\n"
+    "failed (verify), 2 usage, input or I/O error.\n";
+
+const char* const kBuildHelp =
+    "usage: scrpack build --stub STUB --scr FILE --name NAME -o OUT [options]\n"
+    "\n"
+    "Copies STUB to OUT and appends one item container with the screensaver and the\n"
+    "installer's settings. OUT is written under a temporary name and renamed at the end,\n"
+    "so a failed build leaves no OUT behind.\n"
+    "\n"
+    "  --stub STUB            the installer program (a Windows program, \"MZ\")\n"
+    "  --scr FILE             the screensaver (item \"SCR\", compressed, written last)\n"
+    "  --name NAME            base name of the installed files (item \"SCRName\"); no\n"
+    "                         \\ / : * ? \" < > |, control characters, trailing dot or\n"
+    "                         space, nor a device name such as CON\n"
+    "  -o OUT                 the installer to write\n"
+    "  --title T              window caption (item \"InstallerTitle\")\n"
+    "  --eula FILE            licence text (item \"InstallerEULA\"); line breaks become\n"
+    "                         CR LF\n"
+    "  --readme FILE          ReadMe, carried byte for byte (item \"InstallerReadme\")\n"
+    "  --flash-version V      minimum player version, such as 9.0.124.0\n"
+    "  --left-image BMP       picture of the welcome, finish and failure pages\n"
+    "  --top-image BMP        icon in the header of the licence and options pages\n"
+    "  --force-set            always make the screensaver the current one\n"
+    "  --no-version-check     let a player of any version pass\n"
+    "  --guid G               installation GUID {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX};\n"
+    "                         a fresh random one when not given\n"
+    "  --digest-length N      bytes of the screensaver the digest covers (default: all)\n"
+    "  --text-encoding E      encoding of the --eula file: utf-8 (default) or cp932\n"
+    "\n"
+    "NAME, T and the licence are converted from UTF-8 to code page 932; a character that\n"
+    "code page lacks is an error. Items are written in this order: SCRName,\n"
+    "InstallerTitle, GUID, FlashVersion, InstallerEULA, InstallerReadme,\n"
+    "InstallerLeftImage, InstallerTopImage, InstallerForceSet, InstallerVerCheck, mxl,\n"
+    "mxf, SCR (optional items only when given).\n";
+
+const char* const kListHelp =
+    "usage: scrpack list FILE [--json]\n"
+    "\n"
+    "Lists the items of the container at the end of FILE in order: name (as UTF-8),\n"
+    "compressed or stored, size in bytes (uncompressed). With --json: one JSON array of\n"
+    "objects {\"name\", \"compressed\", \"size\"}. A file without a container lists nothing.\n";
+
+const char* const kExtractHelp =
+    "usage: scrpack extract FILE NAME [-o OUT]\n"
+    "\n"
+    "Writes the data of the last item named NAME (UTF-8, matched as code page 932) to\n"
+    "OUT, or to standard output when no -o is given.\n";
+
+const char* const kAppendHelp =
+    "usage: scrpack append FILE NAME=TEXT | NAME=@PATH ... [--stored]\n"
+    "\n"
+    "Appends one container holding the given items to the existing FILE; the new\n"
+    "container hides any older one. NAME=TEXT stores TEXT converted from UTF-8 to code\n"
+    "page 932; NAME=@PATH stores the bytes of the file PATH as they are. Items are\n"
+    "compressed unless --stored is given. FILE is replaced in one step.\n";
+
+const char* const kVerifyHelp =
+    "usage: scrpack verify FILE\n"
+    "\n"
+    "Loads the settings from the container at the end of FILE as the installer does and\n"
+    "runs its integrity check: the digest of the first \"mxl\" bytes of the \"SCR\" data\n"
+    "must equal \"mxf\" exactly. Exit 0 when it does, 1 when it does not, 2 on errors.\n";
+
+// ---- Errors ----
+
+// A command line the verb cannot use: reported with a pointer to the verb's help.
+class TUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// Input that is there but unusable (not a bitmap, a character without cp932 form, ...).
+class TInputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Messages of the store's errors are code page 932 on Windows (file names).
+std::string ErrorText(const std::exception& e) {
+#ifdef _WIN32
+    std::string utf8;
+    if (dynamic_cast<const Exception*>(&e) && Cp932ToUtf8(e.what(), utf8)) return utf8;
+#endif
+    return e.what();
+}
+
+// ---- Text ----
+
+fs::path PathArg(const std::string& utf8) {
+#ifdef _WIN32
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+#else
+    return fs::path(utf8);
+#endif
+}
+
+// Decodes one UTF-8 sequence at i; returns its length, 0 when it is malformed.
+std::size_t DecodeUtf8(const std::string& s, std::size_t i, std::uint32_t& cp) {
+    const auto b = static_cast<std::uint8_t>(s[i]);
+    std::size_t n = b < 0x80             ? 1
+                    : (b & 0xE0) == 0xC0 ? 2
+                    : (b & 0xF0) == 0xE0 ? 3
+                    : (b & 0xF8) == 0xF0 ? 4
+                                         : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    cp = n == 1 ? b : n == 2 ? (b & 0x1Fu) : n == 3 ? (b & 0x0Fu) : (b & 0x07u);
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto c = static_cast<std::uint8_t>(s[i + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (c & 0x3Fu);
+    }
+    static constexpr std::uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+// Offset of the first malformed UTF-8 sequence, or npos.
+std::size_t InvalidUtf8At(const std::string& s) {
+    for (std::size_t i = 0; i < s.size();) {
+        std::uint32_t cp;
+        const std::size_t n = DecodeUtf8(s, i, cp);
+        if (n == 0) return i;
+        i += n;
+    }
+    return std::string::npos;
+}
+
+std::string CodePointText(const std::string& utf8Char) {
+    std::uint32_t cp = 0;
+    if (utf8Char.empty() || DecodeUtf8(utf8Char, 0, cp) == 0) return "";
+    char buf[16];
+    std::snprintf(buf, sizeof buf, " (U+%04X)", static_cast<unsigned>(cp));
+    return buf;
+}
+
+// UTF-8 to code page 932, or an error that names the first character the code page lacks.
+std::string ToCp932(const std::string& utf8, const std::string& what) {
+    const std::size_t bad = InvalidUtf8At(utf8);
+    if (bad != std::string::npos)
+        throw TInputError(what + " is not valid UTF-8 (byte " + std::to_string(bad) + ")");
+    std::string out, badChar;
+    if (!Utf8ToCp932(utf8, out, &badChar))
+        throw TInputError(what + ": the character \"" + badChar + "\"" + CodePointText(badChar) +
+                          " has no code page 932 form");
+    return out;
+}
+
+// Code page 932 for display: UTF-8 when it converts, otherwise with \xNN escapes.
+std::string Shown(const std::string& cp932) {
+    std::string utf8;
+    if (Cp932ToUtf8(cp932, utf8) && InvalidUtf8At(utf8) == std::string::npos) return utf8;
+    std::string out;
+    for (char c : cp932) {
+        const auto b = static_cast<std::uint8_t>(c);
+        if (b >= 0x20 && b < 0x7F) {
+            out.push_back(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", b);
+            out += buf;
+        }
+    }
+    return out;
+}
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (char c : utf8) {
+        const auto b = static_cast<std::uint8_t>(c);
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (b < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", b);
+            out += buf;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + "\"";
+}
+
+// Bare LF and bare CR become CR LF, as a multi-line edit control needs. CR and LF are
+// never the second byte of a code page 932 character, so this is safe on cp932 bytes.
+std::string CrLf(const std::string& s) {
+    std::string out;
+    out.reserve(s.size() + s.size() / 16);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r') {
+            out += "\r\n";
+            if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+        } else if (s[i] == '\n') {
+            out += "\r\n";
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+// ---- Input checks ----
+
+void CheckFileName(const std::string& name) {
+    if (name.empty()) throw TUsageError("--name is empty");
+    for (char c : name) {
+        if (static_cast<std::uint8_t>(c) < 0x20)
+            throw TUsageError("--name contains a control character, which a file name cannot hold");
+        if (std::strchr("\\/:*?\"<>|", c))
+            throw TUsageError(std::string("--name contains \"") + c + "\", which a file name cannot hold");
+    }
+    if (name.back() == '.' || name.back() == ' ') throw TUsageError("--name ends with a dot or a space");
+    std::string stem = name.substr(0, name.find('.'));
+    std::transform(stem.begin(), stem.end(), stem.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
+    static const std::set<std::string> kDevices = {
+        "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+        "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    if (kDevices.count(stem)) throw TUsageError("--name \"" + name + "\" is a device name");
+}
+
+bool IsGuidText(const std::string& g) {
+    if (g.size() != 38 || g.front() != '{' || g.back() != '}') return false;
+    for (std::size_t i = 1; i < 37; ++i) {
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? g[i] != '-' : !std::isxdigit(static_cast<unsigned char>(g[i]))) return false;
+    }
+    return true;
+}
+
+// A random (version 4) GUID in registry form.
+std::string NewGuid() {
+    std::random_device rd;
+    std::array<std::uint8_t, 16> b;
+    for (auto& x : b) x = static_cast<std::uint8_t>(rd());
+    b[6] = static_cast<std::uint8_t>((b[6] & 0x0F) | 0x40);
+    b[8] = static_cast<std::uint8_t>((b[8] & 0x3F) | 0x80);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13],
+                  b[14], b[15]);
+    return buf;
+}
+
+bool IsVersionText(const std::string& v) {
+    int parts = 0;
+    std::size_t i = 0;
+    while (true) {
+        std::size_t digits = 0;
+        while (i < v.size() && std::isdigit(static_cast<unsigned char>(v[i]))) ++i, ++digits;
+        if (digits == 0 || digits > 9) return false;
+        ++parts;
+        if (i == v.size()) return parts <= 4;
+        if (v[i] != '.') return false;
+        ++i;
+    }
+}
+
+std::uint32_t ParseUInt32(const std::string& s, const std::string& what) {
+    if (s.empty() || s.size() > 10 ||
+        !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        throw TUsageError(what + " must be a decimal number from 0 to 4294967295");
+    const unsigned long long v = std::stoull(s);
+    if (v > 0xFFFFFFFFull) throw TUsageError(what + " must be a decimal number from 0 to 4294967295");
+    return static_cast<std::uint32_t>(v);
+}
+
+std::uint32_t Le(const Bytes& d, std::size_t at, int width) {
+    std::uint32_t v = 0;
+    for (int k = width - 1; k >= 0; --k) v = v << 8 | d[at + static_cast<std::size_t>(k)];
+    return v;
+}
+
+// A BMP file: "BM", a known info header size, sane dimensions, planes and bit count, and
+// pixel data that starts inside the file after the headers.
+void CheckBitmap(const Bytes& d, const std::string& option) {
+    auto fail = [&](const std::string& why) { throw TInputError(option + " is not a BMP file: " + why); };
+    if (d.size() < 14 + 12 || d[0] != 'B' || d[1] != 'M') fail("it does not start with \"BM\"");
+    const std::uint32_t infoSize = Le(d, 14, 4);
+    static const std::set<std::uint32_t> kInfoSizes = {12, 40, 52, 56, 64, 108, 124};
+    if (!kInfoSizes.count(infoSize) || d.size() < 14 + infoSize) fail("unknown bitmap header");
+    std::int64_t width, height;
+    std::uint32_t planes, bits;
+    if (infoSize == 12) {
+        width = Le(d, 18, 2);
+        height = Le(d, 20, 2);
+        planes = Le(d, 22, 2);
+        bits = Le(d, 24, 2);
+    } else {
+        width = static_cast<std::int32_t>(Le(d, 18, 4));
+        height = static_cast<std::int32_t>(Le(d, 22, 4));
+        planes = Le(d, 26, 2);
+        bits = Le(d, 28, 2);
+    }
+    if (width <= 0 || height == 0) fail("empty or negative size");
+    if (planes != 1 || !std::set<std::uint32_t>{1, 4, 8, 16, 24, 32}.count(bits))
+        fail("bad plane or bit count");
+    const std::uint32_t offset = Le(d, 10, 4);
+    if (offset < 14 + infoSize || offset >= d.size()) fail("pixel data outside the file");
+}
+
+Bytes ReadInput(const std::string& utf8Path, const std::string& option) {
+    const fs::path p = PathArg(utf8Path);
+    std::error_code ec;
+    if (!fs::is_regular_file(p, ec))
+        throw TInputError(option + ": \"" + utf8Path + "\" is not a readable file");
+    return ReadWholeFile(p);
+}
+
+// ---- Output files ----
+
+// A temporary file beside the target, removed unless it is committed under the real name.
+class TTempFile {
+public:
+    explicit TTempFile(const fs::path& target) : FTarget(target) {
+        std::random_device rd;
+        FPath = target;
+        FPath += ".scrpack-" + std::to_string(rd() % 1000000000u) + ".tmp";
+    }
+    ~TTempFile() {
+        if (!FCommitted) {
+            std::error_code ec;
+            fs::remove(FPath, ec);
+        }
+    }
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+    const fs::path& Path() const { return FPath; }
+    void Commit(const std::string& shownTarget) {
+#ifdef _WIN32
+        const bool ok = MoveFileExW(FPath.c_str(), FTarget.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+        const bool ok = std::rename(FPath.c_str(), FTarget.c_str()) == 0;
+#endif
+        if (!ok) throw TInputError("cannot write \"" + shownTarget + "\"");
+        FCommitted = true;
+    }
+
+private:
+    fs::path FTarget, FPath;
+    bool FCommitted = false;
+};
+
+// ---- Command-line parsing ----
+
+struct TArgs {
+    std::map<std::string, std::string> Values;
+    std::set<std::string> Flags;
+    std::vector<std::string> Positional;
+    bool Help = false;
+
+    std::optional<std::string> Get(const std::string& name) const {
+        auto it = Values.find(name);
+        if (it == Values.end()) return std::nullopt;
+        return it->second;
+    }
+    std::string Required(const std::string& name) const {
+        auto v = Get(name);
+        if (!v) throw TUsageError("missing " + name);
+        return *v;
+    }
+};
+
+TArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
+                const std::set<std::string>& flagOptions) {
+    TArgs r;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            r.Positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == "--help" || a == "-h") {
+            r.Help = true;
+            continue;
+        }
+        std::string name = a, value;
+        bool inlineValue = false;
+        if (const std::size_t eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+            inlineValue = true;
+        }
+        if (valueOptions.count(name)) {
+            if (!inlineValue) {
+                if (i + 1 >= args.size()) throw TUsageError(name + " needs a value");
+                value = args[++i];
+            }
+            if (r.Values.count(name)) throw TUsageError(name + " is given twice");
+            r.Values[name] = value;
+        } else if (flagOptions.count(name) && !inlineValue) {
+            r.Flags.insert(name);
+        } else {
+            throw TUsageError("unknown option " + a);
+        }
+    }
+    return r;
+}
+
+void ExpectPositional(const TArgs& a, std::size_t count, const char* what) {
+    if (a.Positional.size() < count) throw TUsageError(std::string("missing ") + what);
+    if (a.Positional.size() > count) throw TUsageError("unexpected argument \"" + a.Positional[count] + "\"");
+}
+
+TItemTypes ReadContainer(const std::string& utf8Path) {
+    const fs::path p = PathArg(utf8Path);
+    std::error_code ec;
+    if (!fs::is_regular_file(p, ec)) throw TInputError("\"" + utf8Path + "\" is not a readable file");
+    TItemTypes items;
+    ReadItems(p, items);
+    return items;
+}
+
+// ---- Verbs ----
+
+int Build(const TArgs& a, std::ostream& out) {
+    if (!a.Positional.empty()) throw TUsageError("unexpected argument \"" + a.Positional[0] + "\"");
+    const std::string stubPath = a.Required("--stub"), scrPath = a.Required("--scr");
+    const std::string nameUtf8 = a.Required("--name"), outPath = a.Required("-o");
+    if (outPath.empty()) throw TUsageError("-o is empty");
+
+    // Everything is checked and read before OUT is touched.
+    CheckFileName(nameUtf8);
+    const std::string name = ToCp932(nameUtf8, "--name");
+    std::optional<std::string> title;
+    if (auto t = a.Get("--title")) {
+        if (t->empty()) throw TUsageError("--title is empty");
+        title = ToCp932(*t, "--title");
+    }
+    std::string guid = NewGuid();
+    if (auto g = a.Get("--guid")) {
+        if (!IsGuidText(*g))
+            throw TUsageError("--guid must look like {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}");
+        guid = *g;
+    }
+    const std::optional<std::string> flashVersion = a.Get("--flash-version");
+    if (flashVersion && !IsVersionText(*flashVersion))
+        throw TUsageError(
+            "--flash-version must be one to four decimal numbers separated by dots, such as 9.0.124.0");
+    const std::string encoding = a.Get("--text-encoding").value_or("utf-8");
+    if (encoding != "utf-8" && encoding != "cp932")
+        throw TUsageError("--text-encoding must be utf-8 or cp932");
+    std::optional<std::uint32_t> digestLength;
+    if (auto n = a.Get("--digest-length")) digestLength = ParseUInt32(*n, "--digest-length");
+
+    const Bytes stub = ReadInput(stubPath, "--stub");
+    if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z')
+        throw TInputError("--stub: \"" + stubPath + "\" is not a Windows program (no \"MZ\" header)");
+    const Bytes scr = ReadInput(scrPath, "--scr");
+    if (scr.empty()) throw TInputError("--scr: \"" + scrPath + "\" is empty");
+    if (scr.size() > 0x7FFFFFFFu) throw TInputError("--scr: \"" + scrPath + "\" is too large");
+
+    std::optional<std::string> eula;
+    if (auto path = a.Get("--eula")) {
+        const Bytes raw = ReadInput(*path, "--eula");
+        std::string text(raw.begin(), raw.end());
+        if (encoding == "utf-8") {
+            if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+            text = ToCp932(text, "--eula \"" + *path + "\"");
+        } else {
+            std::string check;
+            if (!Cp932ToUtf8(text, check))
+                throw TInputError("--eula \"" + *path + "\" is not valid code page 932 text");
+        }
+        eula = CrLf(text);
+    }
+    std::optional<Bytes> readme, leftImage, topImage;
+    if (auto path = a.Get("--readme")) readme = ReadInput(*path, "--readme");
+    if (auto path = a.Get("--left-image")) {
+        leftImage = ReadInput(*path, "--left-image");
+        CheckBitmap(*leftImage, "--left-image \"" + *path + "\"");
+    }
+    if (auto path = a.Get("--top-image")) {
+        topImage = ReadInput(*path, "--top-image");
+        CheckBitmap(*topImage, "--top-image \"" + *path + "\"");
+    }
+
+    const std::uint32_t mxl = digestLength.value_or(static_cast<std::uint32_t>(scr.size()));
+    const std::string mxf = PayloadDigestText(scr.data(), std::min<std::size_t>(mxl, scr.size()));
+
+    TWriteHelper helper;
+    helper.AddString("SCRName", name);
+    if (title) helper.AddString("InstallerTitle", *title);
+    helper.AddString("GUID", guid);
+    if (flashVersion) helper.AddString("FlashVersion", *flashVersion);
+    if (eula) helper.AddString("InstallerEULA", *eula);
+    if (readme)
+        helper.AddData("InstallerReadme", readme->data(), static_cast<std::int32_t>(readme->size()), true);
+    if (leftImage)
+        helper.AddData("InstallerLeftImage", leftImage->data(), static_cast<std::int32_t>(leftImage->size()),
+                       true);
+    if (topImage)
+        helper.AddData("InstallerTopImage", topImage->data(), static_cast<std::int32_t>(topImage->size()),
+                       true);
+    const std::uint8_t forceSet = a.Flags.count("--force-set") ? 1 : 0;
+    const std::uint8_t verCheck = a.Flags.count("--no-version-check") ? 0 : 1;
+    helper.AddData("InstallerForceSet", &forceSet, 1, false);
+    helper.AddData("InstallerVerCheck", &verCheck, 1, false);
+    const std::uint8_t mxlBytes[4] = {static_cast<std::uint8_t>(mxl), static_cast<std::uint8_t>(mxl >> 8),
+                                      static_cast<std::uint8_t>(mxl >> 16),
+                                      static_cast<std::uint8_t>(mxl >> 24)};
+    helper.AddData("mxl", mxlBytes, 4, false);
+    helper.AddString("mxf", mxf);
+    helper.AddData("SCR", scr.data(), static_cast<std::int32_t>(scr.size()), true);
+
+    TTempFile temp(PathArg(outPath));
+    {
+        TFileStream f(temp.Path(), TFileMode::Create);
+        f.WriteBuffer(stub.data(), stub.size());
+    }
+    helper.AppendToFile(temp.Path());
+    const auto size = fs::file_size(temp.Path());
+    temp.Commit(outPath);
+    out << outPath << ": " << helper.Items().size() << " items, " << size << " bytes, GUID " << guid << "\n";
+    return kExitOk;
+}
+
+int List(const TArgs& a, std::ostream& out) {
+    ExpectPositional(a, 1, "FILE");
+    const TItemTypes items = ReadContainer(a.Positional[0]);
+    if (a.Flags.count("--json")) {
+        out << "[";
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            out << (i ? ",\n " : "") << "{\"name\":" << JsonString(Shown(items[i].Name))
+                << ",\"compressed\":" << (items[i].Compressed ? "true" : "false")
+                << ",\"size\":" << items[i].Size << "}";
+        }
+        out << "]\n";
+    } else {
+        for (const TItemType& item : items)
+            out << Shown(item.Name) << "\t" << (item.Compressed ? "compressed" : "stored") << "\t"
+                << item.Size << "\n";
+    }
+    return kExitOk;
+}
+
+int Extract(const TArgs& a, std::ostream& out) {
+    ExpectPositional(a, 2, "FILE and NAME");
+    const std::string name = ToCp932(a.Positional[1], "NAME");
+    const TItemTypes items = ReadContainer(a.Positional[0]);
+    const auto it =
+        std::find_if(items.rbegin(), items.rend(), [&](const TItemType& i) { return i.Name == name; });
+    if (it == items.rend())
+        throw TInputError("no item named \"" + a.Positional[1] + "\" in \"" + a.Positional[0] + "\"");
+    if (auto o = a.Get("-o")) {
+        WriteFileAtomically(PathArg(*o), it->Data.data(), it->Data.size());
+    } else {
+        out.write(reinterpret_cast<const char*>(it->Data.data()),
+                  static_cast<std::streamsize>(it->Data.size()));
+        out.flush();
+    }
+    return kExitOk;
+}
+
+int Append(const TArgs& a, std::ostream& out) {
+    if (a.Positional.empty()) throw TUsageError("missing FILE");
+    if (a.Positional.size() < 2) throw TUsageError("missing NAME=TEXT or NAME=@PATH");
+    const std::string& filePath = a.Positional[0];
+    const bool compressed = !a.Flags.count("--stored");
+    TWriteHelper helper;
+    for (std::size_t i = 1; i < a.Positional.size(); ++i) {
+        const std::string& spec = a.Positional[i];
+        const std::size_t eq = spec.find('=');
+        if (eq == std::string::npos) throw TUsageError("\"" + spec + "\" is not NAME=TEXT or NAME=@PATH");
+        const std::string name = ToCp932(spec.substr(0, eq), "item name \"" + spec.substr(0, eq) + "\"");
+        const std::string value = spec.substr(eq + 1);
+        if (!value.empty() && value[0] == '@') {
+            const Bytes data = ReadInput(value.substr(1), "item \"" + spec.substr(0, eq) + "\"");
+            if (data.size() > 0x7FFFFFFFu) throw TInputError("\"" + value.substr(1) + "\" is too large");
+            helper.AddData(name, data.data(), static_cast<std::int32_t>(data.size()), compressed);
+        } else {
+            const std::string text = ToCp932(value, "item \"" + spec.substr(0, eq) + "\"");
+            helper.AddData(name, text.data(), static_cast<std::int32_t>(text.size()), compressed);
+        }
+    }
+    const fs::path target = PathArg(filePath);
+    std::error_code ec;
+    if (!fs::is_regular_file(target, ec)) throw TInputError("\"" + filePath + "\" is not an existing file");
+    TTempFile temp(target);
+    fs::copy_file(target, temp.Path(), fs::copy_options::overwrite_existing);
+    helper.AppendToFile(temp.Path());
+    temp.Commit(filePath);
+    out << filePath << ": appended " << helper.Items().size() << " items\n";
+    return kExitOk;
+}
+
+int Verify(const TArgs& a, std::ostream& out) {
+    ExpectPositional(a, 1, "FILE");
+    const TItemTypes items = ReadContainer(a.Positional[0]);
+    if (items.empty()) out << "no item container (the installer would report invalid data)\n";
+    const TPayloadSettings s = ApplyPayloadItems(items);
+    out << "SCRName: " << Shown(s.SCRName) << "\n";
+    out << "InstallerTitle: " << (s.Title ? Shown(*s.Title) : std::string("(designed caption)")) << "\n";
+    out << "GUID: " << Shown(s.GUID) << "\n";
+    out << "FlashVersion: " << Shown(s.FlashVersion) << "\n";
+    out << "InstallerForceSet: " << (s.ForceSet ? "true" : "false") << "\n";
+    out << "InstallerVerCheck: " << (s.VerCheck ? "true" : "false") << "\n";
+    out << "SCR: " << s.SCRData.size() << " bytes; InstallerReadme: " << s.ReadMeData.size()
+        << " bytes; InstallerEULA: " << s.EULA.size() << " bytes\n";
+    const TDigestVerdict v = CheckPayloadDigest(s);
+    if (v.Pass) {
+        out << "digest: pass (" << v.Covered << " of " << s.SCRData.size() << " bytes covered)\n";
+        return kExitOk;
+    }
+    out << "digest: FAIL (expected \"" << Shown(s.ExpectedDigest) << "\", computed \"" << v.Computed
+        << "\" over " << v.Covered << " of " << s.SCRData.size() << " bytes)\n";
+    return kExitVerifyFailed;
+}
+
+struct TVerb {
+    const char* Name;
+    const char* Help;
+    std::set<std::string> ValueOptions;
+    std::set<std::string> FlagOptions;
+    int (*Run)(const TArgs&, std::ostream&);
+};
+
+const std::vector<TVerb>& Verbs() {
+    static const std::vector<TVerb> verbs = {
+        {"build",
+         kBuildHelp,
+         {"--stub", "--scr", "--name", "-o", "--title", "--eula", "--readme", "--flash-version",
+          "--left-image", "--top-image", "--guid", "--digest-length", "--text-encoding"},
+         {"--force-set", "--no-version-check"},
+         Build},
+        {"list", kListHelp, {}, {"--json"}, List},
+        {"extract", kExtractHelp, {"-o"}, {}, Extract},
+        {"append", kAppendHelp, {}, {"--stored"}, Append},
+        {"verify", kVerifyHelp, {}, {}, Verify},
+    };
+    return verbs;
+}
+
+} // namespace
+
+int RunScrPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << "scrpack: missing verb (see \"scrpack --help\")\n";
+        return kExitError;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        out << kMainHelp;
+        return kExitOk;
+    }
+    const auto& verbs = Verbs();
+    const auto verb =
+        std::find_if(verbs.begin(), verbs.end(), [&](const TVerb& v) { return args[0] == v.Name; });
+    if (verb == verbs.end()) {
+        err << "scrpack: unknown verb \"" << args[0] << "\" (see \"scrpack --help\")\n";
+        return kExitError;
+    }
+    const std::string prefix = std::string("scrpack ") + verb->Name + ": ";
+    try {
+        const TArgs parsed = ParseArgs(args, verb->ValueOptions, verb->FlagOptions);
+        if (parsed.Help) {
+            out << verb->Help;
+            return kExitOk;
+        }
+        return verb->Run(parsed, out);
+    } catch (const TUsageError& e) {
+        err << prefix << e.what() << " (see \"scrpack " << verb->Name << " --help\")\n";
+    } catch (const std::bad_alloc&) {
+        err << prefix << "out of memory\n";
+    } catch (const std::exception& e) {
+        err << prefix << ErrorText(e) << "\n";
+    }
+    return kExitError;
+}
