@@ -1,24 +1,13 @@
 #include "components/uFileEmbedder.h"
 
 #include "platform/uText.h"
+#include "store/uStreamUtils.h"
 #include "store/uZCompress.h"
 #include "toolkit/uForms.h"
 
 #include <filesystem>
 
 namespace {
-
-void WriteInt32(TStream& s, std::int32_t v) {
-    auto u = static_cast<std::uint32_t>(v);
-    std::uint8_t b[4] = {std::uint8_t(u), std::uint8_t(u >> 8), std::uint8_t(u >> 16), std::uint8_t(u >> 24)};
-    s.WriteBuffer(b, 4);
-}
-
-std::int32_t ReadInt32(TStream& s) {
-    std::uint8_t b[4];
-    s.ReadBuffer(b, 4);
-    return static_cast<std::int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (std::uint32_t(b[3]) << 24));
-}
 
 bool FileExists(const std::string& name) {
     std::error_code ec;
@@ -52,24 +41,24 @@ void TFileEmbedder::DefineProperties(TFiler& filer) {
 
 void TFileEmbedder::WriteData(TStream& stream) {
     FData.Clear();
-    if (!FileExists(FFileName)) return WriteInt32(stream, 0);
+    if (!FileExists(FFileName)) return WriteInteger(stream, 0);
     FData.LoadFromFile(PathFromCp932(FFileName));
     FData.SetPosition(0);
-    if (FData.Size() == 0) return WriteInt32(stream, 0);
+    if (FData.Size() == 0) return WriteInteger(stream, 0);
     if (FData.Size() > INT32_MAX) throw EWriteError(FFileName + " is too large to embed");
     if (FCompressed) {
         std::vector<std::uint8_t> packed = CompressBuffer(FData.Memory(), FData.Bytes().size(), 2);
         if (packed.size() > INT32_MAX) throw EWriteError(FFileName + " is too large to embed");
-        WriteInt32(stream, static_cast<std::int32_t>(packed.size()));
+        WriteInteger(stream, static_cast<std::int32_t>(packed.size()));
         stream.WriteBuffer(packed.data(), packed.size());
     } else {
-        WriteInt32(stream, static_cast<std::int32_t>(FData.Size()));
+        WriteInteger(stream, static_cast<std::int32_t>(FData.Size()));
         stream.WriteBuffer(FData.Memory(), FData.Bytes().size());
     }
 }
 
 void TFileEmbedder::ReadData(TStream& stream) {
-    std::int32_t size = ReadInt32(stream);
+    std::int32_t size = ReadInteger(stream);
     FData.Clear();
     if (size <= 0) return;
     // The size comes from stored data: it must not run past what is really there.

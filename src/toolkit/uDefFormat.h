@@ -29,7 +29,7 @@
 // All integers little-endian, signed. Children follow their parent: the controls placed on
 // a windowed control, and under the root also the root's other components. Every
 // component read is owned by the root; a control read under a windowed control gets that
-// control as parent.
+// control as parent (so a control that had no parent when written comes back on the root).
 //
 // The reader trusts nothing: each length and count is checked against the bytes really
 // left before anything is allocated (a count of k strings needs at least 4k bytes), the
