@@ -270,6 +270,8 @@ protected:
     void CreateParams(TCreateParams& params) override;
     void ApplyChange(TChange what) override;
     std::intptr_t CtlColor(void* dc) override;
+    // The text the user edited in the native window goes into the model.
+    virtual void TakeWindowText(const std::string& text) { SetText(text); }
     bool FReadOnly = false;
     bool FSyncing = false; // the text is being copied from the native window
 };
@@ -290,10 +292,10 @@ public:
     void SetScrollBars(TScrollStyle s);
     bool BorderVisible() const { return FBorder; }
     void SetBorderVisible(bool v);
-    void CommandNotify(int code) override;
 
 protected:
     void CreateParams(TCreateParams& params) override;
+    void TakeWindowText(const std::string& text) override { SetMemoText(text); }
 
 private:
     std::vector<std::string> FLines;

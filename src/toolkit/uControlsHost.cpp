@@ -30,7 +30,6 @@ void TEdit::ApplyChange(TChange) {}
 std::intptr_t TEdit::CtlColor(void*) { return 0; }
 void TEdit::CommandNotify(int) {}
 void TMemo::CreateParams(TCreateParams&) {}
-void TMemo::CommandNotify(int) {}
 void TLabel::CreateParams(TCreateParams&) {}
 void TProgressBar::CreateParams(TCreateParams&) {}
 void TProgressBar::ApplyChange(TChange) {}

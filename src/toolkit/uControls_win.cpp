@@ -385,7 +385,7 @@ void TEdit::CommandNotify(int code) {
     if (code != EN_CHANGE) return;
     FSyncing = true;
     try {
-        SetText(WindowText(H(FHandle)));
+        TakeWindowText(WindowText(H(FHandle)));
     } catch (...) {
         FSyncing = false;
         throw;
@@ -402,19 +402,6 @@ void TMemo::CreateParams(TCreateParams& p) {
     if (FScrollBars == TScrollStyle::ssHorizontal || FScrollBars == TScrollStyle::ssBoth)
         p.Style |= WS_HSCROLL | ES_AUTOHSCROLL;
     if (!FBorder) p.ExStyle &= ~static_cast<std::uint32_t>(WS_EX_CLIENTEDGE);
-}
-
-void TMemo::CommandNotify(int code) {
-    if (code != EN_CHANGE) return;
-    FSyncing = true;
-    try {
-        SetMemoText(WindowText(H(FHandle)));
-    } catch (...) {
-        FSyncing = false;
-        throw;
-    }
-    FSyncing = false;
-    if (OnChange) OnChange(this);
 }
 
 void TLabel::CreateParams(TCreateParams& p) {

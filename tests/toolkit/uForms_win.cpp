@@ -182,6 +182,9 @@ TEST_F(FormsWin, ClicksReachTheModelAndTheHandlers) {
     SetWindowTextW(static_cast<HWND>(edit->Handle()), L"D:\\\u8868");
     EXPECT_EQ(edit->Text(), "D:\\\x95\x5c");
     EXPECT_GE(changes, 1);
+    auto* memo = Form->Find<TMemo>("memoText");
+    SetWindowTextW(static_cast<HWND>(memo->Handle()), L"a\r\nb");
+    EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"a", "b"}));
 
     // Enter presses the default button through the dialog manager's IDOK.
     int okClicks = 0;
