@@ -183,7 +183,9 @@ TEST_F(FormsWin, ClicksReachTheModelAndTheHandlers) {
     EXPECT_EQ(edit->Text(), "D:\\\x95\x5c");
     EXPECT_GE(changes, 1);
     auto* memo = Form->Find<TMemo>("memoText");
-    SetWindowTextW(static_cast<HWND>(memo->Handle()), L"a\r\nb");
+    // A multi-line edit reports typing (not WM_SETTEXT): replace the selection as typing does.
+    SendMessageW(static_cast<HWND>(memo->Handle()), EM_SETSEL, 0, -1);
+    SendMessageW(static_cast<HWND>(memo->Handle()), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"a\r\nb"));
     EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"a", "b"}));
 
     // Enter presses the default button through the dialog manager's IDOK.
