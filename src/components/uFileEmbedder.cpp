@@ -28,8 +28,10 @@ void TFileEmbedder::SetFileName(const std::string& value) {
 
 void TFileEmbedder::GetProperties(TPropList& props) {
     TComponent::GetProperties(props);
-    props.String("FileName", [this] { return FFileName; }, [this](const std::string& v) { SetFileName(v); });
-    props.Bool("Compressed", [this] { return FCompressed; }, [this](bool v) { SetCompressed(v); }, true);
+    props.String(
+        "FileName", [this] { return FFileName; }, [this](const std::string& v) { SetFileName(v); });
+    props.Bool(
+        "Compressed", [this] { return FCompressed; }, [this](bool v) { SetCompressed(v); }, true);
 }
 
 void TFileEmbedder::DefineProperties(TFiler& filer) {

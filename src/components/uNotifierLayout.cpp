@@ -4,8 +4,8 @@
 
 TNotifierLayout ArrangeNotifier(const TNotifierLayoutInput& in) {
     TNotifierLayout out{};
-    out.ClientHeight = in.LabelHeight + 30 + (in.CanCancel ? in.CancelHeight : 0) +
-                       (in.ShowProgressBar ? in.BarHeight : 0);
+    out.ClientHeight =
+        in.LabelHeight + 30 + (in.CanCancel ? in.CancelHeight : 0) + (in.ShowProgressBar ? in.BarHeight : 0);
     std::int32_t content = std::max({in.LabelWidth, in.CaptionWidth, in.CanCancel ? in.CancelWidth : 0});
     // content x 1.2 to the nearest integer (6/5 of an integer never ends in exactly .5).
     std::int64_t scaled = std::int64_t(content) * 12;

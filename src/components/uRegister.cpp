@@ -2,4 +2,6 @@
 
 #include "components/uFileEmbedder.h"
 
-void RegisterSystemComponents() { RegisterComponentClass<TFileEmbedder>(); }
+void RegisterSystemComponents() {
+    RegisterComponentClass<TFileEmbedder>();
+}

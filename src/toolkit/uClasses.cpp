@@ -27,32 +27,48 @@ std::map<std::string, TComponentFactory>& Registry() {
 
 void TPropList::Int(const std::string& name, std::function<std::int32_t()> get,
                     std::function<void(std::int32_t)> set, std::optional<std::int32_t> def) {
-    TPropInfo p{name, TValueType::Int, [get] { return TPropValue::MakeInt(get()); },
-                [set](const TPropValue& v) { set(v.Int); }, std::nullopt, {}};
+    TPropInfo p{name,
+                TValueType::Int,
+                [get] { return TPropValue::MakeInt(get()); },
+                [set](const TPropValue& v) { set(v.Int); },
+                std::nullopt,
+                {}};
     if (def) p.Default = TPropValue::MakeInt(*def);
     Add(std::move(p));
 }
 
 void TPropList::Bool(const std::string& name, std::function<bool()> get, std::function<void(bool)> set,
                      std::optional<bool> def) {
-    TPropInfo p{name, TValueType::Bool, [get] { return TPropValue::MakeBool(get()); },
-                [set](const TPropValue& v) { set(v.Int != 0); }, std::nullopt, {}};
+    TPropInfo p{name,
+                TValueType::Bool,
+                [get] { return TPropValue::MakeBool(get()); },
+                [set](const TPropValue& v) { set(v.Int != 0); },
+                std::nullopt,
+                {}};
     if (def) p.Default = TPropValue::MakeBool(*def);
     Add(std::move(p));
 }
 
 void TPropList::Color(const std::string& name, std::function<std::int32_t()> get,
                       std::function<void(std::int32_t)> set, std::optional<std::int32_t> def) {
-    TPropInfo p{name, TValueType::Color, [get] { return TPropValue::MakeColor(get()); },
-                [set](const TPropValue& v) { set(v.Int); }, std::nullopt, {}};
+    TPropInfo p{name,
+                TValueType::Color,
+                [get] { return TPropValue::MakeColor(get()); },
+                [set](const TPropValue& v) { set(v.Int); },
+                std::nullopt,
+                {}};
     if (def) p.Default = TPropValue::MakeColor(*def);
     Add(std::move(p));
 }
 
 void TPropList::String(const std::string& name, std::function<std::string()> get,
                        std::function<void(const std::string&)> set, std::optional<std::string> def) {
-    TPropInfo p{name, TValueType::String, [get] { return TPropValue::MakeString(get()); },
-                [set](const TPropValue& v) { set(v.Str); }, std::nullopt, {}};
+    TPropInfo p{name,
+                TValueType::String,
+                [get] { return TPropValue::MakeString(get()); },
+                [set](const TPropValue& v) { set(v.Str); },
+                std::nullopt,
+                {}};
     if (def) p.Default = TPropValue::MakeString(*def);
     Add(std::move(p));
 }
@@ -60,7 +76,8 @@ void TPropList::String(const std::string& name, std::function<std::string()> get
 void TPropList::Enum(const std::string& name, std::vector<std::string> names, std::function<int()> get,
                      std::function<void(int)> set, std::optional<int> def) {
     auto shared = std::make_shared<std::vector<std::string>>(names);
-    TPropInfo p{name, TValueType::Ident,
+    TPropInfo p{name,
+                TValueType::Ident,
                 [get, shared] {
                     int i = get();
                     if (i < 0 || static_cast<std::size_t>(i) >= shared->size())
@@ -72,13 +89,15 @@ void TPropList::Enum(const std::string& name, std::vector<std::string> names, st
                         if ((*shared)[i] == v.Str) return set(static_cast<int>(i));
                     throw ECorruptData("Invalid value " + v.Str + " for property " + name);
                 },
-                std::nullopt, names};
+                std::nullopt,
+                names};
     if (def) p.Default = TPropValue::MakeIdent(names.at(static_cast<std::size_t>(*def)));
     Add(std::move(p));
 }
 
-void TPropList::Set(const std::string& name, std::vector<std::string> names, std::function<std::uint32_t()> get,
-                    std::function<void(std::uint32_t)> set, std::optional<std::uint32_t> def) {
+void TPropList::Set(const std::string& name, std::vector<std::string> names,
+                    std::function<std::uint32_t()> get, std::function<void(std::uint32_t)> set,
+                    std::optional<std::uint32_t> def) {
     auto shared = std::make_shared<std::vector<std::string>>(names);
     auto toValue = [shared](std::uint32_t bits) {
         std::vector<std::string> members;
@@ -86,7 +105,9 @@ void TPropList::Set(const std::string& name, std::vector<std::string> names, std
             if (bits & (1u << i)) members.push_back((*shared)[i]);
         return TPropValue::MakeSet(members);
     };
-    TPropInfo p{name, TValueType::Set, [get, toValue] { return toValue(get()); },
+    TPropInfo p{name,
+                TValueType::Set,
+                [get, toValue] { return toValue(get()); },
                 [set, shared, name](const TPropValue& v) {
                     std::uint32_t bits = 0;
                     for (const auto& m : v.List) {
@@ -97,21 +118,30 @@ void TPropList::Set(const std::string& name, std::vector<std::string> names, std
                     }
                     set(bits);
                 },
-                std::nullopt, names};
+                std::nullopt,
+                names};
     if (def) p.Default = toValue(*def);
     Add(std::move(p));
 }
 
 void TPropList::Strings(const std::string& name, std::function<std::vector<std::string>()> get,
                         std::function<void(std::vector<std::string>)> set) {
-    Add({name, TValueType::List, [get] { return TPropValue::MakeList(get()); },
-         [set](const TPropValue& v) { set(v.List); }, TPropValue::MakeList({}), {}});
+    Add({name,
+         TValueType::List,
+         [get] { return TPropValue::MakeList(get()); },
+         [set](const TPropValue& v) { set(v.List); },
+         TPropValue::MakeList({}),
+         {}});
 }
 
 void TPropList::Binary(const std::string& name, std::function<std::vector<std::uint8_t>()> get,
                        std::function<void(std::vector<std::uint8_t>)> set) {
-    Add({name, TValueType::Binary, [get] { return TPropValue::MakeBinary(get()); },
-         [set](const TPropValue& v) { set(v.Bytes); }, TPropValue::MakeBinary({}), {}});
+    Add({name,
+         TValueType::Binary,
+         [get] { return TPropValue::MakeBinary(get()); },
+         [set](const TPropValue& v) { set(v.Bytes); },
+         TPropValue::MakeBinary({}),
+         {}});
 }
 
 const TPropInfo* TPropList::Find(const std::string& name) const {
@@ -167,10 +197,13 @@ void TComponent::SetDesigning(bool on) {
     for (TComponent* c : FComponents) c->SetDesigning(on);
 }
 
-void TComponent::SetLoading(bool on) { FState = on ? (FState | csLoading) : (FState & ~std::uint32_t(csLoading)); }
+void TComponent::SetLoading(bool on) {
+    FState = on ? (FState | csLoading) : (FState & ~std::uint32_t(csLoading));
+}
 
 void TComponent::GetProperties(TPropList& props) {
-    props.Int("Tag", [this] { return FTag; }, [this](std::int32_t v) { FTag = v; }, 0);
+    props.Int(
+        "Tag", [this] { return FTag; }, [this](std::int32_t v) { FTag = v; }, 0);
 }
 
 void TComponent::DefineProperties(TFiler&) {}
@@ -189,7 +222,9 @@ void RegisterComponentClass(const std::string& className, TComponentFactory fact
     Registry()[className] = std::move(factory);
 }
 
-bool IsComponentClassRegistered(const std::string& className) { return Registry().count(className) != 0; }
+bool IsComponentClassRegistered(const std::string& className) {
+    return Registry().count(className) != 0;
+}
 
 TComponent* CreateComponentByClassName(const std::string& className, TComponent* owner) {
     auto it = Registry().find(className);
@@ -199,14 +234,22 @@ TComponent* CreateComponentByClassName(const std::string& className, TComponent*
 
 std::string ValueTypeName(TValueType t) {
     switch (t) {
-    case TValueType::Int: return "int";
-    case TValueType::Bool: return "bool";
-    case TValueType::String: return "string";
-    case TValueType::Color: return "colour";
-    case TValueType::Ident: return "ident";
-    case TValueType::Set: return "set";
-    case TValueType::List: return "list";
-    case TValueType::Binary: return "binary";
+    case TValueType::Int:
+        return "int";
+    case TValueType::Bool:
+        return "bool";
+    case TValueType::String:
+        return "string";
+    case TValueType::Color:
+        return "colour";
+    case TValueType::Ident:
+        return "ident";
+    case TValueType::Set:
+        return "set";
+    case TValueType::List:
+        return "list";
+    case TValueType::Binary:
+        return "binary";
     }
     return "unknown";
 }

@@ -30,9 +30,15 @@ struct TPropValue {
     static TPropValue MakeColor(std::int32_t v) { return {TValueType::Color, v, {}, {}, {}}; }
     static TPropValue MakeString(std::string v) { return {TValueType::String, 0, std::move(v), {}, {}}; }
     static TPropValue MakeIdent(std::string v) { return {TValueType::Ident, 0, std::move(v), {}, {}}; }
-    static TPropValue MakeSet(std::vector<std::string> v) { return {TValueType::Set, 0, {}, std::move(v), {}}; }
-    static TPropValue MakeList(std::vector<std::string> v) { return {TValueType::List, 0, {}, std::move(v), {}}; }
-    static TPropValue MakeBinary(std::vector<std::uint8_t> v) { return {TValueType::Binary, 0, {}, {}, std::move(v)}; }
+    static TPropValue MakeSet(std::vector<std::string> v) {
+        return {TValueType::Set, 0, {}, std::move(v), {}};
+    }
+    static TPropValue MakeList(std::vector<std::string> v) {
+        return {TValueType::List, 0, {}, std::move(v), {}};
+    }
+    static TPropValue MakeBinary(std::vector<std::uint8_t> v) {
+        return {TValueType::Binary, 0, {}, {}, std::move(v)};
+    }
     bool operator==(const TPropValue&) const = default;
 };
 
@@ -49,14 +55,14 @@ struct TPropInfo {
 // The published properties of one component, in declaration order.
 class TPropList {
 public:
-    void Int(const std::string& name, std::function<std::int32_t()> get, std::function<void(std::int32_t)> set,
-             std::optional<std::int32_t> def = std::nullopt);
+    void Int(const std::string& name, std::function<std::int32_t()> get,
+             std::function<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
     void Bool(const std::string& name, std::function<bool()> get, std::function<void(bool)> set,
               std::optional<bool> def = std::nullopt);
-    void Color(const std::string& name, std::function<std::int32_t()> get, std::function<void(std::int32_t)> set,
-               std::optional<std::int32_t> def = std::nullopt);
-    void String(const std::string& name, std::function<std::string()> get, std::function<void(const std::string&)> set,
-                std::optional<std::string> def = std::string());
+    void Color(const std::string& name, std::function<std::int32_t()> get,
+               std::function<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
+    void String(const std::string& name, std::function<std::string()> get,
+                std::function<void(const std::string&)> set, std::optional<std::string> def = std::string());
     // An enumeration stored by identifier; names[i] is the value i.
     void Enum(const std::string& name, std::vector<std::string> names, std::function<int()> get,
               std::function<void(int)> set, std::optional<int> def = std::nullopt);
@@ -120,7 +126,9 @@ public:
     const std::vector<TComponent*>& Components() const { return FComponents; }
     // The owned component with this name (ASCII case-insensitive), or null.
     TComponent* FindComponent(const std::string& name) const;
-    template <typename T> T* Find(const std::string& name) const { return dynamic_cast<T*>(FindComponent(name)); }
+    template <typename T> T* Find(const std::string& name) const {
+        return dynamic_cast<T*>(FindComponent(name));
+    }
 
     const std::string& Name() const { return FName; }
     // Raises EComponentError when another component of the owner has the name.

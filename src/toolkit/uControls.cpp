@@ -13,11 +13,11 @@ struct TNamedColor {
     TColor Value;
 };
 constexpr TNamedColor kColorNames[] = {
-    {"clBlack", clBlack},         {"clWhite", clWhite},       {"clBtnFace", clBtnFace},
-    {"clWindow", clWindow},       {"clWindowText", clWindowText}, {"clBtnText", clBtnText},
-    {"clGrayText", clGrayText},   {"clHighlight", clHighlight}, {"clRed", 0x0000FF},
-    {"clGreen", 0x008000},        {"clBlue", 0xFF0000},       {"clSilver", 0xC0C0C0},
-    {"clGray", 0x808080},         {"clNavy", 0x800000},       {"clYellow", 0x00FFFF},
+    {"clBlack", clBlack},       {"clWhite", clWhite},           {"clBtnFace", clBtnFace},
+    {"clWindow", clWindow},     {"clWindowText", clWindowText}, {"clBtnText", clBtnText},
+    {"clGrayText", clGrayText}, {"clHighlight", clHighlight},   {"clRed", 0x0000FF},
+    {"clGreen", 0x008000},      {"clBlue", 0xFF0000},           {"clSilver", 0xC0C0C0},
+    {"clGray", 0x808080},       {"clNavy", 0x800000},           {"clYellow", 0x00FFFF},
 };
 
 const std::vector<std::string> kAlignNames = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
@@ -125,7 +125,9 @@ void TControl::SetParentColor(bool v) {
     ParentColorChanged();
 }
 
-TColor TControl::EffectiveColor() const { return FParentColor && FParent ? FParent->EffectiveColor() : FColor; }
+TColor TControl::EffectiveColor() const {
+    return FParentColor && FParent ? FParent->EffectiveColor() : FColor;
+}
 
 void TControl::ParentColorChanged() {
     Changed(TChange::Color);
@@ -189,23 +191,69 @@ std::int32_t TControl::Scale(std::int32_t designed) const {
 
 void TControl::GetProperties(TPropList& p) {
     TComponent::GetProperties(p);
-    p.Int("Left", [this] { return FLeft; }, [this](std::int32_t v) { SetLeft(v); }, 0);
-    p.Int("Top", [this] { return FTop; }, [this](std::int32_t v) { SetTop(v); }, 0);
-    p.Int("Width", [this] { return FWidth; }, [this](std::int32_t v) { SetWidth(v); }, 0);
-    p.Int("Height", [this] { return FHeight; }, [this](std::int32_t v) { SetHeight(v); }, 0);
-    p.Enum("Align", kAlignNames, [this] { return int(FAlign); }, [this](int v) { SetAlign(TAlign(v)); }, 0);
-    p.String("Caption", [this] { return FText; }, [this](const std::string& v) { SetText(v); });
-    p.Bool("Visible", [this] { return FVisible; }, [this](bool v) { SetVisible(v); }, true);
-    p.Bool("Enabled", [this] { return FEnabled; }, [this](bool v) { SetEnabled(v); }, true);
-    p.Color("Color", [this] { return FColor; }, [this](std::int32_t v) { SetColor(v); });
-    p.Bool("ParentColor", [this] { return FParentColor; }, [this](bool v) { SetParentColor(v); });
+    p.Int(
+        "Left", [this] { return FLeft; }, [this](std::int32_t v) { SetLeft(v); }, 0);
+    p.Int(
+        "Top", [this] { return FTop; }, [this](std::int32_t v) { SetTop(v); }, 0);
+    p.Int(
+        "Width", [this] { return FWidth; }, [this](std::int32_t v) { SetWidth(v); }, 0);
+    p.Int(
+        "Height", [this] { return FHeight; }, [this](std::int32_t v) { SetHeight(v); }, 0);
+    p.Enum(
+        "Align", kAlignNames, [this] { return int(FAlign); }, [this](int v) { SetAlign(TAlign(v)); }, 0);
+    p.String(
+        "Caption", [this] { return FText; }, [this](const std::string& v) { SetText(v); });
+    p.Bool(
+        "Visible", [this] { return FVisible; }, [this](bool v) { SetVisible(v); }, true);
+    p.Bool(
+        "Enabled", [this] { return FEnabled; }, [this](bool v) { SetEnabled(v); }, true);
+    p.Color(
+        "Color", [this] { return FColor; }, [this](std::int32_t v) { SetColor(v); });
+    p.Bool(
+        "ParentColor", [this] { return FParentColor; }, [this](bool v) { SetParentColor(v); });
     const TFontSpec def;
-    p.String("Font.Name", [this] { return FFont.Name; }, [this](const std::string& v) { auto f = FFont; f.Name = v; SetFont(f); }, def.Name);
-    p.Int("Font.Height", [this] { return FFont.Height; }, [this](std::int32_t v) { auto f = FFont; f.Height = v; SetFont(f); }, def.Height);
-    p.Bool("Font.Bold", [this] { return FFont.Bold; }, [this](bool v) { auto f = FFont; f.Bold = v; SetFont(f); }, def.Bold);
-    p.Int("Font.Charset", [this] { return FFont.Charset; }, [this](std::int32_t v) { auto f = FFont; f.Charset = v; SetFont(f); }, def.Charset);
-    p.Color("Font.Color", [this] { return FFont.Color; }, [this](std::int32_t v) { auto f = FFont; f.Color = v; SetFont(f); }, def.Color);
-    p.Bool("ParentFont", [this] { return FParentFont; }, [this](bool v) { SetParentFont(v); }, true);
+    p.String(
+        "Font.Name", [this] { return FFont.Name; },
+        [this](const std::string& v) {
+            auto f = FFont;
+            f.Name = v;
+            SetFont(f);
+        },
+        def.Name);
+    p.Int(
+        "Font.Height", [this] { return FFont.Height; },
+        [this](std::int32_t v) {
+            auto f = FFont;
+            f.Height = v;
+            SetFont(f);
+        },
+        def.Height);
+    p.Bool(
+        "Font.Bold", [this] { return FFont.Bold; },
+        [this](bool v) {
+            auto f = FFont;
+            f.Bold = v;
+            SetFont(f);
+        },
+        def.Bold);
+    p.Int(
+        "Font.Charset", [this] { return FFont.Charset; },
+        [this](std::int32_t v) {
+            auto f = FFont;
+            f.Charset = v;
+            SetFont(f);
+        },
+        def.Charset);
+    p.Color(
+        "Font.Color", [this] { return FFont.Color; },
+        [this](std::int32_t v) {
+            auto f = FFont;
+            f.Color = v;
+            SetFont(f);
+        },
+        def.Color);
+    p.Bool(
+        "ParentFont", [this] { return FParentFont; }, [this](bool v) { SetParentFont(v); }, true);
 }
 
 // ---- TWinControl ----
@@ -253,7 +301,9 @@ void AlignRects(std::int32_t clientWidth, std::int32_t clientHeight, std::vector
                 it.Left = r - it.Width, it.Top = t, it.Height = h;
                 r -= it.Width;
                 break;
-            default: it.Left = l, it.Top = t, it.Width = w, it.Height = h; break;
+            default:
+                it.Left = l, it.Top = t, it.Width = w, it.Height = h;
+                break;
             }
         }
     }
@@ -286,7 +336,8 @@ TPanel::TPanel(TComponent* owner) : TWinControl(owner) {}
 
 void TPanel::GetProperties(TPropList& p) {
     TWinControl::GetProperties(p);
-    p.Bool("BevelOuter", [this] { return FBevelOuter; }, [this](bool v) { SetBevelOuter(v); }, true);
+    p.Bool(
+        "BevelOuter", [this] { return FBevelOuter; }, [this](bool v) { SetBevelOuter(v); }, true);
 }
 
 void TPanel::SetBevelOuter(bool v) {
@@ -295,12 +346,16 @@ void TPanel::SetBevelOuter(bool v) {
     Invalidate();
 }
 
-TButton::TButton(TComponent* owner) : TControl(owner) { SetBounds(0, 0, 75, 25); }
+TButton::TButton(TComponent* owner) : TControl(owner) {
+    SetBounds(0, 0, 75, 25);
+}
 
 void TButton::GetProperties(TPropList& p) {
     TControl::GetProperties(p);
-    p.Bool("Default", [this] { return FDefault; }, [this](bool v) { SetDefault(v); }, false);
-    p.Bool("Cancel", [this] { return FCancel; }, [this](bool v) { SetCancel(v); }, false);
+    p.Bool(
+        "Default", [this] { return FDefault; }, [this](bool v) { SetDefault(v); }, false);
+    p.Bool(
+        "Cancel", [this] { return FCancel; }, [this](bool v) { SetCancel(v); }, false);
 }
 
 void TButton::SetDefault(bool v) {
@@ -320,7 +375,8 @@ TCheckBox::TCheckBox(TComponent* owner) : TControl(owner) {
 
 void TCheckBox::GetProperties(TPropList& p) {
     TControl::GetProperties(p);
-    p.Bool("Checked", [this] { return FChecked; }, [this](bool v) { SetChecked(v); }, false);
+    p.Bool(
+        "Checked", [this] { return FChecked; }, [this](bool v) { SetChecked(v); }, false);
 }
 
 void TCheckBox::SetChecked(bool v) {
@@ -335,7 +391,9 @@ void TCheckBox::CommandNotify(int code) {
     Click();
 }
 
-TRadioButton::TRadioButton(TComponent* owner) : TCheckBox(owner) { SetBounds(0, 0, 113, 17); }
+TRadioButton::TRadioButton(TComponent* owner) : TCheckBox(owner) {
+    SetBounds(0, 0, 113, 17);
+}
 
 void TRadioButton::SetChecked(bool v) {
     if (v == FChecked) return;
@@ -358,7 +416,8 @@ TEdit::TEdit(TComponent* owner) : TControl(owner) {
 
 void TEdit::GetProperties(TPropList& p) {
     TControl::GetProperties(p);
-    p.Bool("ReadOnly", [this] { return FReadOnly; }, [this](bool v) { SetReadOnly(v); }, false);
+    p.Bool(
+        "ReadOnly", [this] { return FReadOnly; }, [this](bool v) { SetReadOnly(v); }, false);
 }
 
 void TEdit::SetReadOnly(bool v) {
@@ -390,14 +449,19 @@ std::string JoinLines(const std::vector<std::string>& lines) {
     return s;
 }
 
-TMemo::TMemo(TComponent* owner) : TEdit(owner) { SetBounds(0, 0, 185, 89); }
+TMemo::TMemo(TComponent* owner) : TEdit(owner) {
+    SetBounds(0, 0, 185, 89);
+}
 
 void TMemo::GetProperties(TPropList& p) {
     TEdit::GetProperties(p);
-    p.Strings("Lines", [this] { return FLines; }, [this](std::vector<std::string> v) { SetLines(v); });
-    p.Enum("ScrollBars", {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}, [this] { return int(FScrollBars); },
-           [this](int v) { SetScrollBars(TScrollStyle(v)); }, 0);
-    p.Bool("BorderVisible", [this] { return FBorder; }, [this](bool v) { SetBorderVisible(v); }, true);
+    p.Strings(
+        "Lines", [this] { return FLines; }, [this](std::vector<std::string> v) { SetLines(v); });
+    p.Enum(
+        "ScrollBars", {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}, [this] { return int(FScrollBars); },
+        [this](int v) { SetScrollBars(TScrollStyle(v)); }, 0);
+    p.Bool(
+        "BorderVisible", [this] { return FBorder; }, [this](bool v) { SetBorderVisible(v); }, true);
 }
 
 std::string TMemo::Text() const {
@@ -413,7 +477,9 @@ void TMemo::SetLines(const std::vector<std::string>& lines) {
     Changed(TChange::Text);
 }
 
-void TMemo::SetMemoText(const std::string& text) { SetLines(SplitLines(text)); }
+void TMemo::SetMemoText(const std::string& text) {
+    SetLines(SplitLines(text));
+}
 
 void TMemo::SetScrollBars(TScrollStyle s) {
     if (s == FScrollBars) return;
@@ -432,15 +498,22 @@ TLabel::TLabel(TComponent* owner) : TControl(owner) {
     SetParentColor(true);
 }
 
-TProgressBar::TProgressBar(TComponent* owner) : TControl(owner) { SetBounds(0, 0, 150, 16); }
+TProgressBar::TProgressBar(TComponent* owner) : TControl(owner) {
+    SetBounds(0, 0, 150, 16);
+}
 
 void TProgressBar::GetProperties(TPropList& p) {
     TControl::GetProperties(p);
-    p.Int("Min", [this] { return FMin; }, [this](std::int32_t v) { SetRange(v, FMax); }, 0);
-    p.Int("Max", [this] { return FMax; }, [this](std::int32_t v) { SetRange(FMin, v); }, 100);
-    p.Int("Position", [this] { return FPosition; }, [this](std::int32_t v) { SetPosition(v); }, 0);
-    p.Int("Step", [this] { return FStep; }, [this](std::int32_t v) { SetStep(v); }, 10);
-    p.Bool("Smooth", [this] { return FSmooth; }, [this](bool v) { SetSmooth(v); }, false);
+    p.Int(
+        "Min", [this] { return FMin; }, [this](std::int32_t v) { SetRange(v, FMax); }, 0);
+    p.Int(
+        "Max", [this] { return FMax; }, [this](std::int32_t v) { SetRange(FMin, v); }, 100);
+    p.Int(
+        "Position", [this] { return FPosition; }, [this](std::int32_t v) { SetPosition(v); }, 0);
+    p.Int(
+        "Step", [this] { return FStep; }, [this](std::int32_t v) { SetStep(v); }, 10);
+    p.Bool(
+        "Smooth", [this] { return FSmooth; }, [this](bool v) { SetSmooth(v); }, false);
 }
 
 void TProgressBar::SetRange(std::int32_t min, std::int32_t max) {
@@ -474,12 +547,15 @@ void TProgressBar::SetSmooth(bool v) {
     Changed(TChange::Style);
 }
 
-TBevel::TBevel(TComponent* owner) : TControl(owner) { SetBounds(0, 0, 50, 50); }
+TBevel::TBevel(TComponent* owner) : TControl(owner) {
+    SetBounds(0, 0, 50, 50);
+}
 
 void TBevel::GetProperties(TPropList& p) {
     TControl::GetProperties(p);
-    p.Enum("Shape", {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine", "bsSpacer"},
-           [this] { return int(FShape); }, [this](int v) { SetShape(TBevelShape(v)); }, 0);
+    p.Enum(
+        "Shape", {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine", "bsSpacer"},
+        [this] { return int(FShape); }, [this](int v) { SetShape(TBevelShape(v)); }, 0);
 }
 
 void TBevel::SetShape(TBevelShape s) {

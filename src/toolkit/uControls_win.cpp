@@ -19,7 +19,9 @@ struct TControl::TNative {
     COLORREF BrushColor = 0;
 };
 
-void TControl::TNativeDeleter::operator()(TNative* n) const { delete n; }
+void TControl::TNativeDeleter::operator()(TNative* n) const {
+    delete n;
+}
 
 // The trampoline's access to a control's handle.
 struct TControlAccess {
@@ -111,7 +113,9 @@ COLORREF ColorRef(TColor c) {
     return static_cast<COLORREF>(c & 0xFFFFFF);
 }
 
-HWND H(void* p) { return static_cast<HWND>(p); }
+HWND H(void* p) {
+    return static_cast<HWND>(p);
+}
 
 void DispatchOne(MSG& msg) {
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
@@ -126,12 +130,27 @@ void FormStyles(const TForm& f, DWORD& style, DWORD& ex) {
     ex = WS_EX_CONTROLPARENT;
     bool caption = true;
     switch (f.BorderStyle()) {
-    case TFormBorderStyle::bsNone: style |= WS_POPUP; caption = false; break;
-    case TFormBorderStyle::bsSingle: style |= WS_BORDER; break;
-    case TFormBorderStyle::bsSizeable: style |= WS_THICKFRAME; break;
-    case TFormBorderStyle::bsDialog: style |= WS_POPUP | DS_MODALFRAME; ex |= WS_EX_DLGMODALFRAME; break;
-    case TFormBorderStyle::bsToolWindow: ex |= WS_EX_TOOLWINDOW; break;
-    case TFormBorderStyle::bsSizeToolWin: style |= WS_THICKFRAME; ex |= WS_EX_TOOLWINDOW; break;
+    case TFormBorderStyle::bsNone:
+        style |= WS_POPUP;
+        caption = false;
+        break;
+    case TFormBorderStyle::bsSingle:
+        style |= WS_BORDER;
+        break;
+    case TFormBorderStyle::bsSizeable:
+        style |= WS_THICKFRAME;
+        break;
+    case TFormBorderStyle::bsDialog:
+        style |= WS_POPUP | DS_MODALFRAME;
+        ex |= WS_EX_DLGMODALFRAME;
+        break;
+    case TFormBorderStyle::bsToolWindow:
+        ex |= WS_EX_TOOLWINDOW;
+        break;
+    case TFormBorderStyle::bsSizeToolWin:
+        style |= WS_THICKFRAME;
+        ex |= WS_EX_TOOLWINDOW;
+        break;
     }
     if (caption) {
         style |= WS_CAPTION;
@@ -206,8 +225,8 @@ void TControl::CreateHandle() {
     if (!FEnabled) style |= WS_DISABLED;
     HWND h = CreateWindowExW(p.ExStyle, p.ClassName.c_str(), ToWide(Text()).c_str(), style, Scale(FLeft),
                              Scale(FTop), Scale(FWidth), Scale(FHeight), H(FParent->FHandle),
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId())), GetModuleHandleW(nullptr),
-                             this);
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId())),
+                             GetModuleHandleW(nullptr), this);
     if (!h) throw EComponentError("Cannot create the window of " + Name());
     FHandle = h;
     ApplyChange(TChange::Font);
@@ -221,10 +240,18 @@ void TControl::ApplyChange(TChange what) {
         SetWindowPos(h, nullptr, Scale(FLeft), Scale(FTop), Scale(FWidth), Scale(FHeight),
                      SWP_NOZORDER | SWP_NOACTIVATE);
         break;
-    case TChange::Text: SetWindowTextW(h, ToWide(Text()).c_str()); break;
-    case TChange::Visible: ShowWindow(h, FVisible ? SW_SHOWNA : SW_HIDE); break;
-    case TChange::Enabled: EnableWindow(h, FEnabled); break;
-    case TChange::Color: InvalidateRect(h, nullptr, TRUE); break;
+    case TChange::Text:
+        SetWindowTextW(h, ToWide(Text()).c_str());
+        break;
+    case TChange::Visible:
+        ShowWindow(h, FVisible ? SW_SHOWNA : SW_HIDE);
+        break;
+    case TChange::Enabled:
+        EnableWindow(h, FEnabled);
+        break;
+    case TChange::Color:
+        InvalidateRect(h, nullptr, TRUE);
+        break;
     case TChange::Font: {
         const TFontSpec& f = EffectiveFont();
         UniqueHFont font(CreateFontW(-Scale(f.Height), 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0,
@@ -240,7 +267,8 @@ void TControl::ApplyChange(TChange what) {
         if (parent && GetParent(h) != parent) ::SetParent(h, parent);
         TCreateParams p;
         CreateParams(p);
-        DWORD style = p.Style | WS_CHILD | WS_CLIPSIBLINGS | (FVisible ? WS_VISIBLE : 0) | (FEnabled ? 0 : WS_DISABLED);
+        DWORD style =
+            p.Style | WS_CHILD | WS_CLIPSIBLINGS | (FVisible ? WS_VISIBLE : 0) | (FEnabled ? 0 : WS_DISABLED);
         SetWindowLongPtrW(h, GWL_STYLE, static_cast<LONG_PTR>(style));
         SetWindowLongPtrW(h, GWL_EXSTYLE, static_cast<LONG_PTR>(p.ExStyle));
         SetWindowPos(h, nullptr, Scale(FLeft), Scale(FTop), Scale(FWidth), Scale(FHeight),
@@ -248,7 +276,8 @@ void TControl::ApplyChange(TChange what) {
         InvalidateRect(h, nullptr, TRUE);
         break;
     }
-    case TChange::State: break;
+    case TChange::State:
+        break;
     }
 }
 
@@ -287,7 +316,8 @@ std::intptr_t TWinControl::WndProc(unsigned msg, std::uintptr_t wp, std::intptr_
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
-        if (TControl* c = FromHandle(reinterpret_cast<HWND>(lp))) return c->CtlColor(reinterpret_cast<HDC>(wp));
+        if (TControl* c = FromHandle(reinterpret_cast<HWND>(lp)))
+            return c->CtlColor(reinterpret_cast<HDC>(wp));
         break;
     case WM_ERASEBKGND: {
         RECT r;
@@ -369,7 +399,9 @@ void TEdit::ApplyChange(TChange what) {
         TControl::ApplyChange(what);
 }
 
-std::intptr_t TEdit::CtlColor(void* dc) { return TControl::CtlColor(dc); }
+std::intptr_t TEdit::CtlColor(void* dc) {
+    return TControl::CtlColor(dc);
+}
 
 namespace {
 std::string WindowText(HWND h) {
@@ -431,11 +463,18 @@ void TBevel::CreateParams(TCreateParams& p) {
     p.BaseClass = L"STATIC";
     switch (FShape) {
     case TBevelShape::bsTopLine:
-    case TBevelShape::bsBottomLine: p.Style |= SS_ETCHEDHORZ; break;
+    case TBevelShape::bsBottomLine:
+        p.Style |= SS_ETCHEDHORZ;
+        break;
     case TBevelShape::bsLeftLine:
-    case TBevelShape::bsRightLine: p.Style |= SS_ETCHEDVERT; break;
-    case TBevelShape::bsSpacer: break;
-    default: p.Style |= SS_ETCHEDFRAME; break;
+    case TBevelShape::bsRightLine:
+        p.Style |= SS_ETCHEDVERT;
+        break;
+    case TBevelShape::bsSpacer:
+        break;
+    default:
+        p.Style |= SS_ETCHEDFRAME;
+        break;
     }
 }
 
@@ -493,7 +532,9 @@ void TForm::ApplyChange(TChange what) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
         break;
     }
-    case TChange::Visible: ShowWindow(h, Visible() ? SW_SHOW : SW_HIDE); break;
+    case TChange::Visible:
+        ShowWindow(h, Visible() ? SW_SHOW : SW_HIDE);
+        break;
     case TChange::Style: {
         DWORD style, ex;
         FormStyles(*this, style, ex);
@@ -505,7 +546,9 @@ void TForm::ApplyChange(TChange what) {
                      r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
         break;
     }
-    default: TControl::ApplyChange(what); break;
+    default:
+        TControl::ApplyChange(what);
+        break;
     }
 }
 
@@ -561,7 +604,9 @@ void TForm::ClickButton(bool cancel) {
 
 std::intptr_t TForm::WndProc(unsigned msg, std::uintptr_t wp, std::intptr_t lp) {
     switch (msg) {
-    case WM_CLOSE: Close(); return 0;
+    case WM_CLOSE:
+        Close();
+        return 0;
     case WM_COMMAND:
         if (lp == 0 && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
             ClickButton(LOWORD(wp) == IDCANCEL);
@@ -587,7 +632,8 @@ void TForm::LoadDefinitionResource(const std::string& resourceName) {
 
 void TApplication::ShowErrorBox(const std::string& text) {
     if (OnErrorBox) return OnErrorBox(text);
-    MessageBoxW(GetActiveWindow(), ToWide(text).c_str(), ToWide(Title).c_str(), MB_OK | MB_ICONSTOP | MB_TOPMOST);
+    MessageBoxW(GetActiveWindow(), ToWide(text).c_str(), ToWide(Title).c_str(),
+                MB_OK | MB_ICONSTOP | MB_TOPMOST);
 }
 
 void TApplication::ProcessMessages() {

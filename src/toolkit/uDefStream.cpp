@@ -9,16 +9,24 @@ void WriteValue(TDefWriter& w, const TPropValue& v) {
     w.U8(static_cast<std::uint8_t>(v.Type));
     switch (v.Type) {
     case TValueType::Int:
-    case TValueType::Color: w.I32(v.Int); break;
-    case TValueType::Bool: w.U8(v.Int ? 1 : 0); break;
+    case TValueType::Color:
+        w.I32(v.Int);
+        break;
+    case TValueType::Bool:
+        w.U8(v.Int ? 1 : 0);
+        break;
     case TValueType::String:
-    case TValueType::Ident: w.Str(v.Str); break;
+    case TValueType::Ident:
+        w.Str(v.Str);
+        break;
     case TValueType::Set:
     case TValueType::List:
         w.I32(static_cast<std::int32_t>(v.List.size()));
         for (const auto& s : v.List) w.Str(s);
         break;
-    case TValueType::Binary: w.Bytes(v.Bytes); break;
+    case TValueType::Binary:
+        w.Bytes(v.Bytes);
+        break;
     }
 }
 
@@ -92,7 +100,8 @@ TPropValue ReadValue(TDefReader& r) {
         v.Type = TValueType::Binary;
         v.Bytes = r.Bytes();
         break;
-    default: throw ECorruptData("Window definition: unknown value type " + std::to_string(t));
+    default:
+        throw ECorruptData("Window definition: unknown value type " + std::to_string(t));
     }
     return v;
 }

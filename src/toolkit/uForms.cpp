@@ -22,14 +22,19 @@ TForm::~TForm() {
 
 void TForm::GetProperties(TPropList& p) {
     TWinControl::GetProperties(p);
-    p.Enum("BorderStyle", {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"},
-           [this] { return int(FBorderStyle); }, [this](int v) { SetBorderStyle(TFormBorderStyle(v)); }, 2);
-    p.Enum("Position", {"poDesigned", "poScreenCenter"}, [this] { return int(FPosition); },
-           [this](int v) { SetPosition(TPosition(v)); }, 0);
-    p.Enum("FormStyle", {"fsNormal", "fsStayOnTop"}, [this] { return int(FFormStyle); },
-           [this](int v) { SetFormStyle(TFormStyle(v)); }, 0);
-    p.Set("BorderIcons", {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}, [this] { return FBorderIcons; },
-          [this](std::uint32_t v) { SetBorderIcons(v); }, biSystemMenu | biMinimize | biMaximize);
+    p.Enum(
+        "BorderStyle", {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"},
+        [this] { return int(FBorderStyle); }, [this](int v) { SetBorderStyle(TFormBorderStyle(v)); }, 2);
+    p.Enum(
+        "Position", {"poDesigned", "poScreenCenter"}, [this] { return int(FPosition); },
+        [this](int v) { SetPosition(TPosition(v)); }, 0);
+    p.Enum(
+        "FormStyle", {"fsNormal", "fsStayOnTop"}, [this] { return int(FFormStyle); },
+        [this](int v) { SetFormStyle(TFormStyle(v)); }, 0);
+    p.Set(
+        "BorderIcons", {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"},
+        [this] { return FBorderIcons; }, [this](std::uint32_t v) { SetBorderIcons(v); },
+        biSystemMenu | biMinimize | biMaximize);
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle s) {
@@ -54,7 +59,9 @@ void TForm::LoadDefinition(const std::uint8_t* data, std::size_t size) {
     ReadComponentDef(data, size, *this, {"TForm"});
 }
 
-void TForm::LoadDefinition(TStream& stream) { ReadComponentDef(stream, *this, {"TForm"}); }
+void TForm::LoadDefinition(TStream& stream) {
+    ReadComponentDef(stream, *this, {"TForm"});
+}
 
 std::string ExceptionText(std::exception_ptr error) {
     try {
@@ -78,4 +85,6 @@ void TApplication::HandleException(std::exception_ptr error) noexcept {
     }
 }
 
-void TApplication::Terminate() { FTerminated = true; }
+void TApplication::Terminate() {
+    FTerminated = true;
+}

@@ -25,7 +25,8 @@ std::vector<std::uint8_t> Written(TFileEmbedder& e) {
 }
 
 std::int32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at = 0) {
-    return static_cast<std::int32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24);
+    return static_cast<std::int32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
+                                     std::uint32_t(b[at + 3]) << 24);
 }
 
 class Embedder : public ::testing::Test {

@@ -14,13 +14,13 @@ TEST(AlignRects, EdgesAreTakenInOrderAndClientGetsTheRest) {
     auto is = [](const TAlignItem& i, int l, int t, int w, int h) {
         return i.Left == l && i.Top == t && i.Width == w && i.Height == h;
     };
-    EXPECT_TRUE(is(items[4], 0, 0, 580, 58));      // top
-    EXPECT_TRUE(is(items[1], 0, 296, 580, 39));    // first bottom: at the very bottom
-    EXPECT_TRUE(is(items[2], 0, 294, 580, 2));     // second bottom: above it
-    EXPECT_TRUE(is(items[3], 0, 58, 164, 236));    // left, between top and bottoms
-    EXPECT_TRUE(is(items[6], 560, 58, 20, 236));   // right
-    EXPECT_TRUE(is(items[0], 164, 58, 396, 236));  // client
-    EXPECT_TRUE(is(items[5], 3, 4, 5, 6));         // not aligned: untouched
+    EXPECT_TRUE(is(items[4], 0, 0, 580, 58));     // top
+    EXPECT_TRUE(is(items[1], 0, 296, 580, 39));   // first bottom: at the very bottom
+    EXPECT_TRUE(is(items[2], 0, 294, 580, 2));    // second bottom: above it
+    EXPECT_TRUE(is(items[3], 0, 58, 164, 236));   // left, between top and bottoms
+    EXPECT_TRUE(is(items[6], 560, 58, 20, 236));  // right
+    EXPECT_TRUE(is(items[0], 164, 58, 396, 236)); // client
+    EXPECT_TRUE(is(items[5], 3, 4, 5, 6));        // not aligned: untouched
     // More edge than room leaves zero-sized, never negative, client space.
     std::vector<TAlignItem> tight = {{TAlign::alTop, 0, 0, 0, 50}, {TAlign::alClient, 0, 0, 0, 0}};
     AlignRects(10, 20, tight);

@@ -29,15 +29,23 @@ public:
 
     void GetProperties(TPropList& p) override {
         TComponent::GetProperties(p);
-        p.Int("Number", [this] { return Number; }, [this](std::int32_t v) { Number = v; }, 0);
-        p.Bool("Flag", [this] { return Flag; }, [this](bool v) { Flag = v; }, false);
-        p.String("Text", [this] { return Text; }, [this](const std::string& v) { Text = v; });
-        p.Color("Colour", [this] { return Colour; }, [this](std::int32_t v) { Colour = v; }, 0);
-        p.Enum("Kind", {"kdOne", "kdTwo", "kdThree"}, [this] { return Kind; }, [this](int v) { Kind = v; }, 0);
-        p.Set("Options", {"opA", "opB", "opC"}, [this] { return Options; },
-              [this](std::uint32_t v) { Options = v; }, 0u);
-        p.Strings("Lines", [this] { return Lines; }, [this](std::vector<std::string> v) { Lines = std::move(v); });
-        p.Binary("Blob", [this] { return Blob; }, [this](std::vector<std::uint8_t> v) { Blob = std::move(v); });
+        p.Int(
+            "Number", [this] { return Number; }, [this](std::int32_t v) { Number = v; }, 0);
+        p.Bool(
+            "Flag", [this] { return Flag; }, [this](bool v) { Flag = v; }, false);
+        p.String(
+            "Text", [this] { return Text; }, [this](const std::string& v) { Text = v; });
+        p.Color(
+            "Colour", [this] { return Colour; }, [this](std::int32_t v) { Colour = v; }, 0);
+        p.Enum(
+            "Kind", {"kdOne", "kdTwo", "kdThree"}, [this] { return Kind; }, [this](int v) { Kind = v; }, 0);
+        p.Set(
+            "Options", {"opA", "opB", "opC"}, [this] { return Options; },
+            [this](std::uint32_t v) { Options = v; }, 0u);
+        p.Strings(
+            "Lines", [this] { return Lines; }, [this](std::vector<std::string> v) { Lines = std::move(v); });
+        p.Binary(
+            "Blob", [this] { return Blob; }, [this](std::vector<std::uint8_t> v) { Blob = std::move(v); });
     }
     void DefineProperties(TFiler& f) override {
         f.DefineBinaryProperty(
@@ -71,7 +79,9 @@ std::vector<std::uint8_t> Str(const std::string& s) {
     std::memcpy(b.data() + 4, s.data(), s.size());
     return b;
 }
-void Append(std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) { a.insert(a.end(), b.begin(), b.end()); }
+void Append(std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+}
 
 } // namespace
 
@@ -218,7 +228,8 @@ TEST_F(DefStream, DamagedInputIsRejectedWithoutCrashing) {
     }
     // Every single-byte change either loads or fails with a known error; never crashes.
     for (std::size_t i = 0; i < good.size(); ++i) {
-        for (std::uint8_t x : {std::uint8_t(0x00), std::uint8_t(0xFF), std::uint8_t(0x7F), std::uint8_t(0x80)}) {
+        for (std::uint8_t x :
+             {std::uint8_t(0x00), std::uint8_t(0xFF), std::uint8_t(0x7F), std::uint8_t(0x80)}) {
             auto bad = good;
             bad[i] = x;
             TSample t(nullptr);

@@ -185,7 +185,8 @@ TEST_F(FormsWin, ClicksReachTheModelAndTheHandlers) {
     auto* memo = Form->Find<TMemo>("memoText");
     // A multi-line edit reports typing (not WM_SETTEXT): replace the selection as typing does.
     SendMessageW(static_cast<HWND>(memo->Handle()), EM_SETSEL, 0, -1);
-    SendMessageW(static_cast<HWND>(memo->Handle()), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"a\r\nb"));
+    SendMessageW(static_cast<HWND>(memo->Handle()), EM_REPLACESEL, FALSE,
+                 reinterpret_cast<LPARAM>(L"a\r\nb"));
     EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"a", "b"}));
 
     // Enter presses the default button through the dialog manager's IDOK.

@@ -194,7 +194,8 @@ private:
         if (h.size() % 2) Fail("odd number of hex digits");
         std::vector<std::uint8_t> out;
         for (std::size_t i = 0; i < h.size(); i += 2) {
-            if (!std::isxdigit(static_cast<unsigned char>(h[i])) || !std::isxdigit(static_cast<unsigned char>(h[i + 1])))
+            if (!std::isxdigit(static_cast<unsigned char>(h[i])) ||
+                !std::isxdigit(static_cast<unsigned char>(h[i + 1])))
                 Fail("bad hex digit");
             out.push_back(static_cast<std::uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
         }
@@ -234,16 +235,23 @@ private:
         TPropValue v;
         v.Type = p->Type;
         switch (p->Type) {
-        case TValueType::Int: v.Int = Number(value); break;
+        case TValueType::Int:
+            v.Int = Number(value);
+            break;
         case TValueType::Bool:
-            if (value == "True" || value == "true") v.Int = 1;
-            else if (value == "False" || value == "false") v.Int = 0;
-            else Fail("expected True or False");
+            if (value == "True" || value == "true")
+                v.Int = 1;
+            else if (value == "False" || value == "false")
+                v.Int = 0;
+            else
+                Fail("expected True or False");
             break;
         case TValueType::Color:
             if (!ColorFromName(value, v.Int)) v.Int = Number(value);
             break;
-        case TValueType::String: v.Str = Quoted(value); break;
+        case TValueType::String:
+            v.Str = Quoted(value);
+            break;
         case TValueType::Ident:
             if (!IsIdent(value)) Fail("expected an identifier");
             v.Str = value;
@@ -256,8 +264,12 @@ private:
                 if (!TrimAscii(m).empty()) v.List.push_back(TrimAscii(m));
             break;
         }
-        case TValueType::List: v.List = StringList(value); break;
-        case TValueType::Binary: v.Bytes = !value.empty() && value[0] == '@' ? FileBytes(value.substr(1)) : Hex(value); break;
+        case TValueType::List:
+            v.List = StringList(value);
+            break;
+        case TValueType::Binary:
+            v.Bytes = !value.empty() && value[0] == '@' ? FileBytes(value.substr(1)) : Hex(value);
+            break;
         }
         try {
             p->Set(v);
