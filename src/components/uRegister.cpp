@@ -1,0 +1,7 @@
+#include "components/uRegister.h"
+
+#include "components/uFileEmbedder.h"
+
+void RegisterSystemComponents() {
+    RegisterComponentClass<TFileEmbedder>();
+}

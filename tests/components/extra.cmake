@@ -1,0 +1,10 @@
+# The Windows tests load a window whose definition (compiled by defc) carries
+# tests/components/data/payload.bin in file embedders, from the RCDATA resource EMBEDFORM.
+if(WIN32)
+  include(${PROJECT_SOURCE_DIR}/tools/defc/DefCompile.cmake)
+  set(payload ${CMAKE_CURRENT_LIST_DIR}/data/payload.bin)
+  scr_compile_definition(DEF ${CMAKE_CURRENT_LIST_DIR}/data/embedform.def RESOURCE EMBEDFORM
+    VARS PAYLOAD=${payload} DEPENDS ${payload} OUT_RC embedform_rc)
+  target_sources(test_components PRIVATE ${embedform_rc})
+  target_compile_definitions(test_components PRIVATE EMBED_PAYLOAD="Z:${payload}")
+endif()
