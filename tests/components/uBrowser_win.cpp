@@ -182,7 +182,7 @@ TEST_F(BrowserWin, AddressWithBlanksArrivesAsOneArgument) {
     EXPECT_TRUE(SamePath(args[0][0], ToWide(RecorderPath())));
     EXPECT_EQ(args[0][1], ToWide(page));
     ASSERT_EQ(args[1].size(), 2u);
-    EXPECT_EQ(args[1][1], L"http://example.invalid/a%22");
+    EXPECT_EQ(args[1][1], L"http://example.invalid/a%22 -b");
 }
 
 TEST_F(BrowserWin, ExecuteWithEmptyAddressStartsNothing) {
