@@ -6,6 +6,7 @@
 #include "platform/WinTestSupport.h"
 #include "platform/uShellUtils.h"
 #include "platform/uText.h"
+#include "toolkit/uClasses.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
@@ -242,4 +243,26 @@ TEST_F(BrowserWin, ShellOpenFallsBackOnExecuteExceptForFileNotFound) {
     lines = WaitForLines(3);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[2].find("--via-shell"), std::string::npos) << lines[2];
+}
+
+TEST_F(BrowserWin, ReadingAStoredAutoBrowserOpensNothing) {
+    RegisterComponentClass<TBrowser>();
+    TComponent root(nullptr);
+    auto* stored = new TBrowser(&root);
+    stored->SetName("brwsStored");
+    stored->SetURL(kProtocol + ":stored"); // Auto still off: nothing opens here
+    stored->SetAuto(true);
+    const std::vector<std::uint8_t> bytes = ComponentDefBytes(root);
+
+    TComponent loaded(nullptr);
+    ReadComponentDef(bytes.data(), bytes.size(), loaded);
+    auto* copy = loaded.Find<TBrowser>("brwsStored");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(copy->Auto());
+    EXPECT_EQ(copy->URL(), kProtocol + ":stored");
+    // Once loaded, a new address opens as usual, and it is the only start.
+    copy->SetURL(kProtocol + ":after");
+    const auto lines = WaitForLines(1);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(kProtocol + ":after"), std::string::npos) << lines[0];
 }
