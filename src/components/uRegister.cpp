@@ -1,7 +1,9 @@
 #include "components/uRegister.h"
 
+#include "components/uBrowser.h"
 #include "components/uFileEmbedder.h"
 
 void RegisterSystemComponents() {
     RegisterComponentClass<TFileEmbedder>();
+    RegisterComponentClass<TBrowser>();
 }

@@ -217,6 +217,10 @@ bool BrowseForFolder(std::string_view title, std::uint8_t options, const TSpecia
 // nothing is registered.
 std::string GetAssociatedCommand(std::string_view extension);
 
+// Starts a command line (code page 932) with SW_SHOW and does not wait for the program;
+// true when the process was created.
+bool StartCommandLine(std::string_view commandLine);
+
 // Starts the program associated with extension (taken from fileName when empty) on
 // fileName; true when the program was started.
 bool OpenWithAssociatedProgram(std::string_view fileName, std::string_view extension = {});

@@ -272,22 +272,20 @@ std::string GetAssociatedCommand(std::string_view extension) {
         ReadRegistryDefault(HKEY_CLASSES_ROOT, fileClass + "\\shell\\open\\command"));
 }
 
-namespace {
-bool StartProcess(std::wstring commandLine) {
+bool StartCommandLine(std::string_view commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION info{};
     // CreateProcessW may write into the command line, so it gets its own copy.
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
+    std::wstring line = ToWide(commandLine);
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
     // The program runs on by itself; only our handles to it are closed.
     UniqueHandle process(info.hProcess), thread(info.hThread);
     return true;
 }
-} // namespace
 
 bool OpenWithAssociatedProgram(std::string_view fileName, std::string_view extension) {
     if (!FileExists932(fileName)) return false;
@@ -296,7 +294,7 @@ bool OpenWithAssociatedProgram(std::string_view fileName, std::string_view exten
     // Only the registered command is expanded: a '%' in the file name is part of the name.
     const std::string command = ExpandEnvironment(GetAssociatedCommand(ext));
     const std::string line = Trim(command + " \"" + std::string(fileName) + "\"");
-    return StartProcess(ToWide(line));
+    return StartCommandLine(line);
 }
 
 // ---- COM --------------------------------------------------------------------------------------

@@ -1,3 +1,4 @@
+# Helper programs and resources of the components tests (Windows only).
 # The Windows tests load a window whose definition (compiled by defc) carries
 # tests/components/data/payload.bin in file embedders, from the RCDATA resource EMBEDFORM.
 if(WIN32)
@@ -7,4 +8,9 @@ if(WIN32)
     VARS PAYLOAD=${payload} DEPENDS ${payload} OUT_RC embedform_rc)
   target_sources(test_components PRIVATE ${embedform_rc})
   target_compile_definitions(test_components PRIVATE EMBED_PAYLOAD="Z:${payload}")
+  # Registered as a made-up browser by the browser launcher tests; records its command line.
+  add_executable(cmdline_recorder ${CMAKE_CURRENT_SOURCE_DIR}/components/helpers/cmdline_recorder.cpp)
+  target_compile_options(cmdline_recorder PRIVATE -municode)
+  target_link_options(cmdline_recorder PRIVATE -municode)
+  add_dependencies(test_components cmdline_recorder)
 endif()

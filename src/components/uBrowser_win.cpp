@@ -1,0 +1,23 @@
+#include "components/uBrowser.h"
+
+#include "platform/uShellUtils.h"
+#include "platform/uSysApi.h"
+#include "platform/uText.h"
+
+std::string RegisteredBrowserCommand() {
+    const std::string command = GetAssociatedCommand(".htm");
+    // A command stored as REG_EXPAND_SZ names its program through the environment, which
+    // CreateProcess would not expand.
+    if (FindChar932(command, '%') == std::string::npos) return command;
+    return ExpandEnvironment(command);
+}
+
+void StartBrowserCommandLine(const std::string& commandLine) {
+    StartCommandLine(commandLine);
+}
+
+std::intptr_t ShellExecuteURL(const std::string& url) {
+    const std::wstring file = ToWide(url);
+    return reinterpret_cast<std::intptr_t>(
+        sys::ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOW));
+}

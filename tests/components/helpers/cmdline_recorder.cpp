@@ -1,0 +1,30 @@
+// Test helper registered as a browser: appends its whole command line (GetCommandLineW, as
+// UTF-8) and a line break to the file named by the environment variable
+// SCRTEST_RECORDER_LOG, so a test sees exactly what it was started with, and how often.
+#include <windows.h>
+
+#include <string>
+
+int wmain() {
+    wchar_t logPath[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"SCRTEST_RECORDER_LOG", logPath, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return 2;
+    const wchar_t* line = GetCommandLineW();
+    int size = WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr);
+    std::string text(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, line, -1, text.data(), size, nullptr, nullptr);
+    text += '\n';
+    // One append per run, in a single write: several recorders may run at once.
+    HANDLE f = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, 0, nullptr);
+    for (int attempt = 0; f == INVALID_HANDLE_VALUE && attempt < 50; ++attempt) {
+        Sleep(20);
+        f = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                        0, nullptr);
+    }
+    if (f == INVALID_HANDLE_VALUE) return 3;
+    DWORD written = 0;
+    BOOL ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(f);
+    return ok ? 0 : 4;
+}
