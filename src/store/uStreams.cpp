@@ -42,6 +42,18 @@ std::string LastErrorText() {
 #endif
 }
 
+// Repeats a partial transfer, step(done, left) -> bytes moved, until count bytes have
+// moved or a step moves nothing (end of file or an error).
+template <typename Step> std::size_t TransferAll(std::size_t count, Step step) {
+    std::size_t total = 0;
+    while (total < count) {
+        std::size_t n = step(total, count - total);
+        if (n == 0) break;
+        total += n;
+    }
+    return total;
+}
+
 } // namespace
 
 // ---- TStream ----
@@ -148,30 +160,27 @@ THandleStream::~THandleStream() {
 
 bool THandleStream::IsOpen() const { return H(FHandle) != INVALID_HANDLE_VALUE; }
 
+// ReadFile and WriteFile take 32-bit counts: large transfers go in 1 GiB slices.
+constexpr std::size_t kMaxSlice = std::size_t(1) << 30;
+
 std::size_t THandleStream::Read(void* buffer, std::size_t count) {
     if (!IsOpen()) return 0;
-    std::size_t total = 0;
     auto* p = static_cast<std::uint8_t*>(buffer);
-    while (total < count) {
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
+    return TransferAll(count, [&](std::size_t done, std::size_t left) -> std::size_t {
         DWORD got = 0;
-        if (!ReadFile(H(FHandle), p + total, chunk, &got, nullptr) || got == 0) break;
-        total += got;
-    }
-    return total;
+        DWORD slice = static_cast<DWORD>(std::min(left, kMaxSlice));
+        return ReadFile(H(FHandle), p + done, slice, &got, nullptr) ? got : 0;
+    });
 }
 
 std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
     if (!IsOpen()) return 0;
-    std::size_t total = 0;
     auto* p = static_cast<const std::uint8_t*>(buffer);
-    while (total < count) {
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
+    return TransferAll(count, [&](std::size_t done, std::size_t left) -> std::size_t {
         DWORD put = 0;
-        if (!WriteFile(H(FHandle), p + total, chunk, &put, nullptr) || put == 0) break;
-        total += put;
-    }
-    return total;
+        DWORD slice = static_cast<DWORD>(std::min(left, kMaxSlice));
+        return WriteFile(H(FHandle), p + done, slice, &put, nullptr) ? put : 0;
+    });
 }
 
 std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
@@ -227,28 +236,24 @@ bool THandleStream::IsOpen() const { return FHandle >= 0; }
 
 std::size_t THandleStream::Read(void* buffer, std::size_t count) {
     if (!IsOpen()) return 0;
-    std::size_t total = 0;
     auto* p = static_cast<std::uint8_t*>(buffer);
-    while (total < count) {
-        ssize_t got = ::read(static_cast<int>(FHandle), p + total, count - total);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        total += static_cast<std::size_t>(got);
-    }
-    return total;
+    return TransferAll(count, [&](std::size_t done, std::size_t left) -> std::size_t {
+        ssize_t got;
+        do got = ::read(static_cast<int>(FHandle), p + done, left);
+        while (got < 0 && errno == EINTR);
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+    });
 }
 
 std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
     if (!IsOpen()) return 0;
-    std::size_t total = 0;
     auto* p = static_cast<const std::uint8_t*>(buffer);
-    while (total < count) {
-        ssize_t put = ::write(static_cast<int>(FHandle), p + total, count - total);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) break;
-        total += static_cast<std::size_t>(put);
-    }
-    return total;
+    return TransferAll(count, [&](std::size_t done, std::size_t left) -> std::size_t {
+        ssize_t put;
+        do put = ::write(static_cast<int>(FHandle), p + done, left);
+        while (put < 0 && errno == EINTR);
+        return put > 0 ? static_cast<std::size_t>(put) : 0;
+    });
 }
 
 std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
