@@ -3,9 +3,11 @@
 #include "components/uBrowser.h"
 #include "components/uDeactiveMemo.h"
 #include "components/uFileEmbedder.h"
+#include "components/uNotifier.h"
 
 void RegisterSystemComponents() {
     RegisterComponentClass<TFileEmbedder>();
     RegisterComponentClass<TBrowser>();
     RegisterComponentClass<TDeactiveMemo>();
+    RegisterComponentClass<TNotifier>();
 }
