@@ -13,9 +13,8 @@ namespace {
 
 // | SCDF | 1 | TForm frm | 0 props | 0 binaries | 1 child: TDeactiveMemo dm with "Lines" =
 // linesProp and "RealLines" = realLines (when given) |
-std::vector<std::uint8_t> HandMadeDefinition(const std::vector<std::string>& linesProp,
-                                             const std::string* realLines) {
-    TDefWriter w;
+// Everything up to the memo's property count.
+void BeginMemoDefinition(TDefWriter& w) {
     w.Raw("SCDF", 4);
     w.U8(1);
     w.Str("TForm");
@@ -25,6 +24,12 @@ std::vector<std::uint8_t> HandMadeDefinition(const std::vector<std::string>& lin
     w.I32(1);
     w.Str("TDeactiveMemo");
     w.Str("dm");
+}
+
+std::vector<std::uint8_t> HandMadeDefinition(const std::vector<std::string>& linesProp,
+                                             const std::string* realLines) {
+    TDefWriter w;
+    BeginMemoDefinition(w);
     w.I32(1);
     w.Str("Lines");
     w.U8(7);
@@ -154,15 +159,7 @@ TEST_F(DeactiveMemoTest, RealLinesWinsOverLinesWhenReading) {
 
 TEST_F(DeactiveMemoTest, ADamagedRealLinesLengthIsRefused) {
     TDefWriter w;
-    w.Raw("SCDF", 4);
-    w.U8(1);
-    w.Str("TForm");
-    w.Str("frm");
-    w.I32(0);
-    w.I32(0);
-    w.I32(1);
-    w.Str("TDeactiveMemo");
-    w.Str("dm");
+    BeginMemoDefinition(w);
     w.I32(0);
     w.I32(1);
     w.Str("RealLines");
