@@ -71,6 +71,7 @@ TNotifier::TNotifier(TComponent* owner) : TComponent(owner) {
 }
 
 TNotifier::~TNotifier() {
+    *FAlive = false;
     if (FShowing) {
         try {
             Hide();
@@ -182,7 +183,12 @@ void TNotifier::Arrange() {
 
 void TNotifier::CancelButtonClick(TComponent*) {
     FIsCancel = true;
-    if (OnCancel) OnCancel(this);
+    if (OnCancel) {
+        std::shared_ptr<bool> alive = FAlive;
+        TNotifyEvent handler = OnCancel; // the handler may free this notifier and with it OnCancel
+        handler(this);
+        if (!*alive) return;
+    }
     Hide();
 }
 

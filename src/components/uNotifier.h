@@ -10,6 +10,7 @@
 #include "toolkit/uForms.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class TNotifier;
@@ -79,6 +80,7 @@ public:
     TLabel* MsgLabel() const { return FLabel; }
     TButton* CancelButton() const { return FCancelButton; }
 
+    // IsCancel, OnCancel, then Hide; a handler that frees the notifier ends it there.
     void CancelButtonClick(TComponent* sender);
 
     void GetProperties(TPropList& props) override;
@@ -90,6 +92,8 @@ private:
     TWinControl* OwnerControl() const;
     // The owner was enabled when the window was shown and this notifier disabled it.
     bool FDisabledOwner = false;
+    // Cleared by the destructor: an OnCancel handler may free the notifier.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 
     bool FShowing = false;
     TNotifierRect FTargetRect;

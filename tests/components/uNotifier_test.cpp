@@ -89,6 +89,23 @@ TEST_F(NotifierTest, ShowingDisablesTheOwnerAndEveryWayOutEnablesIt) {
     EXPECT_TRUE(owner.Enabled());
 }
 
+TEST_F(NotifierTest, AnOnCancelHandlerMayFreeTheNotifier) {
+    TForm owner(nullptr);
+    auto* n = new TNotifier(&owner);
+    n->SetCanCancel(true);
+    bool called = false;
+    n->OnCancel = [&](TComponent* sender) {
+        called = true;
+        delete sender;
+    };
+    n->ShowCenteredIn({0, 0, 100, 100});
+    EXPECT_FALSE(owner.Enabled());
+    n->CancelButton()->Click();
+    EXPECT_TRUE(called);
+    EXPECT_TRUE(owner.Components().empty());
+    EXPECT_TRUE(owner.Enabled());
+}
+
 TEST_F(NotifierTest, AnOwnerDisabledByOthersStaysDisabled) {
     TForm owner(nullptr);
     owner.SetEnabled(false);

@@ -176,3 +176,21 @@ TEST_F(NotifierWin, DestroyingItWhileShowingEnablesTheOwner) {
     EXPECT_TRUE(IsWindowEnabled(Owner));
     EXPECT_TRUE(Form->Enabled());
 }
+
+TEST_F(NotifierWin, AnOnCancelHandlerThatFreesTheNotifierLeavesNothingBehind) {
+    auto* n = new TNotifier(Form.get());
+    n->SetCanCancel(true);
+    n->OnCancel = [](TComponent* sender) { delete sender; };
+    n->ShowCenteredOn(Form.get());
+    HWND w = Hwnd(n->Window());
+    HWND button = Hwnd(n->CancelButton());
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(Owner));
+    SendMessageW(button, BM_CLICK, 0, 0);
+    Application.ProcessMessages();
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_TRUE(IsWindowEnabled(Owner));
+    int notifiers = 0;
+    for (TComponent* c : Form->Components()) notifiers += dynamic_cast<TNotifier*>(c) != nullptr;
+    EXPECT_EQ(notifiers, 1); // only the one from the definition
+}
