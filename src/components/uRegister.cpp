@@ -1,9 +1,13 @@
 #include "components/uRegister.h"
 
 #include "components/uBrowser.h"
+#include "components/uDeactiveMemo.h"
 #include "components/uFileEmbedder.h"
+#include "components/uNotifier.h"
 
 void RegisterSystemComponents() {
     RegisterComponentClass<TFileEmbedder>();
     RegisterComponentClass<TBrowser>();
+    RegisterComponentClass<TDeactiveMemo>();
+    RegisterComponentClass<TNotifier>();
 }

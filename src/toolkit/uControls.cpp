@@ -91,6 +91,7 @@ void TControl::SetText(const std::string& text) {
     if (text == FText) return;
     FText = text;
     Changed(TChange::Text);
+    AdjustSize();
 }
 
 void TControl::SetVisible(bool v) {
@@ -155,6 +156,7 @@ const TFontSpec& TControl::EffectiveFont() const {
 
 void TControl::ParentFontChanged() {
     Changed(TChange::Font);
+    AdjustSize();
     if (auto* self = dynamic_cast<TWinControl*>(this))
         for (TControl* c : self->FControls)
             if (c->FParentFont) c->ParentFontChanged();
@@ -496,6 +498,23 @@ void TMemo::SetBorderVisible(bool v) {
 TLabel::TLabel(TComponent* owner) : TControl(owner) {
     SetBounds(0, 0, 65, 13);
     SetParentColor(true);
+}
+
+void TLabel::GetProperties(TPropList& p) {
+    TControl::GetProperties(p);
+    p.Bool(
+        "AutoSize", [this] { return FAutoSize; }, [this](bool v) { SetAutoSize(v); }, false);
+}
+
+void TLabel::SetAutoSize(bool v) {
+    if (v == FAutoSize) return;
+    FAutoSize = v;
+    AdjustSize();
+}
+
+void TLabel::AdjustSize() {
+    std::int32_t w = 0, h = 0;
+    if (FAutoSize && MeasureText(EffectiveFont(), Text(), w, h)) SetBounds(Left(), Top(), w, h);
 }
 
 TProgressBar::TProgressBar(TComponent* owner) : TControl(owner) {

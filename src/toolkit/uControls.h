@@ -129,6 +129,8 @@ protected:
     // The native window follows a model change (only called while it exists).
     virtual void ApplyChange(TChange what);
     void Changed(TChange what);
+    // The text or the font changed: a control that sizes itself to its text does it here.
+    virtual void AdjustSize() {}
     // Brush for WM_CTLCOLORxxx of this control (an HBRUSH), with the DC prepared.
     virtual std::intptr_t CtlColor(void* dc);
     std::int32_t Scale(std::int32_t designed) const;
@@ -312,10 +314,22 @@ class TLabel : public TControl {
 public:
     explicit TLabel(TComponent* owner);
     std::string ClassName() const override { return "TLabel"; }
+    void GetProperties(TPropList& props) override;
+    // Sized to its text in its font (a line break makes it taller); the position stays.
+    bool AutoSize() const { return FAutoSize; }
+    void SetAutoSize(bool v);
 
 protected:
     void CreateParams(TCreateParams& params) override;
+    void AdjustSize() override;
+
+private:
+    bool FAutoSize = false;
 };
+
+// The size of text drawn in font (line breaks start new lines), in designed pixels.
+// False where there is no screen to measure with (the host).
+bool MeasureText(const TFontSpec& font, const std::string& text, std::int32_t& width, std::int32_t& height);
 
 class TProgressBar : public TControl {
 public:

@@ -80,4 +80,7 @@ void TApplication::Run() {}
 int ScreenDpi() {
     return 96;
 }
+bool MeasureText(const TFontSpec&, const std::string&, std::int32_t&, std::int32_t&) {
+    return false;
+}
 #endif

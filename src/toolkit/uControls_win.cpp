@@ -177,6 +177,32 @@ int ScreenDpi() {
     return dpi;
 }
 
+namespace {
+UniqueHFont MakeFont(const TFontSpec& f, int pixelHeight) {
+    return UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0,
+                                   static_cast<BYTE>(f.Charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ToWide(f.Name).c_str()));
+}
+} // namespace
+
+bool MeasureText(const TFontSpec& font, const std::string& text, std::int32_t& width, std::int32_t& height) {
+    WindowDC dc(nullptr);
+    if (!dc.Get()) return false;
+    const int dpi = ScreenDpi();
+    UniqueHFont f = MakeFont(font, MulDiv(font.Height, dpi, 96));
+    HGDIOBJ old = SelectObject(dc.Get(), f.Get());
+    // An empty text still has the height of one line, as the label draws it.
+    std::wstring w = text.empty() ? std::wstring(L" ") : ToWide(text);
+    RECT r{0, 0, 0, 0};
+    int ok = DrawTextW(dc.Get(), w.c_str(), static_cast<int>(w.size()), &r, DT_CALCRECT | DT_EXPANDTABS);
+    SelectObject(dc.Get(), old);
+    if (!ok) return false;
+    // Back to designed pixels, rounding up so that the text is never cut.
+    width = text.empty() ? 0 : (r.right * 96 + dpi - 1) / dpi;
+    height = (r.bottom * 96 + dpi - 1) / dpi;
+    return true;
+}
+
 // ---- TControl ----
 
 void TControl::HandleNeeded() {
@@ -253,10 +279,7 @@ void TControl::ApplyChange(TChange what) {
         InvalidateRect(h, nullptr, TRUE);
         break;
     case TChange::Font: {
-        const TFontSpec& f = EffectiveFont();
-        UniqueHFont font(CreateFontW(-Scale(f.Height), 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0,
-                                     static_cast<BYTE>(f.Charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ToWide(f.Name).c_str()));
+        UniqueHFont font = MakeFont(EffectiveFont(), Scale(EffectiveFont().Height));
         SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
         // The window no longer uses the old font: it can go now.
         TControlAccess::Native(this).Font = std::move(font);

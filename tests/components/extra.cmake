@@ -7,6 +7,9 @@ if(WIN32)
   scr_compile_definition(DEF ${CMAKE_CURRENT_LIST_DIR}/data/embedform.def RESOURCE EMBEDFORM
     VARS PAYLOAD=${payload} DEPENDS ${payload} OUT_RC embedform_rc)
   target_sources(test_components PRIVATE ${embedform_rc})
+  # A deactivated memo and a notifier from a compiled definition, resource MEMOFORM.
+  scr_compile_definition(DEF ${CMAKE_CURRENT_LIST_DIR}/data/memoform.def RESOURCE MEMOFORM OUT_RC memoform_rc)
+  target_sources(test_components PRIVATE ${memoform_rc})
   target_compile_definitions(test_components PRIVATE EMBED_PAYLOAD="Z:${payload}")
   # Registered as a made-up browser by the browser launcher tests; records its command line.
   add_executable(cmdline_recorder ${CMAKE_CURRENT_SOURCE_DIR}/components/helpers/cmdline_recorder.cpp)

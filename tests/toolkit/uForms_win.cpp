@@ -255,3 +255,44 @@ TEST_F(FormsWin, DestroyingTheFormFreesEveryWindow) {
     EXPECT_FALSE(IsWindow(Wnd));
     EXPECT_FALSE(IsWindow(ok));
 }
+
+TEST(LabelWin, AnAutoSizedLabelTakesTheSizeOfItsTextInItsFont) {
+    RegisterToolkitClasses();
+    TForm form(nullptr);
+    auto* label = new TLabel(&form);
+    label->SetParent(&form);
+    label->SetBounds(9, 8, 200, 50);
+    label->SetText("Abc");
+    EXPECT_EQ(label->Width(), 200); // no auto-size: the designed size stays
+    label->SetAutoSize(true);
+    const std::int32_t oneW = label->Width(), oneH = label->Height();
+    EXPECT_GT(oneW, 0);
+    EXPECT_GT(oneH, 0);
+    EXPECT_EQ(label->Left(), 9);
+    EXPECT_EQ(label->Top(), 8);
+
+    // The same measure as DrawText in the label's font.
+    HDC dc = GetDC(nullptr);
+    HFONT f = CreateFontW(-MulDiv(12, ScreenDpi(), 96), 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0,
+                          0, 0, L"MS UI Gothic");
+    HGDIOBJ old = SelectObject(dc, f);
+    RECT r{};
+    DrawTextW(dc, L"Abc", 3, &r, DT_CALCRECT | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    DeleteObject(f);
+    ReleaseDC(nullptr, dc);
+    EXPECT_EQ(oneW, MulDiv(r.right, 96, ScreenDpi()));
+
+    label->SetText("Abc\r\nAbc");
+    EXPECT_EQ(label->Width(), oneW);
+    EXPECT_GE(label->Height(), 2 * oneH - 1);
+    EXPECT_LE(label->Height(), 2 * oneH + 1);
+    label->SetText("Abc Abc Abc");
+    EXPECT_GT(label->Width(), 2 * oneW);
+    EXPECT_EQ(label->Height(), oneH);
+
+    auto bigger = label->Font();
+    bigger.Height = 24;
+    label->SetFont(bigger);
+    EXPECT_GT(label->Height(), oneH + oneH / 2);
+}
