@@ -2,6 +2,7 @@
 #include "toolkit/uControls.h"
 
 #include "toolkit/uForms.h"
+#include "toolkit/uImage.h"
 
 #include <algorithm>
 #include <utility>
@@ -574,5 +575,6 @@ void RegisterToolkitClasses() {
     RegisterComponentClass<TLabel>();
     RegisterComponentClass<TProgressBar>();
     RegisterComponentClass<TBevel>();
+    RegisterComponentClass<TImage>();
     RegisterComponentClass<TForm>();
 }
