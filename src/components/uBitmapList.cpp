@@ -1,8 +1,11 @@
 #include "components/uBitmapList.h"
 
+#include "platform/uText.h"
 #include "store/uErrors.h"
 #include "store/uStreamUtils.h"
 #include "store/uZCompress.h"
+#include "toolkit/uControls.h"
+#include "toolkit/uForms.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,7 +31,62 @@ bool SameName(const std::string& a, const std::string& b) {
 
 } // namespace
 
-TBitmapList::TBitmapList() = default;
+TBitmapList::TBitmapList(TComponent* owner) : TComponent(owner) {}
+
+void TBitmapList::GetProperties(TPropList& props) {
+    TComponent::GetProperties(props);
+    props.Bool(
+        "Compressed", [this] { return FCompressed; }, [this](bool v) { SetCompressed(v); }, false);
+    // Design time only: reads back empty, so it is never stored.
+    props.Strings(
+        "Images", [] { return std::vector<std::string>(); },
+        [this](std::vector<std::string> v) { AddImageFiles(v); });
+}
+
+void TBitmapList::DefineProperties(TFiler& filer) {
+    TComponent::DefineProperties(filer);
+    filer.DefineBinaryProperty(
+        kPropertyName, [this](TStream& s) { ReadBitmaps(s); }, [this](TStream& s) { WriteBitmaps(s); }, true);
+}
+
+void TBitmapList::AddImageFiles(const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) {
+        const std::size_t eq = entry.find('=');
+        if (eq == std::string::npos || eq == 0) throw EComponentError("expected name=file in " + entry);
+        const std::string name = entry.substr(0, eq);
+        std::string file = entry.substr(eq + 1);
+        TColor transparent = kClNone;
+        // '|' cannot occur in a file name, and is a single-byte character in code page 932.
+        const std::size_t bar = file.rfind('|');
+        if (bar != std::string::npos) {
+            const std::string colour = file.substr(bar + 1);
+            file.resize(bar);
+            if (!ColorFromName(colour, transparent)) {
+                try {
+                    std::size_t used = 0;
+                    const bool hex = !colour.empty() && colour[0] == '$';
+                    const unsigned long v = std::stoul(hex ? colour.substr(1) : colour, &used, hex ? 16 : 10);
+                    if (used + (hex ? 1 : 0) != colour.size() || v > 0xFFFFFFFFul)
+                        throw std::invalid_argument("");
+                    transparent = static_cast<TColor>(static_cast<std::uint32_t>(v));
+                } catch (const std::logic_error&) {
+                    throw EComponentError("bad transparent colour " + colour);
+                }
+            }
+        }
+        TBitmap bitmap;
+        try {
+            TMemoryStream data;
+            data.LoadFromFile(PathFromCp932(file));
+            data.SetPosition(0);
+            bitmap.LoadFromStream(data);
+        } catch (const Exception& e) {
+            Application.ShowErrorBox(file + " was not found or is no bitmap: " + e.what());
+            continue;
+        }
+        Add(name, bitmap, transparent);
+    }
+}
 
 TBitmapList::~TBitmapList() {
     Clear();
@@ -157,6 +215,14 @@ void TBitmapList::RegisterClient(IBitmapListClient* client) {
 void TBitmapList::UnregisterClient(IBitmapListClient* client) {
     const auto it = std::find(FClients.begin(), FClients.end(), client);
     if (it != FClients.end()) FClients.erase(it);
+}
+
+void TBitmapList::RegisterClient(TComponent* component) {
+    RegisterClient(dynamic_cast<IBitmapListClient*>(component));
+}
+
+void TBitmapList::UnregisterClient(TComponent* component) {
+    if (auto* client = dynamic_cast<IBitmapListClient*>(component)) UnregisterClient(client);
 }
 
 void TBitmapList::SetUpdating(bool updating) {

@@ -15,27 +15,42 @@
 // The older form without signature holds only the data length and the raw store after
 // the maps. Offsets are byte offsets into the uncompressed store.
 //
-// This is the data model; it becomes a non-visual toolkit component (owner, Name, the
-// published property Compressed and the binary property "Bitmaps" defined through
-// ReadBitmaps/WriteBitmaps) when the component base is wired in.
+// A non-visual component: the published property Compressed (default False) and the
+// binary property "Bitmaps", always written, through ReadBitmaps/WriteBitmaps.
+//
+// Images is a design-time property that is never stored (it reads back empty): defc
+// fills the list from bitmap files with it, one entry a line,
+//   Images = (
+//     'Left=Left.bmp'                  name=file: the image without mask
+//     'GetFlashPlayer=gfp.bmp|$FF00FF' name=file|colour: also a mask from that colour
+//   )                                  (a cl name, $BBGGRR hex or a decimal number)
+// Relative files start at the current folder (defc runs in the definition's folder). A
+// missing or unreadable file is reported in the error box and adds nothing.
 #include "components/uBitmapListClient.h"
 #include "components/uGraphUtils.h"
 #include "components/uHash.h"
 #include "store/uStreams.h"
 #include "toolkit/uBitmap.h"
+#include "toolkit/uClasses.h"
 
 #include <string>
 #include <vector>
 
-class TBitmapList {
+class TBitmapList : public TComponent {
 public:
     static constexpr const char* kPropertyName = "Bitmaps";
     static constexpr char kSignature[7] = "BmpLst";
     static constexpr const char* kVersion = "1.0.0.0";
 
-    TBitmapList();
+    explicit TBitmapList(TComponent* owner = nullptr);
     // Detaches every client (SetBitmapList(nullptr) on each).
-    virtual ~TBitmapList();
+    ~TBitmapList() override;
+    std::string ClassName() const override { return "TBitmapList"; }
+
+    void GetProperties(TPropList& props) override;
+    void DefineProperties(TFiler& filer) override;
+    // Adds the images named by design-time entries (format above).
+    void AddImageFiles(const std::vector<std::string>& entries);
     TBitmapList(const TBitmapList&) = delete;
     TBitmapList& operator=(const TBitmapList&) = delete;
 
@@ -66,6 +81,9 @@ public:
 
     void RegisterClient(IBitmapListClient* client);
     void UnregisterClient(IBitmapListClient* client);
+    // The same for a component; one that is no client is ignored.
+    void RegisterClient(TComponent* component);
+    void UnregisterClient(TComponent* component);
     // Nesting counter: clients are notified only while it is 0 or below.
     void SetUpdating(bool updating);
 

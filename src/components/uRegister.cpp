@@ -1,5 +1,6 @@
 #include "components/uRegister.h"
 
+#include "components/uBitmapList.h"
 #include "components/uBrowser.h"
 #include "components/uDeactiveMemo.h"
 #include "components/uFileEmbedder.h"
@@ -10,4 +11,5 @@ void RegisterSystemComponents() {
     RegisterComponentClass<TBrowser>();
     RegisterComponentClass<TDeactiveMemo>();
     RegisterComponentClass<TNotifier>();
+    RegisterComponentClass<TBitmapList>();
 }

@@ -2,6 +2,7 @@
 #include "toolkit/uControls.h"
 
 #include "toolkit/uForms.h"
+#include "toolkit/uImage.h"
 
 #include <algorithm>
 #include <utility>
@@ -593,5 +594,6 @@ void RegisterToolkitClasses() {
     RegisterComponentClass<TLabel>();
     RegisterComponentClass<TProgressBar>();
     RegisterComponentClass<TBevel>();
+    RegisterComponentClass<TImage>();
     RegisterComponentClass<TForm>();
 }

@@ -10,6 +10,11 @@ if(WIN32)
   # A deactivated memo and a notifier from a compiled definition, resource MEMOFORM.
   scr_compile_definition(DEF ${CMAKE_CURRENT_LIST_DIR}/data/memoform.def RESOURCE MEMOFORM OUT_RC memoform_rc)
   target_sources(test_components PRIVATE ${memoform_rc})
+  # A window whose bitmap list holds the installer's pictures, from the resource BITMAPFORM.
+  file(GLOB images ${PROJECT_SOURCE_DIR}/src/resources/images/*.bmp)
+  scr_compile_definition(DEF ${CMAKE_CURRENT_LIST_DIR}/data/bitmapform.def RESOURCE BITMAPFORM
+    DEPENDS ${images} OUT_RC bitmapform_rc)
+  target_sources(test_components PRIVATE ${bitmapform_rc})
   target_compile_definitions(test_components PRIVATE EMBED_PAYLOAD="Z:${payload}")
   # Registered as a made-up browser by the browser launcher tests; records its command line.
   add_executable(cmdline_recorder ${CMAKE_CURRENT_SOURCE_DIR}/components/helpers/cmdline_recorder.cpp)

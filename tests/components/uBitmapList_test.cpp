@@ -1,10 +1,13 @@
 #include "components/uBitmapList.h"
+#include "components/uRegister.h"
+#include "toolkit/uForms.h"
 
 #include "store/uErrors.h"
 #include "store/uZCompress.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -361,7 +364,7 @@ TEST(BitmapListClients, NotificationCounts) {
     other.SetBitmapList(&list);
     twice.SetBitmapList(&list);
     list.RegisterClient(&shows); // already there
-    list.RegisterClient(nullptr);
+    list.RegisterClient(static_cast<IBitmapListClient*>(nullptr));
     EXPECT_EQ(list.Clients().size(), 3u);
     shows.invalidates = other.invalidates = twice.invalidates = 0;
 
@@ -417,4 +420,78 @@ TEST(BitmapListClients, DestructionDetachesEveryClient) {
     EXPECT_EQ(moved.GetBitmapList(), &keeper);
     EXPECT_EQ(moved.detachCalls, 0);
     EXPECT_EQ(keeper.Clients().size(), 1u);
+}
+
+namespace {
+
+// A control-like component that is also a bitmap-list client.
+class TClientComponent : public TComponent, public TFakeClient {
+public:
+    using TComponent::TComponent;
+};
+
+} // namespace
+
+TEST(BitmapListComponent, PropertiesAndDefinition) {
+    RegisterToolkitClasses();
+    RegisterSystemComponents();
+    TForm form(nullptr);
+    auto* plain = new TBitmapList(&form);
+    plain->SetName("blPlain");
+    auto* packed = new TBitmapList(&form);
+    packed->SetName("blPacked");
+    packed->SetCompressed(true);
+    packed->Add("a", Solid(5, 3, TPixelFormat::pf24bit, 0x123456), 0x123456);
+
+    TPropList props;
+    plain->GetProperties(props);
+    const TPropInfo* compressed = props.Find("Compressed");
+    ASSERT_NE(compressed, nullptr);
+    ASSERT_TRUE(compressed->Default.has_value());
+    EXPECT_EQ(*compressed->Default, TPropValue::MakeBool(false));
+    TFiler filer;
+    plain->DefineProperties(filer);
+    const auto* bin = filer.Find("Bitmaps");
+    ASSERT_NE(bin, nullptr);
+    EXPECT_TRUE(bin->HasData); // written even for an empty list
+
+    const auto def = ComponentDefBytes(form);
+    auto count = [&](const std::string& text) {
+        int n = 0;
+        for (auto it = def.begin(); (it = std::search(it, def.end(), text.begin(), text.end())) != def.end();
+             ++it)
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("Bitmaps"), 2);
+    EXPECT_EQ(count("Compressed"), 1); // the default False is not stored
+    EXPECT_EQ(count("Images"), 0);
+
+    TForm copy(nullptr);
+    copy.LoadDefinition(def.data(), def.size());
+    auto* back = copy.Find<TBitmapList>("blPacked");
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(back->Compressed());
+    EXPECT_EQ(back->Store().Bytes(), packed->Store().Bytes());
+    EXPECT_TRUE(back->Masks().Exists("A"));
+    EXPECT_FALSE(copy.Find<TBitmapList>("blPlain")->Compressed());
+}
+
+TEST(BitmapListComponent, ClientsByComponent) {
+    TBitmapList list;
+    TComponent owner(nullptr);
+    auto* client = new TClientComponent(&owner);
+    auto* other = new TComponent(&owner);
+    client->names = {"x"};
+    list.RegisterClient(static_cast<TComponent*>(client));
+    list.RegisterClient(other); // no client: ignored
+    list.RegisterClient(static_cast<TComponent*>(nullptr));
+    ASSERT_EQ(list.Clients().size(), 1u);
+    EXPECT_EQ(list.Clients()[0], static_cast<IBitmapListClient*>(client));
+    list.Add("x", Solid(2, 2, TPixelFormat::pf24bit, 0));
+    EXPECT_EQ(client->invalidates, 1);
+    list.UnregisterClient(other);
+    EXPECT_EQ(list.Clients().size(), 1u);
+    list.UnregisterClient(static_cast<TComponent*>(client));
+    EXPECT_TRUE(list.Clients().empty());
 }

@@ -2,6 +2,7 @@
 // references through the components' own writers, and errors that name their line.
 #include "DefParse.h"
 
+#include "components/uBitmapList.h"
 #include "components/uFileEmbedder.h"
 #include "components/uRegister.h"
 #include "toolkit/uForms.h"
@@ -111,4 +112,104 @@ TEST_F(Defc, ErrorsNameTheirLine) {
     fails("object f: TForm\n  Caption = '${UNDEFINED}'\nend\n", "UNDEFINED");
     fails("object f: TForm\n  Caption = '\xe2\x82\xac\xf0\x9f\x98\x80'\nend\n", "code page 932");
     fails("object f: TForm\nend\nextra\n", "after the root");
+}
+
+namespace {
+
+TBitmap BitmapFile(const std::filesystem::path& p) {
+    TMemoryStream s(ReadBytes(p));
+    TBitmap b;
+    b.LoadFromStream(s);
+    return b;
+}
+
+bool Contains(const std::vector<std::uint8_t>& bytes, const std::string& text) {
+    return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
+}
+
+} // namespace
+
+TEST_F(Defc, BitmapListImagesFromFilesSurviveTheDefinition) {
+    const std::filesystem::path images = std::filesystem::path(SCR_SOURCE_DIR) / "src/resources/images";
+    Options.Vars["IMAGES"] = images.string();
+    auto root = Parse(R"(object f: TForm
+  object bl: TBitmapList
+    Compressed = True
+    Images = (
+      'Left=${IMAGES}/Left.bmp'
+      'icon=${IMAGES}/icon.bmp'
+      'GetFlashPlayer=${IMAGES}/GetFlashPlayer.bmp|$FF00FF'
+    )
+  end
+  object empty: TBitmapList
+  end
+end
+)");
+    auto def = ComponentDefBytes(*root);
+    EXPECT_FALSE(Contains(def, "Images")); // design time only
+    EXPECT_TRUE(Contains(def, "Compressed"));
+
+    TForm form(nullptr);
+    form.LoadDefinition(def.data(), def.size());
+    auto* bl = form.Find<TBitmapList>("bl");
+    ASSERT_NE(bl, nullptr);
+    EXPECT_TRUE(bl->Compressed());
+    TBitmap got;
+    bl->GetBitmap("Icon", &got); // names are found without regard to case
+    EXPECT_EQ(got, BitmapFile(images / "icon.bmp"));
+    bl->GetBitmap("LEFT", &got);
+    EXPECT_EQ(got, BitmapFile(images / "Left.bmp"));
+    const TBitmap badge = BitmapFile(images / "GetFlashPlayer.bmp");
+    bl->GetBitmap("GetFlashPlayer", &got);
+    EXPECT_EQ(got, badge);
+
+    // Only the badge has a mask: white where the picture is magenta, black elsewhere.
+    EXPECT_EQ(bl->Masks().GetCount(), 1);
+    TBitmap mask;
+    bl->GetMask("getflashplayer", &mask);
+    ASSERT_EQ(mask.Width(), badge.Width());
+    ASSERT_EQ(mask.Height(), badge.Height());
+    int transparent = 0;
+    for (int y = 0; y < badge.Height(); ++y)
+        for (int x = 0; x < badge.Width(); ++x) {
+            const bool magenta = badge.GetPixel(x, y) == 0xFF00FF;
+            transparent += magenta;
+            EXPECT_EQ(mask.GetPixel(x, y) & 0xFFFFFF, magenta ? 0xFFFFFF : 0) << x << "," << y;
+        }
+    EXPECT_GT(transparent, 0);
+    EXPECT_LT(transparent, badge.Width() * badge.Height());
+
+    // An empty list still writes its "Bitmaps" and reads back empty.
+    auto* empty = form.Find<TBitmapList>("empty");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->Images().GetCount(), 0);
+    EXPECT_EQ(empty->StoreSize(), 0);
+    EXPECT_FALSE(empty->Compressed());
+}
+
+TEST_F(Defc, BitmapListImageErrors) {
+    std::vector<std::string> boxes;
+    Application.OnErrorBox = [&](const std::string& t) { boxes.push_back(t); };
+    std::filesystem::current_path(Dir.Path());
+    auto root =
+        Parse("object f: TForm\n  object bl: TBitmapList\n    Images = ('a=missing.bmp')\n  end\nend\n");
+    Application.OnErrorBox = nullptr;
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("missing.bmp was not found", 0), 0u) << boxes[0];
+    auto* bl = dynamic_cast<TBitmapList*>(root->FindComponent("bl"));
+    ASSERT_NE(bl, nullptr);
+    EXPECT_FALSE(bl->Exists("a"));
+
+    auto fails = [&](const std::string& entry, const std::string& expect) {
+        try {
+            Parse("object f: TForm\n  object bl: TBitmapList\n    Images = ('" + entry + "')\n  end\nend\n");
+            ADD_FAILURE() << "no error for: " << entry;
+        } catch (const EDefSyntax& e) {
+            EXPECT_NE(std::string(e.what()).find(expect), std::string::npos) << e.what();
+        }
+    };
+    fails("nofile", "name=file");
+    fails("=x.bmp", "name=file");
+    fails("a=x.bmp|$GG", "transparent colour");
+    fails("a=x.bmp|", "transparent colour");
 }

@@ -15,6 +15,9 @@
 //     Blob = {00FF10}                bytes in hexadecimal, or @file for a file's bytes
 //     EmbededData = @file            a binary property: the file's bytes are handed to the
 //                                    component's own reader, and its writer stores them
+//     Images = ('icon=icon.bmp')     a bitmap list's design-time list of image files
+//                                    (format in components/uBitmapList.h); defc runs in
+//                                    the definition's folder, so relative names start there
 //     object btnNext: TButton ... end   children
 //   end
 //

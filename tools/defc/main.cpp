@@ -34,6 +34,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> errors;
     Application.OnErrorBox = [&](const std::string& text) { errors.push_back(text); };
     try {
+        // Components that read files named in the text (a bitmap list's images) resolve
+        // relative names from here.
+        std::filesystem::current_path(options.BaseDir);
         RegisterToolkitClasses();
         RegisterSystemComponents();
         auto bytes = ReadWholeFile(input);
