@@ -39,7 +39,9 @@ std::string UnquoteString(std::string_view s, char q) {
 
 std::string NormalizeExtension(std::string_view extension) {
     if (FindChar932(extension, '.') != std::string_view::npos) return std::string(extension);
-    return "." + std::string(extension);
+    std::string withDot(1, '.');
+    withDot.append(extension);
+    return withDot;
 }
 
 std::string ExtractFileExt932(std::string_view fileName) {

@@ -35,7 +35,7 @@ if(WIN32)
   scr_standin_player(standin_player_refuse REFUSE VERSION 9 0 124 0)
   add_dependencies(test_platform standin_player_new standin_player_old standin_player_nover
                    standin_player_refuse)
-  # Tests that register the player's class share one registry key of the prefix: never
-  # run two of them at once.
-  set_tests_properties(platform PROPERTIES RESOURCE_LOCK scr_player_class)
+  # The player class registration (shared with the app tests) and the current screensaver
+  # (shared with the uninstaller tests) are per-prefix state: one test program at a time.
+  set_tests_properties(platform PROPERTIES RESOURCE_LOCK "scr_player_class;scr_current_screensaver")
 endif()
