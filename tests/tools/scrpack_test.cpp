@@ -333,7 +333,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         EXPECT_FALSE(std::filesystem::exists(out)) << shown;
         EXPECT_EQ(in.FileCount(), files) << shown;
     }
-    EXPECT_EQ(ReadBytes(in.Dir / "stub.exe"), in.Stub); // append to a bad spec left it alone
+    EXPECT_EQ(ReadBytes(in.Dir / "stub.exe"), in.Stub); // a bad NAME=VALUE left it alone
 }
 
 TEST(Scrpack, UnmappableCharacterIsNamed) {

@@ -174,8 +174,8 @@ private:
         }
     }
 
-    std::vector<std::uint8_t> FileBytes(const std::string& spec) {
-        std::filesystem::path p = PathFromCp932(Quoteless(Substitute(spec)));
+    std::vector<std::uint8_t> FileBytes(const std::string& source) {
+        std::filesystem::path p = PathFromCp932(Quoteless(Substitute(source)));
         if (p.is_relative()) p = FOptions.BaseDir / p;
         if (!std::filesystem::exists(p)) Fail("file not found: " + p.string());
         return ReadWholeFile(p);

@@ -612,17 +612,17 @@ int Append(const TArgs& a, std::ostream& out) {
     const bool compressed = !a.Flags.count("--stored");
     TWriteHelper helper;
     for (std::size_t i = 1; i < a.Positional.size(); ++i) {
-        const std::string& spec = a.Positional[i];
-        const std::size_t eq = spec.find('=');
-        if (eq == std::string::npos) throw TUsageError("\"" + spec + "\" is not NAME=TEXT or NAME=@PATH");
-        const std::string name = ToCp932(spec.substr(0, eq), "item name \"" + spec.substr(0, eq) + "\"");
-        const std::string value = spec.substr(eq + 1);
+        const std::string& assignment = a.Positional[i];
+        const std::size_t eq = assignment.find('=');
+        if (eq == std::string::npos) throw TUsageError("\"" + assignment + "\" is not NAME=TEXT or NAME=@PATH");
+        const std::string name = ToCp932(assignment.substr(0, eq), "item name \"" + assignment.substr(0, eq) + "\"");
+        const std::string value = assignment.substr(eq + 1);
         if (!value.empty() && value[0] == '@') {
-            const Bytes data = ReadInput(value.substr(1), "item \"" + spec.substr(0, eq) + "\"");
+            const Bytes data = ReadInput(value.substr(1), "item \"" + assignment.substr(0, eq) + "\"");
             if (data.size() > 0x7FFFFFFFu) throw TInputError("\"" + value.substr(1) + "\" is too large");
             helper.AddData(name, data.data(), static_cast<std::int32_t>(data.size()), compressed);
         } else {
-            const std::string text = ToCp932(value, "item \"" + spec.substr(0, eq) + "\"");
+            const std::string text = ToCp932(value, "item \"" + assignment.substr(0, eq) + "\"");
             helper.AddData(name, text.data(), static_cast<std::int32_t>(text.size()), compressed);
         }
     }
