@@ -1,19 +1,11 @@
 // A deactivated memo in a real window created from a compiled definition: it never takes
 // the keyboard focus, shows its lines, and draws them in the normal (not grey) text colour.
 #include "components/uDeactiveMemo.h"
-#include "components/uRegister.h"
 #include "platform/uText.h"
-#include "toolkit/uForms.h"
 
-#include <gtest/gtest.h>
-
-#include <windows.h>
+#include "MemoFormTest.h"
 
 namespace {
-
-HWND Hwnd(const TControl* c) {
-    return static_cast<HWND>(c->Handle());
-}
 
 std::wstring EditText(HWND h) {
     wchar_t buf[512];
@@ -21,29 +13,16 @@ std::wstring EditText(HWND h) {
     return std::wstring(buf, static_cast<std::size_t>(n));
 }
 
-class DeactiveMemoWin : public ::testing::Test {
+class DeactiveMemoWin : public MemoFormTest {
 protected:
     void SetUp() override {
-        RegisterToolkitClasses();
-        RegisterSystemComponents();
-        Application.OnException = [this](std::exception_ptr e) { Errors.push_back(ExceptionText(e)); };
-        Form = std::make_unique<TForm>(nullptr);
-        Form->LoadDefinitionResource("MEMOFORM");
-        Form->Show();
-        Application.ProcessMessages();
+        MemoFormTest::SetUp();
+        ShowForm();
         Memo = Form->Find<TDeactiveMemo>("dmemoExplain");
         ASSERT_NE(Memo, nullptr);
         ASSERT_NE(Memo->Memo()->Handle(), nullptr);
     }
-    void TearDown() override {
-        Form.reset();
-        Application.ProcessMessages();
-        Application.OnException = nullptr;
-        EXPECT_TRUE(Errors.empty()) << Errors.front();
-    }
-    std::unique_ptr<TForm> Form;
     TDeactiveMemo* Memo = nullptr;
-    std::vector<std::string> Errors;
 };
 
 } // namespace

@@ -1,20 +1,12 @@
 // The notifier with real windows: shown on an owner window it disables it, sizes itself to
 // its message, answers its cancel button and Escape, and every way out enables the owner.
 #include "components/uNotifier.h"
-#include "components/uRegister.h"
-#include "toolkit/uForms.h"
 
-#include <gtest/gtest.h>
-
-#include <windows.h>
+#include "MemoFormTest.h"
 
 #include <cstdlib>
 
 namespace {
-
-HWND Hwnd(const TControl* c) {
-    return static_cast<HWND>(c->Handle());
-}
 
 std::wstring TextOf(HWND h) {
     wchar_t buf[256];
@@ -34,32 +26,19 @@ RECT ClientRect(HWND h) {
     return r;
 }
 
-class NotifierWin : public ::testing::Test {
+class NotifierWin : public MemoFormTest {
 protected:
     void SetUp() override {
-        RegisterToolkitClasses();
-        RegisterSystemComponents();
         Application.Title = "Notifier test";
-        Application.OnException = [this](std::exception_ptr e) { Errors.push_back(ExceptionText(e)); };
-        Form = std::make_unique<TForm>(nullptr);
-        Form->LoadDefinitionResource("MEMOFORM");
+        MemoFormTest::SetUp();
         Form->SetBounds(100, 80, 400, 300);
-        Form->Show();
-        Application.ProcessMessages();
+        ShowForm();
         Owner = Hwnd(Form.get());
         Ntf = Form->Find<TNotifier>("ntfWait");
         ASSERT_NE(Ntf, nullptr);
     }
-    void TearDown() override {
-        Form.reset();
-        Application.ProcessMessages();
-        Application.OnException = nullptr;
-        EXPECT_TRUE(Errors.empty()) << Errors.front();
-    }
-    std::unique_ptr<TForm> Form;
     HWND Owner = nullptr;
     TNotifier* Ntf = nullptr;
-    std::vector<std::string> Errors;
 };
 
 } // namespace
