@@ -144,7 +144,7 @@ std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name) {
 bool HasInstallationGuid(const std::wstring& path) {
     try {
         TItemTypes items;
-        ReadItems(std::filesystem::path(path), items);
+        ReadItems(path, items);
         for (const TItemType& item : items) {
             if (item.Name == "GUID") return true;
         }

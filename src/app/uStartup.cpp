@@ -38,7 +38,7 @@ void TPayloadSettings::ResetSettings(const std::string& designedCaption) {
     FTopImage.clear();
 }
 
-bool TPayloadSettings::LoadPayloadSettings(const std::filesystem::path& exePath,
+bool TPayloadSettings::LoadPayloadSettings(const TPathName& exePath,
                                            const std::string& designedCaption, std::string* error) {
     ResetSettings(designedCaption);
     TItemTypes items;

@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,7 +62,7 @@ public:
     // same way: none of its items is applied, so the integrity check fails and the
     // failure page says the data is invalid. Returns false in that case, with the
     // reader's message in *error when given.
-    bool LoadPayloadSettings(const std::filesystem::path& exePath, const std::string& designedCaption,
+    bool LoadPayloadSettings(const TPathName& exePath, const std::string& designedCaption,
                              std::string* error = nullptr);
 
     // Applies items in list order: a later string, number, Boolean or non-empty image

@@ -5,14 +5,9 @@
 #include "store/uZCompress.h"
 #include "toolkit/uForms.h"
 
-#include <filesystem>
-
 namespace {
 
-bool FileExists(const std::string& name) {
-    std::error_code ec;
-    return !name.empty() && std::filesystem::is_regular_file(PathFromCp932(name), ec);
-}
+bool FileExists(const std::string& name) { return !name.empty() && FileExistsName(PathFromCp932(name)); }
 
 } // namespace
 

@@ -154,8 +154,8 @@ bool Cp932ToUtf8(std::string_view cp932, std::string& out) {
     return true;
 }
 
-std::filesystem::path PathFromCp932(std::string_view cp932) { return std::filesystem::path(ToWide(cp932)); }
-std::string PathToCp932(const std::filesystem::path& p) { return FromWide(p.native()); }
+TPathName PathFromCp932(std::string_view cp932) { return ToWide(cp932); }
+std::string PathToCp932(const TPathName& p) { return FromWide(p); }
 
 #else
 
@@ -211,7 +211,7 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::string* bad) {
 
 bool Cp932ToUtf8(std::string_view cp932, std::string& out) { return Convert("UTF-8", "CP932", cp932, out, nullptr); }
 
-std::filesystem::path PathFromCp932(std::string_view cp932) { return std::filesystem::path(std::string(cp932)); }
-std::string PathToCp932(const std::filesystem::path& p) { return p.native(); }
+TPathName PathFromCp932(std::string_view cp932) { return std::string(cp932); }
+std::string PathToCp932(const TPathName& p) { return p; }
 
 #endif

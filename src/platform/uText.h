@@ -5,9 +5,10 @@
 // "表" = 95 5C) never matches a single-byte character. Conversions to and from UTF-16
 // happen only at the Win32 boundary, always with code page 932, whatever the system's
 // ANSI code page is.
+#include "store/uStreams.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -58,8 +59,8 @@ bool Cp932ToUtf8(std::string_view cp932, std::string& out);
 
 // A file-system path from a code page 932 string (on POSIX hosts the bytes are taken as
 // they are) and back.
-std::filesystem::path PathFromCp932(std::string_view cp932);
-std::string PathToCp932(const std::filesystem::path& p);
+TPathName PathFromCp932(std::string_view cp932);
+std::string PathToCp932(const TPathName& p);
 
 #ifdef _WIN32
 // UTF-16 for the wide Win32 API, from code page 932 bytes, and back.

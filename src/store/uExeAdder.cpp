@@ -142,11 +142,11 @@ void FreeItems(TItemTypes& items) {
     items.shrink_to_fit();
 }
 
-void ReadItems(const std::filesystem::path& fileName, TItemTypes& items) {
+void ReadItems(const TPathName& fileName, TItemTypes& items) {
     ReadItems(fileName, items, kMaxInflatedSize);
 }
 
-void ReadItems(const std::filesystem::path& fileName, TItemTypes& items, std::size_t maxInflated) {
+void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInflated) {
     FreeItems(items);
     TFileReadStream file(fileName);
     const std::int64_t fileSize = file.Size();
@@ -190,11 +190,10 @@ void ReadItems(const std::filesystem::path& fileName, TItemTypes& items, std::si
     }
 }
 
-void WriteItemsWithKey(const std::filesystem::path& fileName, const TItemTypes& items, int key) {
+void WriteItemsWithKey(const TPathName& fileName, const TItemTypes& items, int key) {
     if (key < kContainerKeyMin || key > kContainerKeyMax)
         throw std::out_of_range("Item container key " + std::to_string(key) + " is outside 17..255");
-    std::error_code ec;
-    if (!std::filesystem::exists(fileName, ec)) return;
+    if (!FileExistsName(fileName) && !DirectoryExistsName(fileName)) return;
 
     const std::vector<std::uint8_t> container = BuildContainer(items, key);
     std::int64_t start = 0;
@@ -207,12 +206,12 @@ void WriteItemsWithKey(const std::filesystem::path& fileName, const TItemTypes& 
     if (!written) {
         // A half-written container would hide nothing but waste space; cut it off so the
         // file is as it was.
-        std::filesystem::resize_file(fileName, static_cast<std::uintmax_t>(start), ec);
+        ResizeFileName(fileName, start);
         throw EWriteError("Cannot write the item container to \"" + MessageName(fileName) + "\"");
     }
 }
 
-void WriteItems(const std::filesystem::path& fileName, const TItemTypes& items) {
+void WriteItems(const TPathName& fileName, const TItemTypes& items) {
     static std::random_device source;
     std::uniform_int_distribution<int> keys(kContainerKeyMin, kContainerKeyMax);
     WriteItemsWithKey(fileName, items, keys(source));
@@ -236,6 +235,6 @@ void TWriteHelper::AddString(const std::string& name, const std::string& s) {
     AddData(name, s.data(), CheckedSize(s.size(), name), true);
 }
 
-void TWriteHelper::AppendToFile(const std::filesystem::path& fileName) const {
+void TWriteHelper::AppendToFile(const TPathName& fileName) const {
     WriteItems(fileName, FItems);
 }

@@ -16,9 +16,10 @@
 //
 // The reader trusts nothing: every length, count and size is checked against the bytes
 // that are really left before anything is allocated or read.
+#include "store/uStreams.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -42,11 +43,11 @@ using TItemTypes = std::vector<TItemType>;
 // EZDecompressionError (zlib's message, or the cap on inflated data) for a damaged
 // compressed item; the list then holds the items read before the fault (empty for a bad
 // block length or count), for the caller to free.
-void ReadItems(const std::filesystem::path& fileName, TItemTypes& items);
+void ReadItems(const TPathName& fileName, TItemTypes& items);
 // Same, with the total inflated size of all items capped at maxInflated bytes (the
 // overload above caps it at kMaxInflatedSize); a container past it raises
 // EZDecompressionError.
-void ReadItems(const std::filesystem::path& fileName, TItemTypes& items, std::size_t maxInflated);
+void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInflated);
 
 // Frees every item's data and empties the list.
 void FreeItems(TItemTypes& items);
@@ -56,11 +57,11 @@ void FreeItems(TItemTypes& items);
 // memory first, so a compression error leaves the file untouched. Raises EFOpenError when
 // the file cannot be opened, EWriteError when it cannot be written (the file is then cut
 // back to its old length), std::invalid_argument for an item whose Size exceeds its Data.
-void WriteItems(const std::filesystem::path& fileName, const TItemTypes& items);
+void WriteItems(const TPathName& fileName, const TItemTypes& items);
 
 // Same, with a given key (17..255, else std::out_of_range); for tests and for byte-exact
 // reproduction. WriteItems draws the key from std::random_device.
-void WriteItemsWithKey(const std::filesystem::path& fileName, const TItemTypes& items, int key);
+void WriteItemsWithKey(const TPathName& fileName, const TItemTypes& items, int key);
 
 // Every byte XORed with the key's low byte; its own inverse.
 std::string ScrambleName(const std::string& name, int key);
@@ -73,7 +74,7 @@ public:
     void AddData(const std::string& name, const void* buffer, std::int32_t size, bool compressed);
     // AddData(name, bytes of s, length of s, compressed = true).
     void AddString(const std::string& name, const std::string& s);
-    void AppendToFile(const std::filesystem::path& fileName) const;
+    void AppendToFile(const TPathName& fileName) const;
     const TItemTypes& Items() const { return FItems; }
 
 private:

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <random>
 #include <string>
 #include <system_error>
 
@@ -19,26 +18,83 @@
 #include <unistd.h>
 #endif
 
-std::string MessageName(const std::filesystem::path& p) {
+
 #ifdef _WIN32
-    const std::wstring& w = p.native();
-    if (w.empty()) return {};
-    int n = WideCharToMultiByte(932, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    if (n > 0) WideCharToMultiByte(932, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-#else
-    return p.native();
-#endif
+bool FileExistsName(const TPathName& fileName) {
+    DWORD a = GetFileAttributesW(fileName.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
+bool DirectoryExistsName(const TPathName& fileName) {
+    DWORD a = GetFileAttributesW(fileName.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+bool DeleteFileName(const TPathName& fileName) { return DeleteFileW(fileName.c_str()) != 0; }
+bool ResizeFileName(const TPathName& fileName, std::int64_t size) {
+    HANDLE h = CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER pos;
+    pos.QuadPart = size;
+    bool ok = SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}
+#else
+bool FileExistsName(const TPathName& fileName) {
+    struct stat st;
+    return ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+bool DirectoryExistsName(const TPathName& fileName) {
+    struct stat st;
+    return ::stat(fileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+bool DeleteFileName(const TPathName& fileName) { return ::unlink(fileName.c_str()) == 0; }
+bool ResizeFileName(const TPathName& fileName, std::int64_t size) {
+    return ::truncate(fileName.c_str(), static_cast<off_t>(size)) == 0;
+}
+#endif
 
 namespace {
 
+#ifdef _WIN32
+std::string WideToCp932(const wchar_t* w, int len) {
+    int n = WideCharToMultiByte(932, 0, w, len, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<std::size_t>(std::max(n, 0)), '\0');
+    if (n > 0) WideCharToMultiByte(932, 0, w, len, s.data(), n, nullptr, nullptr);
+    return s;
+}
+#endif
+
+// The system's text for the last error (code page 932 on Windows), without the final
+// line break.
 std::string LastErrorText() {
 #ifdef _WIN32
-    return std::system_category().message(static_cast<int>(GetLastError()));
+    DWORD code = GetLastError();
+    wchar_t* buf = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    std::string text;
+    if (n != 0 && buf) {
+        while (n > 0 && (buf[n - 1] == L'\r' || buf[n - 1] == L'\n' || buf[n - 1] == L' ')) --n;
+        text = WideToCp932(buf, static_cast<int>(n));
+    }
+    if (buf) LocalFree(buf);
+    if (text.empty()) text = "Error " + std::to_string(code) + ".";
+    return text;
 #else
     return std::generic_category().message(errno);
+#endif
+}
+
+// A name beside fileName that no other writer uses at the same time.
+TPathName TemporarySibling(const TPathName& fileName) {
+    static unsigned counter = 0;
+#ifdef _WIN32
+    unsigned long long stamp = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20);
+    return fileName + L".tmp" + std::to_wstring(stamp % 1000000007ull) + L"_" + std::to_wstring(++counter);
+#else
+    unsigned long long stamp = static_cast<unsigned long long>(::getpid());
+    return fileName + ".tmp" + std::to_string(stamp) + "_" + std::to_string(++counter);
 #endif
 }
 
@@ -55,6 +111,14 @@ template <typename Step> std::size_t TransferAll(std::size_t count, Step step) {
 }
 
 } // namespace
+
+std::string MessageName(const TPathName& p) {
+#ifdef _WIN32
+    return p.empty() ? std::string() : WideToCp932(p.data(), static_cast<int>(p.size()));
+#else
+    return p;
+#endif
+}
 
 // ---- TStream ----
 
@@ -136,14 +200,14 @@ void TMemoryStream::LoadFromStream(TStream& source) {
     source.ReadBuffer(FData.data(), FData.size());
 }
 
-void TMemoryStream::LoadFromFile(const std::filesystem::path& fileName) {
+void TMemoryStream::LoadFromFile(const TPathName& fileName) {
     TFileStream f(fileName, TFileMode::OpenRead);
     LoadFromStream(f);
 }
 
 void TMemoryStream::SaveToStream(TStream& dest) const { dest.WriteBuffer(FData.data(), FData.size()); }
 
-void TMemoryStream::SaveToFile(const std::filesystem::path& fileName) const {
+void TMemoryStream::SaveToFile(const TPathName& fileName) const {
     TFileStream f(fileName, TFileMode::Create);
     SaveToStream(f);
 }
@@ -202,7 +266,7 @@ std::int64_t THandleStream::Size() {
     return GetFileSizeEx(H(FHandle), &size) ? size.QuadPart : 0;
 }
 
-TFileStream::TFileStream(const std::filesystem::path& fileName, TFileMode mode) {
+TFileStream::TFileStream(const TPathName& fileName, TFileMode mode) {
     DWORD access = 0, share = 0, disposition = 0;
     switch (mode) {
     case TFileMode::Create: access = GENERIC_READ | GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
@@ -220,7 +284,7 @@ TFileStream::TFileStream(const std::filesystem::path& fileName, TFileMode mode) 
     FHandle = reinterpret_cast<std::intptr_t>(h);
 }
 
-TFileReadStream::TFileReadStream(const std::filesystem::path& fileName) {
+TFileReadStream::TFileReadStream(const TPathName& fileName) {
     HANDLE h = CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     FHandle = reinterpret_cast<std::intptr_t>(h);
@@ -270,7 +334,7 @@ std::int64_t THandleStream::Size() {
     return ::fstat(static_cast<int>(FHandle), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
 }
 
-TFileStream::TFileStream(const std::filesystem::path& fileName, TFileMode mode) {
+TFileStream::TFileStream(const TPathName& fileName, TFileMode mode) {
     int flags = O_CLOEXEC;
     switch (mode) {
     case TFileMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
@@ -296,7 +360,7 @@ TFileStream::TFileStream(const std::filesystem::path& fileName, TFileMode mode) 
     FHandle = fd;
 }
 
-TFileReadStream::TFileReadStream(const std::filesystem::path& fileName) {
+TFileReadStream::TFileReadStream(const TPathName& fileName) {
     int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         struct stat st;
@@ -310,7 +374,7 @@ TFileReadStream::TFileReadStream(const std::filesystem::path& fileName) {
 
 #endif
 
-std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& fileName) {
+std::vector<std::uint8_t> ReadWholeFile(const TPathName& fileName) {
     TFileStream f(fileName, TFileMode::OpenRead);
     std::int64_t size = f.Size();
     std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
@@ -318,15 +382,12 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& fileName) {
     return data;
 }
 
-void WriteFileAtomically(const std::filesystem::path& fileName, const void* data, std::size_t size) {
+void WriteFileAtomically(const TPathName& fileName, const void* data, std::size_t size) {
     // The temporary file sits beside the target, so the rename never crosses volumes.
-    std::random_device rd;
-    std::filesystem::path tmp = fileName;
-    tmp += ".tmp" + std::to_string(rd() % 1000000u);
+    TPathName tmp = TemporarySibling(fileName);
     auto fail = [&](const char* what) {
         std::string msg = std::string(what) + " \"" + MessageName(fileName) + "\". " + LastErrorText();
-        std::error_code ec;
-        std::filesystem::remove(tmp, ec);
+        DeleteFileName(tmp);
         return msg;
     };
     {
@@ -339,8 +400,7 @@ void WriteFileAtomically(const std::filesystem::path& fileName, const void* data
         if (size != 0 && f->Write(data, size) != size) {
             std::string msg = fail("Cannot write file");
             f.reset();
-            std::error_code ec;
-            std::filesystem::remove(tmp, ec);
+            DeleteFileName(tmp);
             throw EWriteError(msg);
         }
     }

@@ -2,9 +2,24 @@
 // Byte streams: the abstract stream, a growable memory stream and file streams.
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
+
+// A file name as the system takes it: UTF-16 on Windows, bytes elsewhere. A plain string
+// rather than std::filesystem::path keeps the programs small (a static build that
+// constructs one path object grows by most of a megabyte); std::filesystem::path values
+// convert to it implicitly.
+#ifdef _WIN32
+using TPathName = std::wstring;
+#else
+using TPathName = std::string;
+#endif
+
+// Small file-system operations on native names; false (or nothing) when they fail.
+bool FileExistsName(const TPathName& fileName);      // an existing file, not a folder
+bool DirectoryExistsName(const TPathName& fileName); // an existing folder
+bool DeleteFileName(const TPathName& fileName);
+bool ResizeFileName(const TPathName& fileName, std::int64_t size);
 
 enum class TSeekOrigin { Begin, Current, End };
 
@@ -53,9 +68,9 @@ public:
     std::vector<std::uint8_t>& Bytes() { return FData; }
 
     void LoadFromStream(TStream& source);
-    void LoadFromFile(const std::filesystem::path& fileName);
+    void LoadFromFile(const TPathName& fileName);
     void SaveToStream(TStream& dest) const;
-    void SaveToFile(const std::filesystem::path& fileName) const;
+    void SaveToFile(const TPathName& fileName) const;
 
 private:
     std::vector<std::uint8_t> FData;
@@ -87,7 +102,7 @@ enum class TFileMode {
 class TFileStream : public THandleStream {
 public:
     // Raises EFOpenError (EFCreateError for Create) naming the file when it cannot be opened.
-    TFileStream(const std::filesystem::path& fileName, TFileMode mode);
+    TFileStream(const TPathName& fileName, TFileMode mode);
 };
 
 // Read-only stream over a file that other processes, and the running program itself,
@@ -95,16 +110,16 @@ public:
 // gives a stream without a file: every read transfers nothing and the size is 0.
 class TFileReadStream : public THandleStream {
 public:
-    explicit TFileReadStream(const std::filesystem::path& fileName);
+    explicit TFileReadStream(const TPathName& fileName);
 };
 
 // A file name for messages: code page 932 text on Windows, the native bytes elsewhere.
-std::string MessageName(const std::filesystem::path& fileName);
+std::string MessageName(const TPathName& fileName);
 
 // Whole-file helpers built on the streams above.
-std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& fileName);
+std::vector<std::uint8_t> ReadWholeFile(const TPathName& fileName);
 
 // Writes data to a temporary file in the target's folder and renames it over the target,
 // so a failed or interrupted write never leaves a truncated file under the real name.
 // Raises EFCreateError / EWriteError naming the target.
-void WriteFileAtomically(const std::filesystem::path& fileName, const void* data, std::size_t size);
+void WriteFileAtomically(const TPathName& fileName, const void* data, std::size_t size);

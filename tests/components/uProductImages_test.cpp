@@ -6,12 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 namespace {
 TBitmap LoadImage(const std::string& name) {
     TMemoryStream s;
-    s.LoadFromFile(std::string(SCR_SOURCE_DIR) + "/src/resources/images/" + name + ".bmp");
+    s.LoadFromFile(std::filesystem::path(SCR_SOURCE_DIR "/src/resources/images/" + name + ".bmp"));
     TBitmap bmp;
     bmp.LoadFromStream(s);
     EXPECT_EQ(s.Position(), s.Size()) << name;
