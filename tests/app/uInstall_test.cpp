@@ -1,17 +1,9 @@
 // What the installation writes where, and the message boxes' styles and answers.
 #include "app/uInstall.h"
 
-#include "platform/uText.h"
+#include "app/Cp932Text.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-std::string Sjis(const char* utf8) {
-    std::string out;
-    EXPECT_TRUE(Utf8ToCp932(utf8, out)) << utf8;
-    return out;
-}
-} // namespace
 
 TEST(InstallPaths, DestinationGetsOneTrailingBackslash) {
     auto p = InstallPaths("C:\\Savers", "Aurora");

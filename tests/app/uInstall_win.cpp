@@ -3,6 +3,7 @@
 // thread, and the real uninstaller carried by a window's file embedder.
 #include "app/uInstall.h"
 
+#include "app/Cp932Text.h"
 #include "common/TestFiles.h"
 #include "common/UninstallerTraces.h"
 #include "common/WinDriver.h"
@@ -25,12 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Sjis(const char* utf8) {
-    std::string out;
-    EXPECT_TRUE(Utf8ToCp932(utf8, out)) << utf8;
-    return out;
-}
 
 const wchar_t* const kDesktop = L"Control Panel\\Desktop";
 const std::wstring kUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
