@@ -10,6 +10,9 @@
 #define SCR_IDS_NO_DESTINATION 1006
 #define SCR_IDS_FLASH_MISSING 1007
 #define SCR_IDS_INVALID_DATA 1008
+#define SCR_IDS_NO_SCREENSAVER_NAME 1009
+#define SCR_IDS_WRITE_FAILED 1010
+#define SCR_IDS_INSTALL_ERROR 1011
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -22,5 +25,10 @@ enum TStringId : unsigned {
     // Holds one "%s": the minimum player version.
     SFlashMissing = SCR_IDS_FLASH_MISSING,
     SInvalidData = SCR_IDS_INVALID_DATA,
+    // The installation's own failures. SWriteFailed holds one "%s": the file's path;
+    // SInstallError one "%s": the error's own message.
+    SNoScreenSaverName = SCR_IDS_NO_SCREENSAVER_NAME,
+    SWriteFailed = SCR_IDS_WRITE_FAILED,
+    SInstallError = SCR_IDS_INSTALL_ERROR,
 };
 #endif

@@ -1,20 +1,13 @@
 // The string table as the program loads it, and the verdict with the real player probe.
 #include "app/uStartup.h"
 
+#include "app/Cp932Text.h"
 #include "app/PayloadItems.h"
 #include "app/uDigest.h"
 #include "common/StandInPlayer.h"
 #include "platform/uText.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-std::string Sjis(const char* utf8) {
-    std::string out;
-    EXPECT_TRUE(Utf8ToCp932(utf8, out)) << utf8;
-    return out;
-}
-} // namespace
 
 TEST(StringTable, EveryMessageInCodePage932) {
     EXPECT_EQ(LoadResString(SCaptionNext), Sjis("次へ(&N) >"));

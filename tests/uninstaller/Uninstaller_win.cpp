@@ -2,6 +2,7 @@
 // temporary folder, the uninstall key under HKLM and the current screensaver under HKCU.
 #include "PeImports.h"
 #include "TestFiles.h"
+#include "UninstallerTraces.h"
 #include "WinDriver.h"
 #include "platform/uWinHandles.h"
 #include "store/uExeAdder.h"
@@ -10,18 +11,17 @@
 #include <windows.h>
 
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
 using windriver::Process;
+using namespace uninstallertraces;
 
 namespace {
 
 const std::wstring kUninstallRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::wstring kDesktopKey = L"Control Panel\\Desktop";
-const std::wstring kSessionManager = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const std::string kGuid = "{4C1F2A9E-3B7D-4E55-9A10-6D2E8F0B7C31}";
 
 // The build's bin folder as a Windows path (the build passes a Unix path).
@@ -67,82 +67,6 @@ std::wstring ShortPath(const fs::path& p) {
     return n && n < MAX_PATH ? std::wstring(buf, n) : std::wstring();
 }
 
-bool EndsWithNoCase(const std::wstring& s, const std::wstring& tail) {
-    return s.size() >= tail.size() &&
-           CompareStringOrdinal(s.c_str() + s.size() - tail.size(), static_cast<int>(tail.size()),
-                                tail.c_str(), static_cast<int>(tail.size()), TRUE) == CSTR_EQUAL;
-}
-
-// The entries of the pending file operations (source, target pairs).
-std::vector<std::wstring> PendingOperations() {
-    HKEY k;
-    std::vector<std::wstring> entries;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
-        return entries;
-    DWORD bytes = 0, type = 0;
-    if (RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &type, nullptr, &bytes) ==
-            ERROR_SUCCESS &&
-        type == REG_MULTI_SZ) {
-        std::wstring data(bytes / sizeof(wchar_t) + 1, L'\0');
-        RegQueryValueExW(k, L"PendingFileRenameOperations", nullptr, &type,
-                         reinterpret_cast<BYTE*>(data.data()), &bytes);
-        data.resize(bytes / sizeof(wchar_t));
-        // Pairs of NUL-terminated strings; the target of a deletion is empty.
-        std::size_t i = 0;
-        while (i < data.size()) {
-            std::size_t end = data.find(L'\0', i);
-            if (end == std::wstring::npos) end = data.size();
-            entries.push_back(data.substr(i, end - i));
-            i = end + 1;
-        }
-        while (entries.size() % 2) entries.pop_back(); // the list's closing empty string
-    }
-    RegCloseKey(k);
-    return entries;
-}
-
-bool DeletionPending(const std::wstring& path) {
-    auto ops = PendingOperations();
-    for (std::size_t i = 0; i + 1 < ops.size(); i += 2) {
-        if (ops[i + 1].empty() && EndsWithNoCase(ops[i], path)) return true;
-    }
-    return false;
-}
-
-// Drops the pending operations whose source lies in folder (a test's helper folder).
-void ForgetPendingUnder(const std::wstring& folder) {
-    auto ops = PendingOperations();
-    std::wstring kept;
-    for (std::size_t i = 0; i + 1 < ops.size(); i += 2) {
-        std::wstring src = ops[i];
-        bool ours = EndsWithNoCase(src, folder) ||
-                    src.find(fs::path(folder).filename().wstring()) != std::wstring::npos;
-        if (!ours) kept += src + L'\0' + ops[i + 1] + L'\0';
-    }
-    HKEY k;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS)
-        return;
-    if (kept.empty()) {
-        RegDeleteValueW(k, L"PendingFileRenameOperations");
-    } else {
-        kept += L'\0';
-        RegSetValueExW(k, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE*>(kept.data()),
-                       static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
-    }
-    RegCloseKey(k);
-}
-
-// The uninstaller's private folders in %TEMP%.
-std::set<fs::path> HelperFolders() {
-    std::set<fs::path> found;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(fs::temp_directory_path(), ec)) {
-        if (e.is_directory() && e.path().filename().wstring().starts_with(L"~scrun")) found.insert(e.path());
-    }
-    return found;
-}
-
 // The text of a message box (its static controls).
 std::wstring BoxText(HWND box) {
     std::wstring text;
@@ -181,10 +105,7 @@ class UninstallerTest : public ::testing::Test {
 protected:
     const std::wstring kName = L"TestSaver";
 
-    void SetUp() override {
-        FSavedScreenSaver = RegRead(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
-        FFoldersBefore = HelperFolders();
-    }
+    void SetUp() override { FSavedScreenSaver = RegRead(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE"); }
 
     void TearDown() override {
         if (FSavedScreenSaver) {
@@ -194,15 +115,6 @@ protected:
         }
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, Key().c_str());
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, Key().c_str());
-        // The helper copies end on their own; their folders wait for a restart otherwise.
-        for (const auto& folder : NewHelperFolders()) {
-            windriver::WaitFor([&] {
-                std::error_code ec;
-                fs::remove_all(folder, ec);
-                return !fs::exists(folder);
-            });
-            ForgetPendingUnder(folder.wstring());
-        }
     }
 
     std::wstring Key() const { return kUninstallRoot + kName; }
@@ -210,13 +122,7 @@ protected:
     fs::path Txt() const { return FDir.Path() / (kName + L".txt"); }
     fs::path Uninst() const { return FDir.Path() / (kName + L"Uninst.exe"); }
 
-    std::vector<fs::path> NewHelperFolders() const {
-        std::vector<fs::path> added;
-        for (const auto& f : HelperFolders()) {
-            if (!FFoldersBefore.contains(f)) added.push_back(f);
-        }
-        return added;
-    }
+    std::vector<fs::path> NewHelperFolders() const { return FHelpers.NewFolders(); }
 
     // The carried program, copied under the given name, with a one-item "GUID" container.
     void PlaceUninstaller(const fs::path& as, bool withGuid = true) {
@@ -280,7 +186,8 @@ protected:
 
     TempDir FDir;
     std::optional<std::wstring> FSavedScreenSaver;
-    std::set<fs::path> FFoldersBefore;
+    // The helper copies end on their own; their folders wait for a restart otherwise.
+    HelperCleanup FHelpers;
 };
 
 TEST_F(UninstallerTest, SilentRunRemovesEverythingAndResetsItsLongPathScreenSaver) {

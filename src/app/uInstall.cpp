@@ -1,0 +1,111 @@
+#include "app/uInstall.h"
+
+#include "platform/uText.h"
+
+namespace {
+// MessageBox styles and answers, as winuser.h has them (the host has no such header; the
+// Windows tests compare them).
+enum : unsigned {
+    kMbOk = 0x0,
+    kMbOkCancel = 0x1,
+    kMbAbortRetryIgnore = 0x2,
+    kMbYesNoCancel = 0x3,
+    kMbYesNo = 0x4,
+    kMbRetryCancel = 0x5,
+    kMbIconHand = 0x10,
+    kMbIconQuestion = 0x20,
+    kMbIconExclamation = 0x30,
+    kMbIconAsterisk = 0x40,
+};
+enum : int {
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdAbort = 3,
+    kIdRetry = 4,
+    kIdIgnore = 5,
+    kIdYes = 6,
+    kIdNo = 7,
+    kIdTryAgain = 10,
+    kIdContinue = 11,
+};
+} // namespace
+
+unsigned MessageBoxStyle(TMsgDlgType kind, unsigned buttons) {
+    unsigned icon = 0;
+    switch (kind) {
+    case TMsgDlgType::mtWarning:
+        icon = kMbIconExclamation;
+        break;
+    case TMsgDlgType::mtError:
+        icon = kMbIconHand;
+        break;
+    case TMsgDlgType::mtInformation:
+        icon = kMbIconAsterisk;
+        break;
+    case TMsgDlgType::mtConfirmation:
+        icon = kMbIconQuestion;
+        break;
+    case TMsgDlgType::mtCustom:
+        break;
+    }
+    unsigned style = kMbOk;
+    switch (buttons) {
+    case mbOK | mbCancel:
+        style = kMbOkCancel;
+        break;
+    case mbRetry | mbCancel:
+        style = kMbRetryCancel;
+        break;
+    case mbAbort | mbRetry | mbIgnore:
+        style = kMbAbortRetryIgnore;
+        break;
+    case mbYes | mbNo:
+        style = kMbYesNo;
+        break;
+    case mbYes | mbNo | mbCancel:
+        style = kMbYesNoCancel;
+        break;
+    default:
+        break;
+    }
+    return icon | style;
+}
+
+TModalResult ModalResultFromAnswer(int answer) {
+    switch (answer) {
+    case kIdOk:
+        return TModalResult::mrOk;
+    case kIdCancel:
+        return TModalResult::mrCancel;
+    case kIdAbort:
+        return TModalResult::mrAbort;
+    case kIdRetry:
+    case kIdTryAgain:
+        return TModalResult::mrRetry;
+    case kIdIgnore:
+    case kIdContinue:
+        return TModalResult::mrIgnore;
+    case kIdYes:
+        return TModalResult::mrYes;
+    case kIdNo:
+        return TModalResult::mrNo;
+    default:
+        return TModalResult::mrNone;
+    }
+}
+
+TInstallPaths InstallPaths(std::string_view destination, std::string_view scrName) {
+    TInstallPaths p;
+    p.Folder = IncludeTrailingBackslash932(destination);
+    std::string base = p.Folder + std::string(scrName);
+    p.SCRPath = base + ".scr";
+    p.ReadMePath = base + ".txt";
+    p.Uninstaller = base + "Uninst.exe";
+    return p;
+}
+
+TUninstallEntry UninstallEntry(std::string_view scrName, std::string_view uninstallerPath) {
+    std::string key = kUninstallRoot + std::string(scrName) + "\\";
+    return {{key + "UninstallString", "\"" + std::string(uninstallerPath) + "\""},
+            {key + "DisplayName", std::string(scrName) + kScreenSaverWord}};
+}

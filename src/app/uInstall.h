@@ -1,0 +1,115 @@
+#pragma once
+// The installation: the screensaver, its ReadMe and the uninstaller written into the
+// destination folder, the screensaver made the current one when chosen, and the
+// uninstaller registered with the system's list of installed programs. Also the
+// installer's message boxes.
+//
+// The names, paths, registry values and the message-box mapping are portable; the
+// installation itself and the boxes are Windows-only (uInstall_win.cpp).
+#include "app/uStartup.h"
+
+#include <string>
+#include <string_view>
+
+class TForm;
+class TFileEmbedder;
+
+// ---- Message boxes ----------------------------------------------------------------------
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+enum TMsgDlgBtn : unsigned {
+    mbYes = 1,
+    mbNo = 2,
+    mbOK = 4,
+    mbCancel = 8,
+    mbAbort = 16,
+    mbRetry = 32,
+    mbIgnore = 64
+};
+enum class TModalResult { mrNone, mrOk, mrCancel, mrAbort, mrRetry, mrIgnore, mrYes, mrNo };
+
+// The MessageBox style for a kind and a set of buttons (TMsgDlgBtn bits): the icon of the
+// kind (none for mtCustom) and the button style of the set. A set that is none of OK;
+// OK+Cancel; Retry+Cancel; Abort+Retry+Ignore; Yes+No; Yes+No+Cancel gets OK alone.
+unsigned MessageBoxStyle(TMsgDlgType kind, unsigned buttons);
+// The button a MessageBox answer stands for: "try again" counts as Retry, "continue" as
+// Ignore, anything unknown (and a failed box, 0) as none.
+TModalResult ModalResultFromAnswer(int answer);
+
+#ifdef _WIN32
+// A system message box with the application's title, owned by the application's active
+// window (the foreground window when it has none), topmost and brought to the
+// foreground; waits for the answer. extraFlags are OR-ed into the style.
+TModalResult ShowMessageBox(const std::string& text, TMsgDlgType kind, unsigned buttons, unsigned extraFlags);
+// The error box: stop icon, OK alone.
+void ShowErrorMessage(const std::string& text);
+#endif
+
+// ---- What is installed where ------------------------------------------------------------
+
+// Code page 932: "スクリーンセーバー" (screensaver), the suffix of the displayed name.
+inline constexpr char kScreenSaverWord[] =
+    "\x83\x58\x83\x4E\x83\x8A\x81\x5B\x83\x93\x83\x5A\x81\x5B\x83\x6F\x81\x5B";
+// Code page 932: "スクリーンセーバーインストール中..." (installing the screensaver), the
+// notifier's message.
+inline constexpr char kInstallingMessage[] =
+    "\x83\x58\x83\x4E\x83\x8A\x81\x5B\x83\x93\x83\x5A\x81\x5B\x83\x6F\x81\x5B"
+    "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x92\x86...";
+// Under HKEY_LOCAL_MACHINE; the key of one installation is this + the screensaver's name.
+inline constexpr char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// The files of one installation, each a full path (code page 932).
+struct TInstallPaths {
+    std::string Folder;      // the destination, ending in "\"
+    std::string SCRPath;     // Folder + name + ".scr"
+    std::string ReadMePath;  // Folder + name + ".txt"
+    std::string Uninstaller; // Folder + name + "Uninst.exe"
+};
+
+// The paths for the text of the path edit and the screensaver's name. A "\" that is the
+// second byte of a double-byte character does not end the folder; an empty text gives
+// "\" (the root of the current drive).
+TInstallPaths InstallPaths(std::string_view destination, std::string_view scrName);
+
+// The uninstall registration: "key path\value name" paths under HKEY_LOCAL_MACHINE and
+// their data.
+struct TUninstallValue {
+    std::string ValuePath;
+    std::string Data;
+};
+struct TUninstallEntry {
+    TUninstallValue UninstallString; // the uninstaller's full path in double quotes
+    TUninstallValue DisplayName;     // the name + "スクリーンセーバー"
+};
+// The quotes keep Windows from running a planted "C:\Program.exe" for an unquoted path
+// with spaces.
+TUninstallEntry UninstallEntry(std::string_view scrName, std::string_view uninstallerPath);
+
+// ---- The installation (Windows) -----------------------------------------------------------
+
+enum class TInstallResult {
+    Installed,     // every file and value written
+    NoDestination, // the folder does not exist: the error box was shown, nothing written
+    NoName,        // the payload names no screensaver: nothing written
+    WriteFailed,   // a step failed; files written before it stay, the registry is untouched
+};
+
+struct TInstallOutcome {
+    TInstallResult Result = TInstallResult::Installed;
+    std::string Message;        // for NoName and WriteFailed: the text for the user
+    bool ReadMePresent = false; // a ReadMe was written (the finish page offers to open it)
+};
+
+struct TInstallRequest {
+    std::string Destination;                    // the path edit's text (code page 932)
+    bool SetAsCurrent = true;                   // the set-as-current check box (checked also when hidden)
+    TForm* Owner = nullptr;                     // the main window: owns the notifier
+    const TFileEmbedder* Uninstaller = nullptr; // carries the uninstaller program
+};
+
+#ifdef _WIN32
+// Installs the payload of settings as request says; sets FSCRPath and FReadMePath. Pumps
+// the message queue between the steps while a notifier disables the owner. Errors never
+// leave it: they come back as the outcome.
+TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request);
+#endif

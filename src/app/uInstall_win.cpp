@@ -1,0 +1,160 @@
+#include "app/uInstall.h"
+
+#include "components/uFileEmbedder.h"
+#include "components/uNotifier.h"
+#include "platform/uSetScreenSaver.h"
+#include "platform/uShellUtils.h"
+#include "platform/uText.h"
+#include "store/uErrors.h"
+#include "store/uExeAdder.h"
+#include "store/uStreams.h"
+#include "toolkit/uForms.h"
+
+#include <windows.h>
+
+#include <memory>
+
+TModalResult ShowMessageBox(const std::string& text, TMsgDlgType kind, unsigned buttons,
+                            unsigned extraFlags) {
+    HWND owner = GetActiveWindow();
+    if (!owner) owner = GetForegroundWindow();
+    int answer = MessageBoxW(owner, ToWide(text).c_str(), ToWide(Application.Title).c_str(),
+                             MessageBoxStyle(kind, buttons) | extraFlags | MB_TOPMOST | MB_SETFOREGROUND);
+    return ModalResultFromAnswer(answer);
+}
+
+void ShowErrorMessage(const std::string& text) {
+    ShowMessageBox(text, TMsgDlgType::mtError, mbOK, 0);
+}
+
+namespace {
+
+// A failed step, with the text the user is shown.
+class EInstallFailed : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Runs one write of the file at path; whatever goes wrong there is reported as that file
+// not being writable (the file layer's own message is English). A read-only target is
+// refused first: the rename over it would replace it on some systems and not on others.
+template <typename F> void WriteStep(const std::string& path, F write) {
+    try {
+        DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            throw EFCreateError("Read-only file");
+        write();
+    } catch (const std::exception&) {
+        throw EInstallFailed(FormatMessageText(LoadResString(SWriteFailed), path));
+    }
+}
+
+void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& data) {
+    WriteStep(path, [&] { WriteFileAtomically(PathFromCp932(path), data.data(), data.size()); });
+}
+
+// A file that is deleted when the object goes away, unless it was moved away first.
+class TTemporaryFile {
+public:
+    explicit TTemporaryFile(std::wstring path) : FPath(std::move(path)) {}
+    ~TTemporaryFile() {
+        if (!FPath.empty()) DeleteFileW(FPath.c_str());
+    }
+    TTemporaryFile(const TTemporaryFile&) = delete;
+    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+    const std::wstring& Path() const { return FPath; }
+    bool MoveTo(const std::wstring& target) {
+        if (!MoveFileExW(FPath.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return false;
+        FPath.clear();
+        return true;
+    }
+
+private:
+    std::wstring FPath;
+};
+
+// The uninstaller with its "GUID" container is put together under a temporary name in
+// the destination folder and renamed over the target only when complete, so a failure
+// never leaves a program without its container under the real name (it would not know
+// what it belongs to).
+void WriteUninstaller(const TFileEmbedder& embedder, const std::string& folder, const std::string& target,
+                      const std::string& guid) {
+    WriteStep(target, [&] {
+        wchar_t tmpName[MAX_PATH];
+        if (!GetTempFileNameW(ToWide(folder).c_str(), L"scr", 0, tmpName))
+            throw EFCreateError("Cannot create a temporary file");
+        TTemporaryFile tmp(tmpName);
+        {
+            TFileStream f(tmp.Path(), TFileMode::Create);
+            const auto& bytes = embedder.Data().Bytes();
+            f.WriteBuffer(bytes.data(), bytes.size());
+        }
+        TWriteHelper helper;
+        helper.AddString("GUID", guid);
+        helper.AppendToFile(tmp.Path());
+        if (!tmp.MoveTo(ToWide(target))) throw EFCreateError("Cannot replace the uninstaller");
+    });
+}
+
+// Steps after the destination check: the files (with the message queue pumped between
+// them), the current screensaver. Sets the paths in settings; returns whether a ReadMe
+// was written.
+bool WriteFiles(TPayloadSettings& settings, const TInstallRequest& request, const TInstallPaths& paths) {
+    settings.FReadMePath = paths.ReadMePath;
+    settings.FSCRPath = paths.SCRPath;
+    Application.ProcessMessages();
+    WriteWholeFile(paths.SCRPath, settings.FSCRData);
+    Application.ProcessMessages();
+    if (!settings.FReadMeData.empty()) WriteWholeFile(paths.ReadMePath, settings.FReadMeData);
+    // Only a ReadMe of this installation is offered: an older one left in the folder is not.
+    bool readMe = !settings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
+    Application.ProcessMessages();
+    if (request.SetAsCurrent && FileExists932(paths.SCRPath)) SetScreenSaver(paths.SCRPath);
+    if (!request.Uninstaller) throw Exception("No uninstaller to write");
+    WriteUninstaller(*request.Uninstaller, paths.Folder, paths.Uninstaller, settings.FGUID);
+    Application.ProcessMessages();
+    return readMe;
+}
+
+} // namespace
+
+TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request) {
+    TInstallOutcome outcome;
+    // Files named ".scr" and "Uninst.exe" and a registration named after nothing are
+    // worse than no installation.
+    if (settings.FSCRName.empty()) {
+        outcome.Result = TInstallResult::NoName;
+        outcome.Message = LoadResString(SNoScreenSaverName);
+        return outcome;
+    }
+    const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
+    if (!DirectoryExists932(paths.Folder)) {
+        ShowErrorMessage(LoadResString(SNoDestination));
+        outcome.Result = TInstallResult::NoDestination;
+        return outcome;
+    }
+    try {
+        // Destroyed on every way out: the owner is enabled again.
+        auto notifier = std::make_unique<TNotifier>(request.Owner);
+        notifier->SetShowProgressBar(false);
+        notifier->SetCanCancel(false);
+        notifier->SetCaption("");
+        notifier->SetMsg(kInstallingMessage);
+        notifier->ShowCenteredOn(request.Owner);
+        outcome.ReadMePresent = WriteFiles(settings, request, paths);
+    } catch (const EInstallFailed& e) {
+        outcome.Result = TInstallResult::WriteFailed;
+        outcome.Message = e.what();
+        return outcome;
+    } catch (const std::exception& e) {
+        outcome.Result = TInstallResult::WriteFailed;
+        outcome.Message = FormatMessageText(LoadResString(SInstallError), e.what());
+        return outcome;
+    }
+    // Not checked: a value that cannot be written is skipped.
+    const TUninstallEntry entry = UninstallEntry(settings.FSCRName, paths.Uninstaller);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, entry.UninstallString.ValuePath, entry.UninstallString.Data);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, entry.DisplayName.ValuePath, entry.DisplayName.Data);
+    return outcome;
+}

@@ -1,0 +1,345 @@
+// The installation for real under Wine: files in a temporary folder, the uninstall key
+// under HKLM, the current screensaver under HKCU, message boxes answered from a second
+// thread, and the real uninstaller carried by a window's file embedder.
+#include "app/uInstall.h"
+
+#include "app/Cp932Text.h"
+#include "common/TestFiles.h"
+#include "common/UninstallerTraces.h"
+#include "common/WinDriver.h"
+#include "components/uFileEmbedder.h"
+#include "components/uRegister.h"
+#include "platform/WinTestSupport.h"
+#include "platform/uText.h"
+#include "platform/uWinHandles.h"
+#include "store/uExeAdder.h"
+#include "toolkit/uForms.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const wchar_t* const kDesktop = L"Control Panel\\Desktop";
+const std::wstring kUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string kGuid = "{6E0C5B1A-2F4D-4C3B-8A77-19D3E5F0A2B4}";
+
+// What a message box showed, and which button answered it.
+struct TSeenBox {
+    std::wstring Text, Caption;
+    HWND Owner = nullptr;
+};
+
+// Answers the next message box of this process with button from another thread (the
+// box's own thread is waiting inside MessageBox).
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(int button)
+        : FThread([this, button] {
+              HWND box = nullptr;
+              windriver::WaitFor(
+                  [&] { return (box = windriver::FindMessageBox(GetCurrentProcessId())) != nullptr; });
+              if (!box) return;
+              for (HWND h : windriver::Descendants(box)) {
+                  if (windriver::ClassOf(h) == L"Static") FSeen.Text += windriver::TextOf(h);
+              }
+              FSeen.Caption = windriver::TextOf(box);
+              FSeen.Owner = GetWindow(box, GW_OWNER);
+              FFound = windriver::AnswerMessageBox(box, button);
+          }) {}
+    // Waits for the thread; true when a box was found and answered.
+    bool Join() {
+        FThread.join();
+        return FFound;
+    }
+    const TSeenBox& Seen() const { return FSeen; }
+
+private:
+    TSeenBox FSeen;
+    bool FFound = false;
+    std::thread FThread;
+};
+
+std::vector<std::string> FileNames(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(PathToCp932(e.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring ShortPath(const fs::path& p) {
+    wchar_t buf[MAX_PATH];
+    DWORD n = GetShortPathNameW(p.c_str(), buf, MAX_PATH);
+    return std::wstring(buf, n < MAX_PATH ? n : 0);
+}
+
+} // namespace
+
+TEST(InstallMessages, StringTableAndWinuserValues) {
+    EXPECT_EQ(LoadResString(SNoScreenSaverName),
+              Sjis("スクリーンセーバーの名前が設定されていません\r\nインストールに失敗しました"));
+    EXPECT_EQ(FormatMessageText(LoadResString(SWriteFailed), "C:\\A.scr"),
+              Sjis("次のファイルを書き込めませんでした\r\nC:\\A.scr\r\n"
+                   "ファイルがほかのプログラムで使用中か、書き込みが禁止されていないか確認してください\r\n"
+                   "インストールに失敗しました"));
+    EXPECT_EQ(FormatMessageText(LoadResString(SInstallError), "boom"),
+              Sjis("boom\r\nインストールに失敗しました"));
+    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtError, mbOK), unsigned(MB_ICONERROR | MB_OK));
+    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtConfirmation, mbYes | mbNo | mbCancel),
+              unsigned(MB_ICONQUESTION | MB_YESNOCANCEL));
+    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtWarning, mbAbort | mbRetry | mbIgnore),
+              unsigned(MB_ICONWARNING | MB_ABORTRETRYIGNORE));
+    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtInformation, mbRetry | mbCancel),
+              unsigned(MB_ICONINFORMATION | MB_RETRYCANCEL));
+    EXPECT_EQ(ModalResultFromAnswer(IDTRYAGAIN), TModalResult::mrRetry);
+    EXPECT_EQ(ModalResultFromAnswer(IDCONTINUE), TModalResult::mrIgnore);
+}
+
+// A shown window carrying the real uninstaller, a payload filled by hand, and the user's
+// screensaver setting and the uninstall keys put back afterwards.
+class InstallTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterToolkitClasses();
+        RegisterSystemComponents();
+        Application.Title = Sjis("テスト インストーラー");
+        Application.OnException = [this](std::exception_ptr e) { FErrors.push_back(ExceptionText(e)); };
+        // One window for all tests: destroying a shown window takes Wine a while.
+        if (!Form) {
+            Form = std::make_unique<TForm>(nullptr);
+            Form->LoadDefinitionResource("INSTALLFORM");
+            Form->Show();
+            Application.ProcessMessages();
+        }
+        Embedder = Form->Find<TFileEmbedder>("embedderUninstaller");
+        ASSERT_NE(Embedder, nullptr);
+        FSavedScreenSaver = RawRegString(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE");
+        Settings.FGUID = kGuid;
+        Settings.FSCRData = Bytes("MZ screensaver, first edition");
+        Settings.FReadMeData = Bytes("read me");
+        SetName("ScrTestAurora");
+    }
+    static void TearDownTestSuite() { Form.reset(); }
+    void TearDown() override {
+        Application.OnException = nullptr;
+        if (FSavedScreenSaver == L"<missing>")
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE");
+        else
+            SetCurrentScreenSaver(FSavedScreenSaver);
+        EXPECT_TRUE(FErrors.empty()) << FErrors.front();
+    }
+
+    // The name, with its uninstall key removed now and when the test ends.
+    void SetName(const std::string& name) {
+        Settings.FSCRName = name;
+        FKeys.push_back(std::make_unique<ScopedRegTree>(HKEY_LOCAL_MACHINE, Key()));
+    }
+    std::wstring Key() const { return kUninstallKey + L"\\" + ToWide(Settings.FSCRName); }
+    std::wstring RegValue(const wchar_t* name) const {
+        return RawRegString(HKEY_LOCAL_MACHINE, Key().c_str(), name);
+    }
+    static std::wstring CurrentScreenSaver() {
+        return RawRegString(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE");
+    }
+    static void SetCurrentScreenSaver(const std::wstring& v) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE", REG_SZ, v.c_str(),
+                        static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
+    }
+
+    TInstallOutcome Install(const fs::path& dir, bool setCurrent = true) {
+        return InstallScreenSaver(Settings, {PathToCp932(dir), setCurrent, Form.get(), Embedder});
+    }
+    fs::path File(const fs::path& dir, const char* suffix) const {
+        return dir / PathFromCp932(Settings.FSCRName + suffix);
+    }
+
+    // The three files of the payload as installed into dir, and the registration.
+    void ExpectInstalled(const fs::path& dir) {
+        EXPECT_EQ(ReadBytes(File(dir, ".scr")), Settings.FSCRData);
+        if (!Settings.FReadMeData.empty()) {
+            EXPECT_EQ(ReadBytes(File(dir, ".txt")), Settings.FReadMeData);
+        }
+        EXPECT_EQ(fs::exists(File(dir, ".txt")), !Settings.FReadMeData.empty());
+        EXPECT_EQ(Settings.FSCRPath, PathToCp932(File(dir, ".scr")));
+        EXPECT_EQ(Settings.FReadMePath, PathToCp932(File(dir, ".txt")));
+
+        // The carried program byte for byte, then a container whose only item is "GUID".
+        const auto program = ReadBytes(TestBinDir() / "uninst.exe");
+        ASSERT_GT(program.size(), 10000u);
+        const auto uninstaller = ReadBytes(File(dir, "Uninst.exe"));
+        ASSERT_GT(uninstaller.size(), program.size());
+        EXPECT_TRUE(std::equal(program.begin(), program.end(), uninstaller.begin()));
+        TItemTypes items;
+        ReadItems(File(dir, "Uninst.exe"), items);
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(items[0].Name, "GUID");
+        EXPECT_EQ(std::string(items[0].Data.begin(), items[0].Data.end()), Settings.FGUID);
+
+        EXPECT_EQ(RegValue(L"UninstallString"), L"\"" + File(dir, "Uninst.exe").wstring() + L"\"");
+        EXPECT_EQ(RegValue(L"DisplayName"), ToWide(Settings.FSCRName) + L"スクリーンセーバー");
+    }
+
+    static inline std::unique_ptr<TForm> Form;
+    TFileEmbedder* Embedder = nullptr;
+    TPayloadSettings Settings;
+    TempDir Dir;
+
+private:
+    std::vector<std::string> FErrors;
+    std::wstring FSavedScreenSaver;
+    std::vector<std::unique_ptr<ScopedRegTree>> FKeys;
+    uninstallertraces::HelperCleanup FHelpers;
+};
+
+TEST_F(InstallTest, FullInstallationThenASecondOneOverIt) {
+    auto outcome = Install(Dir.Path());
+    EXPECT_EQ(outcome.Result, TInstallResult::Installed);
+    EXPECT_TRUE(outcome.ReadMePresent);
+    ExpectInstalled(Dir.Path());
+    const std::wstring shortScr = ShortPath(File(Dir.Path(), ".scr"));
+    ASSERT_NE(shortScr, File(Dir.Path(), ".scr").wstring());
+    EXPECT_EQ(CurrentScreenSaver(), shortScr);
+    // Nothing else in the folder: no temporary file left over.
+    EXPECT_EQ(FileNames(Dir.Path()), (std::vector<std::string>{"ScrTestAurora.scr", "ScrTestAurora.txt",
+                                                               "ScrTestAuroraUninst.exe"}));
+    EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(Form->Handle())));
+
+    // Everything overwritten, also values changed meanwhile; the current screensaver
+    // stays another one when not chosen.
+    Settings.FSCRData = Bytes("MZ screensaver, second edition with more bytes");
+    Settings.FReadMeData = Bytes("read me again");
+    Settings.FGUID = "{00000000-1111-2222-3333-444444444444}";
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, Key().c_str(), L"DisplayName", REG_SZ, L"old", 8);
+    SetCurrentScreenSaver(L"C:\\other.scr");
+    outcome = Install(Dir.Path(), false);
+    EXPECT_EQ(outcome.Result, TInstallResult::Installed);
+    ExpectInstalled(Dir.Path());
+    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
+    EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
+}
+
+TEST_F(InstallTest, NoReadMeNoTextFile) {
+    Settings.FReadMeData.clear();
+    SetCurrentScreenSaver(L"C:\\other.scr");
+    auto outcome = Install(Dir.Path(), false);
+    EXPECT_EQ(outcome.Result, TInstallResult::Installed);
+    EXPECT_FALSE(outcome.ReadMePresent);
+    ExpectInstalled(Dir.Path());
+    EXPECT_FALSE(fs::exists(File(Dir.Path(), ".txt")));
+    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
+}
+
+TEST_F(InstallTest, MissingDestinationShowsTheErrorBoxAndWritesNothing) {
+    SetCurrentScreenSaver(L"C:\\other.scr");
+    const fs::path missing = Dir / "missing";
+    BoxAnswerer answerer(IDOK);
+    auto outcome = Install(missing);
+    ASSERT_TRUE(answerer.Join());
+    EXPECT_EQ(outcome.Result, TInstallResult::NoDestination);
+    EXPECT_EQ(answerer.Seen().Text, L"保存先ディレクトリが存在しません\r\nインストールに失敗しました");
+    EXPECT_EQ(answerer.Seen().Caption, L"テスト インストーラー");
+    EXPECT_EQ(answerer.Seen().Owner, static_cast<HWND>(Form->Handle()));
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_TRUE(fs::is_empty(Dir.Path()));
+    EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
+    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
+}
+
+TEST_F(InstallTest, MessageBoxAnswers) {
+    BoxAnswerer no(IDNO);
+    EXPECT_EQ(ShowMessageBox(Sjis("続けますか"), TMsgDlgType::mtConfirmation, mbYes | mbNo, 0),
+              TModalResult::mrNo);
+    ASSERT_TRUE(no.Join());
+    EXPECT_EQ(no.Seen().Text, L"続けますか");
+    BoxAnswerer retry(IDRETRY);
+    EXPECT_EQ(ShowMessageBox("x", TMsgDlgType::mtWarning, mbRetry | mbCancel, 0), TModalResult::mrRetry);
+    ASSERT_TRUE(retry.Join());
+}
+
+TEST_F(InstallTest, DoubleByteFolderAndName) {
+    // "表" ends in the byte 5C: the folder "表示表" must still get its own "\".
+    const fs::path folder = Dir.Path() / L"表示表";
+    fs::create_directory(folder);
+    SetName(Sjis("表示"));
+    ASSERT_EQ(PathToCp932(folder).back(), '\x5C');
+    auto outcome = Install(folder);
+    EXPECT_EQ(outcome.Result, TInstallResult::Installed);
+    ExpectInstalled(folder);
+    EXPECT_EQ(FileNames(folder),
+              (std::vector<std::string>{Sjis("表示.scr"), Sjis("表示.txt"), Sjis("表示Uninst.exe")}));
+}
+
+TEST_F(InstallTest, ReadOnlyTargetFailsNamingItAndKeepsIt) {
+    ASSERT_EQ(Install(Dir.Path()).Result, TInstallResult::Installed);
+    const fs::path scr = File(Dir.Path(), ".scr");
+    const auto old = ReadBytes(scr);
+    ASSERT_TRUE(SetFileAttributesW(scr.c_str(), FILE_ATTRIBUTE_READONLY));
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, Key().c_str());
+
+    Settings.FSCRData = Bytes("MZ newer");
+    auto outcome = Install(Dir.Path());
+    SetFileAttributesW(scr.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(outcome.Result, TInstallResult::WriteFailed);
+    EXPECT_EQ(outcome.Message, FormatMessageText(LoadResString(SWriteFailed), PathToCp932(scr)));
+    EXPECT_EQ(ReadBytes(scr), old);
+    EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
+    EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
+    // The notifier is gone and its owner usable again.
+    EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(Form->Handle())));
+}
+
+TEST_F(InstallTest, UninstallerInUseFailsNamingItAndKeepsIt) {
+    ASSERT_EQ(Install(Dir.Path()).Result, TInstallResult::Installed);
+    const fs::path uninst = File(Dir.Path(), "Uninst.exe");
+    const auto old = ReadBytes(uninst);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, Key().c_str());
+
+    Settings.FGUID = "{changed}";
+    TInstallOutcome outcome;
+    {
+        // Open without delete sharing, as a running program holds its file.
+        UniqueHandle held(
+            CreateFileW(uninst.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(held.Get(), INVALID_HANDLE_VALUE);
+        outcome = Install(Dir.Path());
+    }
+    EXPECT_EQ(outcome.Result, TInstallResult::WriteFailed);
+    EXPECT_NE(outcome.Message.find(PathToCp932(uninst)), std::string::npos);
+    EXPECT_EQ(ReadBytes(uninst), old);
+    EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
+    EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
+    EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(Form->Handle())));
+}
+
+TEST_F(InstallTest, NoNameIsRefusedBeforeAnythingIsWritten) {
+    Settings.FSCRName.clear();
+    SetCurrentScreenSaver(L"C:\\other.scr");
+    auto outcome = Install(Dir.Path());
+    EXPECT_EQ(outcome.Result, TInstallResult::NoName);
+    EXPECT_EQ(outcome.Message, LoadResString(SNoScreenSaverName));
+    EXPECT_TRUE(fs::is_empty(Dir.Path()));
+    EXPECT_EQ(RawRegString(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), L"UninstallString"), L"<missing>");
+    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
+}
+
+TEST_F(InstallTest, TheRealUninstallerRemovesWhatWasInstalled) {
+    for (bool current : {true, false}) {
+        SCOPED_TRACE(current);
+        if (!current) SetCurrentScreenSaver(L"C:\\other.scr");
+        ASSERT_EQ(Install(Dir.Path(), current).Result, TInstallResult::Installed);
+        windriver::Process run(L"\"" + File(Dir.Path(), "Uninst.exe").wstring() + L"\" /S");
+        ASSERT_TRUE(run.Started());
+        EXPECT_EQ(run.Wait(30000), 0u);
+        EXPECT_TRUE(fs::is_empty(Dir.Path()));
+        HKEY key;
+        EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Key().c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+        EXPECT_EQ(CurrentScreenSaver(), current ? L"<missing>" : L"C:\\other.scr");
+    }
+}
