@@ -214,7 +214,8 @@ void TFlatBitColorBtn::GetProperties(TPropList& p) {
     p.Bool(
         "ClosingLine", [this] { return FClosingLine; }, [this](bool v) { SetClosingLine(v); });
     p.Color(
-        "ClosingLineColor", [this] { return FClosingLineColor; }, [this](std::int32_t v) { SetClosingLineColor(v); });
+        "ClosingLineColor", [this] { return FClosingLineColor; },
+        [this](std::int32_t v) { SetClosingLineColor(v); });
 }
 
 void TFlatBitColorBtn::SetCool(bool v) {

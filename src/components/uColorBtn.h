@@ -63,7 +63,9 @@ protected:
     void ColorChanged() override;
     // The font colour follows the button colour when SyncFontColor is set.
     void SyncFont();
-    void SetHot(bool v) { FHot = v; }
+    void SetHot(bool v) {
+        FHot = v;
+    }
     // Invalidates and paints at once.
     void Repaint();
     // Copies the inherited published properties, with this class's defaults.
@@ -72,7 +74,9 @@ protected:
 #ifdef _WIN32
     HDC FCanvas = nullptr; // the device context being painted, only while painting
     bool Themed() const;   // visual styles are active
-    HWND Hwnd() const { return static_cast<HWND>(Handle()); }
+    HWND Hwnd() const {
+        return static_cast<HWND>(Handle());
+    }
     // The font the caption is drawn in: the parent form's with visual styles, else the button's.
     HFONT CaptionFont(bool formFont) const;
 #endif

@@ -62,10 +62,9 @@ TFrameRect ThemedFaceContent(std::int32_t width, std::int32_t height) {
 void DrawButtonFace(TBitmap& bitmap, const TBtnFaceLayout& face, TColor color, bool down) {
     if (face.FocusFrame) {
         const int r = bitmap.Width() - 1, b = bitmap.Height() - 1;
-        DrawLineSegments(bitmap, {{0, 0, r, 0, kClBlack},
-                                  {r, 0, r, b, kClBlack},
-                                  {r, b, 0, b, kClBlack},
-                                  {0, b, 0, 0, kClBlack}});
+        DrawLineSegments(
+            bitmap,
+            {{0, 0, r, 0, kClBlack}, {r, 0, r, b, kClBlack}, {r, b, 0, b, kClBlack}, {0, b, 0, 0, kClBlack}});
     }
     DrawBevel(bitmap, face.Bevel, color, 1, 1, !down, true);
     DrawLineSegments(bitmap, face.InnerLines);

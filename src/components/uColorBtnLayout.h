@@ -52,14 +52,14 @@ inline std::int32_t ButtonFocusInset(bool themed) {
 
 // Which face a flat button shows.
 enum class TFlatFaceKind {
-    Flat,     // the bare colour (or the parent's themed background)
-    Raised,   // the colour button's face, not down
-    Sunken,   // the colour button's face, down
+    Flat,   // the bare colour (or the parent's themed background)
+    Raised, // the colour button's face, not down
+    Sunken, // the colour button's face, down
 };
 struct TFlatFaceInput {
     bool Cool = false, Hot = false, Enabled = true;
-    bool Down = false;      // the Down property
-    bool Pressed = false;   // the left button is held on it
+    bool Down = false;    // the Down property
+    bool Pressed = false; // the left button is held on it
     bool Toggle = false;
     bool GivenDown = false; // the draw-item state's selected bit
 };

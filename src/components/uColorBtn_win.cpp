@@ -272,7 +272,8 @@ void TBitColorBtn::DrawContent(bool down, const RECT& r) {
             DrawImage(ix, iy, mask, image);
     }
     if (lay.ShowCaption)
-        TColorBtn::DrawContent(down, RECT{lay.CaptionX, lay.CaptionY, lay.CaptionX + text.cx, lay.CaptionY + letter.cy});
+        TColorBtn::DrawContent(
+            down, RECT{lay.CaptionX, lay.CaptionY, lay.CaptionX + text.cx, lay.CaptionY + letter.cy});
 }
 
 // ---- TFlatBitColorBtn ----

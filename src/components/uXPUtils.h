@@ -17,12 +17,12 @@ class TControl;
 enum TThemeButtonPart { tbpPushButton = 1, tbpRadioButton = 2, tbpCheckBox = 3, tbpGroupBox = 4 };
 
 struct TThemePartInput {
-    bool Hot = false;      // the cursor lies in the client rectangle
-    bool Pressed = false;  // the left mouse button is held on the control
+    bool Hot = false;     // the cursor lies in the client rectangle
+    bool Pressed = false; // the left mouse button is held on the control
     bool Disabled = false;
-    bool Default = false;  // the default push button
-    bool Checked = false;  // radio button or check box checked
-    bool Grayed = false;   // three-state check box in its third state
+    bool Default = false; // the default push button
+    bool Checked = false; // radio button or check box checked
+    bool Grayed = false;  // three-state check box in its third state
 };
 
 // The theme state of a part: push button normal 1, default 5, hot 2, pressed 3, disabled

@@ -22,7 +22,8 @@ constexpr TNamedColor kColorNames[] = {
 };
 
 const std::vector<std::string> kAlignNames = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
-const std::vector<std::string> kCursorNames = {"crDefault", "crArrow", "crHandPoint", "crIBeam", "crHourGlass"};
+const std::vector<std::string> kCursorNames = {"crDefault", "crArrow", "crHandPoint", "crIBeam",
+                                               "crHourGlass"};
 
 } // namespace
 

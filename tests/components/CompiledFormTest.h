@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-inline HWND Hwnd(const TControl* c) { return static_cast<HWND>(c->Handle()); }
+inline HWND Hwnd(const TControl* c) {
+    return static_cast<HWND>(c->Handle());
+}
 
 class CompiledFormTest : public ::testing::Test {
 protected:

@@ -68,8 +68,9 @@ TEST(ColorBtnLayout, ClassicFaceRaisedAndSunken) {
     EXPECT_EQ((std::vector<int>{down.Bevel.Left, down.Bevel.Top, down.Bevel.Right, down.Bevel.Bottom}),
               (std::vector<int>{1, 1, 9, 5}));
     EXPECT_EQ(down.InnerLines, (std::vector<TLineSegment>{{2, 2, 8, 2, dark}, {2, 2, 2, 4, dark}}));
-    EXPECT_EQ((std::vector<int>{down.Content.Left, down.Content.Top, down.Content.Right, down.Content.Bottom}),
-              (std::vector<int>{2, 2, 7, 3}));
+    EXPECT_EQ(
+        (std::vector<int>{down.Content.Left, down.Content.Top, down.Content.Right, down.Content.Bottom}),
+        (std::vector<int>{2, 2, 7, 3}));
 
     const TFrameRect themed = ThemedFaceContent(75, 25);
     EXPECT_EQ((std::vector<int>{themed.Left, themed.Top, themed.Right, themed.Bottom}),

@@ -73,7 +73,8 @@ TEST_F(ColorBtnModel, CreationValuesAndWhatIsStored) {
     const auto flatStored = StoredNames(*flat);
     EXPECT_TRUE(Has(flatStored, "Emphasis")); // ...which differs from the published default
     // Down, DownFixed, ClosingLine and ClosingLineColor have no default: always stored.
-    for (const char* n : {"Down", "DownFixed", "ClosingLine", "ClosingLineColor"}) EXPECT_TRUE(Has(flatStored, n)) << n;
+    for (const char* n : {"Down", "DownFixed", "ClosingLine", "ClosingLineColor"})
+        EXPECT_TRUE(Has(flatStored, n)) << n;
     for (const char* n : {"GroupIndex", "Cool", "Toggle"}) EXPECT_FALSE(Has(flatStored, n)) << n;
 }
 
@@ -252,7 +253,8 @@ TEST_F(ColorBtnModel, EveryFlatButtonIsListedWhileItLives) {
     EXPECT_EQ(TFlatBitColorBtn::Instances().back(), b.get());
     a.reset();
     EXPECT_EQ(TFlatBitColorBtn::Instances().size(), before + 1);
-    EXPECT_EQ(std::count(TFlatBitColorBtn::Instances().begin(), TFlatBitColorBtn::Instances().end(), b.get()), 1);
+    EXPECT_EQ(std::count(TFlatBitColorBtn::Instances().begin(), TFlatBitColorBtn::Instances().end(), b.get()),
+              1);
     b.reset();
     EXPECT_EQ(TFlatBitColorBtn::Instances().size(), before);
 }

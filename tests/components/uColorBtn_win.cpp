@@ -156,7 +156,8 @@ TEST_F(ColorBtnWin, DisabledImageButtonDrawsTheEmbossedSilhouette) {
     const TCapture c = Capture(Hwnd(Get));
     const int ix = (104 - badge.Width()) / 2, iy = (41 - badge.Height()) / 2;
     auto opaqueAt = [&](int bx, int by) {
-        return bx >= 0 && by >= 0 && bx < badge.Width() && by < badge.Height() && badge.GetPixel(bx, by) != 0xFF00FF;
+        return bx >= 0 && by >= 0 && bx < badge.Width() && by < badge.Height() &&
+               badge.GetPixel(bx, by) != 0xFF00FF;
     };
     int dark = 0, light = 0;
     for (int y = 0; y < c.Height; ++y)
@@ -250,9 +251,11 @@ TEST_F(ColorBtnWin, ClosingLineFramesTheButton) {
 }
 
 TEST_F(ColorBtnWin, HandCursorOverTheImageButton) {
-    SendMessageW(Hwnd(Get), WM_SETCURSOR, reinterpret_cast<WPARAM>(Hwnd(Get)), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageW(Hwnd(Get), WM_SETCURSOR, reinterpret_cast<WPARAM>(Hwnd(Get)),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
-    SendMessageW(Hwnd(Plain), WM_SETCURSOR, reinterpret_cast<WPARAM>(Hwnd(Plain)), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageW(Hwnd(Plain), WM_SETCURSOR, reinterpret_cast<WPARAM>(Hwnd(Plain)),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
 }
 
