@@ -95,6 +95,8 @@ void DrawSilhouette(HDC canvas, int x, int y, TColor color, const TBitmap* mask)
 void DrawDisabledBitmap(HDC canvas, int x, int y, const TBitmap* mask, TColor light, TColor dark);
 // text in code page 932; the caller selects the font and the background mode.
 void DrawDisabledText(HDC canvas, RECT rect, const std::string& text, TColor color);
+// Each stroke with a 1-pixel solid pen in its colour (end points excluded).
+void DrawLineSegments(HDC canvas, const std::vector<TLineSegment>& lines);
 void DrawFrame3D(HDC canvas, const TFrameRect& rect, TColor color, int widthX, int widthY, bool raised,
                  bool blackLine);
 void DrawBevel(HDC canvas, const TFrameRect& rect, TColor color, int widthX, int widthY, bool raised,

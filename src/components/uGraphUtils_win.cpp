@@ -72,15 +72,18 @@ void DrawDisabledText(HDC canvas, RECT rect, const std::string& text, TColor col
     DrawTextW(canvas, wide.c_str(), static_cast<int>(wide.size()), &rect, DT_VCENTER);
 }
 
-void DrawFrame3D(HDC canvas, const TFrameRect& rect, TColor color, int widthX, int widthY, bool raised,
-                 bool blackLine) {
-    const auto lines = Frame3DLines(rect, color, widthX, widthY, raised, blackLine);
+void DrawLineSegments(HDC canvas, const std::vector<TLineSegment>& lines) {
     for (const auto& l : lines) {
-        UniqueHPen pen(CreatePen(PS_SOLID, 1, static_cast<COLORREF>(l.Color)));
+        UniqueHPen pen(CreatePen(PS_SOLID, 1, static_cast<COLORREF>(ResolveColor(l.Color))));
         SelectGuard sel(canvas, pen.Get());
         MoveToEx(canvas, l.X1, l.Y1, nullptr);
         LineTo(canvas, l.X2, l.Y2);
     }
+}
+
+void DrawFrame3D(HDC canvas, const TFrameRect& rect, TColor color, int widthX, int widthY, bool raised,
+                 bool blackLine) {
+    DrawLineSegments(canvas, Frame3DLines(rect, color, widthX, widthY, raised, blackLine));
 }
 
 void DrawBevel(HDC canvas, const TFrameRect& rect, TColor color, int widthX, int widthY, bool raised,

@@ -2,6 +2,7 @@
 
 #include "components/uBitmapList.h"
 #include "components/uBrowser.h"
+#include "components/uColorBtn.h"
 #include "components/uDeactiveMemo.h"
 #include "components/uFileEmbedder.h"
 #include "components/uNotifier.h"
@@ -12,4 +13,7 @@ void RegisterSystemComponents() {
     RegisterComponentClass<TDeactiveMemo>();
     RegisterComponentClass<TNotifier>();
     RegisterComponentClass<TBitmapList>();
+    RegisterComponentClass<TColorBtn>();
+    RegisterComponentClass<TBitColorBtn>();
+    RegisterComponentClass<TFlatBitColorBtn>();
 }

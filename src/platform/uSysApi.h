@@ -43,6 +43,9 @@ BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT len);
 
 // comctl32
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* icc);
+// The major version of the comctl32 the process uses (6 under a manifest asking for the
+// visual-style controls); 0 when it cannot be told.
+DWORD ComCtl32MajorVersion();
 
 // uxtheme
 BOOL IsThemeActive();

@@ -97,6 +97,19 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* icc) {
     return p ? p(icc) : FALSE;
 }
 
+DWORD ComCtl32MajorVersion() {
+    // DllGetVersion is exported by name only; the DLLVERSIONINFO layout is the documented
+    // one (size, major, minor, build, platform).
+    struct VersionInfo {
+        DWORD cbSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformID;
+    };
+    using Fn = HRESULT(CALLBACK*)(VersionInfo*);
+    static const auto p = Proc<Fn>(L"comctl32.dll", "DllGetVersion");
+    if (!p) return 0;
+    VersionInfo info{sizeof(VersionInfo), 0, 0, 0, 0};
+    return SUCCEEDED(p(&info)) ? info.dwMajorVersion : 0;
+}
+
 BOOL IsThemeActive() {
     SCR_PROC(L"uxtheme.dll", IsThemeActive);
     return p ? p() : FALSE;

@@ -22,6 +22,8 @@ constexpr TNamedColor kColorNames[] = {
 };
 
 const std::vector<std::string> kAlignNames = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
+const std::vector<std::string> kCursorNames = {"crDefault", "crArrow", "crHandPoint", "crIBeam",
+                                               "crHourGlass"};
 
 } // namespace
 
@@ -132,6 +134,7 @@ TColor TControl::EffectiveColor() const {
 }
 
 void TControl::ParentColorChanged() {
+    ColorChanged();
     Changed(TChange::Color);
     if (auto* self = dynamic_cast<TWinControl*>(this))
         for (TControl* c : self->FControls)
@@ -257,6 +260,8 @@ void TControl::GetProperties(TPropList& p) {
         def.Color);
     p.Bool(
         "ParentFont", [this] { return FParentFont; }, [this](bool v) { SetParentFont(v); }, true);
+    p.Enum(
+        "Cursor", kCursorNames, [this] { return int(FCursor); }, [this](int v) { SetCursor(TCursor(v)); }, 0);
 }
 
 // ---- TWinControl ----

@@ -31,6 +31,13 @@ bool ColorFromName(const std::string& name, TColor& out);
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
+// The mouse cursor over a control; crDefault leaves it to the window class.
+enum class TCursor { crDefault, crArrow, crHandPoint, crIBeam, crHourGlass };
+
+// A notification the parent receives about a child (WM_DRAWITEM, WM_MEASUREITEM) is passed
+// on to the control it concerns as kMsgReflect + the message.
+inline constexpr unsigned kMsgReflect = 0x2000;
+
 struct TFontSpec {
     std::string Name = "MS UI Gothic";
     std::int32_t Height = 12; // character height in 96-DPI pixels
@@ -94,6 +101,9 @@ public:
     void SetParentFont(bool v);
     const TFontSpec& EffectiveFont() const;
 
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor c) { FCursor = c; }
+
     TNotifyEvent OnClick;
     virtual void Click();
 
@@ -131,6 +141,8 @@ protected:
     void Changed(TChange what);
     // The text or the font changed: a control that sizes itself to its text does it here.
     virtual void AdjustSize() {}
+    // The effective colour changed (its own or, with ParentColor, the parent's).
+    virtual void ColorChanged() {}
     // Brush for WM_CTLCOLORxxx of this control (an HBRUSH), with the DC prepared.
     virtual std::intptr_t CtlColor(void* dc);
     std::int32_t Scale(std::int32_t designed) const;
@@ -153,6 +165,7 @@ private:
     bool FParentColor = false;
     TFontSpec FFont;
     bool FParentFont = true;
+    TCursor FCursor = TCursor::crDefault;
     struct TNative;
     struct TNativeDeleter {
         void operator()(TNative* n) const;

@@ -232,6 +232,12 @@ void TControl::Invalidate() {
 
 std::intptr_t TControl::WndProc(unsigned msg, std::uintptr_t wp, std::intptr_t lp) {
     HWND h = H(FHandle);
+    if (msg == WM_SETCURSOR && FCursor != TCursor::crDefault && reinterpret_cast<HWND>(wp) == h &&
+        LOWORD(lp) == HTCLIENT) {
+        static const LPCWSTR kIds[] = {IDC_ARROW, IDC_ARROW, IDC_HAND, IDC_IBEAM, IDC_WAIT};
+        ::SetCursor(LoadCursorW(nullptr, kIds[static_cast<int>(FCursor)]));
+        return TRUE;
+    }
     return CallWindowProcW(BaseProcOf(h), h, msg, wp, lp);
 }
 
@@ -336,6 +342,20 @@ std::intptr_t TWinControl::WndProc(unsigned msg, std::uintptr_t wp, std::intptr_
             }
         }
         break;
+    case WM_DRAWITEM: {
+        // Owner-drawn children paint themselves.
+        const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+        if (dis->CtlType != ODT_MENU)
+            if (TControl* c = FromHandle(dis->hwndItem)) return c->WndProc(kMsgReflect + msg, wp, lp);
+        break;
+    }
+    case WM_MEASUREITEM: {
+        const auto* mis = reinterpret_cast<const MEASUREITEMSTRUCT*>(lp);
+        if (mis->CtlType != ODT_MENU)
+            if (TControl* c = FromHandle(GetDlgItem(H(FHandle), static_cast<int>(mis->CtlID))))
+                return c->WndProc(kMsgReflect + msg, wp, lp);
+        break;
+    }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:

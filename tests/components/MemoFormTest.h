@@ -1,39 +1,8 @@
 #pragma once
-// A fixture that shows the form compiled from data/memoform.def (resource MEMOFORM) and
-// fails the test when any error reached the application's handler meanwhile.
-#include "components/uRegister.h"
-#include "toolkit/uForms.h"
+// The form compiled from data/memoform.def (resource MEMOFORM).
+#include "CompiledFormTest.h"
 
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
-inline HWND Hwnd(const TControl* c) { return static_cast<HWND>(c->Handle()); }
-
-class MemoFormTest : public ::testing::Test {
+class MemoFormTest : public CompiledFormTest {
 protected:
-    void SetUp() override {
-        RegisterToolkitClasses();
-        RegisterSystemComponents();
-        Application.OnException = [this](std::exception_ptr e) { Errors.push_back(ExceptionText(e)); };
-        Form = std::make_unique<TForm>(nullptr);
-        Form->LoadDefinitionResource("MEMOFORM");
-    }
-    // Shows the form and lets it paint.
-    void ShowForm() {
-        Form->Show();
-        Application.ProcessMessages();
-    }
-    void TearDown() override {
-        Form.reset();
-        Application.ProcessMessages();
-        Application.OnException = nullptr;
-        EXPECT_TRUE(Errors.empty()) << Errors.front();
-    }
-    std::unique_ptr<TForm> Form;
-    std::vector<std::string> Errors;
+    MemoFormTest() : CompiledFormTest("MEMOFORM") {}
 };

@@ -15,6 +15,10 @@ if(WIN32)
   scr_compile_definition(DEF ${CMAKE_CURRENT_LIST_DIR}/data/bitmapform.def RESOURCE BITMAPFORM
     DEPENDS ${images} OUT_RC bitmapform_rc)
   target_sources(test_components PRIVATE ${bitmapform_rc})
+  # Colour buttons showing a picture of the bitmap list, from the resource COLORBTNFORM.
+  scr_compile_definition(DEF ${CMAKE_CURRENT_LIST_DIR}/data/colorbtnform.def RESOURCE COLORBTNFORM
+    DEPENDS ${images} OUT_RC colorbtnform_rc)
+  target_sources(test_components PRIVATE ${colorbtnform_rc})
   target_compile_definitions(test_components PRIVATE EMBED_PAYLOAD="Z:${payload}")
   # Registered as a made-up browser by the browser launcher tests; records its command line.
   add_executable(cmdline_recorder ${CMAKE_CURRENT_SOURCE_DIR}/components/helpers/cmdline_recorder.cpp)
