@@ -11,6 +11,8 @@
 #include <commctrl.h>
 
 #include <map>
+#include <utility>
+#include <vector>
 #include <string>
 
 struct TControl::TNative {
@@ -178,10 +180,50 @@ int ScreenDpi() {
 }
 
 namespace {
+bool FontInstalled(const std::wstring& face, BYTE charset) {
+    WindowDC dc(nullptr);
+    if (!dc.Get()) return true;
+    LOGFONTW lf{};
+    lf.lfCharSet = charset;
+    lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+    bool found = false;
+    EnumFontFamiliesExW(
+        dc.Get(), &lf,
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
+            *reinterpret_cast<bool*>(p) = true;
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
+// The face to create for a designed face name. When a Japanese face is missing (a system
+// without the Japanese fonts, or Wine), the font mapper would take any face that has the
+// character set, possibly one without Latin letters; a list of Japanese UI faces that
+// cover both is tried first.
+std::wstring ResolveFace(const std::string& name, BYTE charset) {
+    static std::vector<std::pair<std::string, std::wstring>> cache;
+    for (const auto& [designed, face] : cache)
+        if (designed == name) return face;
+    std::wstring face = ToWide(name);
+    if (charset == SHIFTJIS_CHARSET && !FontInstalled(face, charset)) {
+        for (const wchar_t* candidate : {L"Meiryo UI", L"Yu Gothic UI", L"MS PGothic", L"MS Gothic", L"IPAPGothic",
+                                         L"IPAGothic", L"VL PGothic", L"Noto Sans CJK JP", L"TakaoPGothic"}) {
+            if (FontInstalled(candidate, charset)) {
+                face = candidate;
+                break;
+            }
+        }
+    }
+    cache.emplace_back(name, face);
+    return face;
+}
+
 UniqueHFont MakeFont(const TFontSpec& f, int pixelHeight) {
-    return UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0,
-                                   static_cast<BYTE>(f.Charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ToWide(f.Name).c_str()));
+    const BYTE charset = static_cast<BYTE>(f.Charset);
+    return UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                   DEFAULT_PITCH | FF_DONTCARE, ResolveFace(f.Name, charset).c_str()));
 }
 } // namespace
 
