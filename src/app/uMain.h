@@ -1,0 +1,98 @@
+#pragma once
+// The installer's main window: the wizard pages (welcome, licence, options, finish) and
+// the failure page above a fixed button row, read from the stored definition TFRMMAIN.
+#ifdef _WIN32
+#include "app/uInstall.h"
+#include "app/uStartup.h"
+#include "toolkit/uForms.h"
+
+#include <string>
+#include <vector>
+
+class TBitmapList;
+class TDeactiveMemo;
+class TFileEmbedder;
+class TFlatBitColorBtn;
+class TImage;
+
+class TfrmMain : public TForm {
+public:
+    // Reads the window's definition from the program's resources and sets the window up
+    // (FormCreate): the first page on show is the welcome page or the failure page.
+    explicit TfrmMain(TComponent* owner);
+    ~TfrmMain() override;
+    std::string ClassName() const override { return "TfrmMain"; }
+
+    void FormCreate();
+    void FormDestroy();
+    void AddPage(TPanel* page, TPanel* header);
+    void ShowPage(TPanel* page);
+    void ShowFailure(const std::string& message);
+    void GoNext();
+    void GoBack();
+    bool IsSkippedPage() const;
+    // Runs the installation with the options page's choices; the outcome decides the page
+    // that follows.
+    TInstallOutcome Install();
+
+    int PageIndex() const { return FPageIndex; }
+    const TPayloadSettings& Settings() const { return FSettings; }
+
+    // Event handlers.
+    void btnNextClick(TComponent* sender);
+    void btnPrevClick(TComponent* sender);
+    void btnCancelClick(TComponent* sender);
+    void CheckPage2Agree(TComponent* sender);
+    void chbxPage3InstallPathClick(TComponent* sender);
+    void btnPage3RefPathClick(TComponent* sender);
+    void btnPage5GetFlashPlayerClick(TComponent* sender);
+
+    // Components of the definition.
+    TPanel* pnlBase{};
+    TButton* btnPrev{};
+    TButton* btnNext{};
+    TButton* btnCancel{};
+    TPanel* pnlPage1{};
+    TPanel* pnlPage2{};
+    TPanel* pnlPage2Top{};
+    TPanel* pnlPage3{};
+    TPanel* pnlPage3Top{};
+    TPanel* pnlPage4{};
+    TPanel* pnlPage5{};
+    TImage* imgLeft{};
+    TImage* imgIcon{};
+    TDeactiveMemo* dmemoPage1Explain{};
+    TMemo* memoPage2EULA{};
+    TRadioButton* rdoPage2Agree{};
+    TRadioButton* rdoPage2Disagree{};
+    TCheckBox* chbxPage3InstallPath{};
+    TEdit* edtPage3Path{};
+    TButton* btnPage3RefPath{};
+    TCheckBox* chbxPage3SetScreenSaver{};
+    TCheckBox* chbxPage4ShowReadMe{};
+    TCheckBox* chbxPage4OpenDialog{};
+    TDeactiveMemo* dmemoPage5Message{};
+    TFlatBitColorBtn* btnPage5GetFlashPlayer{};
+    TBitmapList* bmplstImages{};
+    TFileEmbedder* embedderUninstaller{};
+
+private:
+    struct TPage {
+        TPanel* Page;
+        TPanel* Header; // where the icon goes on this page; null for none
+    };
+    void BindComponents();
+    void RunFinishActions();
+    void ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bmpFile);
+
+    int FPageIndex = 0;
+    TPanel* FCurrentPage = nullptr;
+    std::vector<TPage> FPages;
+    TPayloadSettings FSettings;
+};
+
+// The command line that opens the Display Properties dialog on its screensaver tab, with
+// rundll32 named by its full path in the system directory (never searched for beside the
+// installer).
+std::wstring DisplayPropertiesCommandLine();
+#endif

@@ -1,0 +1,301 @@
+#include "app/uMain.h"
+
+#include "app/uWizard.h"
+#include "components/uBitmapList.h"
+#include "components/uBrowser.h"
+#include "components/uColorBtn.h"
+#include "components/uDeactiveMemo.h"
+#include "components/uFileEmbedder.h"
+#include "platform/uFlashUtils.h"
+#include "platform/uShellUtils.h"
+#include "platform/uText.h"
+#include "store/uErrors.h"
+#include "toolkit/uImage.h"
+
+#include <windows.h>
+
+namespace {
+
+template <typename T> T* Need(const TComponent& root, const char* name) {
+    T* c = root.Find<T>(name);
+    if (!c) throw ECorruptData(std::string("The window definition has no ") + name);
+    return c;
+}
+
+TPathName OwnExePath() {
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) {
+            buf.resize(n);
+            return buf;
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+} // namespace
+
+std::wstring DisplayPropertiesCommandLine() {
+    wchar_t dir[MAX_PATH];
+    UINT n = GetSystemDirectoryW(dir, MAX_PATH);
+    std::wstring program = (n > 0 && n < MAX_PATH) ? std::wstring(dir, n) + L"\\rundll32.exe" : L"rundll32.exe";
+    return L"\"" + program + L"\" shell32.dll,Control_RunDLL desk.cpl,,1";
+}
+
+TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
+    LoadDefinitionResource("TFRMMAIN");
+    BindComponents();
+    FormCreate();
+}
+
+// The destruction handler runs here, while the window's own fields still exist (the
+// base class's destruction event would come after them).
+TfrmMain::~TfrmMain() { FormDestroy(); }
+
+void TfrmMain::BindComponents() {
+    pnlBase = Need<TPanel>(*this, "pnlBase");
+    btnPrev = Need<TButton>(*this, "btnPrev");
+    btnNext = Need<TButton>(*this, "btnNext");
+    btnCancel = Need<TButton>(*this, "btnCancel");
+    pnlPage1 = Need<TPanel>(*this, "pnlPage1");
+    pnlPage2 = Need<TPanel>(*this, "pnlPage2");
+    pnlPage2Top = Need<TPanel>(*this, "pnlPage2Top");
+    pnlPage3 = Need<TPanel>(*this, "pnlPage3");
+    pnlPage3Top = Need<TPanel>(*this, "pnlPage3Top");
+    pnlPage4 = Need<TPanel>(*this, "pnlPage4");
+    pnlPage5 = Need<TPanel>(*this, "pnlPage5");
+    imgLeft = Need<TImage>(*this, "imgLeft");
+    imgIcon = Need<TImage>(*this, "imgIcon");
+    dmemoPage1Explain = Need<TDeactiveMemo>(*this, "dmemoPage1Explain");
+    memoPage2EULA = Need<TMemo>(*this, "memoPage2EULA");
+    rdoPage2Agree = Need<TRadioButton>(*this, "rdoPage2Agree");
+    rdoPage2Disagree = Need<TRadioButton>(*this, "rdoPage2Disagree");
+    chbxPage3InstallPath = Need<TCheckBox>(*this, "chbxPage3InstallPath");
+    edtPage3Path = Need<TEdit>(*this, "edtPage3Path");
+    btnPage3RefPath = Need<TButton>(*this, "btnPage3RefPath");
+    chbxPage3SetScreenSaver = Need<TCheckBox>(*this, "chbxPage3SetScreenSaver");
+    chbxPage4ShowReadMe = Need<TCheckBox>(*this, "chbxPage4ShowReadMe");
+    chbxPage4OpenDialog = Need<TCheckBox>(*this, "chbxPage4OpenDialog");
+    dmemoPage5Message = Need<TDeactiveMemo>(*this, "dmemoPage5Message");
+    btnPage5GetFlashPlayer = Need<TFlatBitColorBtn>(*this, "btnPage5GetFlashPlayer");
+    bmplstImages = Need<TBitmapList>(*this, "bmplstImages");
+    embedderUninstaller = Need<TFileEmbedder>(*this, "embedderUninstaller");
+
+    btnNext->OnClick = [this](TComponent* s) { btnNextClick(s); };
+    btnPrev->OnClick = [this](TComponent* s) { btnPrevClick(s); };
+    btnCancel->OnClick = [this](TComponent* s) { btnCancelClick(s); };
+    rdoPage2Agree->OnClick = [this](TComponent* s) { CheckPage2Agree(s); };
+    rdoPage2Disagree->OnClick = [this](TComponent* s) { CheckPage2Agree(s); };
+    chbxPage3InstallPath->OnClick = [this](TComponent* s) { chbxPage3InstallPathClick(s); };
+    btnPage3RefPath->OnClick = [this](TComponent* s) { btnPage3RefPathClick(s); };
+    btnPage5GetFlashPlayer->OnClick = [this](TComponent* s) { btnPage5GetFlashPlayerClick(s); };
+}
+
+void TfrmMain::FormCreate() {
+    // 1. The client area is the designed size of the base panel.
+    SetClientSize(pnlBase->Width(), pnlBase->Height());
+
+    // 2. The wizard's pages in order; the failure page stands apart.
+    FPages.clear();
+    AddPage(pnlPage1, nullptr);
+    AddPage(pnlPage2, pnlPage2Top);
+    AddPage(pnlPage3, pnlPage3Top);
+    AddPage(pnlPage4, nullptr);
+    pnlPage5->SetVisible(false);
+
+    // 3. The designed pictures from the bitmap list.
+    {
+        TBitmap scratch;
+        bmplstImages->GetBitmap("Left", &scratch);
+        imgLeft->SetPicture(scratch);
+        bmplstImages->GetBitmap("Icon", &scratch);
+        imgIcon->SetPicture(scratch);
+    }
+
+    // 4. The payload's settings; its own pictures replace the designed ones.
+    FSettings.LoadPayloadSettings(OwnExePath(), kDesignedCaption);
+    ReplacePicture(imgLeft, FSettings.FLeftImage);
+    ReplacePicture(imgIcon, FSettings.FTopImage);
+
+    // 5. A forced activation hides the choice (the box stays checked).
+    chbxPage3SetScreenSaver->SetVisible(!FSettings.FForceSet);
+
+    // 6. The welcome text names the screensaver.
+    dmemoPage1Explain->Lines().SetText(FormatMessageText(dmemoPage1Explain->Lines().Text(), FSettings.FSCRName));
+
+    // 7. The default destination: the Windows directory.
+    edtPage3Path->SetText(GetSpecialFolderPath(TSpecialFolder::Windows));
+
+    // 8. The licence text.
+    memoPage2EULA->SetMemoText(FSettings.FEULA);
+
+    // 9. The destination controls follow their check box (unchecked at start).
+    chbxPage3InstallPathClick(chbxPage3InstallPath);
+
+    // 10. The caption, also the title of the program's message boxes.
+    SetCaption(FSettings.FTitle);
+    Application.Title = FSettings.FTitle;
+
+    // 11. The start-up verdict picks the first page.
+    TFlashPlayerProbe probe;
+    const TStartupVerdict verdict = FSettings.StartupVerdict(probe);
+    if (verdict.Welcome) {
+        FPageIndex = kWelcomePageIndex;
+        ShowPage(pnlPage1);
+    } else {
+        ShowFailure(VerdictMessageText(verdict));
+        if (verdict.OfferDownload) btnPage5GetFlashPlayer->SetVisible(true);
+    }
+}
+
+void TfrmMain::FormDestroy() {
+    FPages.clear();
+    FSettings.FSCRData.clear();
+    FSettings.FSCRData.shrink_to_fit();
+    FSettings.FReadMeData.clear();
+    FSettings.FReadMeData.shrink_to_fit();
+}
+
+void TfrmMain::ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bmpFile) {
+    if (bmpFile.empty()) return;
+    // A damaged picture keeps the designed one: the installation does not depend on it.
+    try {
+        TMemoryStream stream(bmpFile);
+        TBitmap bitmap;
+        bitmap.LoadFromStream(stream);
+        image->SetPicture(bitmap);
+    } catch (const Exception&) {
+    }
+}
+
+void TfrmMain::AddPage(TPanel* page, TPanel* header) {
+    FPages.push_back({page, header});
+    page->SetVisible(false);
+}
+
+void TfrmMain::ShowPage(TPanel* page) {
+    // 1-3. The page fills the base panel above the button row; the previous page is
+    // detached (it stays alive, owned by the window).
+    page->SetParent(pnlBase);
+    page->SetAlign(TAlign::alClient);
+    page->SetVisible(true);
+    if (FCurrentPage && FCurrentPage != page) {
+        FCurrentPage->SetAlign(TAlign::alNone);
+        FCurrentPage->SetParent(nullptr);
+    }
+    FCurrentPage = page;
+
+    // 5. The pictures go with the page.
+    switch (FPageIndex) {
+    case kFailurePageIndex: imgLeft->SetParent(pnlPage5); break;
+    case kWelcomePageIndex: imgLeft->SetParent(pnlPage1); break;
+    case kFinishPageIndex: imgLeft->SetParent(pnlPage4); break;
+    default:
+        if (FPageIndex >= 0 && FPageIndex < static_cast<int>(FPages.size()) && FPages[FPageIndex].Header)
+            imgIcon->SetParent(FPages[FPageIndex].Header);
+        break;
+    }
+
+    // 4, 6, 7. The button row.
+    const TPageButtons b = PageButtons(FPageIndex, static_cast<int>(FPages.size()), rdoPage2Agree->Checked());
+    btnPrev->SetEnabled(b.PrevEnabled);
+    btnNext->SetCaption(LoadResString(b.NextCaption));
+    btnNext->SetEnabled(b.NextEnabled);
+    if (b.CancelDisabled) btnCancel->SetEnabled(false);
+}
+
+void TfrmMain::ShowFailure(const std::string& message) {
+    FPageIndex = kFailurePageIndex;
+    dmemoPage5Message->Lines().SetText(message);
+    ShowPage(pnlPage5);
+}
+
+bool TfrmMain::IsSkippedPage() const { return ::IsSkippedPage(FPageIndex, FSettings.FEULA.empty()); }
+
+void TfrmMain::GoNext() {
+    const int last = static_cast<int>(FPages.size()) - 1;
+    if (FPageIndex < 0) {
+        Close();
+        return;
+    }
+    if (FPageIndex < last) {
+        const int next = NextPageIndex(FPageIndex, FSettings.FEULA.empty());
+        if (next == last) {
+            const TInstallOutcome outcome = Install();
+            switch (outcome.Result) {
+            case TInstallResult::Installed: break;
+            case TInstallResult::NoDestination:
+                // The message box has told the user; the options page stays for another
+                // destination.
+                return;
+            case TInstallResult::NoName:
+            case TInstallResult::WriteFailed:
+                ShowFailure(outcome.Message);
+                return;
+            }
+        }
+        FPageIndex = next;
+        ShowPage(FPages[next].Page);
+        return;
+    }
+    RunFinishActions();
+    Close();
+}
+
+void TfrmMain::RunFinishActions() {
+    if (chbxPage4OpenDialog->Checked()) {
+        // Failures are silent: the installation is complete either way.
+        std::wstring cmd = DisplayPropertiesCommandLine();
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_HIDE;
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+    }
+    if (chbxPage4ShowReadMe->Checked() && !FSettings.FReadMeData.empty())
+        OpenWithAssociatedProgram(FSettings.FReadMePath);
+}
+
+void TfrmMain::GoBack() {
+    if (FPageIndex <= 0) return;
+    FPageIndex = PrevPageIndex(FPageIndex, FSettings.FEULA.empty());
+    ShowPage(FPages[FPageIndex].Page);
+}
+
+TInstallOutcome TfrmMain::Install() {
+    TInstallRequest request;
+    request.Destination = edtPage3Path->Text();
+    request.SetAsCurrent = chbxPage3SetScreenSaver->Checked();
+    request.Owner = this;
+    request.Uninstaller = embedderUninstaller;
+    TInstallOutcome outcome = InstallScreenSaver(FSettings, request);
+    if (outcome.Result == TInstallResult::Installed) chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
+    return outcome;
+}
+
+void TfrmMain::btnNextClick(TComponent*) { GoNext(); }
+void TfrmMain::btnPrevClick(TComponent*) { GoBack(); }
+void TfrmMain::btnCancelClick(TComponent*) { Close(); }
+
+void TfrmMain::CheckPage2Agree(TComponent*) { btnNext->SetEnabled(rdoPage2Agree->Checked()); }
+
+void TfrmMain::chbxPage3InstallPathClick(TComponent*) {
+    const bool on = chbxPage3InstallPath->Checked();
+    edtPage3Path->SetEnabled(on);
+    btnPage3RefPath->SetEnabled(on);
+}
+
+void TfrmMain::btnPage3RefPathClick(TComponent*) {
+    std::string folder = edtPage3Path->Text();
+    if (BrowseForFolder(LoadResString(SSelectFolder), boReturnOnlyFSDirs | boDontGoBelowDomain | boNewDialogStyle,
+                        InstallerExcludedFolders(), folder, static_cast<HWND>(Handle())))
+        edtPage3Path->SetText(folder);
+}
+
+void TfrmMain::btnPage5GetFlashPlayerClick(TComponent*) { OpenURL(std::string(kFlashDownloadURL)); }
