@@ -1,0 +1,164 @@
+// The wizard at 96 and 144 DPI: the window and its button row scale with the system DPI,
+// and a screenshot of every page is written to build/win/screenshots/<dpi>/ for people to
+// look at.
+#include "StandInPlayer.h"
+#include "TestFiles.h"
+#include "WinDriver.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+using namespace windriver;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path BinFile(const std::wstring& name) { return fs::path(BesideTestProgram(name)); }
+
+// Sets the system DPI that programs started from now on see.
+class TDpiSetting {
+public:
+    explicit TDpiSetting(DWORD dpi) {
+        Set(HKEY_CURRENT_USER, L"Control Panel\\Desktop", dpi);
+        Set(HKEY_CURRENT_CONFIG, L"Software\\Fonts", dpi);
+    }
+    ~TDpiSetting() {
+        Set(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 96);
+        Set(HKEY_CURRENT_CONFIG, L"Software\\Fonts", 96);
+    }
+
+private:
+    static void Set(HKEY root, const wchar_t* key, DWORD dpi) {
+        HKEY k;
+        if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) != ERROR_SUCCESS) return;
+        RegSetValueExW(k, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+        RegCloseKey(k);
+    }
+};
+
+// Copies the window's area of the screen into a 24-bit BMP file.
+bool SaveScreenshot(HWND window, const fs::path& file) {
+    SetForegroundWindow(window);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(300);
+    RECT r;
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(mem, old);
+    BITMAPINFOHEADER bi{sizeof bi, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const DWORD stride = ((w * 3 + 3) / 4) * 4;
+    std::vector<std::uint8_t> pixels(stride * h);
+    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof bi + pixels.size()), 0, 0,
+                        static_cast<DWORD>(sizeof fh + sizeof bi)};
+    std::vector<std::uint8_t> out(fh.bfSize);
+    std::memcpy(out.data(), &fh, sizeof fh);
+    std::memcpy(out.data() + sizeof fh, &bi, sizeof bi);
+    std::memcpy(out.data() + fh.bfOffBits, pixels.data(), pixels.size());
+    fs::create_directories(file.parent_path());
+    WriteBytes(file, out);
+    return fs::file_size(file) == out.size();
+}
+
+RECT ClientRectOf(HWND h, HWND relativeTo) {
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, relativeTo, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+class ScreensTest : public ::testing::TestWithParam<int> {};
+
+} // namespace
+
+TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
+    const int dpi = GetParam();
+    TComScope com;
+    TStandInRegistration player(BesideTestProgram(L"standin_player_new.dll"));
+    TDpiSetting setting(static_cast<DWORD>(dpi));
+    TempDir dir;
+    fs::path exe = dir.Path() / L"setup.exe";
+    {
+        Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
+                     BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() +
+                     L"\" --name Screens --eula \"Z:" SCR_SOURCE_DIR L"/samples/EULA.txt\" --flash-version 7 -o \"" +
+                     exe.wstring() + L"\"");
+        ASSERT_EQ(pack.Wait(60000), 0u);
+    }
+    const fs::path shots = fs::path("Z:" SCR_BIN_DIR).parent_path() / "screenshots" / std::to_string(dpi);
+
+    Process p(L"\"" + exe.wstring() + L"\"");
+    HWND main = WaitTop(p.Id(), L"TfrmMain");
+    ASSERT_TRUE(main);
+
+    // The client area is the designed 580 x 335 scaled by the DPI.
+    RECT client;
+    GetClientRect(main, &client);
+    EXPECT_EQ(client.right, MulDiv(580, dpi, 96));
+    EXPECT_EQ(client.bottom, MulDiv(335, dpi, 96));
+
+    const wchar_t* pages[] = {L"1-welcome", L"2-licence", L"3-options"};
+    for (int i = 0; i < 3; ++i) {
+        HWND next = FindControl(main, L"TButton", i == 2 ? L"インストール(&N)" : L"次へ(&N) >");
+        ASSERT_TRUE(next);
+        // The button row keeps its designed place, scaled, inside the client area.
+        RECT nr = ClientRectOf(next, main);
+        EXPECT_EQ(nr.left, MulDiv(382, dpi, 96));
+        EXPECT_EQ(nr.right - nr.left, MulDiv(88, dpi, 96));
+        EXPECT_LE(nr.bottom, client.bottom);
+        EXPECT_TRUE(SaveScreenshot(main, shots / (std::wstring(pages[i]) + L".bmp")));
+        if (i == 1) {
+            Click(FindControl(main, L"TRadioButton", L"使用許諾契約に同意する"));
+            ASSERT_TRUE(WaitFor([&] { return IsEnabled(next); }));
+        }
+        if (i < 2) {
+            Click(next);
+            ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", i == 1 ? L"インストール(&N)" : L"次へ(&N) >") &&
+                                             (i == 1 || FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")); }));
+        }
+    }
+    // Install into the temporary folder and capture the finish page.
+    HWND edit = FindControl(main, L"TEdit", L"");
+    Click(FindControl(main, L"TCheckBox", L"インストール先を変更する(&I)"));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
+    SetText(edit, dir.Path().wstring());
+    Click(FindControl(main, L"TCheckBox", L"このスクリーンセーバーを現在のスクリーンセーバーに設定する(&T)"));
+    Click(FindControl(main, L"TButton", L"インストール(&N)"));
+    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"完了(&N)") != nullptr; }));
+    EXPECT_TRUE(SaveScreenshot(main, shots / L"4-finish.bmp"));
+    Click(FindControl(main, L"TCheckBox", L"ReadMe.txt を読む(&R)"));
+    Click(FindControl(main, L"TButton", L"完了(&N)"));
+    EXPECT_EQ(p.Wait(20000), 0u);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Screens");
+
+    // The failure page: an installer that needs a newer player.
+    fs::path failing = dir.Path() / L"failing.exe";
+    {
+        Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
+                     BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() +
+                     L"\" --name Screens --flash-version 99 -o \"" + failing.wstring() + L"\"");
+        ASSERT_EQ(pack.Wait(60000), 0u);
+    }
+    Process f(L"\"" + failing.wstring() + L"\"");
+    HWND fmain = WaitTop(f.Id(), L"TfrmMain");
+    ASSERT_TRUE(fmain);
+    ASSERT_TRUE(WaitFor([&] { return FindControl(fmain, L"TButton", L"終了(&N)") != nullptr; }));
+    EXPECT_TRUE(SaveScreenshot(fmain, shots / L"5-failure.bmp"));
+    Click(FindControl(fmain, L"TButton", L"終了(&N)"));
+    EXPECT_EQ(f.Wait(20000), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, ScreensTest, ::testing::Values(96, 144));
