@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The demo: packs the sample screensaver into an installer with scrpack, shows what the
 # installer carries and checks it as the installer will at start, on the host and with
-# the Windows scrpack.exe under Wine, then shows the sample screensaver running.
-# Output goes to build/demo/.
+# the Windows scrpack.exe under Wine, then runs the installer: on a screen for you to
+# click through, or headless under Xvfb, walked page by page with a screenshot of each.
+# A stand-in for the Flash player (a test DLL with the player's class) is registered in
+# the demo's Wine prefix so that the installer finds a player. Output goes to build/demo/.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
@@ -11,17 +13,12 @@ mkdir -p "$OUT"
 say() { printf '\033[1m==> %s\033[0m\n' "$*"; }
 
 STUB=build/win/bin/scrsetup.exe
-if [ ! -f "$STUB" ]; then
-  # The wizard program is not in this build yet: the container goes onto a stand-in
-  # Windows program so that everything after this line works on real bytes.
-  say "the wizard program is not built yet; packing onto the sample screensaver as a stand-in stub"
-  STUB=build/win/bin/OrvaneSample.scr
-fi
+[ -f "$STUB" ] || { echo "demo: $STUB is missing; run ./x build first" >&2; exit 1; }
 
 say "scrpack build"
 build/host/bin/scrpack build --stub "$STUB" --scr build/win/bin/OrvaneSample.scr --name OrvaneSample \
   --title "Orvane サンプル スクリーンセーバー　インストーラー" \
-  --eula samples/EULA.txt --readme samples/ReadMe.txt --flash-version 9.0.124.0 \
+  --eula samples/EULA.txt --readme samples/ReadMe.txt --flash-version 9.0.28.0 \
   -o "$OUT/OrvaneSampleSetup.exe"
 ls -l "$OUT/OrvaneSampleSetup.exe"
 
@@ -39,6 +36,31 @@ fi
 
 say "scrpack.exe verify (Windows build, under Wine)"
 wine build/win/bin/scrpack.exe verify "Z:$ROOT/$OUT/OrvaneSampleSetup.exe" </dev/null 2>&1 | tr -d '\r'
+
+if [ -f build/win/bin/scrsetup.exe ] && [ -f build/win/bin/standin_player_new.dll ]; then
+  say "registering the stand-in Flash player in the demo prefix"
+  CLSID='HKCR\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}\InprocServer32'
+  wine reg add "$CLSID" /ve /t REG_SZ /d "Z:$ROOT/build/win/bin/standin_player_new.dll" /f >/dev/null 2>&1
+  wine reg add "$CLSID" /v ThreadingModel /t REG_SZ /d Apartment /f >/dev/null 2>&1
+  if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
+    say "starting the installer: click through it (it installs into the Wine prefix)"
+    wine "$OUT/OrvaneSampleSetup.exe" </dev/null
+  else
+    say "the installer, walked page by page under Xvfb (screenshots: $OUT/*.png)"
+    rm -f "$OUT"/[0-9]-*.bmp "$OUT"/[0-9]-*.png
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+      wine cmd /c exit </dev/null >/dev/null 2>&1
+      wine "$1" "$2" "$3" </dev/null 2>&1 | tr -d "\r"
+      wineserver -w' _ build/win/bin/wizard_tour.exe "$(winepath -w "$ROOT/$OUT/OrvaneSampleSetup.exe")" \
+      "$(winepath -w "$ROOT/$OUT")"
+    for f in "$OUT"/[0-9]-*.bmp; do
+      [ -e "$f" ] || continue
+      convert "$f" "${f%.bmp}.png" 2>/dev/null && rm -f "$f"
+    done
+    say "installed by the demo (in the Wine prefix's Windows folder):"
+    ls -l "$WINEPREFIX/drive_c/windows/" | grep -i orvane || true
+  fi
+fi
 
 say "the sample screensaver, full screen for a few seconds (screenshot: $OUT/screensaver.png)"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '

@@ -1,6 +1,7 @@
 // The wizard at 96 and 144 DPI: the window and its button row scale with the system DPI,
 // and a screenshot of every page is written to build/win/screenshots/<dpi>/ for people to
 // look at.
+#include "Screenshot.h"
 #include "StandInPlayer.h"
 #include "TestFiles.h"
 #include "WinDriver.h"
@@ -40,38 +41,6 @@ private:
         RegCloseKey(k);
     }
 };
-
-// Copies the window's area of the screen into a 24-bit BMP file.
-bool SaveScreenshot(HWND window, const fs::path& file) {
-    SetForegroundWindow(window);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(300);
-    RECT r;
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFOHEADER bi{sizeof bi, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    const DWORD stride = ((w * 3 + 3) / 4) * 4;
-    std::vector<std::uint8_t> pixels(stride * h);
-    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof bi + pixels.size()), 0, 0,
-                        static_cast<DWORD>(sizeof fh + sizeof bi)};
-    std::vector<std::uint8_t> out(fh.bfSize);
-    std::memcpy(out.data(), &fh, sizeof fh);
-    std::memcpy(out.data() + sizeof fh, &bi, sizeof bi);
-    std::memcpy(out.data() + fh.bfOffBits, pixels.data(), pixels.size());
-    fs::create_directories(file.parent_path());
-    WriteBytes(file, out);
-    return fs::file_size(file) == out.size();
-}
 
 RECT ClientRectOf(HWND h, HWND relativeTo) {
     RECT r;
