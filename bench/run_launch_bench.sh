@@ -1,58 +1,103 @@
 #!/usr/bin/env bash
-# Launch-time benchmark under Wine: builds the NSIS reference installer (bench/nsis) and
-# times its first window with launch_timer.exe, in a fresh Wine prefix under Xvfb.
+# Our installer against an NSIS installer, side by side in one run under the same Wine (a
+# fresh prefix, Xvfb): process start to the welcome page, click on the install button to
+# the finish page (bench/launch_timer/wizard_timer.cpp), and the sizes of both stubs.
 #
-#   bench/run_launch_bench.sh [--runs N] [INSTALLER.exe [TITLE-PART]]
+#   bench/run_launch_bench.sh [--runs N] [--nsis-compressor zlib|lzma] [--managed]
 #
-# With INSTALLER.exe, that installer is timed as well (TITLE-PART, when given, selects its
-# window by title). Needs makensis (Debian package nsis), wine and xvfb-run.
+# Both installers carry the same 1 MB of random bytes (incompressible) as the screensaver
+# and the same licence text. Ours is built by scrpack onto build/win/bin/scrsetup.exe with
+# --no-version-check, and the stand-in Flash player is registered in the prefix so that it
+# reaches its welcome page; the NSIS one from bench/nsis/reference.nsi (zlib by default,
+# the algorithm ours uses). Needs makensis (Debian package nsis), wine and xvfb-run.
+# Builds what it needs; output and the prefix go to build/launch-bench/, the figures also
+# to build/launch-bench/results.txt.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 RUNS=10
-if [ "${1:-}" = "--runs" ]; then RUNS=$2; shift 2; fi
-OTHER=${1:-}
-OTHER_TITLE=${2:-}
+COMPRESSOR=zlib
+MANAGED=no
+while (($#)); do
+  case $1 in
+    --runs) RUNS=$2; shift 2 ;;
+    --nsis-compressor) COMPRESSOR=$2; shift 2 ;;
+    --managed) MANAGED=yes; shift ;;
+    *) echo "usage: $0 [--runs N] [--nsis-compressor zlib|lzma] [--managed]" >&2; exit 2 ;;
+  esac
+done
+for tool in makensis wine xvfb-run; do
+  command -v $tool >/dev/null || { echo "$tool not found (packages: nsis wine xvfb)" >&2; exit 1; }
+done
 
-command -v makensis >/dev/null || { echo "makensis not found: apt-get install -y nsis" >&2; exit 1; }
-
-OUT="$ROOT/build/launch-bench"
+cd "$ROOT"
+OUT=build/launch-bench
 mkdir -p "$OUT"
-# 1 MB that does not compress, like a real payload.
-[ -s "$OUT/payload.bin" ] || head -c 1048576 /dev/urandom >"$OUT/payload.bin"
-makensis -V2 -DPAYLOAD="$OUT/payload.bin" -DOUTFILE="$OUT/reference-setup.exe" "$ROOT/bench/nsis/reference.nsi"
+say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
 
-if [ ! -f "$ROOT/build/win/CMakeCache.txt" ]; then
-  cmake -S "$ROOT" -B "$ROOT/build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-fi
-cmake --build "$ROOT/build/win" --target launch_timer >/dev/null
-TIMER="$ROOT/build/win/bin/launch_timer.exe"
+say "building scrpack (host), scrsetup, the stand-in player and wizard_timer (Windows)"
+[ -f build/host/CMakeCache.txt ] || cmake -S . -B build/host -G Ninja >/dev/null
+[ -f build/win/CMakeCache.txt ] ||
+  cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build build/host -j2 --target scrpack >/dev/null
+cmake --build build/win -j2 --target scrsetup standin_player_new wizard_timer >/dev/null
 
-export WINEPREFIX="$OUT/wineprefix"
-export WINEDEBUG=-all
-export WINEARCH=win64
+# 1 MB that does not compress, like a real payload (kept, so reruns carry the same bytes).
+[ -s "$OUT/BenchSaver.scr" ] || head -c 1048576 /dev/urandom >"$OUT/BenchSaver.scr"
+
+say "building the installers"
+build/host/bin/scrpack build --stub build/win/bin/scrsetup.exe --scr "$OUT/BenchSaver.scr" --name BenchSaver \
+  --title "BenchSaver スクリーンセーバー　インストーラー" --eula bench/nsis/license.txt --no-version-check \
+  -o "$OUT/ours-setup.exe"
+makensis -V2 -DCOMPRESSOR="$COMPRESSOR" -DPAYLOAD="$ROOT/$OUT/BenchSaver.scr" \
+  -DOUTFILE="$ROOT/$OUT/nsis-setup.exe" bench/nsis/reference.nsi
+makensis -V2 -DCOMPRESSOR="$COMPRESSOR" -DEMPTY -DOUTFILE="$ROOT/$OUT/nsis-empty.exe" bench/nsis/reference.nsi
+x86_64-w64-mingw32-strip -o "$OUT/scrsetup-stripped.exe" build/win/bin/scrsetup.exe
+
+size() { stat -c %s "$1"; }
+OURS_STUB=$(size "$OUT/scrsetup-stripped.exe")
+NSIS_STUB=$(size "$OUT/nsis-empty.exe")
+
+export WINEPREFIX="$ROOT/$OUT/wineprefix" WINEDEBUG=-all WINEARCH=win64
 rm -rf "$WINEPREFIX"
-
-# One X server and one wineserver for the whole run, so later runs do not pay for start-up.
-xvfb-run -a bash -s "$TIMER" "$OUT/reference-setup.exe" "$RUNS" "$OTHER" "$OTHER_TITLE" <<'INNER'
+say "wineboot ($WINEPREFIX) and timing"
+# One X server and one wineserver for the whole run, so no run pays for their start-up.
+if xvfb-run -a -s "-screen 0 1280x1024x24" bash -s "$RUNS" "$OUT" "$MANAGED" >"$OUT/timer.txt" <<'INNER'
 set -euo pipefail
-timer=$1 reference=$2 runs=$3 other=$4 other_title=$5
+runs=$1 out=$2 managed=$3
 WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 wineserver -p
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-# The timer starts programs through CreateProcess, which wants Windows paths.
-reference_w=$(winepath -w "$reference")
-# A first start warms the prefix (font cache, registry), like a machine that has booted.
-wine "$timer" "$reference_w" --runs 1 >/dev/null 2>&1 || true
-echo "== NSIS reference installer ($(stat -c %s "$reference") bytes)"
-wine "$timer" "$reference_w" --runs "$runs"
-if [ -n "$other" ]; then
-  echo "== $(basename "$other") ($(stat -c %s "$other") bytes)"
-  other_w=$(winepath -w "$other")
-  if [ -n "$other_title" ]; then
-    wine "$timer" "$other_w" --runs "$runs" --window-title-contains "$other_title"
-  else
-    wine "$timer" "$other_w" --runs "$runs"
-  fi
-fi
+# Starts the desktop and services now, detached, rather than inside the first timed run.
+wine cmd /c exit </dev/null >/dev/null 2>&1
+# No window manager runs under Xvfb, and Wine waits up to 2 s for one to confirm that a
+# top-level window it manages was hidden: unmanaged windows, as a desktop with a window
+# manager would not make anyone wait (--managed measures the plain Xvfb case).
+[ "$managed" = yes ] || wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# The stand-in Flash player, registered for the machine as the tests do.
+key='HKCR\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}\InprocServer32'
+wine reg add "$key" /ve /d "$(winepath -w build/win/bin/standin_player_new.dll)" /f >/dev/null 2>&1
+wine reg add "$key" /v ThreadingModel /d Apartment /f >/dev/null 2>&1
+wine build/win/bin/wizard_timer.exe --runs "$runs" --ours "$(winepath -w "$out/ours-setup.exe")" \
+  --nsis "$(winepath -w "$out/nsis-setup.exe")" --dest-root 'C:\wizard-bench' </dev/null | tr -d '\r'
 INNER
+then
+  cat "$OUT/timer.txt" >&2
+else
+  cat "$OUT/timer.txt" >&2
+  echo "the timing run failed" >&2
+  exit 1
+fi
+
+field() { # label measure -> median
+  awk -v l="$1" -v m="$2" '$1 == "RESULT" && $2 == l && $3 == m { print $5 }' "$OUT/timer.txt"
+}
+{
+  echo "runs: $RUNS (medians, ms), NSIS compressor: $COMPRESSOR, Wine-managed windows: $MANAGED, $(wine --version)"
+  echo "| measure | ours | NSIS |"
+  echo "|---|---|---|"
+  echo "| start to welcome page | $(field scrsetup launch_to_welcome_ms) | $(field NSIS launch_to_welcome_ms) |"
+  echo "| install click to finish page | $(field scrsetup install_to_finish_ms) | $(field NSIS install_to_finish_ms) |"
+  echo "| stub without payload (bytes) | $OURS_STUB | $NSIS_STUB |"
+  echo "| installer with the 1 MB screensaver (bytes) | $(size "$OUT/ours-setup.exe") | $(size "$OUT/nsis-setup.exe") |"
+} | tee "$OUT/results.txt"
