@@ -42,19 +42,6 @@ enum TExitCode : int {
     kExitBadArguments = 4,
 };
 
-std::wstring ModulePath() {
-    std::wstring buf(MAX_PATH, L'\0');
-    while (true) {
-        DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == 0) return {};
-        if (n < buf.size()) {
-            buf.resize(n);
-            return buf;
-        }
-        buf.resize(buf.size() * 2);
-    }
-}
-
 std::wstring FolderOf(const std::wstring& path) {
     std::size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
@@ -333,7 +320,7 @@ public:
     explicit TUninstaller(bool silent) : FSilent(silent) {}
 
     int Run() {
-        std::wstring self = ModulePath();
+        std::wstring self = sys::ProgramPath();
         FName = ScreenSaverNameFromFileName(FileNameOf(self));
         if (FName.empty()) {
             Show(L"このプログラムのファイル名から、削除するスクリーンセーバーを判断できません。\n"
@@ -377,7 +364,7 @@ public:
     // The helper copy's run: waits for the first run to end, deletes its file, and
     // schedules its own removal. It only ever deletes an installed uninstaller.
     int Cleanup(const std::wstring& target, std::uintptr_t parent) {
-        std::wstring self = ModulePath();
+        std::wstring self = sys::ProgramPath();
         FName = ScreenSaverNameFromFileName(FileNameOf(target));
         bool allowed = !FName.empty() && !SamePath(target, self) && HasInstallationGuid(target);
         if (parent) {
@@ -445,7 +432,7 @@ int Main() {
         ParseUninstArgs(std::vector<std::wstring>(all.begin() + (all.empty() ? 0 : 1), all.end()));
     if (!args.Valid) {
         if (!args.Silent) {
-            std::wstring text = L"コマンドラインが正しくありません。\n\n使い方: " + FileNameOf(ModulePath()) +
+            std::wstring text = L"コマンドラインが正しくありません。\n\n使い方: " + FileNameOf(sys::ProgramPath()) +
                                 L" [/S]\n  /S  確認や結果を表示せずにアンインストールします。";
             MessageBoxW(nullptr, text.c_str(), L"アンインストール", MB_OK | MB_ICONERROR);
         }

@@ -8,6 +8,7 @@
 #include "components/uFileEmbedder.h"
 #include "platform/uFlashUtils.h"
 #include "platform/uShellUtils.h"
+#include "platform/uSysApi.h"
 #include "platform/uText.h"
 #include "store/uErrors.h"
 #include "toolkit/uImage.h"
@@ -20,19 +21,6 @@ template <typename T> T* Need(const TComponent& root, const char* name) {
     T* c = root.Find<T>(name);
     if (!c) throw ECorruptData(std::string("The window definition has no ") + name);
     return c;
-}
-
-TPathName OwnExePath() {
-    std::wstring buf(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == 0) return {};
-        if (n < buf.size()) {
-            buf.resize(n);
-            return buf;
-        }
-        buf.resize(buf.size() * 2);
-    }
 }
 
 } // namespace
@@ -115,7 +103,7 @@ void TfrmMain::FormCreate() {
     }
 
     // 4. The payload's settings; its own pictures replace the designed ones.
-    FSettings.LoadPayloadSettings(OwnExePath(), kDesignedCaption);
+    FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption);
     ReplacePicture(imgLeft, FSettings.FLeftImage);
     ReplacePicture(imgIcon, FSettings.FTopImage);
 

@@ -14,11 +14,16 @@
 #include <shlobj.h>
 #include <uxtheme.h>
 
+#include <string>
+
 namespace sys {
 
 // Restricts the process's DLL search to the system directory. Call first thing in
 // wWinMain; later LoadLibrary calls without a full path then never look beside the exe.
 void HardenDllSearch();
+
+// The full path of the running program, of any length; empty when it cannot be found.
+std::wstring ProgramPath();
 
 // The module handle of a system DLL, loaded from the system directory and kept for the
 // life of the process; null when it cannot be loaded.

@@ -4,6 +4,20 @@
 
 namespace sys {
 
+std::wstring ProgramPath() {
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) {
+            buf.resize(n);
+            return buf;
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+
 void HardenDllSearch() {
     // SetDefaultDllDirectories is looked up because it is missing on unpatched Windows 7.
     using Fn = BOOL(WINAPI*)(DWORD);
