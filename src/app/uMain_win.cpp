@@ -92,6 +92,7 @@ void TfrmMain::FormCreate() {
     AddPage(pnlPage3, pnlPage3Top);
     AddPage(pnlPage4, nullptr);
     pnlPage5->SetVisible(false);
+    pnlPage5->SetParent(nullptr);
 
     // 3. The designed pictures from the bitmap list.
     {
@@ -161,6 +162,10 @@ void TfrmMain::ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bm
 void TfrmMain::AddPage(TPanel* page, TPanel* header) {
     FPages.push_back({page, header});
     page->SetVisible(false);
+    // Off the window until it is shown: its controls get their native windows only then,
+    // so the window comes up with just the first page's controls.
+    page->SetAlign(TAlign::alNone);
+    page->SetParent(nullptr);
 }
 
 void TfrmMain::ShowPage(TPanel* page) {
