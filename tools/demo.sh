@@ -11,6 +11,7 @@ cd "$ROOT"
 OUT=build/demo
 mkdir -p "$OUT"
 say() { printf '\033[1m==> %s\033[0m\n' "$*"; }
+TOUR=0
 
 STUB=build/win/bin/scrsetup.exe
 [ -f "$STUB" ] || { echo "demo: $STUB is missing; run ./x build first" >&2; exit 1; }
@@ -48,11 +49,16 @@ if [ -f build/win/bin/scrsetup.exe ] && [ -f build/win/bin/standin_player_new.dl
   else
     say "the installer, walked page by page under Xvfb (screenshots: $OUT/*.png)"
     rm -f "$OUT"/[0-9]-*.bmp "$OUT"/[0-9]-*.png
+    SETUP_W=$(winepath -w "$ROOT/$OUT/OrvaneSampleSetup.exe")
+    OUT_W=$(winepath -w "$ROOT/$OUT")
+    # Wine binds its desktop to the display of the server's first window: the wineserver
+    # started above without a display must be gone before the installer runs under Xvfb.
+    wineserver -w
     xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+      set -o pipefail
       wine cmd /c exit </dev/null >/dev/null 2>&1
-      wine "$1" "$2" "$3" </dev/null 2>&1 | tr -d "\r"
-      wineserver -w' _ build/win/bin/wizard_tour.exe "$(winepath -w "$ROOT/$OUT/OrvaneSampleSetup.exe")" \
-      "$(winepath -w "$ROOT/$OUT")"
+      wine "$1" "$2" "$3" </dev/null 2>&1 | tr -d "\r"; rc=$?
+      wineserver -w; exit $rc' _ build/win/bin/wizard_tour.exe "$SETUP_W" "$OUT_W" || TOUR=$?
     for f in "$OUT"/[0-9]-*.bmp; do
       [ -e "$f" ] || continue
       convert "$f" "${f%.bmp}.png" 2>/dev/null && rm -f "$f"
@@ -63,6 +69,7 @@ if [ -f build/win/bin/scrsetup.exe ] && [ -f build/win/bin/standin_player_new.dl
 fi
 
 say "the sample screensaver, full screen for a few seconds (screenshot: $OUT/screensaver.png)"
+wineserver -w
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   wine cmd /c exit </dev/null >/dev/null 2>&1
   wine "$1" /s </dev/null >/dev/null 2>&1 &
@@ -70,3 +77,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   import -window root "$2" 2>/dev/null || true
   wineserver -k >/dev/null 2>&1 || true' _ build/win/bin/OrvaneSample.scr "$OUT/screensaver.png"
 ls -l "$OUT"
+if [ "$TOUR" -ne 0 ]; then echo "demo: the walk through the wizard failed (exit $TOUR)" >&2; exit 1; fi

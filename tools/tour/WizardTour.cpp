@@ -34,7 +34,21 @@ int wmain(int argc, wchar_t** argv) {
     if (!p.Started()) return Fail("the installer could not be started");
     // A cold Wine prefix takes a while to show the first window.
     HWND main = WaitTop(p.Id(), L"TfrmMain", L"", std::chrono::seconds(90));
-    if (!main) return Fail("no wizard window");
+    if (!main) {
+        EnumWindows(
+            [](HWND h, LPARAM pid) -> BOOL {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(h, &owner);
+                RECT r{};
+                GetWindowRect(h, &r);
+                if (owner == static_cast<DWORD>(pid))
+                    std::fprintf(stderr, "wizard_tour: window of the installer: class %ls, visible %d, %ld,%ld-%ld,%ld\n",
+                                 ClassOf(h).c_str(), IsWindowVisible(h) ? 1 : 0, r.left, r.top, r.right, r.bottom);
+                return TRUE;
+            },
+            static_cast<LPARAM>(p.Id()));
+        return Fail(p.Wait(0) == STILL_ACTIVE ? "no wizard window" : "the installer ended early");
+    }
 
     auto button = [&](const wchar_t* caption) { return FindControl(main, L"TButton", caption); };
     auto shot = [&](const wchar_t* name) { SaveScreenshot(main, out / (std::wstring(name) + L".bmp")); };
