@@ -91,7 +91,17 @@ TPathName TemporarySibling(const TPathName& fileName) {
     static unsigned counter = 0;
 #ifdef _WIN32
     unsigned long long stamp = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20);
-    return fileName + L".tmp" + std::to_wstring(stamp % 1000000007ull) + L"_" + std::to_wstring(++counter);
+    // Digits spelled out here: std::to_wstring goes through the C runtime's wide printf,
+    // which would add its whole formatting engine to every program for two numbers.
+    auto digits = [](unsigned long long n) {
+        std::wstring text;
+        do {
+            text.insert(text.begin(), static_cast<wchar_t>(L'0' + n % 10));
+            n /= 10;
+        } while (n != 0);
+        return text;
+    };
+    return fileName + L".tmp" + digits(stamp % 1000000007ull) + L"_" + digits(++counter);
 #else
     unsigned long long stamp = static_cast<unsigned long long>(::getpid());
     return fileName + ".tmp" + std::to_string(stamp) + "_" + std::to_string(++counter);
