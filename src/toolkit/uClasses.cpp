@@ -25,8 +25,8 @@ std::map<std::string, TComponentFactory>& Registry() {
 
 // ---- TPropList ----
 
-void TPropList::Int(const std::string& name, std::function<std::int32_t()> get,
-                    std::function<void(std::int32_t)> set, std::optional<std::int32_t> def) {
+void TPropList::Int(const std::string& name, TPropFn<std::int32_t()> get,
+                    TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def) {
     TPropInfo p{name,
                 TValueType::Int,
                 [get] { return TPropValue::MakeInt(get()); },
@@ -37,7 +37,7 @@ void TPropList::Int(const std::string& name, std::function<std::int32_t()> get,
     Add(std::move(p));
 }
 
-void TPropList::Bool(const std::string& name, std::function<bool()> get, std::function<void(bool)> set,
+void TPropList::Bool(const std::string& name, TPropFn<bool()> get, TPropFn<void(bool)> set,
                      std::optional<bool> def) {
     TPropInfo p{name,
                 TValueType::Bool,
@@ -49,8 +49,8 @@ void TPropList::Bool(const std::string& name, std::function<bool()> get, std::fu
     Add(std::move(p));
 }
 
-void TPropList::Color(const std::string& name, std::function<std::int32_t()> get,
-                      std::function<void(std::int32_t)> set, std::optional<std::int32_t> def) {
+void TPropList::Color(const std::string& name, TPropFn<std::int32_t()> get,
+                      TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def) {
     TPropInfo p{name,
                 TValueType::Color,
                 [get] { return TPropValue::MakeColor(get()); },
@@ -61,8 +61,8 @@ void TPropList::Color(const std::string& name, std::function<std::int32_t()> get
     Add(std::move(p));
 }
 
-void TPropList::String(const std::string& name, std::function<std::string()> get,
-                       std::function<void(const std::string&)> set, std::optional<std::string> def) {
+void TPropList::String(const std::string& name, TPropFn<std::string()> get,
+                       TPropFn<void(const std::string&)> set, std::optional<std::string> def) {
     TPropInfo p{name,
                 TValueType::String,
                 [get] { return TPropValue::MakeString(get()); },
@@ -73,8 +73,8 @@ void TPropList::String(const std::string& name, std::function<std::string()> get
     Add(std::move(p));
 }
 
-void TPropList::Enum(const std::string& name, std::vector<std::string> names, std::function<int()> get,
-                     std::function<void(int)> set, std::optional<int> def) {
+void TPropList::Enum(const std::string& name, std::vector<std::string> names, TPropFn<int()> get,
+                     TPropFn<void(int)> set, std::optional<int> def) {
     auto shared = std::make_shared<std::vector<std::string>>(names);
     TPropInfo p{name,
                 TValueType::Ident,
@@ -96,7 +96,7 @@ void TPropList::Enum(const std::string& name, std::vector<std::string> names, st
 }
 
 void TPropList::Set(const std::string& name, std::vector<std::string> names,
-                    std::function<std::uint32_t()> get, std::function<void(std::uint32_t)> set,
+                    TPropFn<std::uint32_t()> get, TPropFn<void(std::uint32_t)> set,
                     std::optional<std::uint32_t> def) {
     auto shared = std::make_shared<std::vector<std::string>>(names);
     auto toValue = [shared](std::uint32_t bits) {
@@ -124,8 +124,8 @@ void TPropList::Set(const std::string& name, std::vector<std::string> names,
     Add(std::move(p));
 }
 
-void TPropList::Strings(const std::string& name, std::function<std::vector<std::string>()> get,
-                        std::function<void(std::vector<std::string>)> set) {
+void TPropList::Strings(const std::string& name, TPropFn<std::vector<std::string>()> get,
+                        TPropFn<void(std::vector<std::string>)> set) {
     Add({name,
          TValueType::List,
          [get] { return TPropValue::MakeList(get()); },
@@ -134,8 +134,8 @@ void TPropList::Strings(const std::string& name, std::function<std::vector<std::
          {}});
 }
 
-void TPropList::Binary(const std::string& name, std::function<std::vector<std::uint8_t>()> get,
-                       std::function<void(std::vector<std::uint8_t>)> set) {
+void TPropList::Binary(const std::string& name, TPropFn<std::vector<std::uint8_t>()> get,
+                       TPropFn<void(std::vector<std::uint8_t>)> set) {
     Add({name,
          TValueType::Binary,
          [get] { return TPropValue::MakeBinary(get()); },

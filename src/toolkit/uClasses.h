@@ -9,8 +9,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 class TComponent;
@@ -52,29 +55,56 @@ struct TPropInfo {
     std::vector<std::string> Names;    // the identifiers of an enumeration or set
 };
 
+// The reader or writer of one published property as a component hands it over: a small
+// callable that captures no more than a pointer or two (in practice the component's
+// `this`), held in place. Unlike std::function it needs no copy or destroy routine per
+// lambda, and the property tables of the components are most of the toolkit's code.
+template <typename Sig> class TPropFn;
+template <typename R, typename... A> class TPropFn<R(A...)> {
+public:
+    TPropFn() = default;
+    template <typename F, typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TPropFn>>>
+    TPropFn(F f) { // NOLINT: converts from any small callable, as std::function does
+        static_assert(sizeof(F) <= sizeof(FStore) && alignof(F) <= alignof(void*),
+                      "a property accessor captures at most two pointers");
+        static_assert(std::is_trivially_copyable_v<F> && std::is_trivially_destructible_v<F>,
+                      "a property accessor captures pointers or plain values only");
+        new (FStore) F(f);
+        FCall = [](const void* store, A... args) -> R {
+            return (*static_cast<const F*>(store))(std::forward<A>(args)...);
+        };
+    }
+    R operator()(A... args) const { return FCall(FStore, std::forward<A>(args)...); }
+    explicit operator bool() const { return FCall != nullptr; }
+
+private:
+    alignas(void*) unsigned char FStore[2 * sizeof(void*)] = {};
+    R (*FCall)(const void*, A...) = nullptr;
+};
+
 // The published properties of one component, in declaration order.
 class TPropList {
 public:
-    void Int(const std::string& name, std::function<std::int32_t()> get,
-             std::function<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
-    void Bool(const std::string& name, std::function<bool()> get, std::function<void(bool)> set,
+    void Int(const std::string& name, TPropFn<std::int32_t()> get,
+             TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
+    void Bool(const std::string& name, TPropFn<bool()> get, TPropFn<void(bool)> set,
               std::optional<bool> def = std::nullopt);
-    void Color(const std::string& name, std::function<std::int32_t()> get,
-               std::function<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
-    void String(const std::string& name, std::function<std::string()> get,
-                std::function<void(const std::string&)> set, std::optional<std::string> def = std::string());
+    void Color(const std::string& name, TPropFn<std::int32_t()> get,
+               TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
+    void String(const std::string& name, TPropFn<std::string()> get,
+                TPropFn<void(const std::string&)> set, std::optional<std::string> def = std::string());
     // An enumeration stored by identifier; names[i] is the value i.
-    void Enum(const std::string& name, std::vector<std::string> names, std::function<int()> get,
-              std::function<void(int)> set, std::optional<int> def = std::nullopt);
+    void Enum(const std::string& name, std::vector<std::string> names, TPropFn<int()> get,
+              TPropFn<void(int)> set, std::optional<int> def = std::nullopt);
     // A set of enumeration values, bit i for names[i].
-    void Set(const std::string& name, std::vector<std::string> names, std::function<std::uint32_t()> get,
-             std::function<void(std::uint32_t)> set, std::optional<std::uint32_t> def = std::nullopt);
+    void Set(const std::string& name, std::vector<std::string> names, TPropFn<std::uint32_t()> get,
+             TPropFn<void(std::uint32_t)> set, std::optional<std::uint32_t> def = std::nullopt);
     // A list of strings; an empty list is not stored.
-    void Strings(const std::string& name, std::function<std::vector<std::string>()> get,
-                 std::function<void(std::vector<std::string>)> set);
+    void Strings(const std::string& name, TPropFn<std::vector<std::string>()> get,
+                 TPropFn<void(std::vector<std::string>)> set);
     // Bytes; empty is not stored.
-    void Binary(const std::string& name, std::function<std::vector<std::uint8_t>()> get,
-                std::function<void(std::vector<std::uint8_t>)> set);
+    void Binary(const std::string& name, TPropFn<std::vector<std::uint8_t>()> get,
+                TPropFn<void(std::vector<std::uint8_t>)> set);
 
     void Add(TPropInfo info) { FProps.push_back(std::move(info)); }
     const std::vector<TPropInfo>& Items() const { return FProps; }
