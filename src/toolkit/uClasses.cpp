@@ -25,7 +25,7 @@ std::map<std::string, TComponentFactory>& Registry() {
 
 // ---- TPropList ----
 
-void TPropList::Int(const std::string& name, TPropFn<std::int32_t()> get,
+void TPropList::Int(const char* name, TPropFn<std::int32_t()> get,
                     TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def) {
     TPropInfo p{name,
                 TValueType::Int,
@@ -37,7 +37,7 @@ void TPropList::Int(const std::string& name, TPropFn<std::int32_t()> get,
     Add(std::move(p));
 }
 
-void TPropList::Bool(const std::string& name, TPropFn<bool()> get, TPropFn<void(bool)> set,
+void TPropList::Bool(const char* name, TPropFn<bool()> get, TPropFn<void(bool)> set,
                      std::optional<bool> def) {
     TPropInfo p{name,
                 TValueType::Bool,
@@ -49,7 +49,7 @@ void TPropList::Bool(const std::string& name, TPropFn<bool()> get, TPropFn<void(
     Add(std::move(p));
 }
 
-void TPropList::Color(const std::string& name, TPropFn<std::int32_t()> get,
+void TPropList::Color(const char* name, TPropFn<std::int32_t()> get,
                       TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def) {
     TPropInfo p{name,
                 TValueType::Color,
@@ -61,7 +61,7 @@ void TPropList::Color(const std::string& name, TPropFn<std::int32_t()> get,
     Add(std::move(p));
 }
 
-void TPropList::String(const std::string& name, TPropFn<std::string()> get,
+void TPropList::String(const char* name, TPropFn<std::string()> get,
                        TPropFn<void(const std::string&)> set, std::optional<std::string> def) {
     TPropInfo p{name,
                 TValueType::String,
@@ -73,7 +73,7 @@ void TPropList::String(const std::string& name, TPropFn<std::string()> get,
     Add(std::move(p));
 }
 
-void TPropList::Enum(const std::string& name, std::vector<std::string> names, TPropFn<int()> get,
+void TPropList::Enum(const char* name, const std::vector<std::string>& names, TPropFn<int()> get,
                      TPropFn<void(int)> set, std::optional<int> def) {
     auto shared = std::make_shared<std::vector<std::string>>(names);
     TPropInfo p{name,
@@ -84,10 +84,10 @@ void TPropList::Enum(const std::string& name, std::vector<std::string> names, TP
                         throw EComponentError("Enumeration value out of range");
                     return TPropValue::MakeIdent((*shared)[static_cast<std::size_t>(i)]);
                 },
-                [set, shared, name](const TPropValue& v) {
+                [set, shared, propName = std::string(name)](const TPropValue& v) {
                     for (std::size_t i = 0; i < shared->size(); ++i)
                         if ((*shared)[i] == v.Str) return set(static_cast<int>(i));
-                    throw ECorruptData("Invalid value " + v.Str + " for property " + name);
+                    throw ECorruptData("Invalid value " + v.Str + " for property " + propName);
                 },
                 std::nullopt,
                 names};
@@ -95,7 +95,7 @@ void TPropList::Enum(const std::string& name, std::vector<std::string> names, TP
     Add(std::move(p));
 }
 
-void TPropList::Set(const std::string& name, std::vector<std::string> names,
+void TPropList::Set(const char* name, const std::vector<std::string>& names,
                     TPropFn<std::uint32_t()> get, TPropFn<void(std::uint32_t)> set,
                     std::optional<std::uint32_t> def) {
     auto shared = std::make_shared<std::vector<std::string>>(names);
@@ -108,12 +108,12 @@ void TPropList::Set(const std::string& name, std::vector<std::string> names,
     TPropInfo p{name,
                 TValueType::Set,
                 [get, toValue] { return toValue(get()); },
-                [set, shared, name](const TPropValue& v) {
+                [set, shared, propName = std::string(name)](const TPropValue& v) {
                     std::uint32_t bits = 0;
                     for (const auto& m : v.List) {
                         auto it = std::find(shared->begin(), shared->end(), m);
                         if (it == shared->end() || it - shared->begin() >= 32)
-                            throw ECorruptData("Invalid set member " + m + " for property " + name);
+                            throw ECorruptData("Invalid set member " + m + " for property " + propName);
                         bits |= 1u << (it - shared->begin());
                     }
                     set(bits);
@@ -124,7 +124,7 @@ void TPropList::Set(const std::string& name, std::vector<std::string> names,
     Add(std::move(p));
 }
 
-void TPropList::Strings(const std::string& name, TPropFn<std::vector<std::string>()> get,
+void TPropList::Strings(const char* name, TPropFn<std::vector<std::string>()> get,
                         TPropFn<void(std::vector<std::string>)> set) {
     Add({name,
          TValueType::List,
@@ -134,7 +134,7 @@ void TPropList::Strings(const std::string& name, TPropFn<std::vector<std::string
          {}});
 }
 
-void TPropList::Binary(const std::string& name, TPropFn<std::vector<std::uint8_t>()> get,
+void TPropList::Binary(const char* name, TPropFn<std::vector<std::uint8_t>()> get,
                        TPropFn<void(std::vector<std::uint8_t>)> set) {
     Add({name,
          TValueType::Binary,

@@ -85,25 +85,25 @@ private:
 // The published properties of one component, in declaration order.
 class TPropList {
 public:
-    void Int(const std::string& name, TPropFn<std::int32_t()> get,
+    void Int(const char* name, TPropFn<std::int32_t()> get,
              TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
-    void Bool(const std::string& name, TPropFn<bool()> get, TPropFn<void(bool)> set,
+    void Bool(const char* name, TPropFn<bool()> get, TPropFn<void(bool)> set,
               std::optional<bool> def = std::nullopt);
-    void Color(const std::string& name, TPropFn<std::int32_t()> get,
+    void Color(const char* name, TPropFn<std::int32_t()> get,
                TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
-    void String(const std::string& name, TPropFn<std::string()> get,
+    void String(const char* name, TPropFn<std::string()> get,
                 TPropFn<void(const std::string&)> set, std::optional<std::string> def = std::string());
     // An enumeration stored by identifier; names[i] is the value i.
-    void Enum(const std::string& name, std::vector<std::string> names, TPropFn<int()> get,
+    void Enum(const char* name, const std::vector<std::string>& names, TPropFn<int()> get,
               TPropFn<void(int)> set, std::optional<int> def = std::nullopt);
     // A set of enumeration values, bit i for names[i].
-    void Set(const std::string& name, std::vector<std::string> names, TPropFn<std::uint32_t()> get,
+    void Set(const char* name, const std::vector<std::string>& names, TPropFn<std::uint32_t()> get,
              TPropFn<void(std::uint32_t)> set, std::optional<std::uint32_t> def = std::nullopt);
     // A list of strings; an empty list is not stored.
-    void Strings(const std::string& name, TPropFn<std::vector<std::string>()> get,
+    void Strings(const char* name, TPropFn<std::vector<std::string>()> get,
                  TPropFn<void(std::vector<std::string>)> set);
     // Bytes; empty is not stored.
-    void Binary(const std::string& name, TPropFn<std::vector<std::uint8_t>()> get,
+    void Binary(const char* name, TPropFn<std::vector<std::uint8_t>()> get,
                 TPropFn<void(std::vector<std::uint8_t>)> set);
 
     void Add(TPropInfo info) { FProps.push_back(std::move(info)); }
