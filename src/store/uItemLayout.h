@@ -24,9 +24,9 @@ namespace itemlayout {
 
 // A little-endian signed integer of 4 or 8 bytes.
 inline std::int32_t ReadI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                     static_cast<std::uint32_t>(p[2]) << 16 |
-                                     static_cast<std::uint32_t>(p[3]) << 24);
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
 }
 inline std::int64_t ReadI64(const std::uint8_t* p) {
     std::uint64_t v = 0;
@@ -49,7 +49,8 @@ struct TContainerPlace {
 
 // Where the container of a file of fileSize bytes lies, from the file's last bytes: tail
 // holds its last min(fileSize, kContainerTailSize) bytes (tailSize of them).
-inline TContainerPlace LocateContainer(std::int64_t fileSize, const std::uint8_t* tail, std::size_t tailSize) {
+inline TContainerPlace LocateContainer(std::int64_t fileSize, const std::uint8_t* tail,
+                                       std::size_t tailSize) {
     TContainerPlace r;
     if (fileSize < kContainerTrailerSize || static_cast<std::int64_t>(tailSize) < kContainerTrailerSize ||
         static_cast<std::int64_t>(tailSize) > fileSize)
@@ -123,7 +124,8 @@ template <typename Visit> TWalk WalkContainer(const std::uint8_t* block, std::si
         pos += 4;
         // After the name come at least the flag and the stored size.
         if (nameLength > 0) {
-            if (size - pos < 5 || static_cast<std::size_t>(nameLength) > size - pos - 5) return TWalk::NameTooLong;
+            if (size - pos < 5 || static_cast<std::size_t>(nameLength) > size - pos - 5)
+                return TWalk::NameTooLong;
         } else if (size - pos < 5) {
             return TWalk::RecordTruncated;
         }
@@ -133,7 +135,8 @@ template <typename Visit> TWalk WalkContainer(const std::uint8_t* block, std::si
         item.Compressed = block[pos] != 0;
         item.Stored = ReadI32(block + pos + 1);
         pos += 5;
-        if (item.Stored > 0 && static_cast<std::size_t>(item.Stored) > size - pos) return TWalk::StoredTooLarge;
+        if (item.Stored > 0 && static_cast<std::size_t>(item.Stored) > size - pos)
+            return TWalk::StoredTooLarge;
         item.Data = block + pos;
         if (item.Stored > 0) pos += static_cast<std::size_t>(item.Stored);
         if (!visit(static_cast<const TItemRecord&>(item))) return TWalk::Ok;

@@ -71,7 +71,14 @@ const std::string kGuid = "{4C1F2A9E-3B7D-4E55-9A10-6D2E8F0B7C31}";
 
 TEST(ItemLayout, WalksAGoodContainerAndUnscramblesNames) {
     Block k;
-    k.I32(0x2A).I32(3).Stored("Name", "x", 0x2A).Name("GUID", 0x2A).U8(1).I32(3).Raw("zzz").Stored("", "", 0x2A);
+    k.I32(0x2A)
+        .I32(3)
+        .Stored("Name", "x", 0x2A)
+        .Name("GUID", 0x2A)
+        .U8(1)
+        .I32(3)
+        .Raw("zzz")
+        .Stored("", "", 0x2A);
     std::vector<std::string> names;
     std::vector<std::int32_t> stored;
     std::vector<bool> compressed;
@@ -138,7 +145,8 @@ TEST(ItemLayout, ABadBlockLengthIsDamaged) {
     auto withLength = [&](std::int64_t l) {
         Bytes8 f = file;
         for (int i = 0; i < 8; ++i)
-            f[lengthAt + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(l) >> (8 * i));
+            f[lengthAt + static_cast<std::size_t>(i)] =
+                static_cast<std::uint8_t>(static_cast<std::uint64_t>(l) >> (8 * i));
         return f;
     };
     EXPECT_EQ(Locate(withLength(static_cast<std::int64_t>(k.b.size()) + 2)).Place, TPlace::Found);
@@ -155,14 +163,16 @@ TEST(ItemLayout, ANameLengthPastTheEndIsDamaged) {
     // The "GUID" record comes first: a later damaged record still spoils the whole container.
     Block k;
     k.I32(0x2A).I32(2).Stored("GUID", kGuid, 0x2A).I32(1000).Raw("abcdefghijklmn");
-    EXPECT_EQ(WalkContainer(k.b.data(), k.b.size(), [](const TItemRecord&) { return true; }), TWalk::NameTooLong);
+    EXPECT_EQ(WalkContainer(k.b.data(), k.b.size(), [](const TItemRecord&) { return true; }),
+              TWalk::NameTooLong);
     EXPECT_EQ(FindItem(k.b.data(), k.b.size(), "GUID", 4), TFind::Damaged);
     // A name that fits but leaves no room for the flag and the stored size.
     Block tight;
     tight.I32(0x2A).I32(1).I32(5).Raw("GUIDx").U8(0).I32(0);
     EXPECT_EQ(FindItem(tight.b.data(), tight.b.size(), "GUID", 4), TFind::Absent);
     Bytes8 cut(tight.b.begin(), tight.b.end() - 1);
-    EXPECT_EQ(WalkContainer(cut.data(), cut.size(), [](const TItemRecord&) { return true; }), TWalk::NameTooLong);
+    EXPECT_EQ(WalkContainer(cut.data(), cut.size(), [](const TItemRecord&) { return true; }),
+              TWalk::NameTooLong);
     // A negative name length is an empty name.
     Block negative;
     negative.I32(0x2A).I32(1).I32(-5).U8(0).I32(0);
