@@ -73,6 +73,7 @@ struct TUninstArgs {
 // case-insensitive and may start with '/' or '-'. The target is a view of the
 // arguments' text.
 template <typename TArgs> TUninstArgs ParseUninstArgs(TArgs& args) {
+    using namespace std::string_view_literals; // lengths known when compiled, no wcslen
     TUninstArgs r;
     auto isSwitch = [](std::wstring_view a, std::wstring_view name) {
         if (a.size() != name.size() + 1 || (a[0] != L'/' && a[0] != L'-')) return false;
@@ -82,16 +83,16 @@ template <typename TArgs> TUninstArgs ParseUninstArgs(TArgs& args) {
     std::wstring_view a;
     while (args.Next(a)) {
         std::wstring_view value;
-        if (isSwitch(a, L"s")) {
+        if (isSwitch(a, L"s"sv)) {
             r.Silent = true;
-        } else if (isSwitch(a, L"_cleanup")) {
+        } else if (isSwitch(a, L"_cleanup"sv)) {
             // An empty value is no target (and, being no switch either, invalid by itself).
             if (args.Next(value) && !value.empty()) {
                 r.CleanupTarget = value;
             } else {
                 r.Valid = false;
             }
-        } else if (isSwitch(a, L"_parent")) {
+        } else if (isSwitch(a, L"_parent"sv)) {
             args.Next(value); // none: empty, so invalid
             std::uintptr_t v = 0;
             for (wchar_t c : value) {
@@ -118,7 +119,8 @@ template <typename TArgs> TUninstArgs ParseUninstArgs(TArgs& args) {
 inline std::wstring_view ScreenSaverNameFromFileName(std::wstring_view fileName) {
     if (fileName.size() <= kUninstSuffix.size()) return {};
     const std::size_t nameLength = fileName.size() - kUninstSuffix.size();
-    if (!EqualsAsciiNoCase(std::wstring_view(fileName.data() + nameLength, kUninstSuffix.size()), kUninstSuffix))
+    if (!EqualsAsciiNoCase(std::wstring_view(fileName.data() + nameLength, kUninstSuffix.size()),
+                           kUninstSuffix))
         return {};
     return std::wstring_view(fileName.data(), nameLength);
 }
