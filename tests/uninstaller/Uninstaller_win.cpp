@@ -453,4 +453,14 @@ TEST(UninstallerImage, ImportsOnlyTheCoreSystemDlls) {
               std::vector<std::string>{});
 }
 
+// It travels compressed inside every installer: built without the C and C++ runtimes it
+// stays far below 64 KB, and one use of std::string or an exception would bring the C++
+// runtime (and with it some 200 KB) back.
+TEST(UninstallerImage, StaysWithinItsSizeBudgetWithoutTheCRuntime) {
+    const fs::path exe = BinDir() / "uninst.exe";
+    EXPECT_LE(fs::file_size(exe), 64u * 1024u);
+    EXPECT_EQ(peimports::ImportsOutside(exe, {"kernel32.dll", "user32.dll", "advapi32.dll"}),
+              std::vector<std::string>{});
+}
+
 } // namespace
