@@ -4,10 +4,13 @@
 //
 //   <name>Uninst.exe [/S]                                   uninstall (/S: silently)
 //   <copy> /_cleanup "<original>" /_parent <handle> [/S]     the helper copy's run
+//
+// The uninstaller is built without the C++ runtime: nothing here allocates or can throw.
+// Results are views of the text they were taken from; of std::wstring_view only the
+// members that cannot throw are used (no substr, at or copy).
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
 
 inline constexpr std::wstring_view kUninstSuffix = L"Uninst.exe";
 
@@ -25,59 +28,82 @@ inline bool EqualsAsciiNoCase(std::wstring_view a, std::wstring_view b) {
 
 // Splits a command line into arguments: white space separates them, double quotes group
 // and are removed. Backslashes are taken literally (paths never hold a quote).
-inline std::vector<std::wstring> SplitCommandLine(std::wstring_view cmd) {
-    std::vector<std::wstring> args;
-    std::size_t i = 0;
-    while (true) {
-        while (i < cmd.size() && (cmd[i] == L' ' || cmd[i] == L'\t')) ++i;
-        if (i >= cmd.size()) break;
-        std::wstring arg;
+//
+// Works in place on a writable copy of the command line: an argument's characters, its
+// quotes dropped, are moved to the front of where it started, so each argument is a view
+// of that buffer and stays valid while the buffer lives (later arguments are only ever
+// written behind the text already read).
+class TArgSplitter {
+public:
+    TArgSplitter(wchar_t* text, std::size_t length) : FText(text), FLength(length) {}
+
+    // The next argument; false when there is none left.
+    bool Next(std::wstring_view& arg) {
+        while (FRead < FLength && (FText[FRead] == L' ' || FText[FRead] == L'\t')) ++FRead;
+        if (FRead >= FLength) return false;
+        const std::size_t start = FRead;
+        std::size_t write = start;
         bool quoted = false;
-        for (; i < cmd.size() && (quoted || (cmd[i] != L' ' && cmd[i] != L'\t')); ++i) {
-            if (cmd[i] == L'"') {
+        for (; FRead < FLength && (quoted || (FText[FRead] != L' ' && FText[FRead] != L'\t')); ++FRead) {
+            if (FText[FRead] == L'"') {
                 quoted = !quoted;
             } else {
-                arg += cmd[i];
+                FText[write++] = FText[FRead];
             }
         }
-        args.push_back(std::move(arg));
+        arg = std::wstring_view(FText + start, write - start);
+        return true;
     }
-    return args;
-}
 
-struct TUninstArgs {
-    bool Valid = true;          // false for an unknown switch or a switch without its value
-    bool Silent = false;        // "/S": no questions, no message boxes, result in the exit code
-    std::wstring CleanupTarget; // "/_cleanup <path>": this run is the helper copy
-    std::uintptr_t Parent = 0;  // "/_parent <n>": the first run's process handle, inherited
+private:
+    wchar_t* FText;
+    std::size_t FLength;
+    std::size_t FRead = 0;
 };
 
-// Parses the arguments that follow the program name. Switches are case-insensitive and
-// may start with '/' or '-'.
-inline TUninstArgs ParseUninstArgs(const std::vector<std::wstring>& args) {
+struct TUninstArgs {
+    bool Valid = true;               // false for an unknown switch or a switch without its value
+    bool Silent = false;             // "/S": no questions, no message boxes, result in the exit code
+    std::wstring_view CleanupTarget; // "/_cleanup <path>": this run is the helper copy
+    std::uintptr_t Parent = 0;       // "/_parent <n>": the first run's process handle, inherited
+};
+
+// Parses the arguments that follow the program name, taken one by one from args (a
+// TArgSplitter, or anything with the same bool Next(std::wstring_view&)). Switches are
+// case-insensitive and may start with '/' or '-'. The target is a view of the
+// arguments' text.
+template <typename TArgs> TUninstArgs ParseUninstArgs(TArgs& args) {
+    using namespace std::string_view_literals; // lengths known when compiled, no wcslen
     TUninstArgs r;
-    auto isSwitch = [](const std::wstring& a, std::wstring_view name) {
-        return a.size() == name.size() + 1 && (a[0] == L'/' || a[0] == L'-') &&
-               EqualsAsciiNoCase(std::wstring_view(a).substr(1), name);
+    auto isSwitch = [](std::wstring_view a, std::wstring_view name) {
+        if (a.size() != name.size() + 1 || (a[0] != L'/' && a[0] != L'-')) return false;
+        a.remove_prefix(1);
+        return EqualsAsciiNoCase(a, name);
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& a = args[i];
-        if (isSwitch(a, L"s")) {
+    std::wstring_view a;
+    while (args.Next(a)) {
+        std::wstring_view value;
+        if (isSwitch(a, L"s"sv)) {
             r.Silent = true;
-        } else if (isSwitch(a, L"_cleanup") && i + 1 < args.size() && !args[i + 1].empty()) {
-            r.CleanupTarget = args[++i];
-        } else if (isSwitch(a, L"_parent") && i + 1 < args.size()) {
-            const std::wstring& n = args[++i];
+        } else if (isSwitch(a, L"_cleanup"sv)) {
+            // An empty value is no target (and, being no switch either, invalid by itself).
+            if (args.Next(value) && !value.empty()) {
+                r.CleanupTarget = value;
+            } else {
+                r.Valid = false;
+            }
+        } else if (isSwitch(a, L"_parent"sv)) {
+            args.Next(value); // none: empty, so invalid
             std::uintptr_t v = 0;
-            for (wchar_t c : n) {
+            for (wchar_t c : value) {
                 if (c < L'0' || c > L'9' || v > (UINTPTR_MAX - 9) / 10) {
                     r.Valid = false;
                     break;
                 }
                 v = v * 10 + static_cast<std::uintptr_t>(c - L'0');
             }
-            r.Parent = n.empty() ? 0 : v;
-            if (n.empty()) r.Valid = false;
+            r.Parent = value.empty() ? 0 : v;
+            if (value.empty()) r.Valid = false;
         } else {
             r.Valid = false;
         }
@@ -88,18 +114,22 @@ inline TUninstArgs ParseUninstArgs(const std::vector<std::wstring>& args) {
 }
 
 // The screensaver's name from the uninstaller's file name "<name>Uninst.exe" (the suffix
-// in any case); empty when the name does not have that form or <name> is empty.
-inline std::wstring ScreenSaverNameFromFileName(std::wstring_view fileName) {
+// in any case), as a view of fileName; empty when the name does not have that form or
+// <name> is empty.
+inline std::wstring_view ScreenSaverNameFromFileName(std::wstring_view fileName) {
     if (fileName.size() <= kUninstSuffix.size()) return {};
-    std::wstring_view tail = fileName.substr(fileName.size() - kUninstSuffix.size());
-    if (!EqualsAsciiNoCase(tail, kUninstSuffix)) return {};
-    return std::wstring(fileName.substr(0, fileName.size() - kUninstSuffix.size()));
+    const std::size_t nameLength = fileName.size() - kUninstSuffix.size();
+    if (!EqualsAsciiNoCase(std::wstring_view(fileName.data() + nameLength, kUninstSuffix.size()),
+                           kUninstSuffix))
+        return {};
+    return std::wstring_view(fileName.data(), nameLength);
 }
 
-// The program path in a command or path value ("UninstallString", "SCRNSAVE.EXE"): the text between the first
-// pair of quotes when it starts with one, otherwise the whole value (an unquoted path may hold spaces),
-// without surrounding white space.
-inline std::wstring ProgramPathOf(std::wstring_view value) {
+// The program path in a command or path value ("UninstallString", "SCRNSAVE.EXE"), as a
+// view of value: the text between the first pair of quotes when it starts with one,
+// otherwise the whole value (an unquoted path may hold spaces), without surrounding white
+// space.
+inline std::wstring_view ProgramPathOf(std::wstring_view value) {
     auto trim = [](std::wstring_view s) {
         while (!s.empty() && (s.front() == L' ' || s.front() == L'\t')) s.remove_prefix(1);
         while (!s.empty() && (s.back() == L' ' || s.back() == L'\t')) s.remove_suffix(1);
@@ -107,9 +137,10 @@ inline std::wstring ProgramPathOf(std::wstring_view value) {
     };
     value = trim(value);
     if (!value.empty() && value.front() == L'"') {
-        std::size_t end = value.find(L'"', 1);
-        return std::wstring(
-            trim(value.substr(1, end == std::wstring_view::npos ? std::wstring_view::npos : end - 1)));
+        value.remove_prefix(1);
+        std::size_t end = 0;
+        while (end < value.size() && value[end] != L'"') ++end;
+        return trim(std::wstring_view(value.data(), end));
     }
-    return std::wstring(value);
+    return value;
 }

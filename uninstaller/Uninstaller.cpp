@@ -10,21 +10,36 @@
 //
 // Paths stay UTF-16 here: they come from the wide API and go back to it only, and the
 // temporary folder may hold characters that code page 932 has no form for.
+//
+// The program travels compressed inside every installer, so it is built without the C++
+// runtime (no exceptions, no RTTI, no std::string or containers, no operator new) and
+// without the C runtime's start-up (see UninstStart): text lives in TText, a growable
+// buffer on the process heap, and the container at its end is read with the
+// allocation-free walker of store/uItemLayout.h instead of ReadItems (which would bring
+// zlib). Running out of memory ends the run with kExitIncomplete, as an uncaught
+// allocation failure did when the runtime was there.
 #include "UninstArgs.h"
-#include "platform/uSysApi.h"
 #include "platform/uWinHandles.h"
-#include "store/uExeAdder.h"
+#include "store/uItemLayout.h"
 
 #include <windows.h>
 
 #include <sddl.h>
 
-#include <exception>
-#include <optional>
-#include <string>
-#include <vector>
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+#include <utility>
 
 namespace {
+
+using namespace std::string_view_literals;
+
+// A view of a constant's text. Its length is known when compiled: the program has no C
+// runtime to count it (wcslen), so texts reach std::wstring_view through this or as ""sv.
+template <std::size_t N> constexpr std::wstring_view Text(const wchar_t (&s)[N]) {
+    return std::wstring_view(s, N - 1);
+}
 
 constexpr wchar_t kUninstallRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
@@ -42,175 +57,359 @@ enum TExitCode : int {
     kExitBadArguments = 4,
 };
 
-std::wstring FolderOf(const std::wstring& path) {
-    std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+// No memory for a text: the run cannot go on, and says so by its exit code.
+[[noreturn]] void OutOfMemory() {
+    ExitProcess(kExitIncomplete);
 }
 
-std::wstring FileNameOf(const std::wstring& path) {
-    std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+// A block of the process heap, freed with its owner; null when it could not be had.
+class THeapBlock {
+public:
+    THeapBlock() = default;
+    explicit THeapBlock(std::size_t bytes) : FData(HeapAlloc(GetProcessHeap(), 0, bytes ? bytes : 1)) {}
+    ~THeapBlock() {
+        if (FData) HeapFree(GetProcessHeap(), 0, FData);
+    }
+    THeapBlock(const THeapBlock&) = delete;
+    THeapBlock& operator=(const THeapBlock&) = delete;
+    void* Get() const { return FData; }
+
+private:
+    void* FData = nullptr;
+};
+
+// Wide text of any length on the process heap, always NUL-terminated. Move-only: copies
+// are made on purpose, by building a new one.
+class TText {
+public:
+    TText() = default;
+    explicit TText(std::wstring_view s) { Append(s); }
+    ~TText() {
+        if (FData) HeapFree(GetProcessHeap(), 0, FData);
+    }
+    TText(TText&& other) noexcept : FData(other.FData), FSize(other.FSize), FCapacity(other.FCapacity) {
+        other.FData = nullptr;
+        other.FSize = other.FCapacity = 0;
+    }
+    TText& operator=(TText&& other) noexcept {
+        if (this != &other) {
+            if (FData) HeapFree(GetProcessHeap(), 0, FData);
+            FData = other.FData;
+            FSize = other.FSize;
+            FCapacity = other.FCapacity;
+            other.FData = nullptr;
+            other.FSize = other.FCapacity = 0;
+        }
+        return *this;
+    }
+    TText(const TText&) = delete;
+    TText& operator=(const TText&) = delete;
+
+    const wchar_t* c_str() const { return FData ? FData : L""; }
+    std::size_t Size() const { return FSize; }
+    bool Empty() const { return FSize == 0; }
+    std::wstring_view View() const { return std::wstring_view(c_str(), FSize); }
+    operator std::wstring_view() const { return View(); }
+
+    // Room for at least chars characters (and the NUL behind them); the text is kept.
+    void Reserve(std::size_t chars) {
+        if (chars <= FCapacity && FData) return;
+        const std::size_t bytes = (chars + 1) * sizeof(wchar_t);
+        void* p =
+            FData ? HeapReAlloc(GetProcessHeap(), 0, FData, bytes) : HeapAlloc(GetProcessHeap(), 0, bytes);
+        if (!p) OutOfMemory();
+        FData = static_cast<wchar_t*>(p);
+        FCapacity = chars;
+        FData[FSize] = L'\0';
+    }
+    // The buffer for a call that fills it: Capacity() characters and a NUL fit.
+    wchar_t* Buffer() {
+        Reserve(FCapacity);
+        return FData;
+    }
+    std::size_t Capacity() const { return FCapacity; }
+    // Keeps the first chars characters (at most Capacity()).
+    void Resize(std::size_t chars) {
+        Reserve(chars);
+        FSize = chars;
+        FData[FSize] = L'\0';
+    }
+    TText& Append(std::wstring_view s) {
+        if (s.size() > FCapacity - FSize || !FData) Reserve(FSize + s.size() + FSize / 2);
+        for (std::size_t i = 0; i < s.size(); ++i) FData[FSize + i] = s[i];
+        FSize += s.size();
+        FData[FSize] = L'\0';
+        return *this;
+    }
+    TText& operator+=(std::wstring_view s) { return Append(s); }
+    wchar_t Back() const { return FSize ? FData[FSize - 1] : L'\0'; }
+
+private:
+    wchar_t* FData = nullptr;
+    std::size_t FSize = 0;
+    std::size_t FCapacity = 0;
+};
+
+// The parts, one after the other.
+TText Cat(std::initializer_list<std::wstring_view> parts) {
+    TText t;
+    std::size_t size = 0;
+    for (std::wstring_view p : parts) size += p.size();
+    t.Reserve(size);
+    for (std::wstring_view p : parts) t += p;
+    return t;
+}
+
+std::size_t LastSlash(std::wstring_view path) {
+    std::size_t i = path.size();
+    while (i > 0 && path[i - 1] != L'\\' && path[i - 1] != L'/') --i;
+    return i == 0 ? std::wstring_view::npos : i - 1;
+}
+
+std::wstring_view FolderOf(std::wstring_view path) {
+    std::size_t slash = LastSlash(path);
+    return slash == std::wstring_view::npos ? std::wstring_view() : std::wstring_view(path.data(), slash);
+}
+
+std::wstring_view FileNameOf(std::wstring_view path) {
+    std::size_t slash = LastSlash(path);
+    return slash == std::wstring_view::npos
+               ? path
+               : std::wstring_view(path.data() + slash + 1, path.size() - slash - 1);
+}
+
+bool StartsWith(std::wstring_view s, std::wstring_view prefix) {
+    if (s.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (s[i] != prefix[i]) return false;
+    }
+    return true;
 }
 
 // Calls a "fill this buffer, or tell me the size" path function until the text fits.
-template <typename F> std::wstring PathCall(F call, const std::wstring& in) {
-    std::wstring out(MAX_PATH, L'\0');
+template <typename F> TText PathCall(F call, const TText& in) {
+    TText out;
+    out.Reserve(MAX_PATH);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD n = call(in.c_str(), out.data(), static_cast<DWORD>(out.size()));
+        DWORD n = call(in.c_str(), out.Buffer(), static_cast<DWORD>(out.Capacity()));
         if (n == 0) return {};
-        if (n < out.size()) {
-            out.resize(n);
+        if (n < out.Capacity()) {
+            out.Resize(n);
             return out;
         }
-        out.resize(n);
+        out.Reserve(n);
     }
     return {};
 }
 
-std::wstring FullPath(const std::wstring& path) {
+// The full path of the running program, of any length; empty when it cannot be found.
+TText ProgramPath() {
+    TText path;
+    path.Reserve(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, path.Buffer(), static_cast<DWORD>(path.Capacity()));
+        if (n == 0) return {};
+        if (n < path.Capacity()) {
+            path.Resize(n);
+            return path;
+        }
+        path.Reserve(path.Capacity() * 2);
+    }
+}
+
+// Restricts the process's DLL search to the system directory, before anything can load
+// a DLL: never from the program's own folder. (The same start-up as the installer's
+// sys::HardenDllSearch, here without the platform library, which needs the C++ runtime.)
+void HardenDllSearch() {
+    // SetDefaultDllDirectories is looked up because it is missing on unpatched Windows 7.
+    using Fn = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto setDefault = kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(
+                                   GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                             : nullptr;
+    if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Also drop the current directory from the legacy search order.
+    SetDllDirectoryW(L"");
+}
+
+TText FullPath(const TText& path) {
     return PathCall(
         [](LPCWSTR in, LPWSTR out, DWORD size) { return GetFullPathNameW(in, size, out, nullptr); }, path);
 }
 
 // The long form of a path. A file that no longer exists keeps its name, under the long
 // form of its folder.
-std::wstring LongForm(const std::wstring& path) {
-    std::wstring full = FullPath(path);
-    if (full.empty()) return path;
-    std::wstring longer = PathCall(GetLongPathNameW, full);
-    if (!longer.empty()) return longer;
-    std::wstring folder = PathCall(GetLongPathNameW, FolderOf(full));
-    return folder.empty() ? full : folder + L"\\" + FileNameOf(full);
+TText LongForm(std::wstring_view path) {
+    TText given(path);
+    TText full = FullPath(given);
+    if (full.Empty()) return given;
+    TText longer = PathCall(GetLongPathNameW, full);
+    if (!longer.Empty()) return longer;
+    TText folder = PathCall(GetLongPathNameW, TText(FolderOf(full)));
+    return folder.Empty() ? std::move(full) : Cat({folder, L"\\"sv, FileNameOf(full)});
 }
 
-std::wstring ShortForm(const std::wstring& path) {
-    return PathCall(GetShortPathNameW, path);
+TText ShortForm(std::wstring_view path) {
+    return PathCall(GetShortPathNameW, TText(path));
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
                                 TRUE) == CSTR_EQUAL;
 }
 
 // Two names of the same file: equal as written, in their long forms or in their short
 // (8.3) forms, ignoring case.
-bool SamePath(const std::wstring& a, const std::wstring& b) {
+bool SamePath(std::wstring_view a, std::wstring_view b) {
     if (a.empty() || b.empty()) return false;
     if (SameText(a, b) || SameText(LongForm(a), LongForm(b))) return true;
-    std::wstring sa = ShortForm(a), sb = ShortForm(b);
-    return !sa.empty() && !sb.empty() && SameText(sa, sb);
+    TText sa = ShortForm(a), sb = ShortForm(b);
+    return !sa.Empty() && !sb.Empty() && SameText(sa, sb);
 }
 
-// A string value (REG_SZ, or REG_EXPAND_SZ expanded); nothing when it is missing or of
+// A string value (REG_SZ, or REG_EXPAND_SZ expanded); false when it is missing or of
 // another type.
-std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name) {
+bool ReadString(HKEY key, const wchar_t* name, TText& value) {
     DWORD type = 0, bytes = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &bytes) !=
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+    value.Resize(bytes / sizeof(wchar_t) + 1);
+    bytes = static_cast<DWORD>(value.Size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.Buffer()), &bytes) !=
         ERROR_SUCCESS)
-        return std::nullopt;
+        return false;
     // The stored data need not end in a NUL, or may end in several.
-    value.resize(bytes / sizeof(wchar_t));
-    while (!value.empty() && value.back() == L'\0') value.pop_back();
+    value.Resize(bytes / sizeof(wchar_t));
+    while (!value.Empty() && value.Back() == L'\0') value.Resize(value.Size() - 1);
     if (type == REG_EXPAND_SZ) {
-        std::wstring expanded = PathCall(
+        TText expanded = PathCall(
             [](LPCWSTR in, LPWSTR out, DWORD size) { return ExpandEnvironmentStringsW(in, out, size); },
             value);
         // The count includes the terminating NUL.
-        while (!expanded.empty() && expanded.back() == L'\0') expanded.pop_back();
-        if (!expanded.empty()) value = expanded;
+        while (!expanded.Empty() && expanded.Back() == L'\0') expanded.Resize(expanded.Size() - 1);
+        if (!expanded.Empty()) value = std::move(expanded);
     }
-    return value;
+    return true;
 }
 
-// True when the program's own file carries an item container with a "GUID" item: only
-// such a file was written by the installer, next to what it installed.
-bool HasInstallationGuid(const std::wstring& path) {
-    try {
-        TItemTypes items;
-        ReadItems(path, items);
-        for (const TItemType& item : items) {
-            if (item.Name == "GUID") return true;
-        }
-    } catch (const std::exception&) {
-        // A damaged container is no installation record.
+// Reads exactly count bytes at offset; false on any shortfall.
+bool ReadAt(HANDLE file, std::int64_t offset, void* buffer, std::size_t count) {
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) return false;
+    auto* p = static_cast<unsigned char*>(buffer);
+    while (count > 0) {
+        const DWORD chunk = count > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count);
+        DWORD read = 0;
+        if (!ReadFile(file, p, chunk, &read, nullptr) || read == 0) return false;
+        p += read;
+        count -= read;
     }
-    return false;
+    return true;
 }
 
-// What one run could not remove, in words for the user.
-using TFailures = std::vector<std::wstring>;
+// True when the file carries an item container with a "GUID" item: only such a file was
+// written by the installer, next to what it installed. A damaged container (any length,
+// count or size that points past the bytes really there) is no installation record.
+bool HasInstallationGuid(const TText& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !GetFileSizeEx(file.Get(), &size)) return false;
+    std::uint8_t tail[kContainerTailSize];
+    const auto tailSize =
+        static_cast<std::size_t>(size.QuadPart < kContainerTailSize ? size.QuadPart : kContainerTailSize);
+    if (!ReadAt(file.Get(), size.QuadPart - static_cast<std::int64_t>(tailSize), tail, tailSize))
+        return false;
+    const itemlayout::TContainerPlace place = itemlayout::LocateContainer(size.QuadPart, tail, tailSize);
+    if (place.Place != itemlayout::TPlace::Found) return false;
+    if (static_cast<std::uint64_t>(place.BlockLength) > SIZE_MAX) return false;
+    const auto length = static_cast<std::size_t>(place.BlockLength);
+    THeapBlock block(length);
+    if (!block.Get() || !ReadAt(file.Get(), place.BlockStart, block.Get(), length)) return false;
+    return itemlayout::FindItem(static_cast<const std::uint8_t*>(block.Get()), length, "GUID", 4) ==
+           itemlayout::TFind::Present;
+}
 
-void DeleteInstalledFile(const std::wstring& path, TFailures& failed) {
+// What one run could not remove, in words for the user: one indented line each.
+struct TFailures {
+    TText List;
+    bool Any = false;
+    void Add(std::wstring_view what) {
+        List += L"  "sv;
+        List += what;
+        List += L"\n"sv;
+        Any = true;
+    }
+};
+
+void DeleteInstalledFile(const TText& path, TFailures& failed) {
     DWORD attr = GetFileAttributesW(path.c_str());
     if (attr == INVALID_FILE_ATTRIBUTES) {
         DWORD err = GetLastError();
-        if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) failed.push_back(path);
+        if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) failed.Add(path);
         return; // already gone
     }
     if (attr & FILE_ATTRIBUTE_DIRECTORY) { // not what the installer wrote: leave it
-        failed.push_back(path);
+        failed.Add(path);
         return;
     }
     if (attr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
     if (!DeleteFileW(path.c_str())) {
         if (attr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attr);
-        failed.push_back(path);
+        failed.Add(path);
     }
 }
 
 // Removes the current-screensaver setting when it names scrPath (in whatever form);
 // another screensaver stays. Runs before the file is deleted: the short and long forms
 // can only be resolved while it exists.
-void ResetScreenSaver(const std::wstring& scrPath, TFailures& failed) {
+void ResetScreenSaver(const TText& scrPath, TFailures& failed) {
     UniqueHKey key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Put()) !=
         ERROR_SUCCESS)
         return;
-    std::optional<std::wstring> current = ReadString(key.Get(), kScreenSaverValue);
-    if (!current || !SamePath(ProgramPathOf(*current), scrPath)) return;
+    TText current;
+    if (!ReadString(key.Get(), kScreenSaverValue, current) || !SamePath(ProgramPathOf(current), scrPath))
+        return;
     if (RegDeleteValueW(key.Get(), kScreenSaverValue) != ERROR_SUCCESS)
-        failed.push_back(std::wstring(L"HKEY_CURRENT_USER\\") + kDesktopKey + L"\\" + kScreenSaverValue);
+        failed.Add(Cat({L"HKEY_CURRENT_USER\\"sv, Text(kDesktopKey), L"\\"sv, Text(kScreenSaverValue)}));
 }
 
 // Deletes HKLM "...\Uninstall\<name>" when its "UninstallString" names this program; a
 // key of that name that belongs to another product stays.
-void DeleteUninstallKey(const std::wstring& name, const std::wstring& self, TFailures& failed) {
-    std::wstring subKey = kUninstallRoot + name;
-    std::wstring shown = L"HKEY_LOCAL_MACHINE\\" + subKey;
-    std::optional<std::wstring> command;
+void DeleteUninstallKey(std::wstring_view name, const TText& self, TFailures& failed) {
+    TText subKey = Cat({Text(kUninstallRoot), name});
+    TText command;
     {
         UniqueHKey key;
         LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, key.Put());
         if (rc == ERROR_FILE_NOT_FOUND) return;
         if (rc != ERROR_SUCCESS) {
-            failed.push_back(shown);
+            failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, subKey}));
             return;
         }
-        command = ReadString(key.Get(), L"UninstallString");
+        if (!ReadString(key.Get(), L"UninstallString", command)) return;
     }
-    if (!command || !SamePath(ProgramPathOf(*command), self)) return;
+    if (!SamePath(ProgramPathOf(command), self)) return;
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, subKey.c_str());
     if (RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str()) != ERROR_SUCCESS) {
         UniqueHKey check;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, check.Put()) !=
             ERROR_FILE_NOT_FOUND)
-            failed.push_back(shown);
+            failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, subKey}));
     }
 }
 
 constexpr wchar_t kPrivatePrefix[] = L"~scrun";
 
-std::wstring TempFolder() {
+TText TempFolder() {
     wchar_t temp[MAX_PATH + 1];
     DWORD n = GetTempPathW(MAX_PATH + 1, temp);
     if (n == 0 || n > MAX_PATH) return {};
-    std::wstring folder(temp, n);
-    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-    return folder;
+    while (n > 0 && temp[n - 1] == L'\\') --n;
+    return TText(std::wstring_view(temp, n));
 }
 
 // A new folder of our own under %TEMP%: created here, so nobody else placed files in it.
@@ -219,9 +418,9 @@ std::wstring TempFolder() {
 // in only administrators, the system and the folder's owner, so a non-elevated process
 // cannot swap the copy before it starts. (An elevated run's objects are owned by the
 // administrators group, not by the user.)
-std::wstring CreatePrivateFolder() {
-    std::wstring temp = TempFolder();
-    if (temp.empty()) return {};
+TText CreatePrivateFolder() {
+    TText temp = TempFolder();
+    if (temp.Empty()) return {};
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
     if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
@@ -237,8 +436,9 @@ std::wstring CreatePrivateFolder() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         seed = seed * 1664525u + 1013904223u;
         wchar_t name[16];
-        wsprintfW(name, L"%08X", seed);
-        std::wstring folder = temp + L"\\" + kPrivatePrefix + name;
+        const int length = wsprintfW(name, L"%08X", seed);
+        TText folder = Cat(
+            {temp, L"\\"sv, Text(kPrivatePrefix), std::wstring_view(name, static_cast<std::size_t>(length))});
         if (CreateDirectoryW(folder.c_str(), &sa)) return folder;
         if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
     }
@@ -246,16 +446,26 @@ std::wstring CreatePrivateFolder() {
 }
 
 // True when path lies directly in one of those private folders.
-bool InPrivateFolder(const std::wstring& path) {
-    std::wstring folder = FolderOf(path);
-    return FileNameOf(folder).starts_with(kPrivatePrefix) && SamePath(FolderOf(folder), TempFolder());
+bool InPrivateFolder(std::wstring_view path) {
+    std::wstring_view folder = FolderOf(path);
+    return StartsWith(FileNameOf(folder), Text(kPrivatePrefix)) && SamePath(FolderOf(folder), TempFolder());
+}
+
+// A number in decimal digits.
+TText Decimal(std::uintptr_t v) {
+    wchar_t digits[24];
+    std::size_t i = sizeof digits / sizeof digits[0];
+    do {
+        digits[--i] = static_cast<wchar_t>(L'0' + v % 10);
+        v /= 10;
+    } while (v);
+    return TText(std::wstring_view(digits + i, sizeof digits / sizeof digits[0] - i));
 }
 
 // Starts the helper copy that deletes target after this process has ended. The helper
 // inherits a handle to this process (only that one handle), so it waits on this very
 // process even if its id is reused meanwhile.
-bool StartHelper(const std::wstring& helper, const std::wstring& target, const std::wstring& folder,
-                 bool silent) {
+bool StartHelper(const TText& helper, const TText& target, const TText& folder, bool silent) {
     UniqueHandle me;
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), me.Put(), SYNCHRONIZE,
                          TRUE, 0))
@@ -263,23 +473,24 @@ bool StartHelper(const std::wstring& helper, const std::wstring& target, const s
     HANDLE inherit[] = {me.Get()};
     SIZE_T size = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    std::vector<unsigned char> listBuf(size);
-    auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBuf.data());
+    THeapBlock listBuf(size);
+    if (!listBuf.Get()) OutOfMemory();
+    auto list = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBuf.Get());
     if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return false;
     bool ok = UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherit, sizeof inherit,
                                         nullptr, nullptr);
     if (ok) {
-        std::wstring cmd = L"\"" + helper + L"\" /_cleanup \"" + target + L"\" /_parent " +
-                           std::to_wstring(reinterpret_cast<std::uintptr_t>(me.Get()));
-        if (silent) cmd += L" /S";
+        TText cmd = Cat({L"\""sv, helper, L"\" /_cleanup \""sv, target, L"\" /_parent "sv,
+                         Decimal(reinterpret_cast<std::uintptr_t>(me.Get()))});
+        if (silent) cmd += L" /S"sv;
         STARTUPINFOEXW si{};
         si.StartupInfo.cb = sizeof si;
         si.lpAttributeList = list;
         PROCESS_INFORMATION pi{};
         // The helper works in its own folder, so it holds no handle on the installation
         // folder.
-        ok = CreateProcessW(helper.c_str(), cmd.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
-                            nullptr, folder.c_str(), &si.StartupInfo, &pi);
+        ok = CreateProcessW(helper.c_str(), cmd.Buffer(), nullptr, nullptr, TRUE,
+                            EXTENDED_STARTUPINFO_PRESENT, nullptr, folder.c_str(), &si.StartupInfo, &pi);
         if (ok) {
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
@@ -296,16 +507,16 @@ bool StartHelper(const std::wstring& helper, const std::wstring& target, const s
 // first moved into the private folder: the installation folder is then clean the moment
 // this process ends, and a caller waiting for it (a silent run) can check at once.
 // Elsewhere the helper deletes it in place shortly after this process has ended.
-bool RemoveSelf(const std::wstring& self, const std::wstring& name, bool silent) {
-    std::wstring folder = CreatePrivateFolder();
-    if (folder.empty()) return MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    std::wstring helper = folder + L"\\" + name + L"Cleanup.exe";
-    std::wstring parked = folder + L"\\" + FileNameOf(self);
+bool RemoveSelf(const TText& self, std::wstring_view name, bool silent) {
+    TText folder = CreatePrivateFolder();
+    if (folder.Empty()) return MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    TText helper = Cat({folder, L"\\"sv, name, L"Cleanup.exe"sv});
+    TText parked = Cat({folder, L"\\"sv, FileNameOf(self)});
     if (CopyFileW(self.c_str(), helper.c_str(), TRUE)) {
-        std::wstring target = MoveFileExW(self.c_str(), parked.c_str(), 0) ? parked : self;
-        if (StartHelper(helper, target, folder, silent)) return true;
+        const bool isParked = MoveFileExW(self.c_str(), parked.c_str(), 0);
+        if (StartHelper(helper, isParked ? parked : self, folder, silent)) return true;
         DeleteFileW(helper.c_str());
-        if (target == parked) { // keep the parked file's removal with its folder's
+        if (isParked) { // keep the parked file's removal with its folder's
             bool later = MoveFileExW(parked.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
             MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
             return later;
@@ -320,9 +531,9 @@ public:
     explicit TUninstaller(bool silent) : FSilent(silent) {}
 
     int Run() {
-        std::wstring self = sys::ProgramPath();
-        FName = ScreenSaverNameFromFileName(FileNameOf(self));
-        if (FName.empty()) {
+        TText self = ProgramPath();
+        FName = TText(ScreenSaverNameFromFileName(FileNameOf(self)));
+        if (FName.Empty()) {
             Show(L"このプログラムのファイル名から、削除するスクリーンセーバーを判断できません。\n"
                  L"インストールされたときの名前 (スクリーンセーバー名 + 「Uninst.exe」) "
                  L"のまま実行してください。",
@@ -336,37 +547,36 @@ public:
             return kExitNotInstalled;
         }
         if (!FSilent &&
-            Ask(L"「" + FName + L"」スクリーンセーバーをコンピューターから削除します。\nよろしいですか?") !=
-                IDYES)
+            Ask(Cat({L"「"sv, FName,
+                     L"」スクリーンセーバーをコンピューターから削除します。\nよろしいですか?"sv})) != IDYES)
             return kExitCancelled;
 
-        std::wstring folder = FolderOf(self);
-        std::wstring scr = folder + L"\\" + FName + L".scr";
+        std::wstring_view folder = FolderOf(self);
+        TText scr = Cat({folder, L"\\"sv, FName, L".scr"sv});
         TFailures failed;
         ResetScreenSaver(scr, failed);
         DeleteInstalledFile(scr, failed);
-        DeleteInstalledFile(folder + L"\\" + FName + L".txt", failed);
+        DeleteInstalledFile(Cat({folder, L"\\"sv, FName, L".txt"sv}), failed);
         DeleteUninstallKey(FName, self, failed);
-        if (!RemoveSelf(self, FName, FSilent)) failed.push_back(self);
+        if (!RemoveSelf(self, FName, FSilent)) failed.Add(self);
 
-        if (failed.empty()) {
-            Show(L"「" + FName + L"」のアンインストールが完了しました。", MB_ICONINFORMATION);
+        if (!failed.Any) {
+            Show(Cat({L"「"sv, FName, L"」のアンインストールが完了しました。"sv}), MB_ICONINFORMATION);
             return kExitOk;
         }
-        std::wstring list;
-        for (const auto& f : failed) list += L"  " + f + L"\n";
-        Show(L"次の項目を削除できませんでした。\n\n" + list +
-                 L"\n使用中の場合は、スクリーンセーバーの設定画面などを閉じてから手動で削除してください。",
-             MB_ICONWARNING);
+        Show(
+            Cat({L"次の項目を削除できませんでした。\n\n"sv, failed.List,
+                 L"\n使用中の場合は、スクリーンセーバーの設定画面などを閉じてから手動で削除してください。"sv}),
+            MB_ICONWARNING);
         return kExitIncomplete;
     }
 
     // The helper copy's run: waits for the first run to end, deletes its file, and
     // schedules its own removal. It only ever deletes an installed uninstaller.
-    int Cleanup(const std::wstring& target, std::uintptr_t parent) {
-        std::wstring self = sys::ProgramPath();
-        FName = ScreenSaverNameFromFileName(FileNameOf(target));
-        bool allowed = !FName.empty() && !SamePath(target, self) && HasInstallationGuid(target);
+    int Cleanup(const TText& target, std::uintptr_t parent) {
+        TText self = ProgramPath();
+        FName = TText(ScreenSaverNameFromFileName(FileNameOf(target)));
+        bool allowed = !FName.Empty() && !SamePath(target, self) && HasInstallationGuid(target);
         if (parent) {
             UniqueHandle process(reinterpret_cast<HANDLE>(parent));
             if (allowed) WaitForSingleObject(process.Get(), INFINITE);
@@ -377,9 +587,9 @@ public:
             if (result != kExitOk) {
                 // Last resort: at the next restart.
                 bool later = MoveFileExW(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-                Show(L"アンインストーラー\n  " + target + L"\nを削除できませんでした。" +
-                         (later ? L"\nコンピューターの再起動後に削除されます。"
-                                : L"\n手動で削除してください。"),
+                Show(Cat({L"アンインストーラー\n  "sv, target, L"\nを削除できませんでした。"sv,
+                          later ? std::wstring_view(L"\nコンピューターの再起動後に削除されます。"sv)
+                                : std::wstring_view(L"\n手動で削除してください。"sv)}),
                      MB_ICONWARNING);
             }
         }
@@ -388,13 +598,13 @@ public:
         // that really runs from such a folder does this, never one started elsewhere.
         if (allowed && InPrivateFolder(self)) {
             MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-            MoveFileExW(FolderOf(self).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+            MoveFileExW(TText(FolderOf(self)).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         }
         return result;
     }
 
 private:
-    static bool DeleteWhenUnlocked(const std::wstring& path) {
+    static bool DeleteWhenUnlocked(const TText& path) {
         DWORD start = GetTickCount();
         while (true) {
             DWORD attr = GetFileAttributesW(path.c_str());
@@ -409,48 +619,56 @@ private:
         }
     }
 
-    std::wstring Caption() const { return FName + L" のアンインストール"; }
+    TText Caption() const { return Cat({FName, L" のアンインストール"sv}); }
 
-    void Show(const std::wstring& text, UINT icon, const std::wstring& caption = {}) const {
+    void Show(const TText& text, UINT icon, const wchar_t* caption = nullptr) const {
         if (FSilent) return;
-        MessageBoxW(nullptr, text.c_str(), caption.empty() ? Caption().c_str() : caption.c_str(),
+        MessageBoxW(nullptr, text.c_str(), caption ? caption : Caption().c_str(),
                     MB_OK | icon | MB_SETFOREGROUND);
     }
+    void Show(const wchar_t* text, UINT icon, const wchar_t* caption = nullptr) const {
+        if (FSilent) return;
+        MessageBoxW(nullptr, text, caption ? caption : Caption().c_str(), MB_OK | icon | MB_SETFOREGROUND);
+    }
 
-    int Ask(const std::wstring& text) const {
+    int Ask(const TText& text) const {
         return MessageBoxW(nullptr, text.c_str(), Caption().c_str(),
                            MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND);
     }
 
     bool FSilent;
-    std::wstring FName;
+    TText FName;
 };
 
 int Main() {
-    std::vector<std::wstring> all = SplitCommandLine(GetCommandLineW());
-    TUninstArgs args =
-        ParseUninstArgs(std::vector<std::wstring>(all.begin() + (all.empty() ? 0 : 1), all.end()));
-    if (!args.Valid) {
-        if (!args.Silent) {
-            std::wstring text = L"コマンドラインが正しくありません。\n\n使い方: " + FileNameOf(sys::ProgramPath()) +
-                                L" [/S]\n  /S  確認や結果を表示せずにアンインストールします。";
+    // A writable copy of the command line, split in place: the arguments are views of it.
+    const wchar_t* commandLine = GetCommandLineW();
+    TText line{std::wstring_view(commandLine, static_cast<std::size_t>(lstrlenW(commandLine)))};
+    TArgSplitter args(line.Buffer(), line.Size());
+    std::wstring_view program;
+    args.Next(program);
+    TUninstArgs parsed = ParseUninstArgs(args);
+    if (!parsed.Valid) {
+        if (!parsed.Silent) {
+            TText text = Cat({L"コマンドラインが正しくありません。\n\n使い方: "sv, FileNameOf(ProgramPath()),
+                              L" [/S]\n  /S  確認や結果を表示せずにアンインストールします。"sv});
             MessageBoxW(nullptr, text.c_str(), L"アンインストール", MB_OK | MB_ICONERROR);
         }
         return kExitBadArguments;
     }
-    TUninstaller uninstaller(args.Silent);
-    if (!args.CleanupTarget.empty()) return uninstaller.Cleanup(args.CleanupTarget, args.Parent);
+    TUninstaller uninstaller(parsed.Silent);
+    if (!parsed.CleanupTarget.empty()) return uninstaller.Cleanup(TText(parsed.CleanupTarget), parsed.Parent);
     return uninstaller.Run();
 }
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+// The entry point, called by Windows itself: the program is linked without the C
+// runtime's start-up code (-nostartfiles), which would only initialise what it does not
+// use (C++ constructors, stdio, the C locale) and adds a third of its size. Nothing
+// here may therefore rely on the C runtime being initialised.
+extern "C" [[noreturn]] void UninstStart() {
     // Before anything can load a DLL: never from the program's own folder.
-    sys::HardenDllSearch();
-    try {
-        return Main();
-    } catch (...) {
-        return kExitIncomplete;
-    }
+    HardenDllSearch();
+    ExitProcess(static_cast<UINT>(Main()));
 }

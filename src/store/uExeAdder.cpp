@@ -6,7 +6,6 @@
 #include "store/uZCompress.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <stdexcept>
@@ -14,12 +13,6 @@
 #include <system_error>
 
 namespace {
-
-// Fixed parts of the layout.
-constexpr std::int64_t kTrailerSize = 4;
-constexpr std::int64_t kTailSize = 8 + kTrailerSize; // block length L and trailer
-constexpr std::int64_t kBlockHeadSize = 8;           // key and count
-constexpr std::int64_t kMinRecordSize = 4 + 1 + 4;   // name length, flag, stored size
 
 // A read-only view of [start, end) of another stream. The stream helpers check their
 // lengths against Remaining(), so through this view nothing is read past the block.
@@ -150,29 +143,31 @@ void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInfl
     FreeItems(items);
     TFileReadStream file(fileName);
     const std::int64_t fileSize = file.Size();
-    if (fileSize < kTrailerSize) return;
+    if (fileSize < kContainerTrailerSize) return;
 
-    char trailer[kTrailerSize];
-    file.SetPosition(fileSize - kTrailerSize);
-    if (file.Read(trailer, sizeof trailer) != sizeof trailer ||
-        std::memcmp(trailer, kContainerTrailer, sizeof trailer) != 0)
+    // The file's last bytes: trailer and block length.
+    std::uint8_t tail[kContainerTailSize];
+    const auto tailSize = static_cast<std::size_t>(std::min(fileSize, kContainerTailSize));
+    file.SetPosition(fileSize - static_cast<std::int64_t>(tailSize));
+    if (file.Read(tail, tailSize) != tailSize) return;
+    const itemlayout::TContainerPlace place = itemlayout::LocateContainer(fileSize, tail, tailSize);
+    switch (place.Place) {
+    case itemlayout::TPlace::None:
         return;
-
-    if (fileSize < kTailSize + kBlockHeadSize)
+    case itemlayout::TPlace::TooShort:
         Corrupt("the file of " + std::to_string(fileSize) + " bytes is too short for its trailer");
-    file.SetPosition(fileSize - kTailSize);
-    const std::int64_t blockLength = ReadInt64(file);
-    // Compared by subtraction, so no value of L can overflow the test.
-    const std::int64_t blockEnd = fileSize - kTailSize;
-    if (blockLength < kBlockHeadSize || blockLength > blockEnd)
-        Corrupt("block length " + std::to_string(blockLength) + " points outside the file of " +
+    case itemlayout::TPlace::BadLength:
+        Corrupt("block length " + std::to_string(place.BlockLength) + " points outside the file of " +
                 std::to_string(fileSize) + " bytes");
+    case itemlayout::TPlace::Found:
+        break;
+    }
 
-    TWindowStream block(file, blockEnd - blockLength, blockEnd);
+    TWindowStream block(file, place.BlockStart, place.BlockStart + place.BlockLength);
     const auto key = static_cast<std::uint8_t>(ReadInteger(block));
     const std::int32_t count = ReadInteger(block);
     if (count < 0) Corrupt("negative item count " + std::to_string(count));
-    if (count > block.Remaining() / kMinRecordSize)
+    if (count > block.Remaining() / kContainerMinRecordSize)
         Corrupt("item count " + std::to_string(count) + " does not fit in the " +
                 std::to_string(block.Remaining()) + " bytes of the container");
     items.reserve(static_cast<std::size_t>(count));

@@ -16,16 +16,16 @@
 //
 // The reader trusts nothing: every length, count and size is checked against the bytes
 // that are really left before anything is allocated or read.
+//
+// The layout's constants (trailer, key range, fixed sizes) live in store/uItemLayout.h,
+// with an allocation-free walker over a container in memory.
+#include "store/uItemLayout.h"
 #include "store/uStreams.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-inline constexpr char kContainerTrailer[4] = {'P', 'L', 'W', 'S'};
-inline constexpr int kContainerKeyMin = 17;
-inline constexpr int kContainerKeyMax = 255;
 
 // One item: its data is always uncompressed in memory and owned by the item.
 struct TItemType {

@@ -4,6 +4,7 @@
 #include "PeImports.h"
 #include "StandInPlayer.h"
 #include "TestFiles.h"
+#include "UninstallerTraces.h"
 #include "WinDriver.h"
 
 #include <windows.h>
@@ -235,6 +236,18 @@ TEST_F(WizardTest, FullRunWithLicenceIntoTypedFolder) {
     Click(w.Check(kShowReadMe)); // no text editor in a test run
     ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kShowReadMe)); }));
     w.Finish();
+
+    // The uninstaller the installer wrote finds its installation record and removes what
+    // was installed, the registration and itself.
+    uninstallertraces::HelperCleanup helpers;
+    Process uninstall(L"\"" + (dest / L"E2eSaverUninst.exe").wstring() + L"\" /S");
+    ASSERT_TRUE(uninstall.Started());
+    EXPECT_EQ(uninstall.Wait(30000), 0u);
+    EXPECT_FALSE(fs::exists(dest / L"E2eSaver.scr"));
+    EXPECT_FALSE(fs::exists(dest / L"E2eSaver.txt"));
+    EXPECT_TRUE(WaitFor([&] { return !fs::exists(dest / L"E2eSaverUninst.exe"); }));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"), L"<none>");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE"), before);
 }
 
 // Without a licence the licence page is skipped both ways; Cancel ends the program.

@@ -1,7 +1,11 @@
 // ReadItems on arbitrary file content: it may raise the store's own errors, nothing
-// else, and every item it returns must be consistent with its size.
+// else, and every item it returns must be consistent with its size. The allocation-free
+// walker of store/uItemLayout.h (the uninstaller's check) runs on the same bytes, held in
+// a buffer of exactly the block's size so the sanitizer sees any read past it, and must
+// call the same containers damaged and see the same names.
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
+#include "store/uItemLayout.h"
 #include "store/uZCompress.h"
 
 #include <cstdint>
@@ -9,6 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -26,6 +31,23 @@ void CheckItem(const TItemType& item) {
     }
 }
 
+// The walker's verdict on the file's bytes; the names it saw, in order, unscrambled.
+bool WalkDamaged(const std::uint8_t* data, std::size_t size, std::vector<std::string>& names) {
+    using namespace itemlayout;
+    const std::size_t tailSize = size < kContainerTailSize ? size : kContainerTailSize;
+    const TContainerPlace place =
+        LocateContainer(static_cast<std::int64_t>(size), data + size - tailSize, tailSize);
+    if (place.Place == TPlace::None) return false;
+    if (place.Place != TPlace::Found) return true;
+    const std::vector<std::uint8_t> block(data + place.BlockStart, data + place.BlockStart + place.BlockLength);
+    return WalkContainer(block.data(), block.size(), [&](const TItemRecord& r) {
+               std::string name(reinterpret_cast<const char*>(r.Name), r.NameLength);
+               for (char& c : name) c = static_cast<char>(c ^ r.Key);
+               names.push_back(name);
+               return true;
+           }) != TWalk::Ok;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -36,10 +58,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fclose(f);
     }
     TItemTypes items;
+    bool corrupt = false, inflateFailed = false;
     try {
         ReadItems(InputPath(), items);
+    } catch (const ECorruptData&) {
+        corrupt = true; // the items before the fault stay
+    } catch (const EZDecompressionError&) {
+        inflateFailed = true;
     } catch (const Exception&) {
-        // ECorruptData, EReadError, EZDecompressionError: the items before the fault stay.
+        // EReadError: the items before the fault stay.
+    }
+    std::vector<std::string> walked;
+    const bool walkDamaged = WalkDamaged(data, size, walked);
+    // The walker does not inflate: past a damaged zlib stream it may still find faults.
+    if (!inflateFailed) {
+        if (walkDamaged != corrupt) __builtin_trap();
+        if (!corrupt) {
+            if (walked.size() != items.size()) __builtin_trap();
+            for (std::size_t i = 0; i < items.size(); ++i) {
+                if (walked[i] != items[i].Name) __builtin_trap();
+            }
+        }
     }
     std::size_t total = 0;
     for (const TItemType& item : items) {

@@ -367,6 +367,68 @@ TEST_F(UninstallerTest, ReadsAContainerLaidOutByHand) {
     ExpectHelperFinished();
 }
 
+TEST_F(UninstallerTest, RefusesADamagedContainerEvenWithAGuidItem) {
+    Install();
+    // A block whose first record is a whole "GUID" item (key 0x2A), then the damage.
+    auto block = [&](std::int32_t count, bool badSecondName) {
+        std::vector<std::uint8_t> b;
+        auto i32 = [&](std::uint32_t v) {
+            for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        };
+        i32(0x2A);
+        i32(static_cast<std::uint32_t>(count));
+        i32(4);
+        for (char c : std::string("GUID")) b.push_back(static_cast<std::uint8_t>(c ^ 0x2A));
+        b.push_back(0);
+        i32(static_cast<std::uint32_t>(kGuid.size()));
+        b.insert(b.end(), kGuid.begin(), kGuid.end());
+        if (badSecondName) { // a name length past the end of the block
+            i32(5000);
+            for (int i = 0; i < 16; ++i) b.push_back('x');
+        }
+        return b;
+    };
+    auto tail = [](std::uint64_t length) {
+        std::vector<std::uint8_t> t;
+        for (int i = 0; i < 8; ++i) t.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+        for (char c : std::string("PLWS")) t.push_back(static_cast<std::uint8_t>(c));
+        return t;
+    };
+    auto withContainer = [&](const std::vector<std::uint8_t>& b, std::uint64_t length) {
+        fs::copy_file(BinDir() / "uninst.exe", Uninst(), fs::copy_options::overwrite_existing);
+        std::vector<std::uint8_t> file = ReadBytes(Uninst());
+        file.insert(file.end(), b.begin(), b.end());
+        std::vector<std::uint8_t> t = tail(length);
+        file.insert(file.end(), t.begin(), t.end());
+        WriteBytes(Uninst(), file);
+    };
+    struct TCase {
+        const char* What;
+        std::vector<std::uint8_t> Block;
+        std::uint64_t Length;
+    };
+    const std::vector<std::uint8_t> good = block(1, false);
+    const std::vector<std::uint8_t> badName = block(2, true);
+    const std::vector<std::uint8_t> negative = block(-1, false);
+    const TCase cases[] = {
+        {"name length past the end", badName, badName.size()},
+        {"negative count", negative, negative.size()},
+        {"block length past the start of the file", good, 0x7FFFFFFFFFFFFFFFull},
+        {"block length below its head", good, 4},
+        {"truncated record", std::vector<std::uint8_t>(good.begin(), good.end() - 5), good.size() - 5},
+    };
+    for (const TCase& c : cases) {
+        withContainer(c.Block, c.Length);
+        EXPECT_EQ(Run(Uninst(), L"/S"), 2u) << c.What;
+        ExpectUntouched();
+    }
+    // The same bytes whole: the check itself accepts them.
+    withContainer(good, good.size());
+    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+    ExpectAllRemoved();
+    ExpectHelperFinished();
+}
+
 TEST_F(UninstallerTest, RejectsUnknownSwitchesAndACleanupOfAnythingButAnUninstaller) {
     Install();
     EXPECT_EQ(Run(Uninst(), L"/S /X"), 4u);
@@ -388,6 +450,16 @@ TEST(UninstallerImage, ImportsOnlyTheCoreSystemDlls) {
     ASSERT_FALSE(dlls.empty());
     EXPECT_EQ(peimports::ImportsOutside(BinDir() / "uninst.exe", {"kernel32.dll", "user32.dll",
                                                                   "advapi32.dll", "gdi32.dll", "msvcrt.dll"}),
+              std::vector<std::string>{});
+}
+
+// It travels compressed inside every installer: built without the C and C++ runtimes it
+// stays far below 64 KB, and one use of std::string or an exception would bring the C++
+// runtime (and with it some 200 KB) back.
+TEST(UninstallerImage, StaysWithinItsSizeBudgetWithoutTheCRuntime) {
+    const fs::path exe = BinDir() / "uninst.exe";
+    EXPECT_LE(fs::file_size(exe), 64u * 1024u);
+    EXPECT_EQ(peimports::ImportsOutside(exe, {"kernel32.dll", "user32.dll", "advapi32.dll"}),
               std::vector<std::string>{});
 }
 
