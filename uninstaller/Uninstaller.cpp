@@ -19,6 +19,7 @@
 // zlib). Running out of memory ends the run with kExitIncomplete, as an uncaught
 // allocation failure did when the runtime was there.
 #include "UninstArgs.h"
+#include "platform/uDllSearch.h"
 #include "platform/uWinHandles.h"
 #include "store/uItemLayout.h"
 
@@ -217,20 +218,6 @@ TText ProgramPath() {
     }
 }
 
-// Restricts the process's DLL search to the system directory, before anything can load
-// a DLL: never from the program's own folder. (The same start-up as the installer's
-// sys::HardenDllSearch, here without the platform library, which needs the C++ runtime.)
-void HardenDllSearch() {
-    // SetDefaultDllDirectories is looked up because it is missing on unpatched Windows 7.
-    using Fn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto setDefault = kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(
-                                   GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                             : nullptr;
-    if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // Also drop the current directory from the legacy search order.
-    SetDllDirectoryW(L"");
-}
 
 TText FullPath(const TText& path) {
     return PathCall(
@@ -669,6 +656,6 @@ int Main() {
 // here may therefore rely on the C runtime being initialised.
 extern "C" [[noreturn]] void UninstStart() {
     // Before anything can load a DLL: never from the program's own folder.
-    HardenDllSearch();
+    sys::HardenDllSearch();
     ExitProcess(static_cast<UINT>(Main()));
 }

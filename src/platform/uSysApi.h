@@ -18,10 +18,6 @@
 
 namespace sys {
 
-// Restricts the process's DLL search to the system directory. Call first thing in
-// wWinMain; later LoadLibrary calls without a full path then never look beside the exe.
-void HardenDllSearch();
-
 // The full path of the running program, of any length; empty when it cannot be found.
 std::wstring ProgramPath();
 

@@ -17,19 +17,6 @@ std::wstring ProgramPath() {
     }
 }
 
-
-void HardenDllSearch() {
-    // SetDefaultDllDirectories is looked up because it is missing on unpatched Windows 7.
-    using Fn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto setDefault = kernel ? reinterpret_cast<Fn>(reinterpret_cast<void*>(
-                                   GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                             : nullptr;
-    if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // Also drop the current directory from the legacy search order.
-    SetDllDirectoryW(L"");
-}
-
 HMODULE SystemLibrary(const wchar_t* name) {
     HMODULE h = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!h) {

@@ -1,6 +1,7 @@
 // The installer's entry point.
 #include "app/uMain.h"
 #include "components/uRegister.h"
+#include "platform/uDllSearch.h"
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
 
