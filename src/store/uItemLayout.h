@@ -106,9 +106,8 @@ enum class TWalk {
 };
 
 // Walks the records of the container block [block, block + size) in order and hands each
-// to visit(const TItemRecord&), which returns false to stop early (the walk then answers
-// Ok). Checks each record before visit sees it; on the first fault it stops and tells
-// which (the records before it have been visited).
+// to visit(const TItemRecord&). Checks each record before visit sees it; on the first
+// fault it stops and tells which (the records before it have been visited).
 template <typename Visit> TWalk WalkContainer(const std::uint8_t* block, std::size_t size, Visit&& visit) {
     if (size < static_cast<std::size_t>(kContainerHeadSize)) return TWalk::ShortHead;
     const auto key = static_cast<std::uint8_t>(ReadI32(block));
@@ -139,7 +138,7 @@ template <typename Visit> TWalk WalkContainer(const std::uint8_t* block, std::si
             return TWalk::StoredTooLarge;
         item.Data = block + pos;
         if (item.Stored > 0) pos += static_cast<std::size_t>(item.Stored);
-        if (!visit(static_cast<const TItemRecord&>(item))) return TWalk::Ok;
+        visit(static_cast<const TItemRecord&>(item));
     }
     return TWalk::Ok;
 }
@@ -152,7 +151,6 @@ inline TFind FindItem(const std::uint8_t* block, std::size_t size, const char* n
     bool found = false;
     const TWalk walk = WalkContainer(block, size, [&](const TItemRecord& item) {
         if (item.NameIs(name, length)) found = true;
-        return true;
     });
     if (walk != TWalk::Ok) return TFind::Damaged;
     return found ? TFind::Present : TFind::Absent;

@@ -44,7 +44,6 @@ bool WalkDamaged(const std::uint8_t* data, std::size_t size, std::vector<std::st
                std::string name(reinterpret_cast<const char*>(r.Name), r.NameLength);
                for (char& c : name) c = static_cast<char>(c ^ r.Key);
                names.push_back(name);
-               return true;
            }) != TWalk::Ok;
 }
 

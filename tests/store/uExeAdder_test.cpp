@@ -2,6 +2,7 @@
 #include "store/uExeAdder.h"
 #include "store/uZCompress.h"
 
+#include "ContainerBytes.h"
 #include "common/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -14,35 +15,6 @@ using Bytes8 = std::vector<std::uint8_t>;
 namespace {
 
 const Bytes8 kHost = {'M', 'Z', 0x90, 0x00, 'h', 'o', 's', 't'};
-
-// Builds expected bytes field by field, independently of the code under test.
-struct Layout {
-    Bytes8 b;
-    Layout& I32(std::int32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
-        return *this;
-    }
-    Layout& I64(std::int64_t v) {
-        for (int i = 0; i < 8; ++i)
-            b.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) >> (8 * i)));
-        return *this;
-    }
-    Layout& U8(std::uint8_t v) {
-        b.push_back(v);
-        return *this;
-    }
-    Layout& Raw(const Bytes8& v) {
-        b.insert(b.end(), v.begin(), v.end());
-        return *this;
-    }
-    Layout& Raw(const std::string& v) { return Raw(Bytes(v)); }
-    // The block length field and the trailer, for a block that started at start.
-    Layout& Close(std::size_t start) {
-        I64(static_cast<std::int64_t>(b.size() - start));
-        return Raw(std::string("PLWS"));
-    }
-};
 
 Bytes8 ZlibCompress2(const Bytes8& in) {
     uLongf len = compressBound(static_cast<uLong>(in.size()));
