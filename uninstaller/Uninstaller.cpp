@@ -218,7 +218,6 @@ TText ProgramPath() {
     }
 }
 
-
 TText FullPath(const TText& path) {
     return PathCall(
         [](LPCWSTR in, LPWSTR out, DWORD size) { return GetFullPathNameW(in, size, out, nullptr); }, path);
@@ -608,11 +607,7 @@ private:
 
     TText Caption() const { return Cat({FName, L" のアンインストール"sv}); }
 
-    void Show(const TText& text, UINT icon, const wchar_t* caption = nullptr) const {
-        if (FSilent) return;
-        MessageBoxW(nullptr, text.c_str(), caption ? caption : Caption().c_str(),
-                    MB_OK | icon | MB_SETFOREGROUND);
-    }
+    void Show(const TText& text, UINT icon) const { Show(text.c_str(), icon); }
     void Show(const wchar_t* text, UINT icon, const wchar_t* caption = nullptr) const {
         if (FSilent) return;
         MessageBoxW(nullptr, text, caption ? caption : Caption().c_str(), MB_OK | icon | MB_SETFOREGROUND);
