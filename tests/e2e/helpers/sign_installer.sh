@@ -4,6 +4,7 @@
 # the tools' log and the exit status). The end-to-end tests start it under Wine as a Unix
 # program, which Wine cannot wait for, so the status file is written last, in one step.
 in=$1 out=$2 dir=$3
+PATH=/usr/bin:/bin:${PATH:-}
 {
   openssl req -x509 -newkey rsa:2048 -nodes -keyout "$dir/key.pem" -out "$dir/cert.pem" -days 2 \
     -subj "/CN=Test Publisher" &&
