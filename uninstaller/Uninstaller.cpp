@@ -303,12 +303,10 @@ bool HasInstallationGuid(const TText& path) {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (!file || !GetFileSizeEx(file.Get(), &size)) return false;
-    std::uint8_t tail[kContainerTailSize];
-    const auto tailSize =
-        static_cast<std::size_t>(size.QuadPart < kContainerTailSize ? size.QuadPart : kContainerTailSize);
-    if (!ReadAt(file.Get(), size.QuadPart - static_cast<std::int64_t>(tailSize), tail, tailSize))
-        return false;
-    const itemlayout::TContainerPlace place = itemlayout::LocateContainer(size.QuadPart, tail, tailSize);
+    const itemlayout::TContainerPlace place = itemlayout::LocateContainerIn(
+        size.QuadPart, [&](std::int64_t offset, void* buffer, std::size_t count) {
+            return ReadAt(file.Get(), offset, buffer, count);
+        });
     if (place.Place != itemlayout::TPlace::Found) return false;
     if (static_cast<std::uint64_t>(place.BlockLength) > SIZE_MAX) return false;
     const auto length = static_cast<std::size_t>(place.BlockLength);

@@ -14,36 +14,6 @@
 
 namespace {
 
-// A read-only view of [start, end) of another stream. The stream helpers check their
-// lengths against Remaining(), so through this view nothing is read past the block.
-class TWindowStream : public TStream {
-public:
-    TWindowStream(TStream& base, std::int64_t start, std::int64_t end)
-        : FBase(base), FStart(start), FEnd(end) {
-        FBase.SetPosition(FStart);
-    }
-    std::size_t Read(void* buffer, std::size_t count) override {
-        const std::int64_t pos = FBase.Position();
-        if (pos >= FEnd) return 0;
-        count =
-            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), FEnd - pos));
-        return FBase.Read(buffer, count);
-    }
-    std::size_t Write(const void*, std::size_t) override { return 0; }
-    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
-        const std::int64_t base = origin == TSeekOrigin::Begin     ? 0
-                                  : origin == TSeekOrigin::Current ? FBase.Position() - FStart
-                                                                   : FEnd - FStart;
-        const std::int64_t pos = std::clamp<std::int64_t>(base + offset, 0, FEnd - FStart);
-        return FBase.Seek(FStart + pos, TSeekOrigin::Begin) - FStart;
-    }
-    std::int64_t Size() override { return FEnd - FStart; }
-
-private:
-    TStream& FBase;
-    std::int64_t FStart, FEnd;
-};
-
 [[noreturn]] void Corrupt(const std::string& what) {
     throw ECorruptData("Damaged item container: " + what);
 }
@@ -52,40 +22,67 @@ std::string ItemLabel(std::int32_t index, std::int32_t count) {
     return "item " + std::to_string(index + 1) + " of " + std::to_string(count);
 }
 
-// Reads one item record; every length is compared with the bytes left in the block
-// before anything is allocated for it.
-TItemType ReadItem(TStream& block, std::uint8_t key, std::int32_t index, std::int32_t count,
-                   std::size_t& budget) {
+// Reads exactly count bytes at offset; false when fewer are there.
+bool ReadAt(TStream& file, std::int64_t offset, void* buffer, std::size_t count) {
+    file.SetPosition(offset);
+    auto* p = static_cast<std::uint8_t*>(buffer);
+    while (count > 0) {
+        const std::size_t read = file.Read(p, count);
+        if (read == 0) return false;
+        p += read;
+        count -= read;
+    }
+    return true;
+}
+
+itemlayout::TContainerPlace Locate(TStream& file) {
+    return itemlayout::LocateContainerIn(file.Size(),
+                                         [&](std::int64_t offset, void* buffer, std::size_t count) {
+                                             return ReadAt(file, offset, buffer, count);
+                                         });
+}
+
+// The walker's verdict on a damaged block, in words.
+[[noreturn]] void CorruptBlock(itemlayout::TWalk walk, const itemlayout::TWalkFault& f) {
+    using itemlayout::TWalk;
+    const std::string item = ItemLabel(f.Index, f.Count);
+    const std::string left = " exceeds the " + std::to_string(f.Left) + " bytes left in the container";
+    switch (walk) {
+    case TWalk::NegativeCount:
+        Corrupt("negative item count " + std::to_string(f.Value));
+    case TWalk::CountTooLarge:
+        Corrupt("item count " + std::to_string(f.Value) + " does not fit in the " + std::to_string(f.Left) +
+                " bytes of the container");
+    case TWalk::NameTooLong:
+        Corrupt(item + ": name length " + std::to_string(f.Value) + left);
+    case TWalk::StoredTooLarge: {
+        const std::string name(reinterpret_cast<const char*>(f.Record.Name), f.Record.NameLength);
+        Corrupt(item + " (\"" + ScrambleName(name, f.Record.Key) + "\"): stored size " +
+                std::to_string(f.Value) + left);
+    }
+    case TWalk::ShortHead: // the locator already refuses a block shorter than its head
+    case TWalk::RecordTruncated:
+    case TWalk::Ok:
+        break;
+    }
+    Corrupt(item + " ends past the end of the container");
+}
+
+// One record the walker has checked, copied out (and inflated) into an item.
+TItemType ReadItem(const itemlayout::TItemRecord& record, std::size_t& budget) {
     TItemType item;
-    const std::int32_t nameLength = ReadInteger(block);
-    // After the name come at least the flag and the stored size.
-    if (nameLength > 0 && nameLength > block.Remaining() - 5)
-        Corrupt(ItemLabel(index, count) + ": name length " + std::to_string(nameLength) + " exceeds the " +
-                std::to_string(block.Remaining()) + " bytes left in the container");
-    std::string name(static_cast<std::size_t>(std::max(nameLength, 0)), '\0');
-    block.ReadBuffer(name.data(), name.size());
-    item.Name = ScrambleName(name, key);
-
-    item.Compressed = ReadByte(block) != 0;
-    const std::int32_t stored = ReadInteger(block);
-    if (stored > 0 && stored > block.Remaining())
-        Corrupt(ItemLabel(index, count) + " (\"" + item.Name + "\"): stored size " + std::to_string(stored) +
-                " exceeds the " + std::to_string(block.Remaining()) + " bytes left in the container");
-
+    item.Name =
+        ScrambleName(std::string(reinterpret_cast<const char*>(record.Name), record.NameLength), record.Key);
+    item.Compressed = record.Compressed;
     if (item.Compressed) {
-        if (stored > 0) {
-            std::vector<std::uint8_t> packed(static_cast<std::size_t>(stored));
-            block.ReadBuffer(packed.data(), packed.size());
-            item.Data = DecompressBuffer(packed.data(), packed.size(), 0, budget);
+        if (record.Stored > 0) {
+            item.Data = DecompressBuffer(record.Data, static_cast<std::size_t>(record.Stored), 0, budget);
             budget -= item.Data.size();
             item.Size = static_cast<std::int32_t>(item.Data.size()); // at most kMaxInflatedSize
         }
     } else {
-        item.Size = stored; // a stored size of 0 or less is kept as it is, with no data
-        if (stored > 0) {
-            item.Data.resize(static_cast<std::size_t>(stored));
-            block.ReadBuffer(item.Data.data(), item.Data.size());
-        }
+        item.Size = record.Stored; // a stored size of 0 or less is kept as it is, with no data
+        if (record.Stored > 0) item.Data.assign(record.Data, record.Data + record.Stored);
     }
     return item;
 }
@@ -142,47 +139,40 @@ void ReadItems(const TPathName& fileName, TItemTypes& items) {
 void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInflated) {
     FreeItems(items);
     TFileReadStream file(fileName);
-    const std::int64_t fileSize = file.Size();
-    if (fileSize < kContainerTrailerSize) return;
-
-    // The file's last bytes: trailer and block length.
-    std::uint8_t tail[kContainerTailSize];
-    const auto tailSize = static_cast<std::size_t>(std::min(fileSize, kContainerTailSize));
-    file.SetPosition(fileSize - static_cast<std::int64_t>(tailSize));
-    if (file.Read(tail, tailSize) != tailSize) return;
-    const itemlayout::TContainerPlace place = itemlayout::LocateContainer(fileSize, tail, tailSize);
+    const itemlayout::TContainerPlace place = Locate(file);
     switch (place.Place) {
     case itemlayout::TPlace::None:
         return;
     case itemlayout::TPlace::TooShort:
-        Corrupt("the file of " + std::to_string(fileSize) + " bytes is too short for its trailer");
+        Corrupt("the file of " + std::to_string(file.Size()) + " bytes is too short for its trailer");
     case itemlayout::TPlace::BadLength:
         Corrupt("block length " + std::to_string(place.BlockLength) + " points outside the file of " +
-                std::to_string(fileSize) + " bytes");
+                std::to_string(file.Size()) + " bytes");
     case itemlayout::TPlace::Found:
         break;
     }
 
-    TWindowStream block(file, place.BlockStart, place.BlockStart + place.BlockLength);
-    const auto key = static_cast<std::uint8_t>(ReadInteger(block));
-    const std::int32_t count = ReadInteger(block);
-    if (count < 0) Corrupt("negative item count " + std::to_string(count));
-    if (count > block.Remaining() / kContainerMinRecordSize)
-        Corrupt("item count " + std::to_string(count) + " does not fit in the " +
-                std::to_string(block.Remaining()) + " bytes of the container");
-    items.reserve(static_cast<std::size_t>(count));
+    // The block is at most the file's size; the walker checks every record in it before
+    // anything is allocated for that record.
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(place.BlockLength));
+    if (!ReadAt(file, place.BlockStart, block.data(), block.size()))
+        Corrupt("the block of " + std::to_string(place.BlockLength) + " bytes cannot be read whole");
 
     // All items of one container together inflate to at most maxInflated bytes, so many
     // small bombs cannot add up to what one may not be.
     std::size_t budget = std::min(maxInflated, kMaxInflatedSize);
-    // On an error the items read so far stay in the list (the caller frees them).
-    for (std::int32_t i = 0; i < count; ++i) {
-        try {
-            items.push_back(ReadItem(block, key, i, count, budget));
-        } catch (const EReadError&) {
-            Corrupt(ItemLabel(i, count) + " ends past the end of the container");
-        }
-    }
+    // On an error the items read so far stay in the list (the caller frees them). The list
+    // grows with the records really read: a count is no reason to reserve.
+    itemlayout::TWalkFault fault;
+    const itemlayout::TWalk walk = itemlayout::WalkContainer(
+        block.data(), block.size(),
+        [&](const itemlayout::TItemRecord& record) { items.push_back(ReadItem(record, budget)); }, &fault);
+    if (walk != itemlayout::TWalk::Ok) CorruptBlock(walk, fault);
+}
+
+itemlayout::TContainerPlace LocateContainerInFile(const TPathName& fileName) {
+    TFileReadStream file(fileName);
+    return Locate(file);
 }
 
 void WriteItemsWithKey(const TPathName& fileName, const TItemTypes& items, int key) {

@@ -12,7 +12,9 @@
 // scrambles the names (data is never scrambled). Flag 0: data stored as is; any other
 // value: data is one zlib stream (writers write 1) whose uncompressed length is not
 // stored. Locating the block in a file of F bytes: trailer at F-4, L at F-12, block at
-// F-12-L. An empty list appends exactly 20 bytes.
+// F-12-L. An empty list appends exactly 20 bytes. A program signed after the container was
+// appended carries its certificate table after it: F is then where the table starts,
+// less the zero padding before it.
 //
 // The reader trusts nothing: every length, count and size is checked against the bytes
 // that are really left before anything is allocated or read.
@@ -36,8 +38,9 @@ struct TItemType {
 };
 using TItemTypes = std::vector<TItemType>;
 
-// The items of the container at the end of the file, in file order; empty when the file
-// carries none (missing file, folder, shorter than 4 bytes, no "PLWS" trailer). Raises
+// The items of the container at the end of the file (of a signed program: just before its
+// certificate table), in file order; empty when the file carries none (missing file,
+// folder, shorter than 4 bytes, no "PLWS" trailer). Raises
 // ECorruptData when the container's block length, count, name lengths or stored sizes
 // point outside the file or past the block (a negative count too), and
 // EZDecompressionError (zlib's message, or the cap on inflated data) for a damaged
@@ -48,6 +51,11 @@ void ReadItems(const TPathName& fileName, TItemTypes& items);
 // overload above caps it at kMaxInflatedSize); a container past it raises
 // EZDecompressionError.
 void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInflated);
+
+// Where the container of the file lies (the locator of store/uItemLayout.h: before the
+// certificate table of a signed program, else at the end), and that table; None for a
+// file that cannot be read.
+itemlayout::TContainerPlace LocateContainerInFile(const TPathName& fileName);
 
 // Frees every item's data and empties the list.
 void FreeItems(TItemTypes& items);

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -63,6 +65,50 @@ fs::path BuildInstaller(const TempDir& dir, const TPack& pack, const std::wstrin
     Process p(cmd);
     EXPECT_EQ(p.Wait(60000), 0u) << "scrpack build failed";
     return out;
+}
+
+// The Unix path of a file, from Wine's own mapping of its drives.
+std::wstring UnixPath(const fs::path& p) {
+    using TGetUnixName = char*(CDECL*)(const wchar_t*);
+    const auto get = reinterpret_cast<TGetUnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = get ? get(p.c_str()) : nullptr;
+    if (!name) return L"";
+    const std::string narrow = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return std::wstring(narrow.begin(), narrow.end()); // Wine's paths of the test folders are ASCII
+}
+
+// Signs the installer in into out with a throwaway certificate (helpers/sign_installer.sh:
+// openssl, osslsigncode sign and osslsigncode verify, run as Unix programs) and returns the
+// tools' exit status (-1 when it never came) with their log.
+int SignInstaller(const fs::path& in, const fs::path& out, const TempDir& work, std::string& log) {
+    std::wstring cmd = L"Z:\\bin\\sh " + UnixPath(Source("tests/e2e/helpers/sign_installer.sh")) + L" " +
+                       UnixPath(in) + L" " + UnixPath(out) + L" " + UnixPath(work.Path());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    const fs::path status = work.Path() / "status";
+    WaitFor([&] { return fs::exists(status); }, std::chrono::seconds(60));
+    const std::vector<std::uint8_t> logBytes = ReadBytes(work.Path() / "sign.log");
+    log.assign(logBytes.begin(), logBytes.end());
+    const std::vector<std::uint8_t> code = ReadBytes(status);
+    return code.empty() ? -1 : std::atoi(std::string(code.begin(), code.end()).c_str());
+}
+
+// Runs the Windows scrpack.exe with args and returns its exit code and standard output.
+DWORD RunScrpack(const std::wstring& args, const TempDir& dir, std::string& out) {
+    const fs::path outFile = dir.Path() / L"scrpack-out.txt";
+    Process p(L"cmd.exe /s /c \"\"" + Bin(L"scrpack.exe").wstring() + L"\" " + args + L" > \"" +
+              outFile.wstring() + L"\"\"");
+    const DWORD code = p.Wait(60000);
+    const std::vector<std::uint8_t> bytes = ReadBytes(outFile);
+    out.assign(bytes.begin(), bytes.end());
+    return code;
 }
 
 std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name) {
@@ -320,6 +366,49 @@ TEST_F(WizardTest, MissingDestinationKeepsTheOptionsPage) {
     SetText(edit, FDir.Path().wstring());
     w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
     EXPECT_TRUE(fs::exists(FDir.Path() / L"E2eSaver.scr"));
+    Click(w.Check(kShowReadMe));
+    ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kShowReadMe)); }));
+    w.Finish();
+}
+
+// An installer signed after building, as a publisher does before putting it on the web:
+// the signature verifies, scrpack sees it, the installer reads its container from before
+// the certificate table and installs; adding to the signed file is refused.
+TEST_F(WizardTest, SignedInstallerInstalls) {
+    TPack pack;
+    pack.Eula = false;
+    const fs::path exe = BuildInstaller(FDir, pack);
+    const fs::path signedExe = FDir.Path() / L"signed.exe";
+    TempDir work;
+    std::string log;
+    ASSERT_EQ(SignInstaller(exe, signedExe, work, log), 0) << log;
+    EXPECT_NE(log.find("Signature verification: ok"), std::string::npos) << log;
+
+    std::string out;
+    const std::wstring quoted = L"\"" + signedExe.wstring() + L"\"";
+    EXPECT_EQ(RunScrpack(L"verify " + quoted, FDir, out), 0u) << out;
+    const std::uintmax_t table = fs::file_size(signedExe) - (fs::file_size(exe) + 7) / 8 * 8;
+    EXPECT_NE(out.find("signature: present (certificate table " + std::to_string(table) + " bytes)"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("digest: pass"), std::string::npos) << out;
+    const std::vector<std::uint8_t> signedBytes = ReadBytes(signedExe);
+    EXPECT_EQ(RunScrpack(L"append " + quoted + L" Extra=1", FDir, out), 2u);
+    EXPECT_EQ(ReadBytes(signedExe), signedBytes);
+
+    TWizard w(signedExe);
+    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
+    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    HWND edit = FindControl(w.Main(), L"TEdit", L"");
+    Click(w.Check(kChangePath));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
+    SetText(edit, FDir.Path().wstring());
+    Click(w.Check(kSetCurrent));
+    ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kSetCurrent)); }));
+    w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
+    EXPECT_EQ(ReadBytes(FDir.Path() / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
+              L"\"" + (FDir.Path() / L"E2eSaverUninst.exe").wstring() + L"\"");
     Click(w.Check(kShowReadMe));
     ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kShowReadMe)); }));
     w.Finish();

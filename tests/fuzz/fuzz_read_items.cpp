@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -34,9 +35,12 @@ void CheckItem(const TItemType& item) {
 // The walker's verdict on the file's bytes; the names it saw, in order, unscrambled.
 bool WalkDamaged(const std::uint8_t* data, std::size_t size, std::vector<std::string>& names) {
     using namespace itemlayout;
-    const std::size_t tailSize = size < kContainerTailSize ? size : kContainerTailSize;
-    const TContainerPlace place =
-        LocateContainer(static_cast<std::int64_t>(size), data + size - tailSize, tailSize);
+    // The file locator reads straight from the input, so the sanitizer sees any read past it.
+    const TContainerPlace place = LocateContainerIn(
+        static_cast<std::int64_t>(size), [&](std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
+            std::memcpy(buffer, data + offset, count);
+            return true;
+        });
     if (place.Place == TPlace::None) return false;
     if (place.Place != TPlace::Found) return true;
     const std::vector<std::uint8_t> block(data + place.BlockStart, data + place.BlockStart + place.BlockLength);

@@ -26,9 +26,20 @@ TContainerPlace Locate(const Bytes8& file) {
     return LocateContainer(static_cast<std::int64_t>(file.size()), file.data() + file.size() - tail, tail);
 }
 
+// The file locator on bytes in memory; a read outside the file fails the test.
+TContainerPlace LocateIn(const Bytes8& file) {
+    return LocateContainerIn(static_cast<std::int64_t>(file.size()),
+                             [&](std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
+                                 EXPECT_TRUE(offset >= 0 && count <= file.size() &&
+                                             static_cast<std::size_t>(offset) <= file.size() - count);
+                                 std::copy_n(file.data() + offset, count, buffer);
+                                 return true;
+                             });
+}
+
 // The verdict on a whole file, as the uninstaller reaches it: locate, then walk.
 TFind FindInFile(const Bytes8& file, const std::string& name) {
-    const TContainerPlace place = Locate(file);
+    const TContainerPlace place = LocateIn(file);
     if (place.Place == TPlace::None) return TFind::Absent;
     if (place.Place != TPlace::Found) return TFind::Damaged;
     return FindItem(file.data() + place.BlockStart, static_cast<std::size_t>(place.BlockLength), name.data(),
@@ -217,6 +228,79 @@ TEST(ItemLayout, AgreesWithReadItems) {
     EXPECT_EQ(FindInFile(written, "GUID"), TFind::Present);
     EXPECT_EQ(FindInFile(written, "Raw"), TFind::Present);
     EXPECT_EQ(FindInFile(written, "Other"), TFind::Absent);
+}
+
+// The names ReadItems finds in a file, or "damaged".
+std::string ReadNames(const Bytes8& file) {
+    TempDir dir;
+    WriteBytes(dir / "signed.exe", file);
+    TItemTypes items;
+    try {
+        ReadItems(dir / "signed.exe", items);
+    } catch (const std::exception&) {
+        return "damaged";
+    }
+    std::string names;
+    for (const TItemType& item : items) names += item.Name;
+    return names;
+}
+
+// A signed program: the container lies before the certificate table, past 0 to 7 zero
+// bytes of padding, for PE32 and PE32+ alike; more zeros than that are no padding.
+TEST(ItemLayout, LooksPastTheCertificateTable) {
+    for (bool plus : {false, true}) {
+        for (std::size_t padding = 0; padding <= 8; ++padding) {
+            const SignedFile f(plus, padding);
+            const TContainerPlace place = LocateIn(f.b);
+            EXPECT_EQ(place.Signature.Offset, static_cast<std::int64_t>(f.Table));
+            EXPECT_EQ(place.Signature.Size, static_cast<std::int64_t>(f.Length));
+            EXPECT_EQ(ReadNames(f.b), padding <= 7 ? "A" : "") << plus << " " << padding;
+            EXPECT_EQ(FindInFile(f.b, "A"), padding <= 7 ? TFind::Present : TFind::Absent) << plus << padding;
+        }
+    }
+}
+
+// A security entry that no signing tool writes leaves the file unsigned: its container is
+// the one at the very end. One field spoiled at a time.
+TEST(ItemLayout, OddSecurityEntriesReadAsUnsigned) {
+    using Spoil = void (*)(SignedFile&);
+    const std::vector<std::pair<const char*, Spoil>> odd = {
+        {"size 0", [](SignedFile& f) { f.Security(static_cast<std::uint32_t>(f.Table), 0); }},
+        {"size 7 at the end",
+         [](SignedFile& f) { f.Security(static_cast<std::uint32_t>(f.b.size() - 7), 7); }},
+        {"outside the file",
+         [](SignedFile& f) {
+             f.Security(static_cast<std::uint32_t>(f.b.size()), static_cast<std::uint32_t>(f.Length));
+         }},
+        {"wrapping around", [](SignedFile& f) { f.Security(0xFFFFFFF8u, 0x10); }},
+        {"into the middle",
+         [](SignedFile& f) {
+             f.Security(static_cast<std::uint32_t>(f.Table - 8), static_cast<std::uint32_t>(f.Length));
+         }},
+        {"over the headers",
+         [](SignedFile& f) { f.Security(0x40, static_cast<std::uint32_t>(f.b.size() - 0x40)); }},
+        {"PE offset past the end", [](SignedFile& f) { f.Put32(0x3C, 0xFFFFFFF0u); }},
+        {"no PE signature", [](SignedFile& f) { f.b[SignedFile::kPe + 2] = 'x'; }},
+        {"unknown optional header", [](SignedFile& f) { f.Put16(SignedFile::kOptional, 0x107); }},
+        {"four directory entries", [](SignedFile& f) { f.Put32(f.Directory - 4, 4); }},
+        {"optional header without the entry",
+         [](SignedFile& f) {
+             f.Put16(SignedFile::kPe + 20,
+                     static_cast<std::uint32_t>(f.Directory - SignedFile::kOptional + 32));
+         }},
+        {"certificate longer than the table",
+         [](SignedFile& f) { f.Put32(f.Table, static_cast<std::uint32_t>(f.Length + 1)); }},
+        {"unknown certificate revision", [](SignedFile& f) { f.Put16(f.Table + 4, 0x300); }},
+    };
+    for (bool plus : {false, true}) {
+        for (const auto& [what, spoil] : odd) {
+            SignedFile f(plus);
+            spoil(f);
+            EXPECT_EQ(LocateIn(f.b).Signature.Size, 0) << what;
+            EXPECT_EQ(ReadNames(f.b), "B") << what << " " << plus;
+            EXPECT_EQ(FindInFile(f.b, "B"), TFind::Present) << what;
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "store/uExeAdder.h"
 
 #include "common/TestFiles.h"
+#include "store/ContainerBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -171,6 +172,16 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
     EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
     EXPECT_NE(r.Out.find("digest: pass (20000 of 20000 bytes covered)"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find("SCRName: " + kNameUtf8 + "\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("signature: none\n"), std::string::npos) << r.Out;
+    // A signed file: its container is read from before the certificate table.
+    const SignedFile signedFile(true);
+    WriteBytes(in.Dir / "signed.exe", signedFile.b);
+    r = RunScrpack({"verify", in.P("signed.exe")});
+    EXPECT_NE(r.Out.find("signature: present (certificate table " + std::to_string(signedFile.Length) +
+                         " bytes)\n"),
+              std::string::npos)
+        << r.Out;
+    EXPECT_EQ(RunScrpack({"list", in.P("signed.exe")}).Out, "A\tstored\t1\n");
 }
 
 TEST(Scrpack, DefaultsAndFreshGuids) {
@@ -278,6 +289,8 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
     WriteBytes(in.Dir / "empty.scr", {});
     WriteBytes(in.Dir / "notbmp.bmp", Bytes("BM but not really a bitmap header at all......."));
     std::filesystem::create_directory(in.Dir / "adir");
+    const SignedFile signedFile(false);
+    WriteBytes(in.Dir / "signed.exe", signedFile.b);
     const std::size_t files = in.FileCount();
     const std::string out = in.P("out.exe");
     auto build = [&](std::vector<std::string> extra) {
@@ -295,6 +308,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         {"build", "--stub", in.P("saver.scr"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("empty.scr"), "--name", "x", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("missing.scr"), "--name", "x", "-o", out},
+        {"build", "--stub", in.P("signed.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out},
         build({"--bogus"}),
         build({"--guid", "0123ABCD-4567-89EF-0123-456789ABCDEF"}),
         build({"--guid", "{0123ABCD-4567-89EF-0123-456789ABCDEG}"}),
@@ -319,6 +333,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         {"extract", in.P("stub.exe"), "SCR", "-o", out}, // no such item
         {"append", in.P("missing.exe"), "A=b"},
         {"append", in.P("stub.exe"), "novalue"},
+        {"append", in.P("signed.exe"), "A=b"},
         {"verify", in.P("stub.exe"), "extra"},
     };
     for (const auto& args : cases) {
@@ -334,6 +349,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         EXPECT_EQ(in.FileCount(), files) << shown;
     }
     EXPECT_EQ(ReadBytes(in.Dir / "stub.exe"), in.Stub); // a bad NAME=VALUE left it alone
+    EXPECT_EQ(ReadBytes(in.Dir / "signed.exe"), signedFile.b);
 }
 
 TEST(Scrpack, UnmappableCharacterIsNamed) {

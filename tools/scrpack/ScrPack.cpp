@@ -56,7 +56,8 @@ const char* const kBuildHelp =
     "installer's settings. OUT is written under a temporary name and renamed at the end,\n"
     "so a failed build leaves no OUT behind.\n"
     "\n"
-    "  --stub STUB            the installer program (a Windows program, \"MZ\")\n"
+    "  --stub STUB            the installer program (a Windows program, \"MZ\"; not\n"
+    "                         signed: sign the finished installer instead)\n"
     "  --scr FILE             the screensaver (item \"SCR\", compressed, written last)\n"
     "  --name NAME            base name of the installed files (item \"SCRName\"); no\n"
     "                         \\ / : * ? \" < > |, control characters, trailing dot or\n"
@@ -101,14 +102,20 @@ const char* const kAppendHelp =
     "Appends one container holding the given items to the existing FILE; the new\n"
     "container hides any older one. NAME=TEXT stores TEXT converted from UTF-8 to code\n"
     "page 932; NAME=@PATH stores the bytes of the file PATH as they are. Items are\n"
-    "compressed unless --stored is given. FILE is replaced in one step.\n";
+    "compressed unless --stored is given. FILE is replaced in one step. A signed FILE\n"
+    "is refused: sign the finished installer instead.\n";
 
 const char* const kVerifyHelp =
     "usage: scrpack verify FILE\n"
     "\n"
     "Loads the settings from the container at the end of FILE as the installer does and\n"
     "runs its integrity check: the digest of the first \"mxl\" bytes of the \"SCR\" data\n"
-    "must equal \"mxf\" exactly. Exit 0 when it does, 1 when it does not, 2 on errors.\n";
+    "must equal \"mxf\" exactly. Exit 0 when it does, 1 when it does not, 2 on errors.\n"
+    "\n"
+    "Also tells whether FILE carries an Authenticode signature. The signature itself\n"
+    "is not checked (neither its hash nor its certificate chain): use osslsigncode\n"
+    "verify or signtool verify. A valid signature covers every byte of the installer;\n"
+    "the digest covers only the screensaver.\n";
 
 // ---- Errors ----
 
@@ -464,6 +471,15 @@ TItemTypes ReadContainer(const std::string& utf8Path) {
     return items;
 }
 
+// Signing must come last: a container appended after the certificate table breaks the
+// signature and is not found before the table.
+void RefuseSigned(const itemlayout::TCertificateTable& table, const std::string& what) {
+    if (table.Size > 0)
+        throw TInputError(what + " is signed (certificate table " + std::to_string(table.Size) +
+                          " bytes): appending after a signature breaks it and hides the container; sign the "
+                          "finished installer instead");
+}
+
 // ---- Verbs ----
 
 int Build(const TArgs& a, std::ostream& out) {
@@ -499,6 +515,12 @@ int Build(const TArgs& a, std::ostream& out) {
     const Bytes stub = ReadInput(stubPath, "--stub");
     if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z')
         throw TInputError("--stub: \"" + stubPath + "\" is not a Windows program (no \"MZ\" header)");
+    const auto readStub = [&](std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
+        std::memcpy(buffer, stub.data() + offset, count);
+        return true;
+    };
+    RefuseSigned(itemlayout::FindCertificateTable(static_cast<std::int64_t>(stub.size()), readStub),
+                 "--stub: \"" + stubPath + "\"");
     const Bytes scr = ReadInput(scrPath, "--scr");
     if (scr.empty()) throw TInputError("--scr: \"" + scrPath + "\" is empty");
     if (scr.size() > 0x7FFFFFFFu) throw TInputError("--scr: \"" + scrPath + "\" is too large");
@@ -629,6 +651,7 @@ int Append(const TArgs& a, std::ostream& out) {
     const fs::path target = PathArg(filePath);
     std::error_code ec;
     if (!fs::is_regular_file(target, ec)) throw TInputError("\"" + filePath + "\" is not an existing file");
+    RefuseSigned(LocateContainerInFile(target).Signature, "\"" + filePath + "\"");
     TTempFile temp(target);
     fs::copy_file(target, temp.Path(), fs::copy_options::overwrite_existing);
     helper.AppendToFile(temp.Path());
@@ -641,6 +664,15 @@ int Verify(const TArgs& a, std::ostream& out) {
     ExpectPositional(a, 1, "FILE");
     const TItemTypes items = ReadContainer(a.Positional[0]);
     if (items.empty()) out << "no item container (the installer would report invalid data)\n";
+    const itemlayout::TCertificateTable signature = LocateContainerInFile(PathArg(a.Positional[0])).Signature;
+    if (signature.Size > 0) {
+        out << "signature: present (certificate table " << signature.Size << " bytes)\n";
+        out << "  not checked here (neither its hash nor its certificate chain): use osslsigncode verify or "
+               "signtool verify; it covers every byte of the installer, the digest below only the "
+               "screensaver\n";
+    } else {
+        out << "signature: none\n";
+    }
     TPayloadSettings s;
     s.ResetSettings(kDesignedCaption);
     s.ApplyItems(items);
