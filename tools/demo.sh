@@ -46,7 +46,7 @@ say "scrpack.exe verify (Windows build, under Wine)"
 wine build/win/bin/scrpack.exe verify "Z:$ROOT/$OUT/OrvaneSampleSetup.exe" </dev/null 2>&1 | tr -d '\r'
 
 CLSID='HKCR\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}'
-UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+UNINSTALL='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
 # Runs the installer $1 (a Windows path): on a screen for you to click through, or
 # headless walked page by page by wizard_tour, with screenshots saved in $2 (a Linux
@@ -61,6 +61,8 @@ run_wizard() {
   fi
   say "the installer, walked page by page under Xvfb (screenshots: $out/*.png)"
   rm -f "$out"/[0-9]-*.bmp "$out"/[0-9]-*.png
+  local out_w
+  out_w=$(winepath -w "$ROOT/$out")
   # Wine binds its desktop to the display of the server's first window: the wineserver
   # started without a display must be gone before the installer runs under Xvfb.
   wineserver -w
@@ -68,7 +70,7 @@ run_wizard() {
     set -o pipefail
     wine cmd /c exit </dev/null >/dev/null 2>&1
     wine "$1" "$2" "$3" </dev/null 2>&1 | tr -d "\r"; rc=$?
-    wineserver -w; exit $rc' _ build/win/bin/wizard_tour.exe "$setup_w" "$(winepath -w "$ROOT/$out")" || TOUR=$?
+    wineserver -w; exit $rc' _ build/win/bin/wizard_tour.exe "$setup_w" "$out_w" || TOUR=$?
   for f in "$out"/[0-9]-*.bmp; do
     [ -e "$f" ] || continue
     convert "$f" "${f%.bmp}.png" 2>/dev/null && rm -f "$f"
@@ -83,12 +85,16 @@ if [ -f build/win/bin/wizard_tour.exe ]; then
   say "installed by the demo (in the Wine prefix's Windows folder):"
   ls -l "$WINEPREFIX/drive_c/windows/" | grep -i orvane || true
   say "its entry in the list of installed programs:"
-  wine reg query "$UNINSTALL\OrvaneSample" </dev/null 2>/dev/null | tr -d '\r' || true
+  # Exported as a .reg file (UTF-16): the console would lose the Japanese name.
+  wine regedit /E "$(winepath -w "$ROOT/$OUT/entry.reg")" "$UNINSTALL\OrvaneSample" </dev/null >/dev/null 2>&1 &&
+    iconv -f UTF-16 -t UTF-8 "$OUT/entry.reg" | tr -d '\r' | grep -v '^Windows Registry' || true
 
   PLAYER_SETUP_W=$(winepath -w "$ROOT/$OUT/OrvanePlayerSampleSetup.exe")
   say "the installer that needs the player, unattended (/S) without a player: the gate refuses (exit 3)"
   rc=0; wine "$PLAYER_SETUP_W" /S </dev/null >/dev/null 2>&1 || rc=$?
   echo "exit code $rc"
+  say "the same installer's wizard without a player: the failure page with the download button"
+  run_wizard "$PLAYER_SETUP_W" "$OUT/no-player"
   if [ -f build/win/bin/standin_player_new.dll ]; then
     say "registering the stand-in Flash player in the demo prefix"
     wine reg add "$CLSID\InprocServer32" /ve /t REG_SZ /d "Z:$ROOT/build/win/bin/standin_player_new.dll" /f \
