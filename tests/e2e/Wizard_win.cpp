@@ -126,11 +126,16 @@ std::wstring ShortPathOf(const fs::path& p) {
     return std::wstring(buf, n < MAX_PATH ? n : 0);
 }
 
-// Runs an installer with switches (an unattended run) and returns its exit code.
+// Runs an installer with switches (an unattended run) and returns its exit code; while it
+// runs, it must show no window (wizard, notifier or message box).
 DWORD RunSilently(const fs::path& exe, const std::wstring& switches) {
     Process p(L"\"" + exe.wstring() + L"\" " + switches);
     EXPECT_TRUE(p.Started());
-    return p.Wait(60000);
+    std::wstring shown;
+    for (int i = 0; i < 6000 && WaitForSingleObject(p.Handle(), 10) == WAIT_TIMEOUT; ++i)
+        for (HWND h : TopWindows(p.Id())) shown = ClassOf(h);
+    EXPECT_EQ(shown, L"") << "an unattended run showed a window";
+    return p.Wait(1000);
 }
 
 bool IsEmptyFolder(const fs::path& dir) {
