@@ -530,11 +530,12 @@ TEST(SilentInstall, QuestionMarkShowsTheSwitches) {
 }
 
 // The installer program imports only the core system DLLs; everything else is loaded
-// from the system directory after the search path is restricted.
+// from the system directory after the search path is restricted. It stays within 512 KB.
 TEST(InstallerImage, ImportsOnlyCoreSystemDlls) {
     auto extra = peimports::ImportsOutside(Bin(L"scrsetup.exe"), {"kernel32.dll", "user32.dll", "gdi32.dll",
                                                                    "advapi32.dll", "msvcrt.dll"});
     EXPECT_TRUE(extra.empty()) << "unexpected import: " << (extra.empty() ? "" : extra.front());
+    EXPECT_LE(fs::file_size(Bin(L"scrsetup.exe")), 512u * 1024u) << "the stub outgrew 512 KB";
 }
 
 // A uxtheme.dll planted beside the installer is never loaded. The same planted DLL is
