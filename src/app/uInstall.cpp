@@ -2,6 +2,8 @@
 
 #include "platform/uText.h"
 
+#include <utility>
+
 namespace {
 // MessageBox styles and answers, as winuser.h has them (the host has no such header; the
 // Windows tests compare them).
@@ -108,4 +110,29 @@ TUninstallEntry UninstallEntry(std::string_view scrName, std::string_view uninst
     std::string key = kUninstallRoot + std::string(scrName) + "\\";
     return {{key + "UninstallString", "\"" + std::string(uninstallerPath) + "\""},
             {key + "DisplayName", std::string(scrName) + kScreenSaverWord}};
+}
+
+std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, const TInstallPaths& paths,
+                                                   const TUninstallDetails& details) {
+    const std::string key = kUninstallRoot + std::string(scrName) + "\\";
+    auto text = [&](const char* name, std::string data) {
+        return TUninstallValue{key + name, std::move(data)};
+    };
+    auto number = [&](const char* name, std::uint32_t n) { return TUninstallValue{key + name, {}, true, n}; };
+    std::vector<TUninstallValue> values;
+    values.push_back(text("DisplayIcon", paths.SCRPath));
+    if (!details.Version.empty()) values.push_back(text("DisplayVersion", details.Version));
+    if (!details.Publisher.empty()) values.push_back(text("Publisher", details.Publisher));
+    values.push_back(text("InstallLocation", paths.Folder));
+    const std::uint64_t kib = details.FileBytes / 1024 + (details.FileBytes % 1024 ? 1 : 0);
+    values.push_back(
+        number("EstimatedSize", kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kib)));
+    values.push_back(number("NoModify", 1));
+    values.push_back(number("NoRepair", 1));
+    values.push_back(text("QuietUninstallString", "\"" + paths.Uninstaller + "\" /S"));
+    std::string date;
+    for (auto [n, digits] : {std::pair{details.Year, 4}, {details.Month, 2}, {details.Day, 2}})
+        for (int unit = digits == 4 ? 1000 : 10; unit > 0; unit /= 10) date += char('0' + (n / unit) % 10);
+    values.push_back(text("InstallDate", date));
+    return values;
 }

@@ -8,8 +8,10 @@
 // installation itself and the boxes are Windows-only (uInstall_win.cpp).
 #include "app/uStartup.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TForm;
 class TFileEmbedder;
@@ -75,7 +77,9 @@ TInstallPaths InstallPaths(std::string_view destination, std::string_view scrNam
 // their data.
 struct TUninstallValue {
     std::string ValuePath;
-    std::string Data;
+    std::string Data;      // a string value (code page 932)
+    bool IsNumber = false; // a REG_DWORD value instead, holding Number
+    std::uint32_t Number = 0;
 };
 struct TUninstallEntry {
     TUninstallValue UninstallString; // the uninstaller's full path in double quotes
@@ -84,6 +88,20 @@ struct TUninstallEntry {
 // The quotes keep Windows from running a planted "C:\Program.exe" for an unquoted path
 // with spaces.
 TUninstallEntry UninstallEntry(std::string_view scrName, std::string_view uninstallerPath);
+
+// What the list of installed programs shows beyond the name.
+struct TUninstallDetails {
+    std::string Version;              // "DisplayVersion"; empty: not written
+    std::string Publisher;            // "Publisher"; empty: not written
+    std::uint64_t FileBytes = 0;      // the size of the files written
+    int Year = 0, Month = 0, Day = 0; // the day of the installation
+};
+// The further values of the registration, in the order they are written: "DisplayIcon"
+// (the screensaver), "DisplayVersion", "Publisher", "InstallLocation" (the folder),
+// "EstimatedSize" (KiB, rounded up), "NoModify" and "NoRepair" (1),
+// "QuietUninstallString" (the quoted uninstaller and " /S"), "InstallDate" (yyyymmdd).
+std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, const TInstallPaths& paths,
+                                                   const TUninstallDetails& details);
 
 // ---- The installation (Windows) -----------------------------------------------------------
 
@@ -105,11 +123,13 @@ struct TInstallRequest {
     bool SetAsCurrent = true;                   // the set-as-current check box (checked also when hidden)
     TForm* Owner = nullptr;                     // the main window: owns the notifier
     const TFileEmbedder* Uninstaller = nullptr; // carries the uninstaller program
+    bool Silent = false;                        // no notifier and no message box
 };
 
 #ifdef _WIN32
 // Installs the payload of settings as request says; sets FSCRPath and FReadMePath. Pumps
-// the message queue between the steps while a notifier disables the owner. Errors never
-// leave it: they come back as the outcome.
+// the message queue between the steps while a notifier disables the owner (a silent run
+// shows neither the notifier nor the box of a missing destination). Errors never leave
+// it: they come back as the outcome.
 TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request);
 #endif

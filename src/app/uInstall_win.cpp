@@ -5,6 +5,7 @@
 #include "platform/uSetScreenSaver.h"
 #include "platform/uShellUtils.h"
 #include "platform/uText.h"
+#include "platform/uVersionRecord.h"
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
 #include "store/uStreams.h"
@@ -117,6 +118,41 @@ bool WriteFiles(TPayloadSettings& settings, const TInstallRequest& request, cons
     return readMe;
 }
 
+// The size of a file, 0 when it cannot be read.
+std::uint64_t FileSize932(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+    return std::uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+// What the list of installed programs shows: the payload's own version and publisher, or
+// those of the screensaver's version record; the size of what was written; today.
+TUninstallDetails Details(const TPayloadSettings& settings, const TInstallPaths& paths, bool readMe) {
+    TUninstallDetails d;
+    d.Version = settings.FVersion;
+    d.Publisher = settings.FPublisher;
+    if (d.Version.empty() || d.Publisher.empty()) {
+        const TVersionRecord record = ReadVersionRecord(paths.SCRPath);
+        if (d.Version.empty()) d.Version = record.ProductVersion;
+        if (d.Publisher.empty()) d.Publisher = record.CompanyName;
+    }
+    d.FileBytes = FileSize932(paths.SCRPath) + (readMe ? FileSize932(paths.ReadMePath) : 0) +
+                  FileSize932(paths.Uninstaller);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    d.Year = now.wYear;
+    d.Month = now.wMonth;
+    d.Day = now.wDay;
+    return d;
+}
+
+void WriteUninstallValue(const TUninstallValue& value) {
+    if (value.IsNumber)
+        WriteRegistryDword(HKEY_LOCAL_MACHINE, value.ValuePath, value.Number);
+    else
+        WriteRegistryString(HKEY_LOCAL_MACHINE, value.ValuePath, value.Data);
+}
+
 } // namespace
 
 TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request) {
@@ -130,18 +166,21 @@ TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallReq
     }
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
     if (!DirectoryExists932(paths.Folder)) {
-        ShowErrorMessage(LoadResString(SNoDestination));
+        if (!request.Silent) ShowErrorMessage(LoadResString(SNoDestination));
         outcome.Result = TInstallResult::NoDestination;
         return outcome;
     }
     try {
         // Destroyed on every way out: the owner is enabled again.
-        auto notifier = std::make_unique<TNotifier>(request.Owner);
-        notifier->SetShowProgressBar(false);
-        notifier->SetCanCancel(false);
-        notifier->SetCaption("");
-        notifier->SetMsg(kInstallingMessage);
-        notifier->ShowCenteredOn(request.Owner);
+        std::unique_ptr<TNotifier> notifier;
+        if (!request.Silent) {
+            notifier = std::make_unique<TNotifier>(request.Owner);
+            notifier->SetShowProgressBar(false);
+            notifier->SetCanCancel(false);
+            notifier->SetCaption("");
+            notifier->SetMsg(kInstallingMessage);
+            notifier->ShowCenteredOn(request.Owner);
+        }
         outcome.ReadMePresent = WriteFiles(settings, request, paths);
     } catch (const EInstallFailed& e) {
         outcome.Result = TInstallResult::WriteFailed;
@@ -156,5 +195,8 @@ TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallReq
     const TUninstallEntry entry = UninstallEntry(settings.FSCRName, paths.Uninstaller);
     WriteRegistryString(HKEY_LOCAL_MACHINE, entry.UninstallString.ValuePath, entry.UninstallString.Data);
     WriteRegistryString(HKEY_LOCAL_MACHINE, entry.DisplayName.ValuePath, entry.DisplayName.Data);
+    for (const TUninstallValue& value :
+         UninstallDetailValues(settings.FSCRName, paths, Details(settings, paths, outcome.ReadMePresent)))
+        WriteUninstallValue(value);
     return outcome;
 }

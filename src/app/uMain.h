@@ -2,6 +2,7 @@
 // The installer's main window: the wizard pages (welcome, licence, options, finish) and
 // the failure page above a fixed button row, read from the stored definition TFRMMAIN.
 #ifdef _WIN32
+#include "app/uCommandLine.h"
 #include "app/uInstall.h"
 #include "app/uStartup.h"
 #include "toolkit/uForms.h"
@@ -34,6 +35,13 @@ public:
     // Runs the installation with the options page's choices; the outcome decides the page
     // that follows.
     TInstallOutcome Install();
+
+    // The destination given on the command line ("/D="): the path edit's text.
+    void SetDestination(const std::string& folder);
+    // The unattended installation ("/S"): the start-up verdict, then the installation into
+    // the path edit's folder with the options page's defaults, without showing anything.
+    // The window is never shown.
+    TSetupExit InstallSilently();
 
     int PageIndex() const { return FPageIndex; }
     const TPayloadSettings& Settings() const { return FSettings; }
@@ -89,6 +97,7 @@ private:
     TPanel* FCurrentPage = nullptr;
     std::vector<TPage> FPages;
     TPayloadSettings FSettings;
+    TStartupVerdict FVerdict;
 };
 
 // The command line that opens the Display Properties dialog on its screensaver tab, with

@@ -129,7 +129,8 @@ void TfrmMain::FormCreate() {
 
     // 11. The start-up verdict picks the first page.
     TFlashPlayerProbe probe;
-    const TStartupVerdict verdict = FSettings.StartupVerdict(probe);
+    FVerdict = FSettings.StartupVerdict(probe);
+    const TStartupVerdict& verdict = FVerdict;
     if (verdict.Welcome) {
         FPageIndex = kWelcomePageIndex;
         ShowPage(pnlPage1);
@@ -259,6 +260,20 @@ void TfrmMain::GoBack() {
     if (FPageIndex <= 0) return;
     FPageIndex = PrevPageIndex(FPageIndex, FSettings.FEULA.empty());
     ShowPage(FPages[FPageIndex].Page);
+}
+
+void TfrmMain::SetDestination(const std::string& folder) {
+    edtPage3Path->SetText(folder);
+}
+
+TSetupExit TfrmMain::InstallSilently() {
+    if (!FVerdict.Welcome) return SilentExitForVerdict(FVerdict);
+    TInstallRequest request;
+    request.Destination = edtPage3Path->Text();
+    request.SetAsCurrent = chbxPage3SetScreenSaver->Checked();
+    request.Uninstaller = embedderUninstaller;
+    request.Silent = true;
+    return SilentExitForInstall(InstallScreenSaver(FSettings, request).Result);
 }
 
 TInstallOutcome TfrmMain::Install() {

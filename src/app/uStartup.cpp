@@ -33,6 +33,9 @@ void TPayloadSettings::ResetSettings(const std::string& designedCaption) {
     FTitle = designedCaption;
     FForceSet = false;
     FVerCheck = true;
+    FNeedsPlayer = true;
+    FVersion.clear();
+    FPublisher.clear();
     FFlashVersion.clear();
     FLeftImage.clear();
     FTopImage.clear();
@@ -91,6 +94,12 @@ void TPayloadSettings::ApplyItem(const TItemType& item) {
         asBoolean(FForceSet);
     else if (name == "InstallerVerCheck")
         asBoolean(FVerCheck);
+    else if (name == "InstallerNeedsPlayer")
+        asBoolean(FNeedsPlayer);
+    else if (name == "InstallerVersion")
+        FVersion.assign(data);
+    else if (name == "InstallerPublisher")
+        FPublisher.assign(data);
     else if (name == "InstallerEULA")
         FEULA.assign(data);
     else if (name == "InstallerReadme")
@@ -113,7 +122,7 @@ bool TPayloadSettings::IsPayloadIntact() const {
 
 TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {
     if (!IsPayloadIntact()) return TStartupVerdict::Failure(SInvalidData, {}, false);
-    if (!PlayerGatePasses(probe, FFlashVersion, FVerCheck))
+    if (FNeedsPlayer && !PlayerGatePasses(probe, FFlashVersion, FVerCheck))
         return TStartupVerdict::Failure(SFlashMissing, FFlashVersion, true);
     return TStartupVerdict::WelcomePage();
 }

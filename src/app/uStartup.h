@@ -49,6 +49,9 @@ public:
     std::string FTitle;                    // "InstallerTitle"; the window caption
     bool FForceSet = false;                // "InstallerForceSet"
     bool FVerCheck = true;                 // "InstallerVerCheck"
+    bool FNeedsPlayer = true;              // "InstallerNeedsPlayer"; false skips the player gate
+    std::string FVersion;                  // "InstallerVersion": shown in the list of programs
+    std::string FPublisher;                // "InstallerPublisher": shown in the list of programs
     std::string FFlashVersion;             // "FlashVersion": the minimum player version
     std::vector<std::uint8_t> FLeftImage;  // last non-empty "InstallerLeftImage" (BMP file)
     std::vector<std::uint8_t> FTopImage;   // last non-empty "InstallerTopImage" (BMP file)
@@ -79,7 +82,8 @@ public:
     // The computed digest equals "mxf" exactly (same length, same bytes).
     bool IsPayloadIntact() const;
 
-    // The integrity check, then the player gate.
+    // The integrity check, then the player gate (only for a screensaver that needs the
+    // player: with FNeedsPlayer false the probe is never asked).
     TStartupVerdict StartupVerdict(IPlayerProbe& probe) const;
 };
 

@@ -181,6 +181,8 @@ std::string ReadRegistryString(HKEY root, std::string_view valuePath);
 // Writes a REG_SZ value, creating the key and its parents; false when it could not be
 // written (callers that do not care may ignore the result).
 bool WriteRegistryString(HKEY root, std::string_view valuePath, std::string_view text);
+// Writes a REG_DWORD value the same way.
+bool WriteRegistryDword(HKEY root, std::string_view valuePath, DWORD number);
 
 // ---- Files and environment ----------------------------------------------------------------
 

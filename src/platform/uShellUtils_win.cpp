@@ -58,6 +58,16 @@ bool WriteRegistryString(HKEY root, std::string_view valuePath, std::string_view
                           reinterpret_cast<const BYTE*>(data.c_str()), bytes) == ERROR_SUCCESS;
 }
 
+bool WriteRegistryDword(HKEY root, std::string_view valuePath, DWORD number) {
+    auto [keyPath, valueName] = SplitValuePath(valuePath);
+    UniqueHKey key;
+    if (RegCreateKeyExW(root, ToWide(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                        nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    return RegSetValueExW(key.Get(), ToWide(valueName).c_str(), 0, REG_DWORD,
+                          reinterpret_cast<const BYTE*>(&number), sizeof number) == ERROR_SUCCESS;
+}
+
 // ---- Files and environment --------------------------------------------------------------------
 
 namespace {

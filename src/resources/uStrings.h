@@ -13,6 +13,7 @@
 #define SCR_IDS_NO_SCREENSAVER_NAME 1009
 #define SCR_IDS_WRITE_FAILED 1010
 #define SCR_IDS_INSTALL_ERROR 1011
+#define SCR_IDS_SETUP_SWITCHES 1012
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -30,5 +31,7 @@ enum TStringId : unsigned {
     SNoScreenSaverName = SCR_IDS_NO_SCREENSAVER_NAME,
     SWriteFailed = SCR_IDS_WRITE_FAILED,
     SInstallError = SCR_IDS_INSTALL_ERROR,
+    // The switches and exit codes; holds one "%s": the program's file name.
+    SSetupSwitches = SCR_IDS_SETUP_SWITCHES,
 };
 #endif

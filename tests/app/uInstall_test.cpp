@@ -1,6 +1,8 @@
 // What the installation writes where, and the message boxes' styles and answers.
 #include "app/uInstall.h"
 
+#include "app/uCommandLine.h"
+
 #include "app/Cp932Text.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +35,69 @@ TEST(UninstallEntry, QuotedCommandAndJapaneseName) {
               "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Aurora\\DisplayName");
     EXPECT_EQ(e.DisplayName.Data, "Aurora" + Sjis("スクリーンセーバー"));
     EXPECT_EQ(Sjis("スクリーンセーバーインストール中..."), kInstallingMessage);
+}
+
+TEST(UninstallEntry, DetailValuesForTheListOfPrograms) {
+    const TInstallPaths paths = InstallPaths("C:\\My Savers", "Aurora");
+    TUninstallDetails d{"1.2", Sjis("オルベイン"), 2049, 2026, 3, 7};
+    const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Aurora\\";
+    std::vector<std::string> shown;
+    for (const TUninstallValue& v : UninstallDetailValues("Aurora", paths, d)) {
+        ASSERT_EQ(v.ValuePath.rfind(key, 0), 0u) << v.ValuePath;
+        shown.push_back(v.ValuePath.substr(key.size()) + "=" +
+                        (v.IsNumber ? "#" + std::to_string(v.Number) : v.Data));
+    }
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"DisplayIcon=C:\\My Savers\\Aurora.scr", "DisplayVersion=1.2",
+                                        "Publisher=" + Sjis("オルベイン"), "InstallLocation=C:\\My Savers\\",
+                                        "EstimatedSize=#3", "NoModify=#1", "NoRepair=#1",
+                                        "QuietUninstallString=\"C:\\My Savers\\AuroraUninst.exe\" /S",
+                                        "InstallDate=20260307"}));
+    // No version and no publisher: not written at all; whole KiB stay as they are.
+    d = {"", "", 4096, 2027, 12, 31};
+    shown.clear();
+    for (const TUninstallValue& v : UninstallDetailValues("Aurora", paths, d))
+        shown.push_back(v.ValuePath.substr(key.size()) + (v.IsNumber ? "#" + std::to_string(v.Number) : ""));
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"DisplayIcon", "InstallLocation", "EstimatedSize#4", "NoModify#1",
+                                        "NoRepair#1", "QuietUninstallString", "InstallDate"}));
+}
+
+TEST(SetupCommandLine, SwitchesAndTheDestinationToTheEnd) {
+    struct Case {
+        const wchar_t* line;
+        bool silent, help, bad, hasDestination;
+        const wchar_t* destination;
+    } cases[] = {
+        {L"setup.exe", false, false, false, false, L""},
+        {L"\"C:\\Down loads\\setup.exe\"  ", false, false, false, false, L""},
+        {L"\"C:\\a b\\setup.exe\" /S /D=C:\\Program Files\\My  Saver \t", true, false, false, true,
+         L"C:\\Program Files\\My  Saver"},
+        {L"setup.exe /s /D=C:\\x /S", true, false, false, true, L"C:\\x /S"}, // the rest of the line
+        {L"setup.exe /D=D:\\表示 先", false, false, false, true, L"D:\\表示 先"},
+        {L"setup.exe /?", false, true, false, false, L""},
+        {L"setup.exe /S /X", true, false, true, false, L""},
+        {L"setup.exe /S \"/D=C:\\x\"", true, false, true, false, L""}, // quoted: not the switch
+        {L"setup.exe /S /D=", true, false, true, true, L""},
+        {L"setup.exe -S", false, false, true, false, L""},
+    };
+    for (const Case& c : cases) {
+        const TSetupCommandLine r = ParseSetupCommandLine(c.line);
+        const std::string what(c.line, c.line + std::wcslen(c.line)); // for the message only
+        EXPECT_EQ(r.Silent, c.silent) << what;
+        EXPECT_EQ(r.Help, c.help) << what;
+        EXPECT_EQ(r.Bad, c.bad) << what;
+        EXPECT_EQ(r.HasDestination, c.hasDestination) << what;
+        EXPECT_TRUE(r.Destination == c.destination) << what;
+    }
+    // The player failure (the one that offers the download) is 3, every other invalid data.
+    EXPECT_EQ(SilentExitForVerdict(TStartupVerdict::Failure(SFlashMissing, "9", true)),
+              TSetupExit::PlayerMissing);
+    EXPECT_EQ(SilentExitForVerdict(TStartupVerdict::Failure(SInvalidData, {}, false)),
+              TSetupExit::InvalidPayload);
+    EXPECT_EQ(SilentExitForInstall(TInstallResult::NoDestination), TSetupExit::NoDestination);
+    EXPECT_EQ(SilentExitForInstall(TInstallResult::NoName), TSetupExit::InvalidPayload);
+    EXPECT_EQ(SilentExitForInstall(TInstallResult::WriteFailed), TSetupExit::WriteFailed);
 }
 
 TEST(MessageBoxStyle, IconOfTheKindAndStyleOfTheButtonSet) {

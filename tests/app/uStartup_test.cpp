@@ -59,6 +59,9 @@ TEST(PayloadSettings, DefaultsWhenNoItems) {
     EXPECT_EQ(s.FDigestLength, 0u);
     EXPECT_FALSE(s.FForceSet);
     EXPECT_TRUE(s.FVerCheck);
+    EXPECT_TRUE(s.FNeedsPlayer);
+    EXPECT_EQ(s.FVersion, "");
+    EXPECT_EQ(s.FPublisher, "");
     EXPECT_EQ(s.FFlashVersion, "");
     EXPECT_TRUE(s.FLeftImage.empty());
     EXPECT_TRUE(s.FTopImage.empty());
@@ -94,6 +97,9 @@ TEST(PayloadSettings, EveryKeyAndItsConversion) {
         Item("InstallerTopImage", "BMtop"),
         Item("InstallerForceSet", std::string(1, '\x02')),
         Item("InstallerVerCheck", std::string(1, '\0')),
+        Item("InstallerNeedsPlayer", std::string(1, '\0')),
+        Item("InstallerVersion", "1.2 " + sjisName),
+        Item("InstallerPublisher", sjisName + " Co."),
         Item("InstallerEULA", std::string("line1\r\nline2\0tail", 17)),
         Item("InstallerReadme", "readme"),
         Item("SCR", std::string("MZ\0\x90", 4)),
@@ -108,6 +114,9 @@ TEST(PayloadSettings, EveryKeyAndItsConversion) {
     EXPECT_EQ(Text(s.FTopImage), "BMtop");
     EXPECT_TRUE(s.FForceSet); // any non-zero byte is true
     EXPECT_FALSE(s.FVerCheck);
+    EXPECT_FALSE(s.FNeedsPlayer);
+    EXPECT_EQ(s.FVersion, "1.2 " + sjisName);
+    EXPECT_EQ(s.FPublisher, sjisName + " Co.");
     EXPECT_EQ(s.FEULA, std::string("line1\r\nline2\0tail", 17)); // exactly the item's size
     EXPECT_EQ(Text(s.FReadMeData), "readme");
     EXPECT_EQ(Text(s.FSCRData), std::string("MZ\0\x90", 4));
@@ -286,6 +295,22 @@ TEST(StartupVerdict, PlayerIsNotExaminedForTamperedData) {
     EXPECT_EQ(v.Argument, "");
     EXPECT_EQ(probe.InstalledCalls, 0);
     EXPECT_EQ(probe.VersionCalls, 0);
+}
+
+// A screensaver that does not need the player: the probe is never asked, whatever it
+// would answer; the digest still decides.
+TEST(StartupVerdict, NoPlayerNeededSkipsOnlyTheGate) {
+    const std::string whole = PayloadDigestText(kScr.data(), kScr.size());
+    const TItemType noPlayer = Item("InstallerNeedsPlayer", std::string(1, '\0'));
+    TFakeProbe probe(false, "");
+    TPayloadSettings s = Apply({Item("SCR", kScr), Item("mxl", Le32(std::uint32_t(kScr.size()))),
+                                Item("mxf", whole), Item("FlashVersion", "7.0.19.0"), noPlayer});
+    EXPECT_TRUE(s.StartupVerdict(probe).Welcome);
+    EXPECT_EQ(probe.InstalledCalls + probe.VersionCalls, 0);
+    TStartupVerdict v = Apply({Item("SCR", "X" + kScr), Item("mxf", whole), noPlayer}).StartupVerdict(probe);
+    EXPECT_FALSE(v.Welcome);
+    EXPECT_EQ(v.MessageId, SInvalidData);
+    EXPECT_EQ(probe.InstalledCalls + probe.VersionCalls, 0);
 }
 
 TEST(StartupVerdict, PlayerFailureCarriesTheRequiredVersion) {

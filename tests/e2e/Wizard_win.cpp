@@ -50,6 +50,7 @@ struct TPack {
     bool ReadMe = true;
     bool ForceSet = false;
     std::wstring FlashVersion = L"7.0.19.0";
+    std::wstring Extra; // more scrpack options, such as --no-player
 };
 
 // Builds an installer with the Windows scrpack.exe onto the real installer program.
@@ -62,6 +63,7 @@ fs::path BuildInstaller(const TempDir& dir, const TPack& pack, const std::wstrin
     if (pack.Eula) cmd += L" --eula \"" + Source("samples/EULA.txt").wstring() + L"\"";
     if (pack.ReadMe) cmd += L" --readme \"" + Source("samples/ReadMe.txt").wstring() + L"\"";
     if (pack.ForceSet) cmd += L" --force-set";
+    cmd += pack.Extra;
     Process p(cmd);
     EXPECT_EQ(p.Wait(60000), 0u) << "scrpack build failed";
     return out;
@@ -141,12 +143,58 @@ private:
     std::wstring FSaved;
 };
 
+DWORD ReadNumber(const std::wstring& key, const wchar_t* name) {
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return 0xFFFFFFFF;
+    return value;
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY k;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    RegCloseKey(k);
+    return true;
+}
+
+std::wstring Today() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    wchar_t buf[16];
+    swprintf(buf, 16, L"%04u%02u%02u", t.wYear, t.wMonth, t.wDay);
+    return buf;
+}
+
+std::wstring ShortPathOf(const fs::path& p) {
+    wchar_t buf[MAX_PATH];
+    DWORD n = GetShortPathNameW(p.c_str(), buf, MAX_PATH);
+    return std::wstring(buf, n < MAX_PATH ? n : 0);
+}
+
+// Runs an installer with switches (an unattended run) and returns its exit code; while it
+// runs, it must show no window (wizard, notifier or message box).
+DWORD RunSilently(const fs::path& exe, const std::wstring& switches) {
+    Process p(L"\"" + exe.wstring() + L"\" " + switches);
+    EXPECT_TRUE(p.Started());
+    std::wstring shown;
+    for (int i = 0; i < 6000 && WaitForSingleObject(p.Handle(), 10) == WAIT_TIMEOUT; ++i)
+        for (HWND h : TopWindows(p.Id())) shown = ClassOf(h);
+    EXPECT_EQ(shown, L"") << "an unattended run showed a window";
+    return p.Wait(1000);
+}
+
+bool IsEmptyFolder(const fs::path& dir) {
+    return fs::is_directory(dir) && fs::is_empty(dir);
+}
+
 bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
 // A running installer and its main window.
 class TWizard {
 public:
-    explicit TWizard(const fs::path& exe) : FProc(L"\"" + exe.wstring() + L"\"") {
+    explicit TWizard(const fs::path& exe, const std::wstring& switches = L"")
+        : FProc(L"\"" + exe.wstring() + L"\"" + (switches.empty() ? L"" : L" " + switches)) {
         FMain = WaitTop(FProc.Id(), kMainClass);
     }
     HWND Main() const { return FMain; }
@@ -446,12 +494,137 @@ TEST_F(WizardTest, OldPlayerOffersTheDownload) {
     w.Finish();
 }
 
+// "/S" into a folder with spaces and double-byte characters: no window, the three files,
+// the screensaver made current as the wizard's default does, and the whole entry of the
+// list of programs (version and publisher from the screensaver's version record). Its
+// quiet uninstall command then leaves nothing behind.
+TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
+    ASSERT_TRUE(FPlayer.Ok());
+    fs::path exe = BuildInstaller(FDir, {});
+    fs::path dest = FDir.Path() / L"保存 先 folder";
+    fs::create_directory(dest);
+    const std::wstring dayBefore = Today();
+    ASSERT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 0u);
+    const std::wstring dayAfter = Today();
+
+    const fs::path scr = dest / L"E2eSaver.scr", txt = dest / L"E2eSaver.txt",
+                   uninst = dest / L"E2eSaverUninst.exe";
+    EXPECT_EQ(ReadBytes(scr), ReadBytes(Bin(L"OrvaneSample.scr")));
+    EXPECT_EQ(ReadBytes(txt), ReadBytes(Source("samples/ReadMe.txt")));
+    ASSERT_TRUE(fs::exists(uninst));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE"), ShortPathOf(scr));
+
+    const std::wstring quoted = L"\"" + uninst.wstring() + L"\"";
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"), quoted);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"E2eSaverスクリーンセーバー");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayIcon"), scr.wstring());
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"1.0.0.0");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher"), L"Orvane");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), dest.wstring() + L"\\");
+    const auto bytes = fs::file_size(scr) + fs::file_size(txt) + fs::file_size(uninst);
+    EXPECT_EQ(ReadNumber(kUninstallKey, L"EstimatedSize"), (bytes + 1023) / 1024);
+    EXPECT_EQ(ReadNumber(kUninstallKey, L"NoModify"), 1u);
+    EXPECT_EQ(ReadNumber(kUninstallKey, L"NoRepair"), 1u);
+    const std::wstring quiet = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString");
+    EXPECT_EQ(quiet, quoted + L" /S");
+    const std::wstring date = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallDate");
+    EXPECT_TRUE(date == dayBefore || date == dayAfter) << date;
+
+    // The quiet uninstall command, as a package manager runs it.
+    uninstallertraces::HelperCleanup helpers;
+    Process uninstall(quiet);
+    ASSERT_TRUE(uninstall.Started());
+    EXPECT_EQ(uninstall.Wait(30000), 0u);
+    EXPECT_TRUE(WaitFor([&] { return IsEmptyFolder(dest); })) << "files left in the folder";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "the uninstall key is left";
+    const std::wstring current = ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE");
+    EXPECT_TRUE(current == L"<none>" || current.empty()) << current;
+}
+
+// Unattended runs that cannot install: each exit code, and nothing written.
+TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
+    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kStandInClsidKey)) << "a player is registered";
+    TRegistryGuard registry;
+    TempDir dir;
+    fs::path dest = dir.Path() / L"dest";
+    fs::create_directory(dest);
+    const std::wstring to = L"/S /D=" + dest.wstring();
+
+    fs::path needsPlayer = BuildInstaller(dir, {});
+    TPack pack;
+    pack.Extra = L" --no-player";
+    fs::path native = BuildInstaller(dir, pack, L"native.exe");
+    fs::path tampered = dir.Path() / L"tampered.exe";
+    std::vector<std::uint8_t> bytes = ReadBytes(native);
+    bytes[bytes.size() - 2048] ^= 0x55; // inside the compressed screensaver item
+    WriteBytes(tampered, bytes);
+
+    EXPECT_EQ(RunSilently(tampered, to), 2u);
+    EXPECT_EQ(RunSilently(needsPlayer, to), 3u);
+    EXPECT_EQ(RunSilently(native, L"/S /D=" + (dir.Path() / L"missing folder").wstring()), 4u);
+    EXPECT_EQ(RunSilently(native, L"/S /X " + to), 1u);
+    EXPECT_TRUE(IsEmptyFolder(dest));
+    EXPECT_FALSE(fs::exists(dir.Path() / L"missing folder"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+// A screensaver that does not need the player, with no player registered: the wizard
+// starts on its welcome page and installs; "/S" installs too. The entry shows the
+// version and publisher given to scrpack.
+TEST(SilentInstall, NoPlayerNeededInstallsWithoutAPlayer) {
+    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kStandInClsidKey)) << "a player is registered";
+    TRegistryGuard registry;
+    TempDir dir;
+    TPack pack;
+    pack.Eula = false;
+    pack.Extra = L" --no-player --version \"2.0 ベータ\" --publisher \"オルベイン工房\"";
+    fs::path exe = BuildInstaller(dir, pack);
+    fs::path silent = dir.Path() / L"silent", wizard = dir.Path() / L"wizard";
+    fs::create_directory(silent);
+    fs::create_directory(wizard);
+
+    ASSERT_EQ(RunSilently(exe, L"/S /D=" + silent.wstring()), 0u);
+    EXPECT_TRUE(fs::exists(silent / L"E2eSaver.scr"));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"2.0 ベータ");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher"), L"オルベイン工房");
+
+    // "/D=" without "/S" fills the wizard's destination.
+    TWizard w(exe, L"/D=" + wizard.wstring());
+    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
+    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")), wizard.wstring());
+    w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
+    EXPECT_EQ(ReadBytes(wizard / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), wizard.wstring() + L"\\");
+    Click(w.Check(kShowReadMe));
+    ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kShowReadMe)); }));
+    w.Finish();
+}
+
+// "/?" shows the switches and exit codes in a box; the program ends with 1.
+TEST(SilentInstall, QuestionMarkShowsTheSwitches) {
+    TempDir dir;
+    TPack pack;
+    pack.Extra = L" --no-player";
+    Process p(L"\"" + BuildInstaller(dir, pack).wstring() + L"\" /?");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(p.Id())) != nullptr; }));
+    std::wstring text;
+    for (HWND h : Descendants(box))
+        if (ClassOf(h) == L"Static") text += TextOf(h);
+    EXPECT_NE(text.find(L"/D="), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"5\tファイルを書き込めませんでした"), std::wstring::npos) << text;
+    AnswerMessageBox(box, IDOK);
+    EXPECT_EQ(p.Wait(20000), 1u);
+}
+
 // The installer program imports only the core system DLLs; everything else is loaded
-// from the system directory after the search path is restricted.
+// from the system directory after the search path is restricted. It stays within 512 KB.
 TEST(InstallerImage, ImportsOnlyCoreSystemDlls) {
     auto extra = peimports::ImportsOutside(Bin(L"scrsetup.exe"), {"kernel32.dll", "user32.dll", "gdi32.dll",
                                                                    "advapi32.dll", "msvcrt.dll"});
     EXPECT_TRUE(extra.empty()) << "unexpected import: " << (extra.empty() ? "" : extra.front());
+    EXPECT_LE(fs::file_size(Bin(L"scrsetup.exe")), 512u * 1024u) << "the stub outgrew 512 KB";
 }
 
 // A uxtheme.dll planted beside the installer is never loaded. The same planted DLL is

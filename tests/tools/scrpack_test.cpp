@@ -99,14 +99,17 @@ void WriteInstaller(const std::filesystem::path& p, const Bytes8& stub, const TI
 TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
     Inputs in;
     auto args = in.MinimalBuild("setup.exe");
-    std::vector<std::string> more = {"--title",         kTitleUtf8,
-                                     "--eula",          in.P("eula.txt"),
-                                     "--readme",        in.P("readme.txt"),
-                                     "--flash-version", "9.0.124.0",
-                                     "--left-image",    in.P("left.bmp"),
-                                     "--top-image",     in.P("top.bmp"),
-                                     "--guid",          kGuid,
-                                     "--force-set",     "--no-version-check"};
+    std::vector<std::string> more = {"--title",          kTitleUtf8,
+                                     "--eula",           in.P("eula.txt"),
+                                     "--readme",         in.P("readme.txt"),
+                                     "--flash-version",  "9.0.124.0",
+                                     "--left-image",     in.P("left.bmp"),
+                                     "--top-image",      in.P("top.bmp"),
+                                     "--guid",           kGuid,
+                                     "--force-set",      "--no-version-check",
+                                     "--no-player",      "--version",
+                                     "2.5 " + kNameUtf8, "--publisher",
+                                     kTitleUtf8};
     args.insert(args.end(), more.begin(), more.end());
     TRunResult r = RunScrpack(args);
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
@@ -123,8 +126,12 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
     EXPECT_EQ(names,
               (std::vector<std::string>{"SCRName", "InstallerTitle", "GUID", "FlashVersion", "InstallerEULA",
                                         "InstallerReadme", "InstallerLeftImage", "InstallerTopImage",
-                                        "InstallerForceSet", "InstallerVerCheck", "mxl", "mxf", "SCR"}));
+                                        "InstallerForceSet", "InstallerVerCheck", "InstallerNeedsPlayer",
+                                        "InstallerVersion", "InstallerPublisher", "mxl", "mxf", "SCR"}));
     EXPECT_EQ(Str(Find(items, "SCRName")->Data), kNameCp932);
+    EXPECT_EQ(Find(items, "InstallerNeedsPlayer")->Data, Bytes8{0});
+    EXPECT_EQ(Str(Find(items, "InstallerVersion")->Data), "2.5 " + kNameCp932);
+    EXPECT_EQ(Str(Find(items, "InstallerPublisher")->Data), kTitleCp932);
     EXPECT_EQ(Str(Find(items, "InstallerTitle")->Data), kTitleCp932);
     EXPECT_EQ(Str(Find(items, "GUID")->Data), kGuid);
     EXPECT_EQ(Str(Find(items, "FlashVersion")->Data), "9.0.124.0");
@@ -154,6 +161,9 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
                      " {\"name\":\"InstallerTopImage\",\"compressed\":true,\"size\":70},\n"
                      " {\"name\":\"InstallerForceSet\",\"compressed\":false,\"size\":1},\n"
                      " {\"name\":\"InstallerVerCheck\",\"compressed\":false,\"size\":1},\n"
+                     " {\"name\":\"InstallerNeedsPlayer\",\"compressed\":false,\"size\":1},\n"
+                     " {\"name\":\"InstallerVersion\",\"compressed\":true,\"size\":14},\n"
+                     " {\"name\":\"InstallerPublisher\",\"compressed\":true,\"size\":6},\n"
                      " {\"name\":\"mxl\",\"compressed\":false,\"size\":4},\n"
                      " {\"name\":\"mxf\",\"compressed\":true,\"size\":32},\n"
                      " {\"name\":\"SCR\",\"compressed\":true,\"size\":20000}]\n");
@@ -172,6 +182,10 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
     EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
     EXPECT_NE(r.Out.find("digest: pass (20000 of 20000 bytes covered)"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find("SCRName: " + kNameUtf8 + "\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("InstallerNeedsPlayer: false\nInstallerVersion: 2.5 " + kNameUtf8 +
+                         "\nInstallerPublisher: " + kTitleUtf8 + "\n"),
+              std::string::npos)
+        << r.Out;
     EXPECT_NE(r.Out.find("signature: none\n"), std::string::npos) << r.Out;
     // A signed file: its container is read from before the certificate table.
     const SignedFile signedFile(true);
@@ -195,6 +209,12 @@ TEST(Scrpack, DefaultsAndFreshGuids) {
     EXPECT_EQ(Find(a, "FlashVersion"), nullptr);
     EXPECT_EQ(Find(a, "InstallerForceSet")->Data, Bytes8{0});
     EXPECT_EQ(Find(a, "InstallerVerCheck")->Data, Bytes8{1});
+    // Items added later are only written when asked for: such an installer is byte for
+    // byte what an older scrpack made.
+    for (const char* later : {"InstallerNeedsPlayer", "InstallerVersion", "InstallerPublisher"})
+        EXPECT_EQ(Find(a, later), nullptr) << later;
+    EXPECT_NE(RunScrpack({"verify", in.P("a.exe")}).Out.find("InstallerNeedsPlayer: true\n"),
+              std::string::npos);
     const std::string ga = Str(Find(a, "GUID")->Data), gb = Str(Find(b, "GUID")->Data);
     EXPECT_NE(ga, gb);
     for (const std::string& g : {ga, gb}) {

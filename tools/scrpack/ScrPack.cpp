@@ -72,16 +72,23 @@ const char* const kBuildHelp =
     "  --top-image BMP        icon in the header of the licence and options pages\n"
     "  --force-set            always make the screensaver the current one\n"
     "  --no-version-check     let a player of any version pass\n"
+    "  --no-player            the screensaver does not need the player: no player check\n"
+    "                         at start (item \"InstallerNeedsPlayer\" = 0)\n"
+    "  --version V            version shown in the list of installed programs (item\n"
+    "                         \"InstallerVersion\"; default: the screensaver's own)\n"
+    "  --publisher P          publisher shown there (item \"InstallerPublisher\";\n"
+    "                         default: the company of the screensaver's version record)\n"
     "  --guid G               installation GUID {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX};\n"
     "                         a fresh random one when not given\n"
     "  --digest-length N      bytes of the screensaver the digest covers (default: all)\n"
     "  --text-encoding E      encoding of the --eula file: utf-8 (default) or cp932\n"
     "\n"
-    "NAME, T and the licence are converted from UTF-8 to code page 932; a character that\n"
-    "code page lacks is an error. Items are written in this order: SCRName,\n"
-    "InstallerTitle, GUID, FlashVersion, InstallerEULA, InstallerReadme,\n"
-    "InstallerLeftImage, InstallerTopImage, InstallerForceSet, InstallerVerCheck, mxl,\n"
-    "mxf, SCR (optional items only when given).\n";
+    "NAME, T, V, P and the licence are converted from UTF-8 to code page 932; a\n"
+    "character that code page lacks is an error. Items are written in this order:\n"
+    "SCRName, InstallerTitle, GUID, FlashVersion, InstallerEULA, InstallerReadme,\n"
+    "InstallerLeftImage, InstallerTopImage, InstallerForceSet, InstallerVerCheck,\n"
+    "InstallerNeedsPlayer, InstallerVersion, InstallerPublisher, mxl, mxf, SCR (optional\n"
+    "items only when given).\n";
 
 const char* const kListHelp =
     "usage: scrpack list FILE [--json]\n"
@@ -509,6 +516,15 @@ int Build(const TArgs& a, std::ostream& out) {
     const std::string encoding = a.Get("--text-encoding").value_or("utf-8");
     if (encoding != "utf-8" && encoding != "cp932")
         throw TUsageError("--text-encoding must be utf-8 or cp932");
+    std::optional<std::string> version, publisher;
+    if (auto v = a.Get("--version")) {
+        if (v->empty()) throw TUsageError("--version is empty");
+        version = ToCp932(*v, "--version");
+    }
+    if (auto p = a.Get("--publisher")) {
+        if (p->empty()) throw TUsageError("--publisher is empty");
+        publisher = ToCp932(*p, "--publisher");
+    }
     std::optional<std::uint32_t> digestLength;
     if (auto n = a.Get("--digest-length")) digestLength = ParseUInt32(*n, "--digest-length");
 
@@ -571,6 +587,12 @@ int Build(const TArgs& a, std::ostream& out) {
     const std::uint8_t verCheck = a.Flags.count("--no-version-check") ? 0 : 1;
     helper.AddData("InstallerForceSet", &forceSet, 1, false);
     helper.AddData("InstallerVerCheck", &verCheck, 1, false);
+    if (a.Flags.count("--no-player")) {
+        const std::uint8_t needsPlayer = 0;
+        helper.AddData("InstallerNeedsPlayer", &needsPlayer, 1, false);
+    }
+    if (version) helper.AddString("InstallerVersion", *version);
+    if (publisher) helper.AddString("InstallerPublisher", *publisher);
     const std::uint8_t mxlBytes[4] = {static_cast<std::uint8_t>(mxl), static_cast<std::uint8_t>(mxl >> 8),
                                       static_cast<std::uint8_t>(mxl >> 16),
                                       static_cast<std::uint8_t>(mxl >> 24)};
@@ -682,6 +704,9 @@ int Verify(const TArgs& a, std::ostream& out) {
     out << "FlashVersion: " << Shown(s.FFlashVersion) << "\n";
     out << "InstallerForceSet: " << (s.FForceSet ? "true" : "false") << "\n";
     out << "InstallerVerCheck: " << (s.FVerCheck ? "true" : "false") << "\n";
+    out << "InstallerNeedsPlayer: " << (s.FNeedsPlayer ? "true" : "false") << "\n";
+    out << "InstallerVersion: " << Shown(s.FVersion) << "\n";
+    out << "InstallerPublisher: " << Shown(s.FPublisher) << "\n";
     out << "SCR: " << s.FSCRData.size() << " bytes; InstallerReadme: " << s.FReadMeData.size()
         << " bytes; InstallerEULA: " << s.FEULA.size() << " bytes\n";
     const std::size_t covered = s.DigestedLength();
@@ -708,8 +733,9 @@ const std::vector<TVerb>& Verbs() {
         {"build",
          kBuildHelp,
          {"--stub", "--scr", "--name", "-o", "--title", "--eula", "--readme", "--flash-version",
-          "--left-image", "--top-image", "--guid", "--digest-length", "--text-encoding"},
-         {"--force-set", "--no-version-check"},
+          "--left-image", "--top-image", "--guid", "--digest-length", "--text-encoding", "--version",
+          "--publisher"},
+         {"--force-set", "--no-version-check", "--no-player"},
          Build},
         {"list", kListHelp, {}, {"--json"}, List},
         {"extract", kExtractHelp, {"-o"}, {}, Extract},
