@@ -213,8 +213,12 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM param, LPARAM data
 bool BrowseForFolder(std::string_view title, std::uint8_t options, const TSpecialFolders& excluded,
                      std::string& folder, HWND owner = nullptr);
 
-// The quoted program registered to open files with extension (".txt" or "txt"); empty when
-// nothing is registered.
+// The machine's classes under HKEY_LOCAL_MACHINE (the associations every user shares).
+inline constexpr char kMachineClasses[] = "Software\\Classes\\";
+
+// The quoted program registered machine-wide (kMachineClasses, never the user's own
+// classes) to open files with extension (".txt" or "txt"); empty when nothing is
+// registered.
 std::string GetAssociatedCommand(std::string_view extension);
 
 // Starts a command line (code page 932) with SW_SHOW and does not wait for the program;

@@ -265,11 +265,15 @@ bool BrowseForFolder(std::string_view title, std::uint8_t options, const TSpecia
 
 // ---- Associated programs ----------------------------------------------------------------------
 
+// The machine-wide registrations only: HKEY_CLASSES_ROOT merges in the user's own
+// HKCU\Software\Classes, which any process of the user may change, and the program found
+// here is started with this process's (administrator) token.
 std::string GetAssociatedCommand(std::string_view extension) {
-    const std::string fileClass = ReadRegistryDefault(HKEY_CLASSES_ROOT, NormalizeExtension(extension));
+    const std::string fileClass =
+        ReadRegistryDefault(HKEY_LOCAL_MACHINE, kMachineClasses + NormalizeExtension(extension));
     if (fileClass.empty()) return {};
     return CleanAssociatedCommand(
-        ReadRegistryDefault(HKEY_CLASSES_ROOT, fileClass + "\\shell\\open\\command"));
+        ReadRegistryDefault(HKEY_LOCAL_MACHINE, kMachineClasses + fileClass + "\\shell\\open\\command"));
 }
 
 bool StartCommandLine(std::string_view commandLine) {
