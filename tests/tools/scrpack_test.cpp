@@ -292,6 +292,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "a/b", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "a?", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "con", "-o", out},
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "..", "-o", out},
         {"build", "--stub", in.P("saver.scr"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("empty.scr"), "--name", "x", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("missing.scr"), "--name", "x", "-o", out},
@@ -319,6 +320,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         {"extract", in.P("stub.exe"), "SCR", "-o", out}, // no such item
         {"append", in.P("missing.exe"), "A=b"},
         {"append", in.P("stub.exe"), "novalue"},
+        {"append", in.P("stub.exe"), "SCRName=..\\x"}, // the installer would refuse it
         {"verify", in.P("stub.exe"), "extra"},
     };
     for (const auto& args : cases) {
