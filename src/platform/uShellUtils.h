@@ -221,12 +221,19 @@ inline constexpr char kMachineClasses[] = "Software\\Classes\\";
 // registered.
 std::string GetAssociatedCommand(std::string_view extension);
 
+// text with its %variables% replaced by the values the system defines (SystemRoot,
+// windir, SystemDrive, and the ProgramFiles and CommonProgramFiles folders from HKLM), never
+// by this process's environment, which the user may change; empty when text names any
+// other variable or a '%' stays unpaired. For commands that are started elevated.
+std::string ExpandSystemVariables(std::string_view text);
+
 // Starts a command line (code page 932) with SW_SHOW and does not wait for the program;
 // true when the process was created.
 bool StartCommandLine(std::string_view commandLine);
 
 // Starts the program associated with extension (taken from fileName when empty) on
-// fileName; true when the program was started.
+// fileName, its variables expanded by ExpandSystemVariables; true when the program was
+// started.
 bool OpenWithAssociatedProgram(std::string_view fileName, std::string_view extension = {});
 
 // ---- COM ------------------------------------------------------------------------------------

@@ -374,12 +374,28 @@ TEST(OpenWithAssociatedProgramWin, StartsTheProgramWithTheFileQuoted) {
 }
 
 TEST(OpenWithAssociatedProgramWin, ExplicitExtensionAndUnquotedCommand) {
-    // The registered command names the program unquoted, with an environment reference.
-    ScopedEnv bin(L"SCRTEST_BIN", TestBinDir().c_str());
-    TestAssociation run(".scrtstenv", "%SCRTEST_BIN%\\marker_writer.exe %1");
+    TestAssociation run(".scrtstenv", MarkerWriter() + " %1");
     TempDir dir;
     const auto file = dir / "plain.dat";
     EXPECT_EQ(OpenAndReadMarker(file, "scrtstenv"), "1\n" + file.string());
+}
+
+// The process environment is the user's to change (HKCU\Environment): a variable in the
+// registered command takes the system's value, or nothing is started.
+TEST(OpenWithAssociatedProgramWin, OnlySystemVariablesAreExpanded) {
+    ScopedEnv root(L"SystemRoot", TestBinDir().c_str());
+    ScopedEnv bin(L"SCRTEST_BIN", TestBinDir().c_str());
+    TempDir dir;
+    for (const char* command :
+         {"%SystemRoot%\\marker_writer.exe %1", "%SCRTEST_BIN%\\marker_writer.exe %1"}) {
+        TestAssociation run(".scrtstenv", command);
+        EXPECT_EQ(OpenAndReadMarker(dir / "plain.dat", "scrtstenv"), "<not started>") << command;
+    }
+    wchar_t windows[MAX_PATH];
+    const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(ExpandSystemVariables("\"%windir%\\notepad.exe\""),
+              "\"" + FromWide(std::wstring(windows, n)) + "\\notepad.exe\"");
+    EXPECT_EQ(ExpandSystemVariables("100%"), "");
 }
 
 TEST(OpenWithAssociatedProgramWin, CommandLineLongerThan260Bytes) {
