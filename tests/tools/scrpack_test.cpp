@@ -271,6 +271,13 @@ TEST(Scrpack, VerifyLoadsSettingsAsTheInstaller) {
     r = RunScrpack({"verify", in.P("short.exe")});
     EXPECT_EQ(r.ExitCode, 0) << r.Out;
     EXPECT_NE(r.Out.find("0 of 3500 bytes"), std::string::npos) << r.Out;
+    // A name the installer refuses fails whatever the digest.
+    WriteInstaller(in.Dir / "name.exe", in.Stub,
+                   {item("SCRName", Bytes("a:b")), item("SCR", whole), item("mxl", {0xAC, 0x0D, 0, 0}),
+                    item("mxf", Bytes(digest))});
+    r = RunScrpack({"verify", in.P("name.exe")});
+    EXPECT_EQ(r.ExitCode, 1) << r.Out;
+    EXPECT_NE(r.Out.find("SCRName: FAIL"), std::string::npos) << r.Out;
 }
 
 TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {

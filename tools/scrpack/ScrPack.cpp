@@ -61,7 +61,8 @@ const char* const kBuildHelp =
     "  --scr FILE             the screensaver (item \"SCR\", compressed, written last)\n"
     "  --name NAME            base name of the installed files (item \"SCRName\"); no\n"
     "                         \\ / : * ? \" < > |, control characters, trailing dot or\n"
-    "                         space, nor a device name such as CON\n"
+    "                         space, nor a device name such as CON; not \".\" or \"..\";\n"
+    "                         at most 200 bytes in code page 932\n"
     "  -o OUT                 the installer to write\n"
     "  --title T              window caption (item \"InstallerTitle\")\n"
     "  --eula FILE            licence text (item \"InstallerEULA\"); line breaks become\n"
@@ -109,7 +110,8 @@ const char* const kVerifyHelp =
     "\n"
     "Loads the settings from the container at the end of FILE as the installer does and\n"
     "runs its integrity check: the digest of the first \"mxl\" bytes of the \"SCR\" data\n"
-    "must equal \"mxf\" exactly. Exit 0 when it does, 1 when it does not, 2 on errors.\n";
+    "must equal \"mxf\" exactly, and \"SCRName\" must be a name --name accepts. Exit 0\n"
+    "when both hold, 1 when not, 2 on errors.\n";
 
 // ---- Errors ----
 
@@ -638,9 +640,13 @@ int Verify(const TArgs& a, std::ostream& out) {
         << " bytes; InstallerEULA: " << s.FEULA.size() << " bytes\n";
     const std::size_t covered = s.DigestedLength();
     const std::string computed = s.ComputedDigest();
+    // The installer also reports invalid data for a name that is no plain file name.
+    const TNameFault nameFault = ::CheckScreenSaverName(s.FSCRName).Fault;
+    const bool nameOk = nameFault == TNameFault::None || nameFault == TNameFault::Empty;
+    if (!nameOk) out << "SCRName: FAIL (not one plain file name)\n";
     if (computed == s.FExpectedDigest) {
         out << "digest: pass (" << covered << " of " << s.FSCRData.size() << " bytes covered)\n";
-        return kExitOk;
+        return nameOk ? kExitOk : kExitVerifyFailed;
     }
     out << "digest: FAIL (expected \"" << Shown(s.FExpectedDigest) << "\", computed \"" << computed
         << "\" over " << covered << " of " << s.FSCRData.size() << " bytes)\n";
