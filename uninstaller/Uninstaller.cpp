@@ -3,10 +3,11 @@
 //
 // It removes <name>.scr and <name>.txt from its own folder, the current-screensaver
 // setting when that names this screensaver, and the uninstall registration <name> when
-// that names this program. Then it removes itself: a running program's file cannot be
-// deleted, so it copies itself into a fresh private folder under %TEMP% and starts the
-// copy as a helper, which waits for this process to end, deletes the original and
-// schedules its own removal (and its folder's) for the next restart.
+// that names this program; it removes nothing unless that registration names it. Then it
+// removes itself: a running program's file cannot be deleted, so it copies itself into a
+// fresh private folder under the Windows directory's Temp folder and starts the copy as a
+// helper, which waits for this process to end, deletes the original and schedules its own
+// removal (and its folder's) for the next restart.
 //
 // Paths stay UTF-16 here: they come from the wide API and go back to it only, and the
 // temporary folder may hold characters that code page 932 has no form for.
@@ -25,6 +26,7 @@
 
 #include <windows.h>
 
+#include <ntsecapi.h>
 #include <sddl.h>
 
 #include <cstdint>
@@ -328,6 +330,14 @@ struct TFailures {
     }
 };
 
+// Clears the read-only attribute of a file found with attributes attr, so that it can be
+// deleted. A link (a reparse point) is deleted as itself: setting attributes would reach
+// through it and change its target's.
+bool ClearReadOnly(const TText& path, DWORD attr) {
+    if (!(attr & FILE_ATTRIBUTE_READONLY) || (attr & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    return SetFileAttributesW(path.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+}
+
 void DeleteInstalledFile(const TText& path, TFailures& failed) {
     DWORD attr = GetFileAttributesW(path.c_str());
     if (attr == INVALID_FILE_ATTRIBUTES) {
@@ -339,9 +349,9 @@ void DeleteInstalledFile(const TText& path, TFailures& failed) {
         failed.Add(path);
         return;
     }
-    if (attr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+    const bool cleared = ClearReadOnly(path, attr);
     if (!DeleteFileW(path.c_str())) {
-        if (attr & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attr);
+        if (cleared) SetFileAttributesW(path.c_str(), attr);
         failed.Add(path);
     }
 }
@@ -361,22 +371,23 @@ void ResetScreenSaver(const TText& scrPath, TFailures& failed) {
         failed.Add(Cat({L"HKEY_CURRENT_USER\\"sv, Text(kDesktopKey), L"\\"sv, Text(kScreenSaverValue)}));
 }
 
-// Deletes HKLM "...\Uninstall\<name>" when its "UninstallString" names this program; a
-// key of that name that belongs to another product stays.
-void DeleteUninstallKey(std::wstring_view name, const TText& self, TFailures& failed) {
+// True when HKLM "...\Uninstall\<name>" exists and its "UninstallString" names this
+// program: only then was this copy registered by the installer, and only then does it
+// remove anything (a copy renamed after another screensaver must not delete that one's
+// files). A key of that name that belongs to another product is not ours.
+bool RegisteredAsSelf(std::wstring_view name, const TText& self) {
     TText subKey = Cat({Text(kUninstallRoot), name});
     TText command;
-    {
-        UniqueHKey key;
-        LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, key.Put());
-        if (rc == ERROR_FILE_NOT_FOUND) return;
-        if (rc != ERROR_SUCCESS) {
-            failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, subKey}));
-            return;
-        }
-        if (!ReadString(key.Get(), L"UninstallString", command)) return;
-    }
-    if (!SamePath(ProgramPathOf(command), self)) return;
+    UniqueHKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
+        return false;
+    return ReadString(key.Get(), L"UninstallString", command) && SamePath(ProgramPathOf(command), self);
+}
+
+// Deletes HKLM "...\Uninstall\<name>" (checked by RegisteredAsSelf before anything was
+// removed).
+void DeleteUninstallKey(std::wstring_view name, TFailures& failed) {
+    TText subKey = Cat({Text(kUninstallRoot), name});
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, subKey.c_str());
     if (RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str()) != ERROR_SUCCESS) {
         UniqueHKey check;
@@ -388,41 +399,45 @@ void DeleteUninstallKey(std::wstring_view name, const TText& self, TFailures& fa
 
 constexpr wchar_t kPrivatePrefix[] = L"~scrun";
 
-TText TempFolder() {
-    wchar_t temp[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+// The Temp folder of the Windows directory, which only administrators and the system may
+// change: never %TEMP%, which every process of the user may change (or point elsewhere).
+// The system's Windows directory, not a per-user one a terminal session may give.
+TText SystemTempFolder() {
+    wchar_t windows[MAX_PATH + 1];
+    UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
     if (n == 0 || n > MAX_PATH) return {};
-    while (n > 0 && temp[n - 1] == L'\\') --n;
-    return TText(std::wstring_view(temp, n));
+    while (n > 0 && windows[n - 1] == L'\\') --n;
+    return Cat({std::wstring_view(windows, n), L"\\Temp"sv});
 }
 
-// A new folder of our own under %TEMP%: created here, so nobody else placed files in it.
-// The copy started from it runs elevated, while %TEMP% is writable by every process of the
-// user, elevated or not: the folder's access list (inherited by what is put into it) lets
-// in only administrators, the system and the folder's owner, so a non-elevated process
-// cannot swap the copy before it starts. (An elevated run's objects are owned by the
-// administrators group, not by the user.)
+// A new folder of our own under SystemTempFolder(), with a name from the system's random
+// generator and an access list (protected, inherited by what is put into it) given at
+// creation that lets in only the system and administrators: nobody else can place, swap
+// or rename anything in it before the copy started from it runs elevated. Empty when such
+// a folder cannot be made: the caller then falls back on deletion at the next restart,
+// never on a weaker folder.
 TText CreatePrivateFolder() {
-    TText temp = TempFolder();
+    TText temp = SystemTempFolder();
     if (temp.Empty()) return {};
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FA;;;OW)", SDDL_REVISION_1, &descriptor, nullptr))
-        sa.lpSecurityDescriptor = descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
+                                                              SDDL_REVISION_1, &descriptor, nullptr))
+        return {};
     struct TFree {
         PSECURITY_DESCRIPTOR D;
         ~TFree() { LocalFree(D); }
     } freeDescriptor{descriptor};
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    auto seed = static_cast<std::uint32_t>(t.QuadPart) ^ (GetCurrentProcessId() << 16) ^ GetTickCount();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        seed = seed * 1664525u + 1013904223u;
-        wchar_t name[16];
-        const int length = wsprintfW(name, L"%08X", seed);
-        TText folder = Cat(
-            {temp, L"\\"sv, Text(kPrivatePrefix), std::wstring_view(name, static_cast<std::size_t>(length))});
+    SECURITY_ATTRIBUTES sa{sizeof sa, descriptor, FALSE};
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        unsigned char random[16];
+        if (!RtlGenRandom(random, sizeof random)) return {};
+        wchar_t name[2 * sizeof random];
+        for (std::size_t i = 0; i < sizeof random; ++i) {
+            name[2 * i] = L"0123456789ABCDEF"[random[i] >> 4];
+            name[2 * i + 1] = L"0123456789ABCDEF"[random[i] & 15];
+        }
+        TText folder =
+            Cat({temp, L"\\"sv, Text(kPrivatePrefix), std::wstring_view(name, sizeof name / sizeof name[0])});
         if (CreateDirectoryW(folder.c_str(), &sa)) return folder;
         if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
     }
@@ -432,7 +447,8 @@ TText CreatePrivateFolder() {
 // True when path lies directly in one of those private folders.
 bool InPrivateFolder(std::wstring_view path) {
     std::wstring_view folder = FolderOf(path);
-    return StartsWith(FileNameOf(folder), Text(kPrivatePrefix)) && SamePath(FolderOf(folder), TempFolder());
+    return StartsWith(FileNameOf(folder), Text(kPrivatePrefix)) &&
+           SamePath(FolderOf(folder), SystemTempFolder());
 }
 
 // A number in decimal digits.
@@ -530,6 +546,13 @@ public:
                  MB_ICONERROR);
             return kExitNotInstalled;
         }
+        if (!RegisteredAsSelf(FName, self)) {
+            Show(Cat({L"このアンインストーラーは「"sv, FName,
+                      L"」の登録と一致しません。\n"
+                      L"コントロール パネルのプログラムの一覧から削除してください。"sv}),
+                 MB_ICONERROR);
+            return kExitNotInstalled;
+        }
         if (!FSilent &&
             Ask(Cat({L"「"sv, FName,
                      L"」スクリーンセーバーをコンピューターから削除します。\nよろしいですか?"sv})) != IDYES)
@@ -541,7 +564,7 @@ public:
         ResetScreenSaver(scr, failed);
         DeleteInstalledFile(scr, failed);
         DeleteInstalledFile(Cat({folder, L"\\"sv, FName, L".txt"sv}), failed);
-        DeleteUninstallKey(FName, self, failed);
+        DeleteUninstallKey(FName, failed);
         if (!RemoveSelf(self, FName, FSilent)) failed.Add(self);
 
         if (!failed.Any) {
@@ -593,8 +616,7 @@ private:
         while (true) {
             DWORD attr = GetFileAttributesW(path.c_str());
             if (attr == INVALID_FILE_ATTRIBUTES) return true;
-            if (attr & FILE_ATTRIBUTE_READONLY)
-                SetFileAttributesW(path.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
+            ClearReadOnly(path, attr);
             if (DeleteFileW(path.c_str())) return true;
             DWORD err = GetLastError();
             if (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION) return false;

@@ -2,6 +2,7 @@
 
 #include "platform/uText.h"
 
+#include <cstdint>
 #include <utility>
 
 namespace {
@@ -94,6 +95,39 @@ TModalResult ModalResultFromAnswer(int answer) {
     default:
         return TModalResult::mrNone;
     }
+}
+
+TNameCheck CheckScreenSaverName(std::string_view name) {
+    if (name.empty()) return {TNameFault::Empty};
+    if (name.size() > kMaxScreenSaverName) return {TNameFault::TooLong};
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(name[i]);
+        if (IsLeadByte932(b)) {
+            const std::uint8_t t = i + 1 < name.size() ? static_cast<std::uint8_t>(name[i + 1]) : 0;
+            if (t < 0x40 || t == 0x7F || t > 0xFC) return {TNameFault::BadByte};
+            ++i;
+        } else if (b < 0x20) {
+            return {TNameFault::ControlChar, name[i]};
+        } else if (b >= 0x80 && (b < 0xA1 || b > 0xDF)) { // only half-width katakana stand alone
+            return {TNameFault::BadByte};
+        } else if (std::string_view("\\/:*?\"<>|").find(name[i]) != std::string_view::npos) {
+            return {TNameFault::ForbiddenChar, name[i]};
+        }
+    }
+    if (name == "." || name == "..") return {TNameFault::DotName};
+    // Neither '.' nor ' ' is ever a trail byte.
+    if (name.back() == '.' || name.back() == ' ') return {TNameFault::TrailingDotOrSpace};
+    // The system takes "CON", "con.txt" and "CON .txt" alike for the device.
+    std::string stem = UpperAscii932(name.substr(0, FindChar932(name, '.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    static constexpr std::string_view kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (std::string_view device : kDevices) {
+        if (stem == device) return {TNameFault::DeviceName};
+    }
+    if (stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' &&
+        stem[3] <= '9')
+        return {TNameFault::DeviceName};
+    return {};
 }
 
 TInstallPaths InstallPaths(std::string_view destination, std::string_view scrName) {

@@ -68,6 +68,31 @@ struct TInstallPaths {
     std::string Uninstaller; // Folder + name + "Uninst.exe"
 };
 
+// What is wrong with a screensaver's name (code page 932) as the base name of the
+// installed files and of the uninstall key: it must be one plain file name in the
+// destination folder, whatever the payload says.
+enum class TNameFault {
+    None,
+    Empty,
+    TooLong,            // over kMaxScreenSaverName bytes
+    BadByte,            // not code page 932 text (a stray or unfinished double-byte character)
+    ControlChar,        // a byte below 0x20
+    ForbiddenChar,      // one of \ / : * ? " < > |
+    DotName,            // "." or ".."
+    TrailingDotOrSpace, // the system would drop it
+    DeviceName,         // CON PRN AUX NUL COM1-9 LPT1-9, with or without an extension
+};
+struct TNameCheck {
+    TNameFault Fault = TNameFault::None;
+    char Char = 0; // the control or forbidden character
+};
+// Room for "Uninst.exe" behind the name within one path component, with some to spare.
+inline constexpr std::size_t kMaxScreenSaverName = 200;
+
+// Checks a name byte by byte, double-byte aware: the trail byte of a double-byte character
+// (0x5C in "表" = 95 5C, 0x7C) is no separator. Shared by the installer and scrpack.
+TNameCheck CheckScreenSaverName(std::string_view cp932);
+
 // The paths for the text of the path edit and the screensaver's name. A "\" that is the
 // second byte of a double-byte character does not end the folder; an empty text gives
 // "\" (the root of the current drive).

@@ -54,47 +54,19 @@ void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& da
     WriteStep(path, [&] { WriteFileAtomically(PathFromCp932(path), data.data(), data.size()); });
 }
 
-// A file that is deleted when the object goes away, unless it was moved away first.
-class TTemporaryFile {
-public:
-    explicit TTemporaryFile(std::wstring path) : FPath(std::move(path)) {}
-    ~TTemporaryFile() {
-        if (!FPath.empty()) DeleteFileW(FPath.c_str());
-    }
-    TTemporaryFile(const TTemporaryFile&) = delete;
-    TTemporaryFile& operator=(const TTemporaryFile&) = delete;
-    const std::wstring& Path() const { return FPath; }
-    bool MoveTo(const std::wstring& target) {
-        if (!MoveFileExW(FPath.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return false;
-        FPath.clear();
-        return true;
-    }
-
-private:
-    std::wstring FPath;
-};
-
-// The uninstaller with its "GUID" container is put together under a temporary name in
-// the destination folder and renamed over the target only when complete, so a failure
-// never leaves a program without its container under the real name (it would not know
-// what it belongs to).
-void WriteUninstaller(const TFileEmbedder& embedder, const std::string& folder, const std::string& target,
-                      const std::string& guid) {
+// The uninstaller with its "GUID" container is put together in a temporary file in the
+// destination folder, through the one handle held on it, and renamed over the target only
+// when complete, so a failure never leaves a program without its container under the real
+// name (it would not know what it belongs to).
+void WriteUninstaller(const TFileEmbedder& embedder, const std::string& target, const std::string& guid) {
     WriteStep(target, [&] {
-        wchar_t tmpName[MAX_PATH];
-        if (!GetTempFileNameW(ToWide(folder).c_str(), L"scr", 0, tmpName))
-            throw EFCreateError("Cannot create a temporary file");
-        TTemporaryFile tmp(tmpName);
-        {
-            TFileStream f(tmp.Path(), TFileMode::Create);
-            const auto& bytes = embedder.Data().Bytes();
-            f.WriteBuffer(bytes.data(), bytes.size());
-        }
+        TTemporaryFile tmp(PathFromCp932(target));
+        const auto& bytes = embedder.Data().Bytes();
+        tmp.WriteBuffer(bytes.data(), bytes.size());
         TWriteHelper helper;
         helper.AddString("GUID", guid);
-        helper.AppendToFile(tmp.Path());
-        if (!tmp.MoveTo(ToWide(target))) throw EFCreateError("Cannot replace the uninstaller");
+        helper.AppendToStream(tmp);
+        tmp.Commit();
     });
 }
 
@@ -113,7 +85,7 @@ bool WriteFiles(TPayloadSettings& settings, const TInstallRequest& request, cons
     Application.ProcessMessages();
     if (request.SetAsCurrent && FileExists932(paths.SCRPath)) SetScreenSaver(paths.SCRPath);
     if (!request.Uninstaller) throw Exception("No uninstaller to write");
-    WriteUninstaller(*request.Uninstaller, paths.Folder, paths.Uninstaller, settings.FGUID);
+    WriteUninstaller(*request.Uninstaller, paths.Uninstaller, settings.FGUID);
     Application.ProcessMessages();
     return readMe;
 }

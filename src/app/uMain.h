@@ -102,6 +102,6 @@ private:
 
 // The command line that opens the Display Properties dialog on its screensaver tab, with
 // rundll32 named by its full path in the system directory (never searched for beside the
-// installer).
+// installer); empty when that directory cannot be found.
 std::wstring DisplayPropertiesCommandLine();
 #endif

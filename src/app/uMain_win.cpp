@@ -28,8 +28,9 @@ template <typename T> T* Need(const TComponent& root, const char* name) {
 std::wstring DisplayPropertiesCommandLine() {
     wchar_t dir[MAX_PATH];
     UINT n = GetSystemDirectoryW(dir, MAX_PATH);
-    std::wstring program = (n > 0 && n < MAX_PATH) ? std::wstring(dir, n) + L"\\rundll32.exe" : L"rundll32.exe";
-    return L"\"" + program + L"\" shell32.dll,Control_RunDLL desk.cpl,,1";
+    // Never by its bare name: that would be looked for beside the installer first.
+    if (n == 0 || n >= MAX_PATH) return {};
+    return L"\"" + std::wstring(dir, n) + L"\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1";
 }
 
 TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
@@ -247,7 +248,8 @@ void TfrmMain::RunFinishActions() {
         si.dwFlags = STARTF_USESHOWWINDOW;
         si.wShowWindow = SW_HIDE;
         PROCESS_INFORMATION pi{};
-        if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        if (!cmd.empty() &&
+            CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
         }

@@ -1,6 +1,7 @@
 #include "app/uStartup.h"
 
 #include "app/uDigest.h"
+#include "app/uInstall.h"
 #include "platform/uText.h"
 #include "store/uZCompress.h"
 
@@ -121,7 +122,11 @@ bool TPayloadSettings::IsPayloadIntact() const {
 }
 
 TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {
-    if (!IsPayloadIntact()) return TStartupVerdict::Failure(SInvalidData, {}, false);
+    // The digest does not cover the name: one that would leave the destination folder (or
+    // name a device) is invalid data too. No name at all is reported when installing.
+    const TNameFault nameFault = CheckScreenSaverName(FSCRName).Fault;
+    if (!IsPayloadIntact() || (nameFault != TNameFault::None && nameFault != TNameFault::Empty))
+        return TStartupVerdict::Failure(SInvalidData, {}, false);
     if (FNeedsPlayer && !PlayerGatePasses(probe, FFlashVersion, FVerCheck))
         return TStartupVerdict::Failure(SFlashMissing, FFlashVersion, true);
     return TStartupVerdict::WelcomePage();

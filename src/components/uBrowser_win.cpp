@@ -6,10 +6,10 @@
 
 std::string RegisteredBrowserCommand() {
     const std::string command = GetAssociatedCommand(".htm");
-    // A command stored as REG_EXPAND_SZ names its program through the environment, which
-    // CreateProcess would not expand.
+    // A command stored as REG_EXPAND_SZ names its program through variables, which
+    // CreateProcess would not expand; only the system's own values are taken.
     if (FindChar932(command, '%') == std::string::npos) return command;
-    return ExpandEnvironment(command);
+    return ExpandSystemVariables(command);
 }
 
 void StartBrowserCommandLine(const std::string& commandLine) {

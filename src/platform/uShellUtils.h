@@ -215,16 +215,27 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM param, LPARAM data
 bool BrowseForFolder(std::string_view title, std::uint8_t options, const TSpecialFolders& excluded,
                      std::string& folder, HWND owner = nullptr);
 
-// The quoted program registered to open files with extension (".txt" or "txt"); empty when
-// nothing is registered.
+// The machine's classes under HKEY_LOCAL_MACHINE (the associations every user shares).
+inline constexpr char kMachineClasses[] = "Software\\Classes\\";
+
+// The quoted program registered machine-wide (kMachineClasses, never the user's own
+// classes) to open files with extension (".txt" or "txt"); empty when nothing is
+// registered.
 std::string GetAssociatedCommand(std::string_view extension);
+
+// text with its %variables% replaced by the values the system defines (SystemRoot,
+// windir, SystemDrive, and the ProgramFiles and CommonProgramFiles folders from HKLM), never
+// by this process's environment, which the user may change; empty when text names any
+// other variable or a '%' stays unpaired. For commands that are started elevated.
+std::string ExpandSystemVariables(std::string_view text);
 
 // Starts a command line (code page 932) with SW_SHOW and does not wait for the program;
 // true when the process was created.
 bool StartCommandLine(std::string_view commandLine);
 
 // Starts the program associated with extension (taken from fileName when empty) on
-// fileName; true when the program was started.
+// fileName, its variables expanded by ExpandSystemVariables; true when the program was
+// started.
 bool OpenWithAssociatedProgram(std::string_view fileName, std::string_view extension = {});
 
 // ---- COM ------------------------------------------------------------------------------------

@@ -275,11 +275,59 @@ bool BrowseForFolder(std::string_view title, std::uint8_t options, const TSpecia
 
 // ---- Associated programs ----------------------------------------------------------------------
 
+// The machine-wide registrations only: HKEY_CLASSES_ROOT merges in the user's own
+// HKCU\Software\Classes, which any process of the user may change, and the program found
+// here is started with this process's (administrator) token.
 std::string GetAssociatedCommand(std::string_view extension) {
-    const std::string fileClass = ReadRegistryDefault(HKEY_CLASSES_ROOT, NormalizeExtension(extension));
+    const std::string fileClass =
+        ReadRegistryDefault(HKEY_LOCAL_MACHINE, kMachineClasses + NormalizeExtension(extension));
     if (fileClass.empty()) return {};
     return CleanAssociatedCommand(
-        ReadRegistryDefault(HKEY_CLASSES_ROOT, fileClass + "\\shell\\open\\command"));
+        ReadRegistryDefault(HKEY_LOCAL_MACHINE, kMachineClasses + fileClass + "\\shell\\open\\command"));
+}
+
+namespace {
+// A variable's value as the system defines it, never from this process's environment
+// (which the user's own HKCU\Environment feeds); empty for any other variable.
+std::string SystemVariable(std::string_view name) {
+    const std::string upper = UpperAscii932(name);
+    if (upper == "SYSTEMROOT" || upper == "WINDIR" || upper == "SYSTEMDRIVE") {
+        wchar_t dir[MAX_PATH];
+        const UINT n = GetSystemWindowsDirectoryW(dir, MAX_PATH);
+        if (n < 3 || n >= MAX_PATH) return {};
+        const std::string windows = FromWide(std::wstring_view(dir, n));
+        return upper == "SYSTEMDRIVE" ? windows.substr(0, 2) : windows;
+    }
+    static constexpr std::pair<std::string_view, const char*> kFolders[] = {
+        {"PROGRAMFILES", "ProgramFilesDir"},
+        {"PROGRAMFILES(X86)", "ProgramFilesDir (x86)"},
+        {"PROGRAMW6432", "ProgramW6432Dir"},
+        {"COMMONPROGRAMFILES", "CommonFilesDir"},
+        {"COMMONPROGRAMFILES(X86)", "CommonFilesDir (x86)"},
+        {"COMMONPROGRAMW6432", "CommonW6432Dir"},
+    };
+    for (const auto& [variable, value] : kFolders) {
+        if (upper == variable)
+            return ReadRegistryString(HKEY_LOCAL_MACHINE,
+                                      std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\") + value);
+    }
+    return {};
+}
+} // namespace
+
+std::string ExpandSystemVariables(std::string_view text) {
+    std::string out;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t open = FindChar932(text, '%', from);
+        if (open == std::string_view::npos) return out.append(text.substr(from));
+        const std::size_t close = FindChar932(text, '%', open + 1);
+        if (close == std::string_view::npos) return {};
+        const std::string value = SystemVariable(text.substr(open + 1, close - open - 1));
+        if (value.empty()) return {};
+        out.append(text.substr(from, open - from)).append(value);
+        from = close + 1;
+    }
 }
 
 bool StartCommandLine(std::string_view commandLine) {
@@ -302,7 +350,8 @@ bool OpenWithAssociatedProgram(std::string_view fileName, std::string_view exten
     const std::string ext = extension.empty() ? ExtractFileExt932(fileName) : std::string(extension);
     if (ext.empty()) return false;
     // Only the registered command is expanded: a '%' in the file name is part of the name.
-    const std::string command = ExpandEnvironment(GetAssociatedCommand(ext));
+    const std::string command = ExpandSystemVariables(GetAssociatedCommand(ext));
+    if (command.empty()) return false;
     const std::string line = Trim(command + " \"" + std::string(fileName) + "\"");
     return StartCommandLine(line);
 }

@@ -196,10 +196,16 @@ void WriteItemsWithKey(const TPathName& fileName, const TItemTypes& items, int k
     }
 }
 
-void WriteItems(const TPathName& fileName, const TItemTypes& items) {
+namespace {
+int RandomContainerKey() {
     static std::random_device source;
     std::uniform_int_distribution<int> keys(kContainerKeyMin, kContainerKeyMax);
-    WriteItemsWithKey(fileName, items, keys(source));
+    return keys(source);
+}
+} // namespace
+
+void WriteItems(const TPathName& fileName, const TItemTypes& items) {
+    WriteItemsWithKey(fileName, items, RandomContainerKey());
 }
 
 void TWriteHelper::AddData(const std::string& name, const void* buffer, std::int32_t size, bool compressed) {
@@ -222,4 +228,10 @@ void TWriteHelper::AddString(const std::string& name, const std::string& s) {
 
 void TWriteHelper::AppendToFile(const TPathName& fileName) const {
     WriteItems(fileName, FItems);
+}
+
+void TWriteHelper::AppendToStream(TStream& stream) const {
+    const std::vector<std::uint8_t> container = BuildContainer(FItems, RandomContainerKey());
+    stream.Seek(0, TSeekOrigin::End);
+    stream.WriteBuffer(container.data(), container.size());
 }

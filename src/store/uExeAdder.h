@@ -83,6 +83,9 @@ public:
     // AddData(name, bytes of s, length of s, compressed = true).
     void AddString(const std::string& name, const std::string& s);
     void AppendToFile(const TPathName& fileName) const;
+    // The same container (the same bytes) written at the end of an open stream, such as a
+    // TTemporaryFile being put together. Raises EWriteError when it cannot be written.
+    void AppendToStream(TStream& stream) const;
     const TItemTypes& Items() const { return FItems; }
 
 private:

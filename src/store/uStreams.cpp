@@ -11,9 +11,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <ntsecapi.h>
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -86,26 +88,37 @@ std::string LastErrorText() {
 #endif
 }
 
-// A name beside fileName that no other writer uses at the same time.
-TPathName TemporarySibling(const TPathName& fileName) {
-    static unsigned counter = 0;
+// Fills buffer from the system's random generator; false when it fails.
+bool SystemRandom(void* buffer, std::size_t size) {
 #ifdef _WIN32
-    unsigned long long stamp = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20);
-    // Digits spelled out here: std::to_wstring goes through the C runtime's wide printf,
-    // which would add its whole formatting engine to every program for two numbers.
-    auto digits = [](unsigned long long n) {
-        std::wstring text;
-        do {
-            text.insert(text.begin(), static_cast<wchar_t>(L'0' + n % 10));
-            n /= 10;
-        } while (n != 0);
-        return text;
-    };
-    return fileName + L".tmp" + digits(stamp % 1000000007ull) + L"_" + digits(++counter);
+    return RtlGenRandom(buffer, static_cast<ULONG>(size)) != FALSE;
 #else
-    unsigned long long stamp = static_cast<unsigned long long>(::getpid());
-    return fileName + ".tmp" + std::to_string(stamp) + "_" + std::to_string(++counter);
+    auto* p = static_cast<std::uint8_t*>(buffer);
+    while (size > 0) {
+        const ssize_t n = ::getrandom(p, size, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
 #endif
+}
+
+// "<fileName>.~<32 hex digits>.tmp", the digits from the system's random generator; empty
+// when it fails.
+TPathName RandomSibling(const TPathName& fileName) {
+    std::uint8_t random[16];
+    if (!SystemRandom(random, sizeof random)) return {};
+    TPathName name = fileName;
+    name += TPathName::value_type('.');
+    name += TPathName::value_type('~');
+    for (std::uint8_t b : random) {
+        name += static_cast<TPathName::value_type>("0123456789abcdef"[b >> 4]);
+        name += static_cast<TPathName::value_type>("0123456789abcdef"[b & 15]);
+    }
+    for (char c : std::string_view(".tmp")) name += static_cast<TPathName::value_type>(c);
+    return name;
 }
 
 // Repeats a partial transfer, step(done, left) -> bytes moved, until count bytes have
@@ -392,32 +405,100 @@ std::vector<std::uint8_t> ReadWholeFile(const TPathName& fileName) {
     return data;
 }
 
+// ---- TTemporaryFile ----
+
+TTemporaryFile::TTemporaryFile(const TPathName& target)
+    : TTemporaryFile(target, [](const TPathName& t, int) { return RandomSibling(t); }) {}
+
+TTemporaryFile::TTemporaryFile(const TPathName& target, TNameSource nameFor) : FTarget(target) {
+    // A clash with 128 random bits means a name was planted or guessed: try afresh, a few
+    // times only.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        FPath = nameFor(target, attempt);
+        if (FPath.empty()) break;
+#ifdef _WIN32
+        // DELETE: the file is renamed and, on failure, deleted through this handle.
+        HANDLE h = CreateFileW(FPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            FHandle = reinterpret_cast<std::intptr_t>(h);
+            return;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+#else
+        const int fd = ::open(FPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            FHandle = fd;
+            return;
+        }
+        if (errno != EEXIST) break;
+#endif
+    }
+    const std::string msg = "Cannot create file \"" + MessageName(target) + "\". " + LastErrorText();
+    FPath.clear();
+    throw EFCreateError(msg);
+}
+
+TTemporaryFile::~TTemporaryFile() {
+    Discard();
+}
+
+void TTemporaryFile::Discard() {
+    if (!IsOpen()) return;
+#ifdef _WIN32
+    // The file this handle holds, whatever now stands under its name.
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    SetFileInformationByHandle(H(FHandle), FileDispositionInfo, &dispose, sizeof dispose);
+    CloseHandle(H(FHandle));
+#else
+    // Removed by name only while the name still is this very file.
+    struct stat held, named;
+    if (::fstat(static_cast<int>(FHandle), &held) == 0 && ::lstat(FPath.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+        ::unlink(FPath.c_str());
+    ::close(static_cast<int>(FHandle));
+#endif
+    FHandle = -1;
+}
+
+void TTemporaryFile::Commit() {
+    if (!IsOpen()) throw EFCreateError("Cannot create file \"" + MessageName(FTarget) + "\".");
+#ifdef _WIN32
+    // Renamed through the handle: the very file written, not what its name may stand for now.
+    const std::size_t nameBytes = FTarget.size() * sizeof(wchar_t);
+    std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(rename->FileName, FTarget.c_str(), nameBytes);
+    const bool ok =
+        FlushFileBuffers(H(FHandle)) &&
+        SetFileInformationByHandle(H(FHandle), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+    if (ok) {
+        CloseHandle(H(FHandle));
+        FHandle = -1;
+        return;
+    }
+#else
+    if (::fsync(static_cast<int>(FHandle)) == 0 && ::rename(FPath.c_str(), FTarget.c_str()) == 0) {
+        ::close(static_cast<int>(FHandle));
+        FHandle = -1;
+        return;
+    }
+#endif
+    const std::string msg = "Cannot create file \"" + MessageName(FTarget) + "\". " + LastErrorText();
+    Discard();
+    throw EFCreateError(msg);
+}
+
 void WriteFileAtomically(const TPathName& fileName, const void* data, std::size_t size) {
     // The temporary file sits beside the target, so the rename never crosses volumes.
-    TPathName tmp = TemporarySibling(fileName);
-    auto fail = [&](const char* what) {
-        std::string msg = std::string(what) + " \"" + MessageName(fileName) + "\". " + LastErrorText();
-        DeleteFileName(tmp);
-        return msg;
-    };
-    {
-        std::unique_ptr<TFileStream> f;
-        try {
-            f = std::make_unique<TFileStream>(tmp, TFileMode::Create);
-        } catch (const EFCreateError&) {
-            throw EFCreateError(fail("Cannot create file"));
-        }
-        if (size != 0 && f->Write(data, size) != size) {
-            std::string msg = fail("Cannot write file");
-            f.reset();
-            DeleteFileName(tmp);
-            throw EWriteError(msg);
-        }
+    TTemporaryFile tmp(fileName);
+    if (size != 0 && tmp.Write(data, size) != size) {
+        const std::string msg = "Cannot write file \"" + MessageName(fileName) + "\". " + LastErrorText();
+        throw EWriteError(msg);
     }
-#ifdef _WIN32
-    if (!MoveFileExW(tmp.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw EFCreateError(fail("Cannot create file"));
-#else
-    if (::rename(tmp.c_str(), fileName.c_str()) != 0) throw EFCreateError(fail("Cannot create file"));
-#endif
+    tmp.Commit();
 }

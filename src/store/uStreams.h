@@ -113,13 +113,40 @@ public:
     explicit TFileReadStream(const TPathName& fileName);
 };
 
+// A new file beside a target, to be renamed over it once complete: the one way the programs
+// write a file that must never be seen half-written. Its name, "<target>.~<32 hex>.tmp",
+// comes from the system's random generator, and it is created exclusively (CREATE_NEW;
+// O_CREAT | O_EXCL | O_NOFOLLOW): whatever already stands under such a name (a file, a
+// link planted by someone else) is never opened, followed or overwritten; another random
+// name is tried instead. The file is written through this stream only, never reopened by
+// name. Unless committed it is deleted when the object goes away.
+class TTemporaryFile : public THandleStream {
+public:
+    // Raises EFCreateError naming the target when no such file can be created.
+    explicit TTemporaryFile(const TPathName& target);
+    // The same with the names to try given by nameFor(target, attempt) (tests plant files
+    // under the names it gives).
+    using TNameSource = TPathName (*)(const TPathName& target, int attempt);
+    TTemporaryFile(const TPathName& target, TNameSource nameFor);
+    ~TTemporaryFile() override;
+    const TPathName& Path() const { return FPath; }
+    // Flushes the data to the disk (so a power loss cannot leave an empty file under the
+    // real name), then renames the file over the target. Raises EFCreateError naming the
+    // target; the temporary file is then deleted.
+    void Commit();
+
+private:
+    void Discard();
+    TPathName FTarget, FPath;
+};
+
 // A file name for messages: code page 932 text on Windows, the native bytes elsewhere.
 std::string MessageName(const TPathName& fileName);
 
 // Whole-file helpers built on the streams above.
 std::vector<std::uint8_t> ReadWholeFile(const TPathName& fileName);
 
-// Writes data to a temporary file in the target's folder and renames it over the target,
+// Writes data to a TTemporaryFile in the target's folder and renames it over the target,
 // so a failed or interrupted write never leaves a truncated file under the real name.
 // Raises EFCreateError / EWriteError naming the target.
 void WriteFileAtomically(const TPathName& fileName, const void* data, std::size_t size);

@@ -26,6 +26,45 @@ TEST(InstallPaths, TrailByte5CIsNoBackslash) {
               "C:\\\x95\x5C\x8E\xA6\\\x95\x5C.txt");
 }
 
+// The payload's name becomes one file name in the chosen folder and one registry key:
+// nothing that reaches elsewhere, names a device or is no code page 932 text.
+TEST(ScreenSaverName, OnePlainFileName) {
+    const struct {
+        std::string name;
+        TNameFault fault;
+    } cases[] = {
+        {"Aurora", TNameFault::None},
+        {"\x95\x5C\x8E\xA6 \x83\x7C", TNameFault::None}, // "表示 ポ": trail bytes 5C and 7C
+        {"\xB1\xB2.v2", TNameFault::None},                 // half-width katakana, a dot inside
+        {"CONSOLE", TNameFault::None},
+        {"COM10", TNameFault::None},
+        {"", TNameFault::Empty},
+        {std::string(kMaxScreenSaverName, 'a'), TNameFault::None},
+        {std::string(kMaxScreenSaverName + 1, 'a'), TNameFault::TooLong},
+        {"..\\..\\x", TNameFault::ForbiddenChar},
+        {"C:\\y", TNameFault::ForbiddenChar},
+        {"a:b", TNameFault::ForbiddenChar},
+        {"a/b", TNameFault::ForbiddenChar},
+        {"a|b", TNameFault::ForbiddenChar},
+        {"a\tb", TNameFault::ControlChar},
+        {".", TNameFault::DotName},
+        {"..", TNameFault::DotName},
+        {"x.", TNameFault::TrailingDotOrSpace},
+        {"x ", TNameFault::TrailingDotOrSpace},
+        {"NUL", TNameFault::DeviceName},
+        {"con", TNameFault::DeviceName},
+        {"Aux.txt", TNameFault::DeviceName},
+        {"PRN .scr", TNameFault::DeviceName},
+        {"com1", TNameFault::DeviceName},
+        {"LPT9.x", TNameFault::DeviceName},
+        {"a\x95", TNameFault::BadByte},    // a lead byte without its trail byte
+        {"a\x95 b", TNameFault::BadByte},      // a trail byte out of range
+        {"a\x80", TNameFault::BadByte},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CheckScreenSaverName(c.name).Fault, c.fault) << c.name;
+    EXPECT_EQ(CheckScreenSaverName("a*b").Char, '*');
+}
+
 TEST(UninstallEntry, QuotedCommandAndJapaneseName) {
     auto e = UninstallEntry("Aurora", "C:\\Program Files\\Aurora\\AuroraUninst.exe");
     EXPECT_EQ(e.UninstallString.ValuePath,

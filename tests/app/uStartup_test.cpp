@@ -245,9 +245,9 @@ TEST(PayloadDigest, TwoScrItemsAreDigestedAsOne) {
 
 TEST(StartupVerdict, VerdictTable) {
     const std::string whole = PayloadDigestText(kScr.data(), kScr.size());
-    const auto intact = [&](const char* flashVersion, bool verCheck) {
-        TItemTypes items = {Item("SCR", kScr), Item("mxl", Le32(std::uint32_t(kScr.size()))),
-                            Item("mxf", whole)};
+    const auto intact = [&](const char* flashVersion, bool verCheck, const char* name = "Aurora") {
+        TItemTypes items = {Item("SCRName", name), Item("SCR", kScr),
+                            Item("mxl", Le32(std::uint32_t(kScr.size()))), Item("mxf", whole)};
         if (flashVersion) items.push_back(Item("FlashVersion", flashVersion));
         if (!verCheck) items.push_back(Item("InstallerVerCheck", std::string(1, '\0')));
         return Apply(items);
@@ -274,6 +274,12 @@ TEST(StartupVerdict, VerdictTable) {
         {"tampered data, good player", Payload("X" + kScr, std::uint32_t(kScr.size() + 1), whole), true,
          "9.0.124.0", false, SInvalidData, false},
         {"no container", Apply({}), true, "9.0.124.0", false, SInvalidData, false},
+        // The digest leaves the name unprotected: one that leaves the folder is invalid data.
+        {"name leaving the folder", intact("7.0.19.0", true, "..\\..\\x"), true, "9.0.124.0", false,
+         SInvalidData, false},
+        {"device name", intact("7.0.19.0", true, "nul.txt"), true, "9.0.124.0", false, SInvalidData, false},
+        {"no name: reported when installing", intact("7.0.19.0", true, ""), true, "9.0.124.0", true,
+         SInvalidData, false},
     };
     for (auto& c : cases) {
         TFakeProbe probe(c.installed, c.version);

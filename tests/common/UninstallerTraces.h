@@ -1,6 +1,6 @@
 #pragma once
 // What a run of the uninstaller leaves behind on purpose: its helper copy in a private
-// folder under %TEMP% (named "~scrun..."), and the deletions of that copy and folder
+// folder under the Windows directory's Temp folder (named "~scrun..."), and the deletions of that copy and folder
 // scheduled for the next restart in the session manager's pending file operations. Tests
 // that run the uninstaller find those traces here and remove them afterwards.
 #ifdef _WIN32
@@ -86,11 +86,18 @@ inline void ForgetPendingUnder(const std::wstring& folder) {
     RegCloseKey(k);
 }
 
-// The uninstaller's private folders in %TEMP%.
+// The Windows directory's Temp folder, where the uninstaller makes its private folders.
+inline fs::path SystemTempFolder() {
+    wchar_t windows[MAX_PATH];
+    UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    return fs::path(std::wstring(windows, n < MAX_PATH ? n : 0)) / L"Temp";
+}
+
+// The uninstaller's private folders.
 inline std::set<fs::path> HelperFolders() {
     std::set<fs::path> found;
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(fs::temp_directory_path(), ec)) {
+    for (const auto& e : fs::directory_iterator(SystemTempFolder(), ec)) {
         if (e.is_directory() && e.path().filename().wstring().starts_with(L"~scrun")) found.insert(e.path());
     }
     return found;

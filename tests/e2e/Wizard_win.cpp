@@ -6,6 +6,7 @@
 #include "TestFiles.h"
 #include "UninstallerTraces.h"
 #include "WinDriver.h"
+#include "store/uExeAdder.h"
 
 #include <windows.h>
 
@@ -478,6 +479,32 @@ TEST_F(WizardTest, TamperedPayloadShowsTheFailurePage) {
     EXPECT_TRUE(w.MemoStartingWith(L"不正なデータです"));
     EXPECT_FALSE(IsShown(FindControl(w.Main(), L"TFlatBitColorBtn", L"")));
     w.Finish();
+}
+
+// The digest does not cover the screensaver's name: a payload whose name would put files
+// outside the chosen folder is invalid data all the same, and nothing is written.
+TEST_F(WizardTest, PayloadNameLeavingTheFolderShowsTheFailurePage) {
+    const fs::path exe = BuildInstaller(FDir, {});
+    TItemTypes items;
+    ReadItems(exe, items);
+    const std::string escape = "..\\..\\E2eEscape";
+    for (TItemType& item : items) {
+        if (item.Name != "SCRName") continue;
+        item.Data.assign(escape.begin(), escape.end());
+        item.Size = static_cast<std::int32_t>(escape.size());
+    }
+    WriteItems(exe, items); // the new container hides the old one
+
+    TWizard w(exe);
+    ASSERT_TRUE(WaitFor([&] { return w.OnFailure(); }));
+    EXPECT_TRUE(w.MemoStartingWith(L"不正なデータです"));
+    w.Finish();
+    const fs::path above = FDir.Path().parent_path().parent_path();
+    for (const wchar_t* file : {L"E2eEscape.scr", L"E2eEscapeUninst.exe"})
+        EXPECT_FALSE(fs::exists(above / file)) << fs::path(file).string();
+    // The registry takes ".." as a plain key name.
+    const std::wstring nested = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\..\\..\\E2eEscape";
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, nested, L"UninstallString"), L"<none>");
 }
 
 // A player older than the payload needs: the message names the version and the download

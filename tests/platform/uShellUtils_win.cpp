@@ -327,6 +327,36 @@ TEST(AssociatedCommandWin, RegisteredCommandsAreCleaned) {
     EXPECT_EQ(GetAssociatedCommand(".scrtstnone"), "");
 }
 
+// A class the user registered for himself (HKCU\Software\Classes, which Windows merges
+// into HKEY_CLASSES_ROOT; the merged view is made here by overriding that root) is never
+// the program: only the machine's registrations count.
+TEST(AssociatedCommandWin, PerUserClassIsNotLookedUp) {
+    const std::string user = "Software\\Classes\\", machine = kMachineClasses;
+    ScopedRegTree userExt(HKEY_CURRENT_USER, L"Software\\Classes\\.scrtstusr");
+    ScopedRegTree userBoth(HKEY_CURRENT_USER, L"Software\\Classes\\.scrtstboth");
+    ScopedRegTree userClass(HKEY_CURRENT_USER, L"Software\\Classes\\scrtest.user");
+    ScopedRegTree machineExt(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.scrtstboth");
+    ScopedRegTree machineClass(HKEY_LOCAL_MACHINE, L"Software\\Classes\\scrtest.machine");
+    for (const char* ext : {".scrtstusr\\", ".scrtstboth\\"})
+        ASSERT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, user + ext, "scrtest.user"));
+    ASSERT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, user + "scrtest.user\\shell\\open\\command\\",
+                                    "\"C:\\Users\\x\\marker.exe\" \"%1\""));
+    ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, machine + ".scrtstboth\\", "scrtest.machine"));
+    ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, machine + "scrtest.machine\\shell\\open\\command\\",
+                                    "\"C:\\Tools\\machine.exe\" \"%1\""));
+    HKEY userClasses = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_READ, &userClasses),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses), ERROR_SUCCESS);
+    RegCloseKey(userClasses);
+    ASSERT_EQ(ReadRegistryDefault(HKEY_CLASSES_ROOT, ".scrtstboth"), "scrtest.user"); // the merged view
+    const std::string userOnly = GetAssociatedCommand(".scrtstusr");
+    const std::string both = GetAssociatedCommand(".scrtstboth");
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    EXPECT_EQ(userOnly, "");
+    EXPECT_EQ(both, "\"C:\\Tools\\machine.exe\"");
+}
+
 TEST(AssociatedCommandWin, ClassWithoutCommand) {
     ScopedRegTree ext(HKEY_CLASSES_ROOT, L".scrtste");
     ASSERT_TRUE(WriteRegistryString(HKEY_CLASSES_ROOT, ".scrtste\\", "scrtest.nocommand"));
@@ -344,12 +374,28 @@ TEST(OpenWithAssociatedProgramWin, StartsTheProgramWithTheFileQuoted) {
 }
 
 TEST(OpenWithAssociatedProgramWin, ExplicitExtensionAndUnquotedCommand) {
-    // The registered command names the program unquoted, with an environment reference.
-    ScopedEnv bin(L"SCRTEST_BIN", TestBinDir().c_str());
-    TestAssociation run(".scrtstenv", "%SCRTEST_BIN%\\marker_writer.exe %1");
+    TestAssociation run(".scrtstenv", MarkerWriter() + " %1");
     TempDir dir;
     const auto file = dir / "plain.dat";
     EXPECT_EQ(OpenAndReadMarker(file, "scrtstenv"), "1\n" + file.string());
+}
+
+// The process environment is the user's to change (HKCU\Environment): a variable in the
+// registered command takes the system's value, or nothing is started.
+TEST(OpenWithAssociatedProgramWin, OnlySystemVariablesAreExpanded) {
+    ScopedEnv root(L"SystemRoot", TestBinDir().c_str());
+    ScopedEnv bin(L"SCRTEST_BIN", TestBinDir().c_str());
+    TempDir dir;
+    for (const char* command :
+         {"%SystemRoot%\\marker_writer.exe %1", "%SCRTEST_BIN%\\marker_writer.exe %1"}) {
+        TestAssociation run(".scrtstenv", command);
+        EXPECT_EQ(OpenAndReadMarker(dir / "plain.dat", "scrtstenv"), "<not started>") << command;
+    }
+    wchar_t windows[MAX_PATH];
+    const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(ExpandSystemVariables("\"%windir%\\notepad.exe\""),
+              "\"" + FromWide(std::wstring(windows, n)) + "\\notepad.exe\"");
+    EXPECT_EQ(ExpandSystemVariables("100%"), "");
 }
 
 TEST(OpenWithAssociatedProgramWin, CommandLineLongerThan260Bytes) {

@@ -66,3 +66,41 @@ TEST(FileStream, AtomicWriteReplacesWholeFileAndLeavesNoTemporary) {
     // A folder that does not exist: an error naming the target, nothing left behind.
     EXPECT_THROW(WriteFileAtomically(dir / "nofolder" / "x.bin", "a", 1), EFCreateError);
 }
+
+// Whatever already stands under a temporary name (a file, a link to another file) is
+// neither opened, followed nor overwritten: the next name is tried. The names given by the
+// system's random generator differ from one file to the next.
+TEST(TemporaryFile, PlantedNamesAreSkippedNotFollowed) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const auto target = dir / "target.bin";
+    const auto victim = dir / "victim.bin";
+    const TTemporaryFile::TNameSource planted = [](const TPathName& t, int attempt) {
+        return (fs::path(t) += ".planted" + std::to_string(attempt)).native();
+    };
+    WriteBytes(victim, Bytes("victim"));
+    WriteBytes(planted(target, 0), Bytes("planted"));
+#ifdef _WIN32
+    WriteBytes(planted(target, 1), Bytes("planted"));
+#else
+    fs::create_symlink(victim, planted(target, 1));
+#endif
+    {
+        TTemporaryFile tmp(target, planted);
+        EXPECT_EQ(tmp.Path(), planted(target, 2));
+        tmp.WriteBuffer("new", 3);
+        tmp.Commit();
+    }
+    EXPECT_EQ(ReadBytes(target), Bytes("new"));
+    EXPECT_EQ(ReadBytes(victim), Bytes("victim"));
+    EXPECT_EQ(ReadBytes(planted(target, 0)), Bytes("planted"));
+    EXPECT_TRUE(fs::exists(fs::symlink_status(planted(target, 1))));
+    {
+        // Not committed: only the files it created go away.
+        TTemporaryFile a(target), b(target);
+        EXPECT_NE(a.Path(), b.Path());
+        EXPECT_EQ(a.Path().size(), target.native().size() + 38); // ".~" 32 hex digits ".tmp"
+        EXPECT_TRUE(fs::exists(a.Path()));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 4);
+}

@@ -302,6 +302,13 @@ TEST(Scrpack, VerifyLoadsSettingsAsTheInstaller) {
     r = RunScrpack({"verify", in.P("short.exe")});
     EXPECT_EQ(r.ExitCode, 0) << r.Out;
     EXPECT_NE(r.Out.find("0 of 3500 bytes"), std::string::npos) << r.Out;
+    // A name the installer refuses fails whatever the digest.
+    WriteInstaller(in.Dir / "name.exe", in.Stub,
+                   {item("SCRName", Bytes("a:b")), item("SCR", whole), item("mxl", {0xAC, 0x0D, 0, 0}),
+                    item("mxf", Bytes(digest))});
+    r = RunScrpack({"verify", in.P("name.exe")});
+    EXPECT_EQ(r.ExitCode, 1) << r.Out;
+    EXPECT_NE(r.Out.find("SCRName: FAIL"), std::string::npos) << r.Out;
 }
 
 TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
@@ -325,6 +332,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "a/b", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "a?", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "con", "-o", out},
+        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "..", "-o", out},
         {"build", "--stub", in.P("saver.scr"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("empty.scr"), "--name", "x", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("missing.scr"), "--name", "x", "-o", out},
@@ -354,6 +362,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         {"append", in.P("missing.exe"), "A=b"},
         {"append", in.P("stub.exe"), "novalue"},
         {"append", in.P("signed.exe"), "A=b"},
+        {"append", in.P("stub.exe"), "SCRName=..\\x"}, // the installer would refuse it
         {"verify", in.P("stub.exe"), "extra"},
     };
     for (const auto& args : cases) {

@@ -184,19 +184,40 @@ protected:
         EXPECT_TRUE(NewHelperFolders().empty());
     }
 
+    static std::wstring Env(const wchar_t* name) {
+        wchar_t value[MAX_PATH + 1];
+        DWORD n = GetEnvironmentVariableW(name, value, MAX_PATH + 1);
+        return n && n <= MAX_PATH ? std::wstring(value, n) : std::wstring();
+    }
+
     TempDir FDir;
     std::optional<std::wstring> FSavedScreenSaver;
+    const std::wstring FSavedTemp = Env(L"TEMP"), FSavedTmp = Env(L"TMP");
     // The helper copies end on their own; their folders wait for a restart otherwise.
     HelperCleanup FHelpers;
 };
 
+// The helper copy is never started from the user's temporary folder (which every process
+// of the user may change), only from a fresh folder of random name under the Windows
+// directory's Temp folder.
 TEST_F(UninstallerTest, SilentRunRemovesEverythingAndResetsItsLongPathScreenSaver) {
     Install();
     SetCurrentScreenSaver(Scr().wstring());
-    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+    const fs::path userTemp = FDir.Path() / L"usertemp";
+    fs::create_directory(userTemp);
+    SetEnvironmentVariableW(L"TEMP", userTemp.c_str());
+    SetEnvironmentVariableW(L"TMP", userTemp.c_str());
+    const DWORD code = Run(Uninst(), L"/S");
+    SetEnvironmentVariableW(L"TEMP", FSavedTemp.c_str());
+    SetEnvironmentVariableW(L"TMP", FSavedTmp.c_str());
+    EXPECT_EQ(code, 0u);
     ExpectAllRemoved();
     EXPECT_FALSE(CurrentScreenSaver());
     ExpectHelperFinished();
+    EXPECT_TRUE(fs::is_empty(userTemp));
+    const auto folders = NewHelperFolders();
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(folders[0].filename().wstring().size(), 6u + 32u); // "~scrun" + 128 random bits
 }
 
 TEST_F(UninstallerTest, SilentRunResetsItsShortPathScreenSaver) {
@@ -212,20 +233,16 @@ TEST_F(UninstallerTest, SilentRunResetsItsShortPathScreenSaver) {
     ExpectHelperFinished();
 }
 
-TEST_F(UninstallerTest, SilentRunLeavesAnotherScreenSaverAndAnotherProductsKey) {
-    // Same folder, other file; and a key of the same name whose command is not ours.
+TEST_F(UninstallerTest, SilentRunLeavesAnotherScreenSaver) {
+    // Same folder, other file.
     const std::wstring other = (FDir.Path() / L"Other.scr").wstring();
-    const std::wstring foreign = L"\"C:\\Program Files\\Other\\TestSaverUninst.exe\" /x";
-    Install(foreign);
+    Install();
     WriteBytes(other, Bytes("MZ other"));
     SetCurrentScreenSaver(other);
     EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
-    EXPECT_FALSE(fs::exists(Scr()));
-    EXPECT_FALSE(fs::exists(Txt()));
-    EXPECT_FALSE(fs::exists(Uninst()));
+    ExpectAllRemoved();
     EXPECT_EQ(CurrentScreenSaver(), other);
     EXPECT_TRUE(fs::exists(other));
-    EXPECT_EQ(RegRead(HKEY_LOCAL_MACHINE, Key(), L"UninstallString"), foreign);
     ExpectHelperFinished();
 }
 
@@ -337,6 +354,28 @@ TEST_F(UninstallerTest, RefusesWithoutInstallationRecordOrScreenSaverName) {
     EXPECT_TRUE(fs::exists(Txt()));
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
     EXPECT_TRUE(NewHelperFolders().empty());
+}
+
+// Only a copy that the uninstall registration names removes anything: one renamed after
+// another screensaver beside it, or one whose key belongs to another product, deletes
+// nothing at all.
+TEST_F(UninstallerTest, RefusesUnlessItsRegistrationNamesIt) {
+    const std::wstring foreign = L"\"C:\\Program Files\\Other\\TestSaverUninst.exe\" /x";
+    Install(foreign);
+    EXPECT_EQ(Run(Uninst(), L"/S"), 2u);
+    ExpectUntouched();
+    EXPECT_EQ(RegRead(HKEY_LOCAL_MACHINE, Key(), L"UninstallString"), foreign);
+
+    const fs::path otherScr = FDir.Path() / L"Other.scr", otherTxt = FDir.Path() / L"Other.txt";
+    WriteBytes(otherScr, Bytes("MZ other"));
+    WriteBytes(otherTxt, Bytes("other readme"));
+    const fs::path renamed = FDir.Path() / L"OtherUninst.exe";
+    PlaceUninstaller(renamed);
+    EXPECT_EQ(Run(renamed, L"/S"), 2u);
+    EXPECT_TRUE(fs::exists(otherScr));
+    EXPECT_TRUE(fs::exists(otherTxt));
+    EXPECT_TRUE(fs::exists(renamed));
+    ExpectUntouched();
 }
 
 TEST_F(UninstallerTest, ReadsAContainerLaidOutByHand) {

@@ -1,6 +1,7 @@
 #include "ScrPack.h"
 
 #include "app/uDigest.h"
+#include "app/uInstall.h"
 #include "app/uStartup.h"
 #include "platform/uText.h"
 #include "store/uErrors.h"
@@ -61,7 +62,8 @@ const char* const kBuildHelp =
     "  --scr FILE             the screensaver (item \"SCR\", compressed, written last)\n"
     "  --name NAME            base name of the installed files (item \"SCRName\"); no\n"
     "                         \\ / : * ? \" < > |, control characters, trailing dot or\n"
-    "                         space, nor a device name such as CON\n"
+    "                         space, nor a device name such as CON; not \".\" or \"..\";\n"
+    "                         at most 200 bytes in code page 932\n"
     "  -o OUT                 the installer to write\n"
     "  --title T              window caption (item \"InstallerTitle\")\n"
     "  --eula FILE            licence text (item \"InstallerEULA\"); line breaks become\n"
@@ -117,7 +119,8 @@ const char* const kVerifyHelp =
     "\n"
     "Loads the settings from the container at the end of FILE as the installer does and\n"
     "runs its integrity check: the digest of the first \"mxl\" bytes of the \"SCR\" data\n"
-    "must equal \"mxf\" exactly. Exit 0 when it does, 1 when it does not, 2 on errors.\n"
+    "must equal \"mxf\" exactly, and \"SCRName\" must be a name --name accepts. Exit 0\n"
+    "when both hold, 1 when not, 2 on errors.\n"
     "\n"
     "Also tells whether FILE carries an Authenticode signature. The signature itself\n"
     "is not checked (neither its hash nor its certificate chain): use osslsigncode\n"
@@ -263,22 +266,30 @@ std::string CrLf(const std::string& s) {
 
 // ---- Input checks ----
 
-void CheckFileName(const std::string& name) {
-    if (name.empty()) throw TUsageError("--name is empty");
-    for (char c : name) {
-        if (static_cast<std::uint8_t>(c) < 0x20)
-            throw TUsageError("--name contains a control character, which a file name cannot hold");
-        if (std::strchr("\\/:*?\"<>|", c))
-            throw TUsageError(std::string("--name contains \"") + c + "\", which a file name cannot hold");
+// The installer's own rules for the name of the installed files (code page 932): a name it
+// would refuse as invalid data is refused here. what names the option or item.
+void CheckScreenSaverName(const std::string& name, const std::string& what) {
+    const TNameCheck check = ::CheckScreenSaverName(name);
+    switch (check.Fault) {
+    case TNameFault::None:
+        return;
+    case TNameFault::Empty:
+        throw TUsageError(what + " is empty");
+    case TNameFault::TooLong:
+        throw TUsageError(what + " is longer than " + std::to_string(kMaxScreenSaverName) + " bytes");
+    case TNameFault::BadByte:
+        throw TUsageError(what + " is not code page 932 text");
+    case TNameFault::ControlChar:
+        throw TUsageError(what + " contains a control character, which a file name cannot hold");
+    case TNameFault::ForbiddenChar:
+        throw TUsageError(what + " contains \"" + check.Char + "\", which a file name cannot hold");
+    case TNameFault::DotName:
+        throw TUsageError(what + " is \".\" or \"..\"");
+    case TNameFault::TrailingDotOrSpace:
+        throw TUsageError(what + " ends with a dot or a space");
+    case TNameFault::DeviceName:
+        throw TUsageError(what + " \"" + Shown(name) + "\" is a device name");
     }
-    if (name.back() == '.' || name.back() == ' ') throw TUsageError("--name ends with a dot or a space");
-    std::string stem = name.substr(0, name.find('.'));
-    std::transform(stem.begin(), stem.end(), stem.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
-    static const std::set<std::string> kDevices = {
-        "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
-        "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
-    if (kDevices.count(stem)) throw TUsageError("--name \"" + name + "\" is a device name");
 }
 
 bool IsGuidText(const std::string& g) {
@@ -370,38 +381,6 @@ Bytes ReadInput(const std::string& utf8Path, const std::string& option) {
 }
 
 // ---- Output files ----
-
-// A temporary file beside the target, removed unless it is committed under the real name.
-class TTempFile {
-public:
-    explicit TTempFile(const fs::path& target) : FTarget(target) {
-        std::random_device rd;
-        FPath = target;
-        FPath += ".scrpack-" + std::to_string(rd() % 1000000000u) + ".tmp";
-    }
-    ~TTempFile() {
-        if (!FCommitted) {
-            std::error_code ec;
-            fs::remove(FPath, ec);
-        }
-    }
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-    const fs::path& Path() const { return FPath; }
-    void Commit(const std::string& shownTarget) {
-#ifdef _WIN32
-        const bool ok = MoveFileExW(FPath.c_str(), FTarget.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-        const bool ok = std::rename(FPath.c_str(), FTarget.c_str()) == 0;
-#endif
-        if (!ok) throw TInputError("cannot write \"" + shownTarget + "\"");
-        FCommitted = true;
-    }
-
-private:
-    fs::path FTarget, FPath;
-    bool FCommitted = false;
-};
 
 // ---- Command-line parsing ----
 
@@ -496,8 +475,8 @@ int Build(const TArgs& a, std::ostream& out) {
     if (outPath.empty()) throw TUsageError("-o is empty");
 
     // Everything is checked and read before OUT is touched.
-    CheckFileName(nameUtf8);
     const std::string name = ToCp932(nameUtf8, "--name");
+    CheckScreenSaverName(name, "--name");
     std::optional<std::string> title;
     if (auto t = a.Get("--title")) {
         if (t->empty()) throw TUsageError("--title is empty");
@@ -600,14 +579,11 @@ int Build(const TArgs& a, std::ostream& out) {
     helper.AddString("mxf", mxf);
     helper.AddData("SCR", scr.data(), static_cast<std::int32_t>(scr.size()), true);
 
-    TTempFile temp(PathArg(outPath));
-    {
-        TFileStream f(temp.Path(), TFileMode::Create);
-        f.WriteBuffer(stub.data(), stub.size());
-    }
-    helper.AppendToFile(temp.Path());
-    const auto size = fs::file_size(temp.Path());
-    temp.Commit(outPath);
+    TTemporaryFile temp(PathArg(outPath));
+    temp.WriteBuffer(stub.data(), stub.size());
+    helper.AppendToStream(temp);
+    const auto size = temp.Size();
+    temp.Commit();
     out << outPath << ": " << helper.Items().size() << " items, " << size << " bytes, GUID " << guid << "\n";
     return kExitOk;
 }
@@ -658,8 +634,10 @@ int Append(const TArgs& a, std::ostream& out) {
     for (std::size_t i = 1; i < a.Positional.size(); ++i) {
         const std::string& assignment = a.Positional[i];
         const std::size_t eq = assignment.find('=');
-        if (eq == std::string::npos) throw TUsageError("\"" + assignment + "\" is not NAME=TEXT or NAME=@PATH");
-        const std::string name = ToCp932(assignment.substr(0, eq), "item name \"" + assignment.substr(0, eq) + "\"");
+        if (eq == std::string::npos)
+            throw TUsageError("\"" + assignment + "\" is not NAME=TEXT or NAME=@PATH");
+        const std::string name =
+            ToCp932(assignment.substr(0, eq), "item name \"" + assignment.substr(0, eq) + "\"");
         const std::string value = assignment.substr(eq + 1);
         if (!value.empty() && value[0] == '@') {
             const Bytes data = ReadInput(value.substr(1), "item \"" + assignment.substr(0, eq) + "\"");
@@ -669,15 +647,23 @@ int Append(const TArgs& a, std::ostream& out) {
             const std::string text = ToCp932(value, "item \"" + assignment.substr(0, eq) + "\"");
             helper.AddData(name, text.data(), static_cast<std::int32_t>(text.size()), compressed);
         }
+        // The installer refuses a payload whose name would leave its folder.
+        if (name == "SCRName") {
+            const TItemType& item = helper.Items().back();
+            CheckScreenSaverName(std::string(item.Data.begin(), item.Data.end()), "item \"SCRName\"");
+        }
     }
     const fs::path target = PathArg(filePath);
     std::error_code ec;
     if (!fs::is_regular_file(target, ec)) throw TInputError("\"" + filePath + "\" is not an existing file");
     RefuseSigned(LocateContainerInFile(target).Signature, "\"" + filePath + "\"");
-    TTempFile temp(target);
-    fs::copy_file(target, temp.Path(), fs::copy_options::overwrite_existing);
-    helper.AppendToFile(temp.Path());
-    temp.Commit(filePath);
+    TTemporaryFile temp(target);
+    {
+        TFileStream original(target, TFileMode::OpenRead);
+        if (original.Size() > 0) temp.CopyFrom(original, original.Size());
+    }
+    helper.AppendToStream(temp);
+    temp.Commit();
     out << filePath << ": appended " << helper.Items().size() << " items\n";
     return kExitOk;
 }
@@ -711,9 +697,13 @@ int Verify(const TArgs& a, std::ostream& out) {
         << " bytes; InstallerEULA: " << s.FEULA.size() << " bytes\n";
     const std::size_t covered = s.DigestedLength();
     const std::string computed = s.ComputedDigest();
+    // The installer also reports invalid data for a name that is no plain file name.
+    const TNameFault nameFault = ::CheckScreenSaverName(s.FSCRName).Fault;
+    const bool nameOk = nameFault == TNameFault::None || nameFault == TNameFault::Empty;
+    if (!nameOk) out << "SCRName: FAIL (not one plain file name)\n";
     if (computed == s.FExpectedDigest) {
         out << "digest: pass (" << covered << " of " << s.FSCRData.size() << " bytes covered)\n";
-        return kExitOk;
+        return nameOk ? kExitOk : kExitVerifyFailed;
     }
     out << "digest: FAIL (expected \"" << Shown(s.FExpectedDigest) << "\", computed \"" << computed
         << "\" over " << covered << " of " << s.FSCRData.size() << " bytes)\n";
