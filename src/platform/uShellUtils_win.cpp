@@ -265,6 +265,11 @@ bool BrowseForFolder(std::string_view title, std::uint8_t options, const TSpecia
 
 // ---- Associated programs ----------------------------------------------------------------------
 
+std::string CleanAssociatedCommand(std::string_view registeredCommand) {
+    return CleanAssociatedCommand(
+        registeredCommand, [](std::string_view path) { return FileExists932(ExpandEnvironment(path)); });
+}
+
 std::string GetAssociatedCommand(std::string_view extension) {
     const std::string fileClass = ReadRegistryDefault(HKEY_CLASSES_ROOT, NormalizeExtension(extension));
     if (fileClass.empty()) return {};

@@ -352,6 +352,16 @@ TEST(OpenWithAssociatedProgramWin, ExplicitExtensionAndUnquotedCommand) {
     EXPECT_EQ(OpenAndReadMarker(file, "scrtstenv"), "1\n" + file.string());
 }
 
+TEST(OpenWithAssociatedProgramWin, UnquotedProgramPathWithBlanks) {
+    TempDir dir;
+    const auto folder = dir / "Test App.exe"; // a folder: not the program
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(MarkerWriter(), folder / "marker writer.exe");
+    TestAssociation run(".scrtstsp", PathToCp932(folder / "marker writer.exe") + " \"%1\"");
+    const auto file = dir / "plain.scrtstsp";
+    EXPECT_EQ(OpenAndReadMarker(file, ""), "1\n" + file.string());
+}
+
 TEST(OpenWithAssociatedProgramWin, CommandLineLongerThan260Bytes) {
     TestAssociation run(".scrtstrun", "\"" + MarkerWriter() + "\" \"%1\"");
     TempDir dir;
