@@ -260,7 +260,8 @@ void TFlatBitColorBtn::SetDown(bool v) {
     } else {
         if (OnUp) OnUp(this);
     }
-    Invalidate();
+    // The handler may have freed this button.
+    if (IsRegistered(this)) Invalidate();
 }
 
 void TFlatBitColorBtn::MouseEnter() {
