@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using windriver::Process;
@@ -72,6 +73,37 @@ DWORD WaitEnd(const Process& p, DWORD ms = 10000) {
     windriver::WaitFor([&] { return WaitForSingleObject(p.Handle(), 0) == WAIT_OBJECT_0; },
                        std::chrono::milliseconds(ms));
     return p.Wait(0);
+}
+
+// Text drawn black on white in the system's message font, the font of message boxes.
+std::vector<std::uint32_t> InMessageFont(const wchar_t* text) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = 48;
+    bi.bmiHeader.biHeight = -32;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    HGDIOBJ oldBitmap = SelectObject(dc, dib), oldFont = SelectObject(dc, font);
+    RECT all{0, 0, 48, 32};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkMode(dc, TRANSPARENT);
+    TextOutW(dc, 4, 4, text, static_cast<int>(wcslen(text)));
+    GdiFlush();
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    std::vector<std::uint32_t> pixels(p, p + 48 * 32);
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(font);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    return pixels;
 }
 
 std::wstring BoxText(HWND box) {
@@ -201,6 +233,8 @@ TEST(SampleSettings, ShowsAJapaneseBoxOwnedByTheGivenWindow) {
         EXPECT_NE(BoxText(box).find(L"このスクリーンセーバーには変更できる設定はありません。"),
                   std::wstring::npos);
         EXPECT_EQ(windriver::TextOf(box), L"Orvane サンプル");
+        // The box draws real Japanese glyphs, not one empty box for every character.
+        EXPECT_NE(InMessageFont(L"夜"), InMessageFont(L"空"));
         EXPECT_EQ(GetWindow(box, GW_OWNER), args.starts_with(L"/c:") ? owner.Get() : nullptr);
         windriver::AnswerMessageBox(box, IDOK);
         EXPECT_EQ(WaitEnd(p), 0u);
