@@ -224,6 +224,9 @@ TEST(SampleFullScreen, IgnoresMouseJitterButEndsOnARealMoveOrAClick) {
 }
 
 TEST(SampleSettings, ShowsAJapaneseBoxOwnedByTheGivenWindow) {
+    // Message boxes draw in the message font: real Japanese glyphs, not one empty box for
+    // every character.
+    EXPECT_TRUE(InMessageFont(L"夜") != InMessageFont(L"空")) << "the message font has no Japanese glyphs";
     THostWindow owner;
     for (const std::wstring& args : {std::wstring(), std::wstring(L"/c"), L"/c:" + owner.Number()}) {
         Process p(Saver(args));
@@ -233,8 +236,6 @@ TEST(SampleSettings, ShowsAJapaneseBoxOwnedByTheGivenWindow) {
         EXPECT_NE(BoxText(box).find(L"このスクリーンセーバーには変更できる設定はありません。"),
                   std::wstring::npos);
         EXPECT_EQ(windriver::TextOf(box), L"Orvane サンプル");
-        // The box draws real Japanese glyphs, not one empty box for every character.
-        EXPECT_NE(InMessageFont(L"夜"), InMessageFont(L"空"));
         EXPECT_EQ(GetWindow(box, GW_OWNER), args.starts_with(L"/c:") ? owner.Get() : nullptr);
         windriver::AnswerMessageBox(box, IDOK);
         EXPECT_EQ(WaitEnd(p), 0u);
