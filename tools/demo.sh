@@ -41,6 +41,8 @@ if [ ! -d "$WINEPREFIX" ]; then
   say "wineboot ($WINEPREFIX)"
   WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
 fi
+# Message boxes show Japanese text: the UI font is linked to the Japanese font.
+wine regedit /S "Z:$ROOT/tools/wine-fonts.reg" >/dev/null 2>&1 || true
 
 say "scrpack.exe verify (Windows build, under Wine)"
 wine build/win/bin/scrpack.exe verify "Z:$ROOT/$OUT/OrvaneSampleSetup.exe" </dev/null 2>&1 | tr -d '\r'

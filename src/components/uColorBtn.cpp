@@ -34,9 +34,12 @@ void TColorBtn::InheritedProperties(TPropList& p) {
     TPropList base;
     TButton::GetProperties(base);
     for (TPropInfo info : base.Items()) {
-        if (info.Name == "Color")
+        if (info.Name == "Color") {
             info.Default = TPropValue::MakeColor(clWindow);
-        else if (info.Name == "ParentColor")
+            // While ParentColor holds the colour is the parent's; reading a stored Color
+            // back would clear ParentColor.
+            info.Stored = [this] { return !ParentColor(); };
+        } else if (info.Name == "ParentColor")
             info.Default = TPropValue::MakeBool(true);
         p.Add(std::move(info));
     }
@@ -120,7 +123,8 @@ void TBitColorBtn::GetProperties(TPropList& p) {
         "CaptionPosition", kCaptionPositionNames, [this] { return int(FCaptionPosition); },
         [this](int v) { SetCaptionPosition(TCaptionPosition(v)); }, int(cpBottom));
     p.String(
-        "ImageID", [this] { return FImageID; }, [this](const std::string& v) { SetImageID(v); });
+        "ImageID", [this] { return FImageID; }, [this](const std::string& v) { SetImageID(v); },
+        kDefaultImageID);
     p.String(
         "DisableID", [this] { return FDisableID; }, [this](const std::string& v) { SetDisableID(v); });
 }
@@ -256,7 +260,8 @@ void TFlatBitColorBtn::SetDown(bool v) {
     } else {
         if (OnUp) OnUp(this);
     }
-    Invalidate();
+    // The handler may have freed this button.
+    if (IsRegistered(this)) Invalidate();
 }
 
 void TFlatBitColorBtn::MouseEnter() {

@@ -89,6 +89,9 @@ private:
     bool FTracking = false; // TrackMouseEvent is waiting for the mouse to leave
 };
 
+// The image name a new TBitColorBtn shows (and the default not stored).
+inline constexpr char kDefaultImageID[] = "Image";
+
 class TBitColorBtn : public TColorBtn, public IBitmapListClient {
 public:
     explicit TBitColorBtn(TComponent* owner);
@@ -128,7 +131,7 @@ private:
     // A list named in a definition before it was read: found when loading ends.
     std::string FPendingList;
     TCaptionPosition FCaptionPosition = cpBottom;
-    std::string FImageID = "Image";
+    std::string FImageID = kDefaultImageID;
     std::string FDisableID;
 };
 

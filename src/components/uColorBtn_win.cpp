@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
 COLORREF Ref(TColor c) {
@@ -292,7 +294,12 @@ std::intptr_t TFlatBitColorBtn::WndProc(unsigned msg, std::uintptr_t wp, std::in
         return result;
     }
     case WM_LBUTTONUP: {
-        if (Hot() && FToggle) SetDown(!FDown);
+        if (Hot() && FToggle) {
+            SetDown(!FDown);
+            // An OnDown or OnUp handler may have freed this button: nothing of it is used then.
+            const auto& live = Instances();
+            if (std::find(live.begin(), live.end(), this) == live.end()) return 0;
+        }
         POINT pt;
         RECT wr;
         GetCursorPos(&pt);

@@ -195,7 +195,8 @@ void TNotifier::CancelButtonClick(TComponent*) {
 void TNotifier::GetProperties(TPropList& p) {
     TComponent::GetProperties(p);
     p.String(
-        "Caption", [this] { return FCaption; }, [this](const std::string& v) { SetCaption(v); });
+        "Caption", [this] { return FCaption; }, [this](const std::string& v) { SetCaption(v); },
+        Application.Title); // the creation value, so that an empty caption is stored
     p.String(
         "Msg", [this] { return FMsg; }, [this](const std::string& v) { SetMsg(v); });
     p.Bool(

@@ -46,10 +46,12 @@ int CompareDecimal(std::string_view a, std::string_view b) {
 } // namespace
 
 bool IsVersionAtLeast(std::string_view installed, std::string_view required) {
-    if (installed == required) return true;
+    // The payload's text may come with blanks or a line break around it.
+    const std::string trimmed = Trim(required);
+    if (installed == trimmed) return true;
     std::vector<std::string> have, need;
     SplitString(have, installed, ".");
-    SplitString(need, required, ".");
+    SplitString(need, trimmed, ".");
     if (need.empty()) return true;
     if (have.empty()) return false;
     const std::size_t n = std::max(have.size(), need.size());

@@ -28,6 +28,7 @@ void SplitString(std::vector<std::string>& list, std::string_view text, std::str
 //   installed version.
 // - An empty installed text (a player file without a version record) never meets a
 //   non-empty requirement.
+// - Blanks and control characters (a line break) around the required text are ignored.
 // - A part that is not a decimal number (empty, a sign, a space, a letter) cannot be
 //   compared: when the comparison reaches it undecided, the check fails. A malformed
 //   minimum thus never lets an older player through; "7.x" is still met by 8.0.0.0,

@@ -1,5 +1,7 @@
 #include "platform/uShellUtils.h"
 
+#include <functional>
+
 #include "platform/uText.h"
 
 std::pair<std::string, std::string> SplitValuePath(std::string_view valuePath) {
@@ -56,19 +58,49 @@ void CutAt(std::string& s, std::string_view marker) {
     std::size_t at = Find932(s, marker);
     if (at != std::string::npos) s.erase(at);
 }
+
+// Whether s ends in ".exe" (any case); '.' is never a trail byte, so the three bytes after
+// it are single-byte characters.
+bool EndsInExe(std::string_view s) {
+    return s.size() >= 4 && !IsTrailByte932(s, s.size() - 4) &&
+           UpperAscii932(s.substr(s.size() - 4)) == ".EXE";
+}
+
+// The program path of an unquoted command, resolved as CreateProcess resolves one: the
+// shortest run of the text before the first quote or switch that ends in ".exe" before a
+// blank (or that text's end) and names an existing file; else the first blank-separated token.
+std::string UnquotedProgram(const std::string& cmd, const std::function<bool(std::string_view)>& isFile) {
+    std::string head = cmd;
+    CutAt(head, "\"");
+    CutAt(head, " -");
+    CutAt(head, " /");
+    head = Trim(head);
+    for (std::size_t from = 0;;) {
+        std::size_t blank = FindChar932(head, ' ', from);
+        std::string_view candidate = std::string_view(head).substr(0, blank);
+        if (EndsInExe(candidate) && isFile && isFile(candidate)) return std::string(candidate);
+        if (blank == std::string::npos) break;
+        from = blank + 1;
+    }
+    return cmd.substr(0, FindChar932(cmd, ' '));
+}
 } // namespace
 
-std::string CleanAssociatedCommand(std::string_view registeredCommand) {
-    std::string cmd(registeredCommand);
+std::string CleanAssociatedCommand(std::string_view registeredCommand,
+                                   const std::function<bool(std::string_view)>& isFile) {
+    std::string cmd = Trim(registeredCommand);
     if (cmd.empty()) return cmd;
-    std::size_t open = FindChar932(cmd, '"');
-    std::size_t close = open == std::string::npos ? open : FindChar932(cmd, '"', open + 1);
-    if (close != std::string::npos) cmd = cmd.substr(open + 1, close - open - 1);
-    // A lone quote left over: the program path ends where the switches begin.
-    if (FindChar932(cmd, '"') != std::string::npos) {
-        CutAt(cmd, " -");
-        CutAt(cmd, " /");
-        cmd = ReplaceAll932(cmd, "\"", "");
+    if (cmd.front() != '"') {
+        cmd = UnquotedProgram(cmd, isFile);
+    } else {
+        std::size_t close = FindChar932(cmd, '"', 1);
+        if (close != std::string::npos) cmd = cmd.substr(1, close - 1);
+        // A lone quote left over: the program path ends where the switches begin.
+        if (FindChar932(cmd, '"') != std::string::npos) {
+            CutAt(cmd, " -");
+            CutAt(cmd, " /");
+            cmd = ReplaceAll932(cmd, "\"", "");
+        }
     }
     cmd = ReplaceAll932(ReplaceAll932(cmd, "%1", ""), "'", "");
     return QuoteString(Trim(cmd), '"');

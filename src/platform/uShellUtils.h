@@ -8,6 +8,7 @@
 // are Windows-only (declared at the end, defined in uShellUtils_win.cpp).
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -40,10 +41,14 @@ std::string NormalizeExtension(std::string_view extension);
 // element has no '.' (a dot in a folder name does not count).
 std::string ExtractFileExt932(std::string_view fileName);
 
-// The program path of a registered "open" command, quoted: the first quoted part when there
-// is one, else the text without its switches (" -", " /"), quotes, "%1" and "'". An empty
-// command stays empty.
-std::string CleanAssociatedCommand(std::string_view registeredCommand);
+// The program path of a registered "open" command, quoted, without "%1" and "'". A command
+// that begins with a quote gives its quoted part (a lone quote: the text without its switches
+// " -", " /" and quotes). An unquoted one is resolved as CreateProcess would: the shortest
+// part of the text before its first quote or switch that ends in ".exe" at a blank (or at
+// that text's end) and for which isFile is true, else its first blank-separated token. An
+// empty command stays empty.
+std::string CleanAssociatedCommand(std::string_view registeredCommand,
+                                   const std::function<bool(std::string_view)>& isFile);
 
 // ---- Special folders ----------------------------------------------------------------------
 
@@ -237,6 +242,10 @@ bool StartCommandLine(std::string_view commandLine);
 // fileName, its variables expanded by ExpandSystemVariables; true when the program was
 // started.
 bool OpenWithAssociatedProgram(std::string_view fileName, std::string_view extension = {});
+
+// CleanAssociatedCommand with the file system's answer: an existing file after expanding
+// environment references.
+std::string CleanAssociatedCommand(std::string_view registeredCommand);
 
 // ---- COM ------------------------------------------------------------------------------------
 

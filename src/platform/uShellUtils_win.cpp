@@ -275,6 +275,12 @@ bool BrowseForFolder(std::string_view title, std::uint8_t options, const TSpecia
 
 // ---- Associated programs ----------------------------------------------------------------------
 
+// The program's file is looked for as it would be started: with the system's variables only.
+std::string CleanAssociatedCommand(std::string_view registeredCommand) {
+    return CleanAssociatedCommand(
+        registeredCommand, [](std::string_view path) { return FileExists932(ExpandSystemVariables(path)); });
+}
+
 // The machine-wide registrations only: HKEY_CLASSES_ROOT merges in the user's own
 // HKCU\Software\Classes, which any process of the user may change, and the program found
 // here is started with this process's (administrator) token.

@@ -53,6 +53,7 @@ struct TPropInfo {
     std::function<void(const TPropValue&)> Set;
     std::optional<TPropValue> Default; // a value equal to it is not stored
     std::vector<std::string> Names;    // the identifiers of an enumeration or set
+    std::function<bool()> Stored = {}; // when given and false, the value is not stored
 };
 
 // The reader or writer of one published property as a component hands it over: a small

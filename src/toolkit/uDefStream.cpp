@@ -39,7 +39,7 @@ void WriteObject(TDefWriter& w, TComponent& c, TComponent& root) {
     std::vector<std::pair<const TPropInfo*, TPropValue>> stored;
     for (const auto& p : props.Items()) {
         TPropValue v = p.Get();
-        if (p.Default && v == *p.Default) continue;
+        if ((p.Default && v == *p.Default) || (p.Stored && !p.Stored())) continue;
         stored.emplace_back(&p, std::move(v));
     }
     w.I32(static_cast<std::int32_t>(stored.size()));

@@ -24,7 +24,7 @@ std::vector<std::string> StoredNames(TComponent& c) {
     c.GetProperties(props);
     std::vector<std::string> names;
     for (const auto& p : props.Items())
-        if (!p.Default || !(p.Get() == *p.Default)) names.push_back(p.Name);
+        if ((!p.Default || !(p.Get() == *p.Default)) && (!p.Stored || p.Stored())) names.push_back(p.Name);
     return names;
 }
 
@@ -64,7 +64,7 @@ TEST_F(ColorBtnModel, CreationValuesAndWhatIsStored) {
     EXPECT_EQ(bit->CaptionPosition(), cpBottom);
     EXPECT_EQ(bit->BitmapList(), nullptr);
     const auto bitStored = StoredNames(*bit);
-    EXPECT_TRUE(Has(bitStored, "ImageID")); // a string is stored unless empty
+    EXPECT_FALSE(Has(bitStored, "ImageID")); // the creation value is the default
     EXPECT_FALSE(Has(bitStored, "CaptionPosition"));
     EXPECT_FALSE(Has(bitStored, "BitmapList"));
 
@@ -130,6 +130,24 @@ TEST_F(ColorBtnModel, DefinitionRoundTripWithTheBitmapListReference) {
     EXPECT_FALSE(got->Visible());
     // Written again, the loaded form gives the same bytes.
     EXPECT_EQ(ComponentDefBytes(loaded), bytes);
+}
+
+TEST_F(ColorBtnModel, ParentColorAndAnEmptyImageIDSurviveARoundTrip) {
+    TForm form(nullptr);
+    auto* btn = new TBitColorBtn(&form);
+    btn->SetName("btn");
+    btn->SetParent(&form);
+    btn->SetColor(0xC0FFC0);
+    btn->SetParentColor(true);
+    btn->SetImageID("");
+    const auto bytes = ComponentDefBytes(form);
+
+    TForm loaded(nullptr);
+    ReadComponentDef(bytes.data(), bytes.size(), loaded);
+    auto* got = loaded.Find<TBitColorBtn>("btn");
+    ASSERT_NE(got, nullptr);
+    EXPECT_TRUE(got->ParentColor());
+    EXPECT_EQ(got->ImageID(), "");
 }
 
 TEST_F(ColorBtnModel, AReferenceToAMissingListIsCorruptData) {

@@ -9,7 +9,10 @@
 #include "CompiledFormTest.h"
 #include "common/TestFiles.h"
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -288,6 +291,23 @@ TEST_F(ColorBtnWin, ToggleOnClickWithRealMouseMessages) {
     ClickWithMouse(Hwnd(A));
     EXPECT_EQ(clicks, 2);
     EXPECT_FALSE(A->Down());
+}
+
+TEST_F(ColorBtnWin, AnOnDownHandlerMayFreeItsOwnButton) {
+    // The button lives in the test's own storage, refilled once it is freed: anything
+    // that still writes to the freed button shows there.
+    alignas(TFlatBitColorBtn) static unsigned char storage[sizeof(TFlatBitColorBtn)];
+    auto* btn = new (storage) TFlatBitColorBtn(nullptr);
+    btn->SetBounds(0, 0, 40, 20);
+    btn->SetParent(Form.get());
+    btn->SetToggle(true);
+    btn->OnDown = [btn](TComponent*) {
+        btn->~TFlatBitColorBtn();
+        std::memset(storage, 0xAB, sizeof storage);
+    };
+    ClickWithMouse(Hwnd(btn));
+    EXPECT_TRUE(
+        std::all_of(std::begin(storage), std::end(storage), [](unsigned char b) { return b == 0xAB; }));
 }
 
 TEST_F(ColorBtnWin, APressOutsideTheClientAreaIsIgnored) {

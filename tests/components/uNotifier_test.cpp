@@ -184,6 +184,7 @@ TEST_F(NotifierTest, ClassDataIsAlwaysWrittenAndCarriesTheBarSettings) {
     n->SetAdjustWidth(true);
     n->SetBorderStyle(TFormBorderStyle::bsSingle);
     n->SetAdditionalCreateParams(0x00800000);
+    n->SetCaption("");
     auto def = ComponentDefBytes(form);
 
     TForm again(nullptr);
@@ -195,6 +196,7 @@ TEST_F(NotifierTest, ClassDataIsAlwaysWrittenAndCarriesTheBarSettings) {
     EXPECT_EQ(m->ProgressBar()->Step(), 7);
     EXPECT_TRUE(m->ProgressBar()->Smooth());
     EXPECT_EQ(m->Msg(), "\x82\xA8\x91\xD2\x82\xBF");
+    EXPECT_EQ(m->Caption(), ""); // not the title it was created with
     EXPECT_TRUE(m->AdjustWidth());
     EXPECT_EQ(m->BorderStyle(), TFormBorderStyle::bsSingle);
     EXPECT_EQ(m->Window()->BorderStyle(), TFormBorderStyle::bsSingle);

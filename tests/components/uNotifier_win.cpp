@@ -20,6 +20,13 @@ RECT WindowRect(HWND h) {
     return r;
 }
 
+// The window's centre is the screen's, give or take a pixel of rounding.
+bool CentredOnTheScreen(HWND h) {
+    const RECT r = WindowRect(h);
+    return std::abs(r.left + r.right - GetSystemMetrics(SM_CXSCREEN)) <= 2 &&
+           std::abs(r.top + r.bottom - GetSystemMetrics(SM_CYSCREEN)) <= 2;
+}
+
 RECT ClientRect(HWND h) {
     RECT r{};
     GetClientRect(h, &r);
@@ -102,12 +109,13 @@ TEST_F(NotifierWin, TheCancelButtonAndEscapeSetIsCancelAndHide) {
     Ntf->SetShowProgressBar(true);
     int cancels = 0;
     Ntf->OnCancel = [&](TComponent*) { ++cancels; };
-    Ntf->ShowCenteredOnScreen();
+    Ntf->ShowCenteredOnScreen(); // not on its owner
     HWND w = Hwnd(Ntf->Window());
     HWND button = Hwnd(Ntf->CancelButton());
     ASSERT_NE(button, nullptr);
     EXPECT_TRUE(IsWindowVisible(button));
     EXPECT_TRUE(IsWindowVisible(Hwnd(Ntf->ProgressBar())));
+    EXPECT_TRUE(CentredOnTheScreen(w));
     EXPECT_EQ(TextOf(button), L"\uff77\uff6c\uff9d\uff7e\uff99(&C)"); // ｷｬﾝｾﾙ(&C)
     EXPECT_FALSE(IsWindowEnabled(Owner));
 
@@ -130,8 +138,10 @@ TEST_F(NotifierWin, TheCancelButtonAndEscapeSetIsCancelAndHide) {
     EXPECT_FALSE(IsWindowVisible(w));
     EXPECT_TRUE(IsWindowEnabled(Owner));
 
-    // Closing the window from the keyboard does not get round the notifier.
-    Ntf->ShowCenteredOn(Form.get());
+    // Closing the window from the keyboard does not get round the notifier (shown on no
+    // control: on the screen).
+    Ntf->ShowCenteredOn(nullptr);
+    EXPECT_TRUE(CentredOnTheScreen(w));
     SendMessageW(w, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindowVisible(w));
     EXPECT_TRUE(Ntf->Showing());

@@ -156,7 +156,8 @@ struct TDialogProbe {
     int Button = IDOK;
     std::atomic<bool> OtherWasDisabled{false};
     std::atomic<UINT> ErrorModeDuring{0};
-    std::atomic<bool> Answered{false};
+    std::atomic<bool> Finished{false}; // the browse call has returned
+    std::atomic<bool> TimedOut{false}; // the dialog did not come, or did not go, in time
 };
 
 HWND FindDialog(DWORD thread) {
@@ -176,17 +177,24 @@ HWND FindDialog(DWORD thread) {
     return found;
 }
 
-// Waits for the dialog, notes the state around it, then presses a button.
+// Waits for the dialog, notes the state around it, then presses a button. A dialog that
+// does not come or go in time is closed, as is any later one, so that the browse call
+// returns and the test fails instead of hanging.
 void AnswerDialog(TDialogProbe& probe) {
-    for (int i = 0; i < 200 && !probe.Answered; ++i) {
-        if (HWND dialog = FindDialog(probe.GuiThread)) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    bool answered = false;
+    while (!probe.Finished) {
+        HWND dialog = FindDialog(probe.GuiThread);
+        if (std::chrono::steady_clock::now() >= deadline) {
+            probe.TimedOut = true;
+            if (dialog) PostMessageW(dialog, WM_CLOSE, 0, 0);
+        } else if (dialog && !answered) {
             std::this_thread::sleep_for(std::chrono::milliseconds(300)); // let the selection settle
             probe.OtherWasDisabled = !IsWindowEnabled(probe.Other);
             probe.ErrorModeDuring = GetErrorMode();
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(probe.Button, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, probe.Button)));
-            probe.Answered = true;
-            return;
+            answered = true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -213,8 +221,9 @@ protected:
         std::thread answer(AnswerDialog, std::ref(probe));
         bool chosen =
             BrowseForFolder("\x83\x65\x83\x58\x83\x67", 11, InstallerExcludedFolders(), folder); // "テスト"
-        probe.Answered = true;
+        probe.Finished = true;
         answer.join();
+        EXPECT_FALSE(probe.TimedOut) << "the folder browser did not appear or close in time";
         return chosen;
     }
     HWND FOther = nullptr;

@@ -82,6 +82,13 @@ TEST(IsVersionAtLeast, MissingPartsCountAsZero) {
             << "installed \"" << c.installed << "\", required \"" << c.required << "\"";
 }
 
+TEST(IsVersionAtLeast, BlanksAndLineBreaksAroundTheRequiredTextAreIgnored) {
+    EXPECT_TRUE(IsVersionAtLeast("9.0.124.0", " 9.0.124.0"));
+    EXPECT_TRUE(IsVersionAtLeast("9.0.124.0", "9.0.124.0\r\n"));
+    EXPECT_TRUE(IsVersionAtLeast("10.0.0.0", "\t9.0.124.0 "));
+    EXPECT_FALSE(IsVersionAtLeast("8.0.0.0", " 9.0.124.0\r\n"));
+}
+
 TEST(IsVersionAtLeast, NonDecimalRequiredPartFailsWhenItIsReached) {
     const VersionCase cases[] =
         {
@@ -89,7 +96,7 @@ TEST(IsVersionAtLeast, NonDecimalRequiredPartFailsWhenItIsReached) {
             {"7.0.19.0", "7.x", false},        {"7.0.19.0", "7.0.19.0b", false},
             {"7.0.19.0", "7.0.r19", false},    {"7.0.19.0", "7..19.0", false}, // an empty part is no number
             {"7.0.19.0", "7.0.19.", true}, // a trailing separator adds no part
-            {"7.0.19.0", " 7.0.19.0", false},  {"7.0.19.0", "+7.0.19.0", false},
+            {"7.0.19.0", "7. 0.19.0", false},  {"7.0.19.0", "+7.0.19.0", false},
             {"7.0.19.0", "-1", false},         {"7.0.19.0", "7,0,19,0", false},
             {"7.0.19.0", "\x82\x56.0", false}, // a full-width digit is no decimal digit
             {"7.0.19.0b", "7.0.19.0b", true},  // identical texts pass before any parsing

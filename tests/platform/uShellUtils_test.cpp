@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 // "表" = 95 5C and "表示" = 95 5C 8E A6 in code page 932: the 5C is a trail byte, never a '\'.
 static const std::string kHyou = "\x95\x5C";
 static const std::string kHyouji = "\x95\x5C\x8E\xA6";
@@ -69,28 +71,42 @@ TEST(Extensions, NormalizeAndExtract) {
     EXPECT_EQ(ExtractFileExt932(""), "");
 }
 
+// The cleaned command where only the files in existing exist.
+static std::string Clean(std::string_view command, std::initializer_list<std::string_view> existing = {}) {
+    return CleanAssociatedCommand(command, [&](std::string_view path) {
+        return std::find(existing.begin(), existing.end(), path) != existing.end();
+    });
+}
+
 TEST(AssociatedCommand, CleanUpGivesTheQuotedProgram) {
     // Quoted program and quoted "%1".
-    EXPECT_EQ(CleanAssociatedCommand("\"C:\\Program Files\\App\\app.exe\" \"%1\""),
-              "\"C:\\Program Files\\App\\app.exe\"");
+    EXPECT_EQ(Clean("\"C:\\Program Files\\App\\app.exe\" \"%1\""), "\"C:\\Program Files\\App\\app.exe\"");
     // Unquoted program, a blank and %1.
-    EXPECT_EQ(CleanAssociatedCommand("C:\\Windows\\notepad.exe %1"), "\"C:\\Windows\\notepad.exe\"");
-    EXPECT_EQ(CleanAssociatedCommand("%SystemRoot%\\system32\\NOTEPAD.EXE %1"),
-              "\"%SystemRoot%\\system32\\NOTEPAD.EXE\"");
+    EXPECT_EQ(Clean("C:\\Windows\\notepad.exe %1"), "\"C:\\Windows\\notepad.exe\"");
+    EXPECT_EQ(Clean("%SystemRoot%\\system32\\NOTEPAD.EXE %1"), "\"%SystemRoot%\\system32\\NOTEPAD.EXE\"");
     // Quoted program followed by switches.
-    EXPECT_EQ(CleanAssociatedCommand("\"C:\\App\\app.exe\" -n /p \"%1\""), "\"C:\\App\\app.exe\"");
+    EXPECT_EQ(Clean("\"C:\\App\\app.exe\" -n /p \"%1\""), "\"C:\\App\\app.exe\"");
     // One lone quote: the switches are cut off, " -" first, then " /".
-    EXPECT_EQ(CleanAssociatedCommand("C:\\App\\app.exe /b -a \"x"), "\"C:\\App\\app.exe\"");
-    EXPECT_EQ(CleanAssociatedCommand("C:\\App\\app.exe -a /b \""), "\"C:\\App\\app.exe\"");
+    EXPECT_EQ(Clean("C:\\App\\app.exe /b -a \"x"), "\"C:\\App\\app.exe\"");
+    EXPECT_EQ(Clean("C:\\App\\app.exe -a /b \""), "\"C:\\App\\app.exe\"");
     // Apostrophes go; an empty command stays empty.
-    EXPECT_EQ(CleanAssociatedCommand("'C:\\app.exe' %1"), "\"C:\\app.exe\"");
-    EXPECT_EQ(CleanAssociatedCommand(""), "");
+    EXPECT_EQ(Clean("'C:\\app.exe' %1"), "\"C:\\app.exe\"");
+    EXPECT_EQ(Clean(""), "");
+}
+
+TEST(AssociatedCommand, UnquotedPathWithBlanksEndsAtTheFirstExistingExe) {
+    const std::string wordpad = "C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe";
+    EXPECT_EQ(Clean(wordpad + " \"%1\"", {wordpad}), "\"" + wordpad + "\"");
+    EXPECT_EQ(Clean(wordpad + " /p %1", {wordpad}), "\"" + wordpad + "\"");
+    // The shortest existing one wins, as with CreateProcess; none existing: the first token.
+    EXPECT_EQ(Clean("C:\\My Tools\\a.exe b.exe %1", {"C:\\My Tools\\a.exe", "C:\\My Tools\\a.exe b.exe"}),
+              "\"C:\\My Tools\\a.exe\"");
+    EXPECT_EQ(Clean(wordpad + " \"%1\""), "\"C:\\Program\"");
 }
 
 TEST(AssociatedCommand, DoubleBytePaths) {
-    EXPECT_EQ(CleanAssociatedCommand("\"C:\\" + kHyouji + "\\app.exe\" \"%1\""),
-              "\"C:\\" + kHyouji + "\\app.exe\"");
-    EXPECT_EQ(CleanAssociatedCommand("C:\\" + kHyou + "\\app.exe %1"), "\"C:\\" + kHyou + "\\app.exe\"");
+    EXPECT_EQ(Clean("\"C:\\" + kHyouji + "\\app.exe\" \"%1\""), "\"C:\\" + kHyouji + "\\app.exe\"");
+    EXPECT_EQ(Clean("C:\\" + kHyou + "\\app.exe %1"), "\"C:\\" + kHyou + "\\app.exe\"");
 }
 
 TEST(SpecialFolders, TableFollowsTheCsidlNumberingWithItsGaps) {

@@ -398,6 +398,16 @@ TEST(OpenWithAssociatedProgramWin, OnlySystemVariablesAreExpanded) {
     EXPECT_EQ(ExpandSystemVariables("100%"), "");
 }
 
+TEST(OpenWithAssociatedProgramWin, UnquotedProgramPathWithBlanks) {
+    TempDir dir;
+    const auto folder = dir / "Test App.exe"; // a folder: not the program
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(MarkerWriter(), folder / "marker writer.exe");
+    TestAssociation run(".scrtstsp", PathToCp932(folder / "marker writer.exe") + " \"%1\"");
+    const auto file = dir / "plain.scrtstsp";
+    EXPECT_EQ(OpenAndReadMarker(file, ""), "1\n" + file.string());
+}
+
 TEST(OpenWithAssociatedProgramWin, CommandLineLongerThan260Bytes) {
     TestAssociation run(".scrtstrun", "\"" + MarkerWriter() + "\" \"%1\"");
     TempDir dir;
