@@ -281,10 +281,10 @@ void ReadComponentDef(const std::uint8_t* data, std::size_t size, TComponent& ro
 void ReadComponentDef(TStream& stream, TComponent& root, const std::vector<std::string>& rootClasses) {
     // A memory stream (a binary property's data) is read in place.
     if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
-        const auto at = static_cast<std::size_t>(memory->Position());
-        const std::size_t size = memory->Bytes().size() - std::min(at, memory->Bytes().size());
-        memory->SetPosition(static_cast<std::int64_t>(at + size));
-        ReadComponentDef(memory->Memory() + at, size, root, rootClasses);
+        const std::size_t total = memory->Bytes().size();
+        const std::size_t at = std::min(static_cast<std::size_t>(memory->Position()), total);
+        memory->SetPosition(static_cast<std::int64_t>(total));
+        ReadComponentDef(memory->Memory() + at, total - at, root, rootClasses);
         return;
     }
     std::int64_t left = stream.Remaining();
