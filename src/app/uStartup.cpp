@@ -6,6 +6,8 @@
 #include "store/uZCompress.h"
 
 #include <algorithm>
+#include <exception>
+#include <utility>
 
 namespace {
 
@@ -48,14 +50,15 @@ bool TPayloadSettings::LoadPayloadSettings(const TPathName& exePath,
     TItemTypes items;
     try {
         ReadItems(exePath, items);
-    } catch (const Exception& e) {
-        // ECorruptData, EZLibError, EReadError, ...: a container that cannot be trusted
-        // as a whole is not used at all.
+        ApplyItems(std::move(items));
+    } catch (const std::exception& e) {
+        // ECorruptData, EZLibError, EReadError, std::bad_alloc, ...: a container that
+        // cannot be trusted or held as a whole is not used at all.
         FreeItems(items);
+        ResetSettings(designedCaption);
         if (error) *error = e.what();
         return false;
     }
-    ApplyItems(items);
     FreeItems(items);
     if (error) error->clear();
     return true;
@@ -63,6 +66,20 @@ bool TPayloadSettings::LoadPayloadSettings(const TPathName& exePath,
 
 void TPayloadSettings::ApplyItems(const TItemTypes& items) {
     for (const TItemType& item : items) ApplyItem(item);
+}
+
+void TPayloadSettings::ApplyItems(TItemTypes&& items) {
+    for (TItemType& item : items) {
+        // The first "SCR" item (the whole inflated screensaver) is taken over, not copied:
+        // start-up holds it once.
+        if (item.Name == "SCR" && FSCRData.empty()) {
+            item.Data.resize(ItemBytes(item).size());
+            FSCRData = std::move(item.Data);
+            item.Data.clear();
+        } else {
+            ApplyItem(item);
+        }
+    }
 }
 
 void TPayloadSettings::ApplyItem(const TItemType& item) {

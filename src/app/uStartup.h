@@ -62,9 +62,10 @@ public:
     // Resets, then applies the items of the container at the end of exePath. A file
     // without a container leaves the defaults. A container the reader rejects (lengths
     // pointing outside the file, a damaged compressed item, a read error) is treated the
-    // same way: none of its items is applied, so the integrity check fails and the
-    // failure page says the data is invalid. Returns false in that case, with the
-    // reader's message in *error when given.
+    // same way, and so is any other failure on the way (memory running out): none of its
+    // items is applied, so the integrity check fails and the failure page says the data
+    // is invalid. Returns false in that case, with the reader's message in *error when
+    // given.
     bool LoadPayloadSettings(const TPathName& exePath, const std::string& designedCaption,
                              std::string* error = nullptr);
 
@@ -73,6 +74,8 @@ public:
     // compared byte for byte; other names are ignored. An item too short for its
     // conversion (a Boolean with no data, "mxl" under four bytes) counts as absent.
     void ApplyItems(const TItemTypes& items);
+    // The same, taking the screensaver's data out of the items instead of copying it.
+    void ApplyItems(TItemTypes&& items);
     void ApplyItem(const TItemType& item);
 
     // How many leading bytes of the screensaver data the digest covers: min("mxl", size).

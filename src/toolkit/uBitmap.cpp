@@ -14,6 +14,8 @@ constexpr std::uint32_t kFileHeaderSize = 14;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiBitFields = 3;
+// Largest bitmap read: 64 Mpixel (a 8192 x 8192 picture), far above any picture shown.
+constexpr std::uint64_t kMaxPixels = std::uint64_t(64) << 20;
 
 // "ビットマップ ファイルが壊れています。" (the bitmap file is corrupt), code page 932.
 const char kCorruptBitmap[] = "\x83\x72\x83\x62\x83\x67\x83\x7d\x83\x62\x83\x76 "
@@ -352,14 +354,18 @@ void TBitmap::LoadFromStream(TStream& stream) {
     const std::uint32_t planes = Get16(ih + 12), bits = Get16(ih + 14);
     const std::uint32_t compression = Get32(ih + 16);
     const std::uint32_t clrUsed = Get32(ih + 32);
-    // A width or height of 0 is an empty bitmap (what saving an empty bitmap writes).
     if (width < 0 || rawHeight == std::numeric_limits<std::int32_t>::min()) Corrupt("dimensions");
+    // 0 x 0 is an empty bitmap (what saving an empty bitmap writes); a single zero
+    // dimension is refused, so a height of 2^31 - 1 rows of nothing is no work.
+    if ((width == 0) != (rawHeight == 0)) Corrupt("dimensions");
     if (planes != 1) Corrupt("planes");
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) Corrupt("bit count");
     if (!(compression == kBiRgb || (compression == kBiBitFields && (bits == 16 || bits == 32))))
         Corrupt("compression");
     const bool topDown = rawHeight < 0;
     const int height = topDown ? -rawHeight : rawHeight;
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPixels)
+        Corrupt("dimensions");
 
     std::uint64_t cursor = headerSize; // offset into rest
     std::uint32_t masks[3] = {0, 0, 0};

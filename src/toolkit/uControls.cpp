@@ -51,7 +51,9 @@ TControl::~TControl() {
 
 void TControl::SetParent(TWinControl* parent) {
     if (parent == FParent) return;
-    if (parent == this) throw EComponentError("A control cannot be its own parent");
+    // Neither the control itself nor one of its descendants: the parents must not form a cycle.
+    for (const TControl* p = parent; p; p = p->FParent)
+        if (p == this) throw EComponentError("A control cannot be its own parent");
     TWinControl* old = FParent;
     if (old) {
         auto& list = old->FControls;

@@ -33,7 +33,9 @@
 //
 // The reader trusts nothing: each length and count is checked against the bytes really
 // left before anything is allocated (a count of k strings needs at least 4k bytes), the
-// nesting depth is limited, and any violation raises ECorruptData.
+// nesting depth is limited (a nested definition counts on from the level of the component
+// holding it, and all nested ones together take no more bytes than the outermost), and
+// any violation raises ECorruptData.
 #include "store/uErrors.h"
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // Writing and reading the stored window definition (layout in toolkit/uDefFormat.h).
 #include "toolkit/uClasses.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -112,11 +113,61 @@ bool Fits(TValueType propType, TValueType stored) {
     return propType == TValueType::Color && stored == TValueType::Int;
 }
 
+// A definition read while another is being read (a component's binary property holding a
+// nested one) shares the outer read's budget: its components count on from the level of
+// the component holding it, and all nested definitions together may take no more bytes
+// than the outermost one. So nesting can neither restart the depth count nor copy the
+// rest of the data at each level.
+struct TDefBudget {
+    int Depth = 0;              // level of the component whose properties are being read
+    std::size_t NestedLeft = 0; // bytes nested definitions may still take
+};
+thread_local TDefBudget* tActiveBudget = nullptr;
+
+// Claims the budget for one definition read: the outermost read installs its own, a
+// nested one draws from it and leaves the outer level as it found it.
+class TBudgetScope {
+public:
+    explicit TBudgetScope(std::size_t size) : FOuter(tActiveBudget) {
+        if (!FOuter) {
+            FOwn.NestedLeft = size;
+            tActiveBudget = &FOwn;
+            return;
+        }
+        if (size > FOuter->NestedLeft) throw ECorruptData("Window definition: nested definitions too large");
+        if (FOuter->Depth + 1 > kDefMaxDepth) throw ECorruptData("Window definition: nesting too deep");
+        FOuter->NestedLeft -= size;
+        FSavedDepth = FOuter->Depth;
+        FBase = FOuter->Depth + 1;
+    }
+    ~TBudgetScope() {
+        if (FOuter)
+            FOuter->Depth = FSavedDepth;
+        else
+            tActiveBudget = nullptr;
+    }
+    TBudgetScope(const TBudgetScope&) = delete;
+    TBudgetScope& operator=(const TBudgetScope&) = delete;
+
+    TDefBudget& Budget() { return FOuter ? *FOuter : FOwn; }
+    // Level of the definition's root component.
+    int Base() const { return FBase; }
+
+private:
+    TDefBudget* FOuter;
+    TDefBudget FOwn;
+    int FSavedDepth = 0;
+    int FBase = 0;
+};
+
 class TDefLoader {
 public:
-    explicit TDefLoader(TComponent& root) : FRoot(root) {}
+    TDefLoader(TComponent& root, TBudgetScope& scope)
+        : FRoot(root), FBudget(scope.Budget()), FBase(scope.Base()) {}
 
-    void ReadProperties(TDefReader& r, TComponent& c) {
+    // depth: the component's level below the definition's root (0 for the root).
+    void ReadProperties(TDefReader& r, TComponent& c, int depth) {
+        FBudget.Depth = FBase + depth;
         TPropList props;
         c.GetProperties(props);
         std::size_t n = r.Count(6);
@@ -145,7 +196,7 @@ public:
     }
 
     void ReadChildren(TDefReader& r, TComponent& parent, int depth) {
-        if (depth > kDefMaxDepth) throw ECorruptData("Window definition: nesting too deep");
+        if (FBase + depth > kDefMaxDepth) throw ECorruptData("Window definition: nesting too deep");
         std::size_t n = r.Count(20);
         for (std::size_t i = 0; i < n; ++i) {
             std::string className = r.Str();
@@ -162,7 +213,7 @@ public:
             child->SetLoading(true);
             FRead.push_back(child);
             parent.ReadChild(child);
-            ReadProperties(r, *child);
+            ReadProperties(r, *child, depth);
             ReadChildren(r, *child, depth + 1);
         }
     }
@@ -180,6 +231,8 @@ public:
 
 private:
     TComponent& FRoot;
+    TDefBudget& FBudget;
+    int FBase;
 };
 
 } // namespace
@@ -199,6 +252,7 @@ std::vector<std::uint8_t> ComponentDefBytes(TComponent& root) {
 
 void ReadComponentDef(const std::uint8_t* data, std::size_t size, TComponent& root,
                       const std::vector<std::string>& rootClasses) {
+    TBudgetScope scope(size);
     TDefReader r(data, size);
     char sig[4];
     r.Raw(sig, 4);
@@ -209,12 +263,12 @@ void ReadComponentDef(const std::uint8_t* data, std::size_t size, TComponent& ro
     for (const auto& c : rootClasses) classOk = classOk || c == className;
     if (!classOk) throw ECorruptData("Window definition is for " + className + ", not " + root.ClassName());
     std::string name = r.Str();
-    TDefLoader loader(root);
+    TDefLoader loader(root, scope);
     root.SetLoading(true);
     loader.FRead.push_back(&root);
     try {
         root.SetName(name);
-        loader.ReadProperties(r, root);
+        loader.ReadProperties(r, root, 0);
         loader.ReadChildren(r, root, 1);
         if (r.Left() != 0) throw ECorruptData("Window definition: data after the end");
     } catch (...) {
@@ -225,6 +279,14 @@ void ReadComponentDef(const std::uint8_t* data, std::size_t size, TComponent& ro
 }
 
 void ReadComponentDef(TStream& stream, TComponent& root, const std::vector<std::string>& rootClasses) {
+    // A memory stream (a binary property's data) is read in place.
+    if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
+        const std::size_t total = memory->Bytes().size();
+        const std::size_t at = std::min(static_cast<std::size_t>(memory->Position()), total);
+        memory->SetPosition(static_cast<std::int64_t>(total));
+        ReadComponentDef(memory->Memory() + at, total - at, root, rootClasses);
+        return;
+    }
     std::int64_t left = stream.Remaining();
     std::vector<std::uint8_t> data(static_cast<std::size_t>(left));
     stream.ReadBuffer(data.data(), data.size());

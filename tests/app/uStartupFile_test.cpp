@@ -8,6 +8,29 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// While not 0, every allocation of at least this many bytes fails with std::bad_alloc, as
+// on a machine short of memory.
+std::size_t gFailAllocationsFrom = 0;
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (gFailAllocationsFrom != 0 && size >= gFailAllocationsFrom) throw std::bad_alloc();
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
 namespace {
 
 const std::string kScr = std::string("MZ\x90\0\x03\0\0\0", 8) + std::string(3000, 'S') + "end of screensaver";
@@ -139,4 +162,27 @@ TEST(LoadPayloadSettings, RejectedContainerIsNotUsedAtAll) {
         EXPECT_FALSE(v.Welcome) << path;
         EXPECT_EQ(v.MessageId, SInvalidData) << path;
     }
+}
+
+TEST(LoadPayloadSettings, RunningOutOfMemoryMeansInvalidData) {
+    TempDir dir;
+    auto path = dir / "big.exe";
+    WriteBytes(path, kStub);
+    const std::string scr(200000, 'S');
+    TWriteHelper w;
+    w.AddString("InstallerTitle", "must not be applied");
+    w.AddData("SCR", scr.data(), std::int32_t(scr.size()), false);
+    w.AppendToFile(path);
+    TPayloadSettings s;
+    std::string error;
+    gFailAllocationsFrom = 100000;
+    bool loaded = true;
+    EXPECT_NO_THROW(loaded = s.LoadPayloadSettings(path, kDesignedCaption, &error));
+    gFailAllocationsFrom = 0;
+    EXPECT_FALSE(loaded);
+    EXPECT_NE(error, "");
+    EXPECT_EQ(s.FTitle, kDesignedCaption);
+    EXPECT_TRUE(s.FSCRData.empty());
+    TRecentPlayer player;
+    EXPECT_EQ(s.StartupVerdict(player).MessageId, SInvalidData);
 }

@@ -184,6 +184,17 @@ TEST(PayloadSettings, SizeNeverReadsPastTheData) {
     EXPECT_EQ(s.FGUID, "ab");
 }
 
+TEST(PayloadSettings, ScreensaverDataIsTakenOverNotCopied) {
+    TItemTypes items{Item("SCR", std::string(5000, 'S'))};
+    items[0].Size = 4000;
+    const std::uint8_t* held = items[0].Data.data();
+    TPayloadSettings s;
+    s.ResetSettings(kDesignedCaption);
+    s.ApplyItems(std::move(items));
+    EXPECT_EQ(s.FSCRData.data(), held); // the same block: no second copy at start-up
+    EXPECT_EQ(s.FSCRData.size(), 4000u);
+}
+
 // ---- Integrity check and verdict ----
 
 namespace {

@@ -210,6 +210,10 @@ TEST(Bitmap, RejectsCorruptFiles) {
     corrupt([](Bytes& b) { b[30] = 1; });                                              // RLE
     corrupt([](Bytes& b) { b[18] = 0xFF, b[19] = 0xFF, b[20] = 0xFF, b[21] = 0x7F; }); // huge width
 
+    // 54 bytes, width 0 and 2^31 - 1 rows: refused before any row is looked at.
+    EXPECT_THROW(Load(MakeFile(0, 0x7FFFFFFF, 24, 0, {}, {})), ECorruptData);
+    EXPECT_THROW(Load(MakeFile(3, 0, 24, 0, {}, {})), ECorruptData);
+
     // An 8-bit palette claiming more colours than the depth allows or than the file holds.
     EXPECT_THROW(Load(MakeFile(1, 1, 8, 0, Bytes(8, 0), {0, 0, 0, 0}, 257)), ECorruptData);
     EXPECT_THROW(Load(MakeFile(1, 1, 8, 0, Bytes(8, 0), {0, 0, 0, 0}, 200)), ECorruptData);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 TEST(AlignRects, EdgesAreTakenInOrderAndClientGetsTheRest) {
     std::vector<TAlignItem> items = {
         {TAlign::alClient, 0, 0, 10, 10}, {TAlign::alBottom, 5, 5, 50, 39}, {TAlign::alBottom, 0, 0, 7, 2},
@@ -68,6 +70,31 @@ TEST(Controls, ParentsAlignColoursAndFonts) {
     EXPECT_EQ(form.FindComponent(label->Name()), nullptr); // unnamed
     EXPECT_EQ(label->Owner(), &form);
     EXPECT_THROW(base->SetParent(base), EComponentError);
+    // Nor under one of its own descendants: the parents never form a cycle.
+    EXPECT_THROW(base->SetParent(bottom), EComponentError);
+    EXPECT_EQ(base->Parent(), &form);
+}
+
+TEST(Controls, ADefinitionNestingAControlUnderItselfIsRefused) {
+    RegisterToolkitClasses();
+    TForm form(nullptr);
+    auto* a = new TPanel(&form);
+    a->SetName("pA");
+    a->SetParent(&form);
+    auto* b = new TPanel(&form);
+    b->SetName("pB");
+    b->SetParent(a);
+    auto* c = new TPanel(&form);
+    c->SetName("pC");
+    c->SetParent(b);
+    // pA, pB inside it, and pA again inside pB.
+    std::vector<std::uint8_t> bytes = ComponentDefBytes(form);
+    const std::string inner = "pC";
+    auto at = std::search(bytes.begin(), bytes.end(), inner.begin(), inner.end());
+    ASSERT_NE(at, bytes.end());
+    at[1] = 'A';
+    TForm loaded(nullptr);
+    EXPECT_THROW(loaded.LoadDefinition(bytes.data(), bytes.size()), EComponentError);
 }
 
 TEST(Controls, RadioButtonsOnOneParentExcludeEachOther) {

@@ -75,12 +75,39 @@ protected:
 
 std::vector<std::uint8_t> Str(const std::string& s) {
     std::vector<std::uint8_t> b(4 + s.size());
-    b[0] = std::uint8_t(s.size());
+    for (int i = 0; i < 4; ++i) b[i] = std::uint8_t(s.size() >> (8 * i));
     std::memcpy(b.data() + 4, s.data(), s.size());
     return b;
 }
 void Append(std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
     a.insert(a.end(), b.begin(), b.end());
+}
+
+// A definition of TSample objects, each the only child of the one before, levels deep
+// below the root; the innermost carries "Nested" (when given) and "Extra" bytes.
+std::vector<std::uint8_t> Chain(int levels, const std::vector<std::uint8_t>& nested,
+                                const std::vector<std::uint8_t>& extra = {}) {
+    std::vector<std::uint8_t> def = {'S', 'C', 'D', 'F', 1};
+    for (int level = 0; level <= levels; ++level) {
+        Append(def, Str("TSample"));
+        Append(def, Str(""));
+        Append(def, {0, 0, 0, 0});
+        if (level < levels) {
+            Append(def, {0, 0, 0, 0, 1, 0, 0, 0});
+            continue;
+        }
+        std::vector<std::pair<std::string, std::vector<std::uint8_t>>> binaries;
+        if (!nested.empty()) binaries.emplace_back("Nested", nested);
+        if (!extra.empty()) binaries.emplace_back("Extra", extra);
+        def.push_back(std::uint8_t(binaries.size()));
+        Append(def, {0, 0, 0});
+        for (const auto& [name, data] : binaries) {
+            Append(def, Str(name));
+            Append(def, Str(std::string(data.begin(), data.end())));
+        }
+        Append(def, {0, 0, 0, 0});
+    }
+    return def;
 }
 
 } // namespace
@@ -289,4 +316,22 @@ TEST_F(DefStream, UnknownPropertiesAndWrongTypesAreRejected) {
     Append(def3, {0, 0, 0, 0, 0, 0, 0, 0});
     ReadComponentDef(def3.data(), def3.size(), t);
     EXPECT_EQ(t.Colour, 0x10);
+}
+
+TEST_F(DefStream, NestedDefinitionsShareOneDepthAndSizeBudget) {
+    auto read = [](const std::vector<std::uint8_t>& def) {
+        TSample t(nullptr);
+        ReadComponentDef(def.data(), def.size(), t);
+    };
+    // 40 levels, then a nested definition 20 more: within the limit together.
+    EXPECT_NO_THROW(read(Chain(40, Chain(20, {}))));
+    // 30 more: each part is within the limit, together they are not.
+    EXPECT_THROW(read(Chain(40, Chain(30, {}))), ECorruptData);
+    // Five definitions, each inside the one before, around 10 KB: they would be copied once
+    // per level.
+    const std::vector<std::uint8_t> blob(10000, 7);
+    EXPECT_NO_THROW(read(Chain(0, Chain(0, {}, blob))));
+    std::vector<std::uint8_t> def = Chain(0, {}, blob);
+    for (int i = 0; i < 4; ++i) def = Chain(0, def);
+    EXPECT_THROW(read(def), ECorruptData);
 }
