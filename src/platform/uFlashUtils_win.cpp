@@ -27,7 +27,10 @@ bool IsFlashPlayerInstalled() {
 }
 
 std::string GetFlashPlayerVersion() {
-    std::string path = ReadRegistryDefault(HKEY_CLASSES_ROOT, kPlayerServerKey);
+    // The machine's registration only, as COM itself uses for an elevated process: the
+    // user's own HKCU\Software\Classes (merged into HKEY_CLASSES_ROOT) may name any file.
+    std::string path =
+        ReadRegistryDefault(HKEY_LOCAL_MACHINE, kMachineClasses + std::string(kPlayerServerKey));
     // The server path may be an expandable string ("%ProgramFiles%\..."), which COM
     // expands when it loads the player; a path that exists as written is taken as it is.
     if (!FileExists932(path) && FindChar932(path, '%') != std::string::npos) path = ExpandEnvironment(path);
