@@ -44,8 +44,8 @@ void TPayloadSettings::ResetSettings(const std::string& designedCaption) {
     FTopImage.clear();
 }
 
-bool TPayloadSettings::LoadPayloadSettings(const TPathName& exePath,
-                                           const std::string& designedCaption, std::string* error) {
+bool TPayloadSettings::LoadPayloadSettings(const TPathName& exePath, const std::string& designedCaption,
+                                           std::string* error) {
     ResetSettings(designedCaption);
     TItemTypes items;
     try {
@@ -138,12 +138,13 @@ bool TPayloadSettings::IsPayloadIntact() const {
     return ComputedDigest() == FExpectedDigest;
 }
 
+bool TPayloadSettings::HasUnsafeName() const {
+    const TNameFault fault = CheckScreenSaverName(FSCRName).Fault;
+    return fault != TNameFault::None && fault != TNameFault::Empty;
+}
+
 TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {
-    // The digest does not cover the name: one that would leave the destination folder (or
-    // name a device) is invalid data too. No name at all is reported when installing.
-    const TNameFault nameFault = CheckScreenSaverName(FSCRName).Fault;
-    if (!IsPayloadIntact() || (nameFault != TNameFault::None && nameFault != TNameFault::Empty))
-        return TStartupVerdict::Failure(SInvalidData, {}, false);
+    if (!IsPayloadIntact() || HasUnsafeName()) return TStartupVerdict::Failure(SInvalidData, {}, false);
     if (FNeedsPlayer && !PlayerGatePasses(probe, FFlashVersion, FVerCheck))
         return TStartupVerdict::Failure(SFlashMissing, FFlashVersion, true);
     return TStartupVerdict::WelcomePage();

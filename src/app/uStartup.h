@@ -84,6 +84,9 @@ public:
     std::string ComputedDigest() const;
     // The computed digest equals "mxf" exactly (same length, same bytes).
     bool IsPayloadIntact() const;
+    // "SCRName" would not make one plain file name in the destination folder (the digest
+    // does not cover it): invalid data. No name at all is reported when installing.
+    bool HasUnsafeName() const;
 
     // The integrity check, then the player gate (only for a screensaver that needs the
     // player: with FNeedsPlayer false the probe is never asked).

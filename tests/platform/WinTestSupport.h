@@ -23,6 +23,27 @@ private:
     std::wstring FSubKey;
 };
 
+// For the object's life HKEY_CLASSES_ROOT shows HKCU\Software\Classes, as Windows merges
+// the user's own classes into it (Wine's does not): a look-up that reads the user's
+// registrations through that root is caught.
+class ScopedUserClassesRoot {
+public:
+    ScopedUserClassesRoot() {
+        HKEY user = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_READ, &user) != ERROR_SUCCESS)
+            return;
+        FOk = RegOverridePredefKey(HKEY_CLASSES_ROOT, user) == ERROR_SUCCESS;
+        RegCloseKey(user);
+    }
+    ~ScopedUserClassesRoot() { RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr); }
+    ScopedUserClassesRoot(const ScopedUserClassesRoot&) = delete;
+    ScopedUserClassesRoot& operator=(const ScopedUserClassesRoot&) = delete;
+    bool Ok() const { return FOk; }
+
+private:
+    bool FOk = false;
+};
+
 // A REG_SZ value read straight from the registry; "<missing>" when it cannot be read.
 inline std::wstring RawRegString(HKEY root, const wchar_t* key, const wchar_t* value) {
     wchar_t buffer[4096];

@@ -3,6 +3,8 @@
 
 #include "common/StandInPlayer.h"
 #include "common/TestFiles.h"
+#include "platform/WinTestSupport.h"
+#include "platform/uShellUtils.h"
 #include "platform/uText.h"
 
 #include <gtest/gtest.h>
@@ -60,24 +62,18 @@ TEST_F(FlashDetection, RecentPlayer) {
     EXPECT_FALSE(probe.IsFlashVersionOK("9.0.125.0"));
     // A registration of the user's own, seen through HKEY_CLASSES_ROOT as Windows merges it
     // (made here by overriding that root with HKCU\Software\Classes), is not read.
-    const std::wstring userKey = L"Software\\Classes\\CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}";
-    HKEY user = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (userKey + L"\\InprocServer32").c_str(), 0, nullptr, 0,
-                              KEY_SET_VALUE, nullptr, &user, nullptr),
-              ERROR_SUCCESS);
-    const std::wstring old = BesideTestProgram(L"standin_player_old.dll");
-    RegSetValueExW(user, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old.c_str()),
-                   static_cast<DWORD>((old.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(user);
-    HKEY userClasses = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_READ, &userClasses),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses), ERROR_SUCCESS);
-    RegCloseKey(userClasses);
-    const std::string version = GetFlashPlayerVersion();
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-    RegDeleteTreeW(HKEY_CURRENT_USER, userKey.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, userKey.c_str());
+    ScopedRegTree userKey(HKEY_CURRENT_USER,
+                          L"Software\\Classes\\CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}");
+    ASSERT_TRUE(WriteRegistryString(HKEY_CURRENT_USER,
+                                    "Software\\Classes\\CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}"
+                                    "\\InprocServer32\\",
+                                    Cp932(BesideTestProgram(L"standin_player_old.dll"))));
+    std::string version;
+    {
+        ScopedUserClassesRoot merged;
+        ASSERT_TRUE(merged.Ok());
+        version = GetFlashPlayerVersion();
+    }
     EXPECT_EQ(version, "9.0.124.0");
 }
 

@@ -344,15 +344,14 @@ TEST(AssociatedCommandWin, PerUserClassIsNotLookedUp) {
     ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, machine + ".scrtstboth\\", "scrtest.machine"));
     ASSERT_TRUE(WriteRegistryString(HKEY_LOCAL_MACHINE, machine + "scrtest.machine\\shell\\open\\command\\",
                                     "\"C:\\Tools\\machine.exe\" \"%1\""));
-    HKEY userClasses = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_READ, &userClasses),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses), ERROR_SUCCESS);
-    RegCloseKey(userClasses);
-    ASSERT_EQ(ReadRegistryDefault(HKEY_CLASSES_ROOT, ".scrtstboth"), "scrtest.user"); // the merged view
-    const std::string userOnly = GetAssociatedCommand(".scrtstusr");
-    const std::string both = GetAssociatedCommand(".scrtstboth");
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    std::string userOnly, both;
+    {
+        ScopedUserClassesRoot merged;
+        ASSERT_TRUE(merged.Ok());
+        ASSERT_EQ(ReadRegistryDefault(HKEY_CLASSES_ROOT, ".scrtstboth"), "scrtest.user"); // the merged view
+        userOnly = GetAssociatedCommand(".scrtstusr");
+        both = GetAssociatedCommand(".scrtstboth");
+    }
     EXPECT_EQ(userOnly, "");
     EXPECT_EQ(both, "\"C:\\Tools\\machine.exe\"");
 }

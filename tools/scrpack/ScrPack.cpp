@@ -698,8 +698,7 @@ int Verify(const TArgs& a, std::ostream& out) {
     const std::size_t covered = s.DigestedLength();
     const std::string computed = s.ComputedDigest();
     // The installer also reports invalid data for a name that is no plain file name.
-    const TNameFault nameFault = ::CheckScreenSaverName(s.FSCRName).Fault;
-    const bool nameOk = nameFault == TNameFault::None || nameFault == TNameFault::Empty;
+    const bool nameOk = !s.HasUnsafeName();
     if (!nameOk) out << "SCRName: FAIL (not one plain file name)\n";
     if (computed == s.FExpectedDigest) {
         out << "digest: pass (" << covered << " of " << s.FSCRData.size() << " bytes covered)\n";
