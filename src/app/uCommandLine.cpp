@@ -1,5 +1,7 @@
 #include "app/uCommandLine.h"
 
+#include "app/uOwnBinding.h"
+
 namespace {
 
 bool IsBlank(wchar_t c) {
@@ -18,7 +20,30 @@ std::wstring_view Arguments(std::wstring_view line) {
     return line.substr(i);
 }
 
+// Up to 16 hexadecimal digits; anything else makes the line bad.
+std::uintptr_t ParseReportWindow(std::wstring_view digits, bool& bad) {
+    std::uint64_t value = 0;
+    if (digits.empty() || digits.size() > 16) bad = true;
+    for (wchar_t c : digits) {
+        const int d = c >= L'0' && c <= L'9' ? c - L'0' : c >= L'a' && c <= L'f' ? c - L'a' + 10 : -1;
+        if (d < 0) {
+            bad = true;
+            return 0;
+        }
+        value = value << 4 | static_cast<unsigned>(d);
+    }
+    return static_cast<std::uintptr_t>(value);
+}
+
 } // namespace
+
+std::wstring StepArguments(const TSha256& binding, std::uintptr_t reportWindow, std::wstring_view folder) {
+    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+    std::wstring window;
+    for (std::uint64_t v = reportWindow; window.empty() || v != 0; v >>= 4)
+        window.insert(window.begin(), kDigits[v & 15]);
+    return L"/STEP=" + BindingText(binding) + L" /REPORT=" + window + L" /D=" + std::wstring(folder);
+}
 
 TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
     TSetupCommandLine r;
@@ -37,6 +62,11 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
         const std::wstring_view word = rest.substr(0, end);
         if (word == L"/S" || word == L"/s")
             r.Silent = true;
+        else if (word.starts_with(L"/STEP=")) {
+            r.Step = true;
+            if (!ParseBindingText(word.substr(6), r.StepBinding)) r.Bad = true;
+        } else if (word.starts_with(L"/REPORT="))
+            r.ReportWindow = ParseReportWindow(word.substr(8), r.Bad);
         else if (word == L"/?")
             r.Help = true;
         else
@@ -59,7 +89,10 @@ TSetupExit SilentExitForInstall(TInstallResult result) {
     case TInstallResult::NoDestination:
         return TSetupExit::NoDestination;
     case TInstallResult::NoName:
+    case TInstallResult::InvalidPayload:
         return TSetupExit::InvalidPayload;
+    case TInstallResult::ElevationRefused:
+        return TSetupExit::ElevationRefused;
     case TInstallResult::WriteFailed:
         break;
     }

@@ -131,30 +131,36 @@ std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, con
 // ---- The installation (Windows) -----------------------------------------------------------
 
 enum class TInstallResult {
-    Installed,     // every file and value written
-    NoDestination, // the folder does not exist: the error box was shown, nothing written
-    NoName,        // the payload names no screensaver: nothing written
-    WriteFailed,   // a step failed; files written before it stay, the registry is untouched
+    Installed,        // every file and value written
+    NoDestination,    // the folder does not exist: nothing written
+    NoName,           // the payload names no screensaver: nothing written
+    WriteFailed,      // a step failed; files written before it stay, the registry is untouched
+    InvalidPayload,   // the machine-wide step found its payload invalid: nothing written
+    ElevationRefused, // the machine-wide step did not get administrator rights: nothing written
 };
 
 struct TInstallOutcome {
     TInstallResult Result = TInstallResult::Installed;
-    std::string Message;        // for NoName and WriteFailed: the text for the user
+    std::string Message;        // for NoName, WriteFailed and InvalidPayload: the text for the user
     bool ReadMePresent = false; // a ReadMe was written (the finish page offers to open it)
 };
 
+// The machine-wide part of an installation: what the elevated step writes.
 struct TInstallRequest {
-    std::string Destination;                    // the path edit's text (code page 932)
-    bool SetAsCurrent = true;                   // the set-as-current check box (checked also when hidden)
-    TForm* Owner = nullptr;                     // the main window: owns the notifier
+    std::string Destination;                    // the chosen folder (code page 932)
     const TFileEmbedder* Uninstaller = nullptr; // carries the uninstaller program
-    bool Silent = false;                        // no notifier and no message box
 };
 
 #ifdef _WIN32
-// Installs the payload of settings as request says; sets FSCRPath and FReadMePath. Pumps
-// the message queue between the steps while a notifier disables the owner (a silent run
-// shows neither the notifier nor the box of a missing destination). Errors never leave
-// it: they come back as the outcome.
+// What can be told before anything is written: a payload without a screensaver name
+// (NoName, with its message) or a destination folder that does not exist (NoDestination).
+// Shows nothing; Installed when both are fine.
+TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination);
+
+// The machine-wide step: checks the target again, then writes the screensaver, its ReadMe
+// and the uninstaller into the destination and registers the uninstaller under HKLM. It
+// shows nothing and touches nothing of the user's (the current screensaver is set by the
+// user's own process afterwards). Sets FSCRPath and FReadMePath. Errors never leave it:
+// they come back as the outcome.
 TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request);
 #endif

@@ -1,8 +1,6 @@
 #include "app/uInstall.h"
 
 #include "components/uFileEmbedder.h"
-#include "components/uNotifier.h"
-#include "platform/uSetScreenSaver.h"
 #include "platform/uShellUtils.h"
 #include "platform/uText.h"
 #include "platform/uVersionRecord.h"
@@ -13,7 +11,6 @@
 
 #include <windows.h>
 
-#include <memory>
 
 TModalResult ShowMessageBox(const std::string& text, TMsgDlgType kind, unsigned buttons,
                             unsigned extraFlags) {
@@ -70,23 +67,16 @@ void WriteUninstaller(const TFileEmbedder& embedder, const std::string& target, 
     });
 }
 
-// Steps after the destination check: the files (with the message queue pumped between
-// them), the current screensaver. Sets the paths in settings; returns whether a ReadMe
-// was written.
+// The files, in order. Sets the paths in settings; returns whether a ReadMe was written.
 bool WriteFiles(TPayloadSettings& settings, const TInstallRequest& request, const TInstallPaths& paths) {
     settings.FReadMePath = paths.ReadMePath;
     settings.FSCRPath = paths.SCRPath;
-    Application.ProcessMessages();
     WriteWholeFile(paths.SCRPath, settings.FSCRData);
-    Application.ProcessMessages();
     if (!settings.FReadMeData.empty()) WriteWholeFile(paths.ReadMePath, settings.FReadMeData);
     // Only a ReadMe of this installation is offered: an older one left in the folder is not.
-    bool readMe = !settings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
-    Application.ProcessMessages();
-    if (request.SetAsCurrent && FileExists932(paths.SCRPath)) SetScreenSaver(paths.SCRPath);
+    const bool readMe = !settings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
     if (!request.Uninstaller) throw Exception("No uninstaller to write");
     WriteUninstaller(*request.Uninstaller, paths.Uninstaller, settings.FGUID);
-    Application.ProcessMessages();
     return readMe;
 }
 
@@ -127,32 +117,24 @@ void WriteUninstallValue(const TUninstallValue& value) {
 
 } // namespace
 
-TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request) {
+TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination) {
     TInstallOutcome outcome;
     // Files named ".scr" and "Uninst.exe" and a registration named after nothing are
     // worse than no installation.
     if (settings.FSCRName.empty()) {
         outcome.Result = TInstallResult::NoName;
         outcome.Message = LoadResString(SNoScreenSaverName);
-        return outcome;
-    }
-    const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
-    if (!DirectoryExists932(paths.Folder)) {
-        if (!request.Silent) ShowErrorMessage(LoadResString(SNoDestination));
+    } else if (!DirectoryExists932(InstallPaths(destination, settings.FSCRName).Folder)) {
         outcome.Result = TInstallResult::NoDestination;
-        return outcome;
     }
+    return outcome;
+}
+
+TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request) {
+    TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination);
+    if (outcome.Result != TInstallResult::Installed) return outcome;
+    const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
     try {
-        // Destroyed on every way out: the owner is enabled again.
-        std::unique_ptr<TNotifier> notifier;
-        if (!request.Silent) {
-            notifier = std::make_unique<TNotifier>(request.Owner);
-            notifier->SetShowProgressBar(false);
-            notifier->SetCanCancel(false);
-            notifier->SetCaption("");
-            notifier->SetMsg(kInstallingMessage);
-            notifier->ShowCenteredOn(request.Owner);
-        }
         outcome.ReadMePresent = WriteFiles(settings, request, paths);
     } catch (const EInstallFailed& e) {
         outcome.Result = TInstallResult::WriteFailed;

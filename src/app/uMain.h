@@ -19,8 +19,10 @@ class TImage;
 class TfrmMain : public TForm {
 public:
     // Reads the window's definition from the program's resources and sets the window up
-    // (FormCreate): the first page on show is the welcome page or the failure page.
-    explicit TfrmMain(TComponent* owner);
+    // (FormCreate): the first page on show is the welcome page or the failure page. For
+    // the machine-wide step (machineStep) the start-up checks only what that step relies
+    // on (the container's binding, the digest, the name), not the player.
+    explicit TfrmMain(TComponent* owner, bool machineStep = false);
     ~TfrmMain() override;
     std::string ClassName() const override { return "TfrmMain"; }
 
@@ -32,8 +34,9 @@ public:
     void GoNext();
     void GoBack();
     bool IsSkippedPage() const;
-    // Runs the installation with the options page's choices; the outcome decides the page
-    // that follows.
+    // Runs the installation with the options page's choices: the machine-wide step in an
+    // elevated process of this program, then the user's own part here; the outcome
+    // decides the page that follows.
     TInstallOutcome Install();
 
     // The destination given on the command line ("/D="): the path edit's text.
@@ -42,8 +45,11 @@ public:
     // the path edit's folder with the options page's defaults, without showing anything.
     // The window is never shown.
     TSetupExit InstallSilently();
+    // The machine-wide step itself ("/STEP="), in the elevated process: its payload checked
+    // again, the starter's binding equal to this image's, then the files and the HKLM
+    // entry; a failure's text goes to the starter's report window. Shows nothing.
+    TSetupExit InstallMachineWide(const TSetupCommandLine& args);
 
-    int PageIndex() const { return FPageIndex; }
     const TPayloadSettings& Settings() const { return FSettings; }
 
     // Event handlers.
@@ -92,7 +98,11 @@ private:
     void BindComponents();
     void RunFinishActions();
     void ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bmpFile);
+    // The part of an installation that belongs to the user, after the machine-wide step
+    // succeeded: the current screensaver (HKCU) when chosen, the paths the finish page opens.
+    void FinishForUser(TInstallOutcome& outcome);
 
+    bool FMachineStep = false;
     int FPageIndex = 0;
     TPanel* FCurrentPage = nullptr;
     std::vector<TPage> FPages;

@@ -1,12 +1,17 @@
 #include "app/uMain.h"
 
+#include "app/uMachineStep.h"
+#include "app/uOwnBinding.h"
 #include "app/uWizard.h"
 #include "components/uBitmapList.h"
 #include "components/uBrowser.h"
 #include "components/uColorBtn.h"
 #include "components/uDeactiveMemo.h"
 #include "components/uFileEmbedder.h"
+#include "components/uNotifier.h"
+#include "platform/uElevation.h"
 #include "platform/uFlashUtils.h"
+#include "platform/uSetScreenSaver.h"
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
@@ -14,6 +19,8 @@
 #include "toolkit/uImage.h"
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 namespace {
 
@@ -33,7 +40,7 @@ std::wstring DisplayPropertiesCommandLine() {
     return L"\"" + std::wstring(dir, n) + L"\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1";
 }
 
-TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
+TfrmMain::TfrmMain(TComponent* owner, bool machineStep) : TForm(owner), FMachineStep(machineStep) {
     LoadDefinitionResource("TFRMMAIN");
     BindComponents();
     FormCreate();
@@ -105,7 +112,8 @@ void TfrmMain::FormCreate() {
     }
 
     // 4. The payload's settings; its own pictures replace the designed ones.
-    FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption);
+    // Bound to this image: a container other than the one scrpack bound it to is invalid.
+    FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, nullptr, OwnImageBinding());
     ReplacePicture(imgLeft, FSettings.FLeftImage);
     ReplacePicture(imgIcon, FSettings.FTopImage);
 
@@ -129,8 +137,12 @@ void TfrmMain::FormCreate() {
     Application.Title = FSettings.FTitle;
 
     // 11. The start-up verdict picks the first page.
-    TFlashPlayerProbe probe;
-    FVerdict = FSettings.StartupVerdict(probe);
+    if (FMachineStep) {
+        FVerdict = FSettings.IntegrityVerdict();
+    } else {
+        TFlashPlayerProbe probe;
+        FVerdict = FSettings.StartupVerdict(probe);
+    }
     const TStartupVerdict& verdict = FVerdict;
     if (verdict.Welcome) {
         FPageIndex = kWelcomePageIndex;
@@ -193,11 +205,14 @@ void TfrmMain::ShowPage(TPanel* page) {
         break;
     }
 
-    // 4, 6, 7. The button row.
+    // 4, 6, 7. The button row. Next of the options page asks for administrator rights: it
+    // carries the shield while this process has none.
     const TPageButtons b = PageButtons(FPageIndex, static_cast<int>(FPages.size()), rdoPage2Agree->Checked());
     btnPrev->SetEnabled(b.PrevEnabled);
     btnNext->SetCaption(LoadResString(b.NextCaption));
     btnNext->SetEnabled(b.NextEnabled);
+    SendMessageW(static_cast<HWND>(btnNext->Handle()), BCM_SETSHIELD, 0,
+                 FPageIndex == kOptionsPageIndex && !IsProcessElevated());
     if (b.CancelDisabled) btnCancel->SetEnabled(false);
 }
 
@@ -222,10 +237,12 @@ void TfrmMain::GoNext() {
             switch (outcome.Result) {
             case TInstallResult::Installed: break;
             case TInstallResult::NoDestination:
+            case TInstallResult::ElevationRefused:
                 // The message box has told the user; the options page stays for another
-                // destination.
+                // destination or another try.
                 return;
             case TInstallResult::NoName:
+            case TInstallResult::InvalidPayload:
             case TInstallResult::WriteFailed:
                 ShowFailure(outcome.Message);
                 return;
@@ -248,8 +265,10 @@ void TfrmMain::RunFinishActions() {
         si.dwFlags = STARTF_USESHOWWINDOW;
         si.wShowWindow = SW_HIDE;
         PROCESS_INFORMATION pi{};
-        if (!cmd.empty() &&
-            CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        // Started as the user, in the system directory (never the installer's folder).
+        const std::wstring directory = sys::SystemDirectory();
+        if (!cmd.empty() && CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                           directory.empty() ? nullptr : directory.c_str(), &si, &pi)) {
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
         }
@@ -270,23 +289,64 @@ void TfrmMain::SetDestination(const std::string& folder) {
 
 TSetupExit TfrmMain::InstallSilently() {
     if (!FVerdict.Welcome) return SilentExitForVerdict(FVerdict);
-    TInstallRequest request;
-    request.Destination = edtPage3Path->Text();
-    request.SetAsCurrent = chbxPage3SetScreenSaver->Checked();
-    request.Uninstaller = embedderUninstaller;
-    request.Silent = true;
-    return SilentExitForInstall(InstallScreenSaver(FSettings, request).Result);
+    const std::string destination = edtPage3Path->Text();
+    TInstallOutcome outcome = CheckInstallTarget(FSettings, destination);
+    if (outcome.Result == TInstallResult::Installed) outcome = RunMachineStep(destination, nullptr);
+    if (outcome.Result == TInstallResult::Installed) FinishForUser(outcome);
+    return SilentExitForInstall(outcome.Result);
+}
+
+TSetupExit TfrmMain::InstallMachineWide(const TSetupCommandLine& args) {
+    TSetupExit code = TSetupExit::InvalidPayload;
+    std::string report;
+    if (!FVerdict.Welcome) {
+        report = VerdictMessageText(FVerdict);
+    } else if (args.StepBinding != OwnImageBinding()) {
+        // The file was replaced by another build of ours between the starter's start and
+        // this one's: its payload is not the one the user was shown.
+        report = LoadResString(SInvalidData);
+    } else {
+        const TInstallOutcome outcome =
+            InstallScreenSaver(FSettings, {FromWide(args.Destination), embedderUninstaller});
+        code = SilentExitForInstall(outcome.Result);
+        report = outcome.Message;
+    }
+    if (code != TSetupExit::Installed) SendStepReport(args.ReportWindow, report);
+    return code;
 }
 
 TInstallOutcome TfrmMain::Install() {
-    TInstallRequest request;
-    request.Destination = edtPage3Path->Text();
-    request.SetAsCurrent = chbxPage3SetScreenSaver->Checked();
-    request.Owner = this;
-    request.Uninstaller = embedderUninstaller;
-    TInstallOutcome outcome = InstallScreenSaver(FSettings, request);
-    if (outcome.Result == TInstallResult::Installed) chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
+    const std::string destination = edtPage3Path->Text();
+    TInstallOutcome outcome = CheckInstallTarget(FSettings, destination);
+    if (outcome.Result == TInstallResult::Installed) {
+        // Destroyed on every way out: the owner is enabled again.
+        TNotifier notifier(this);
+        notifier.SetShowProgressBar(false);
+        notifier.SetCanCancel(false);
+        notifier.SetCaption("");
+        notifier.SetMsg(kInstallingMessage);
+        notifier.ShowCenteredOn(this);
+        outcome = RunMachineStep(destination, static_cast<HWND>(Handle()));
+    }
+    switch (outcome.Result) {
+    case TInstallResult::Installed:
+        FinishForUser(outcome);
+        chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
+        break;
+    case TInstallResult::NoDestination: ShowErrorMessage(LoadResString(SNoDestination)); break;
+    case TInstallResult::ElevationRefused: ShowErrorMessage(outcome.Message); break;
+    default: break;
+    }
     return outcome;
+}
+
+void TfrmMain::FinishForUser(TInstallOutcome& outcome) {
+    const TInstallPaths paths = InstallPaths(edtPage3Path->Text(), FSettings.FSCRName);
+    FSettings.FSCRPath = paths.SCRPath;
+    FSettings.FReadMePath = paths.ReadMePath;
+    // Only a ReadMe of this installation is offered: an older one left in the folder is not.
+    outcome.ReadMePresent = !FSettings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
+    if (chbxPage3SetScreenSaver->Checked() && FileExists932(paths.SCRPath)) SetScreenSaver(paths.SCRPath);
 }
 
 void TfrmMain::btnNextClick(TComponent*) { GoNext(); }

@@ -3,6 +3,8 @@
 #include "app/uDigest.h"
 #include "app/uInstall.h"
 #include "platform/uText.h"
+#include "store/uErrors.h"
+#include "store/uImageBinding.h"
 #include "store/uZCompress.h"
 
 #include <algorithm>
@@ -45,11 +47,16 @@ void TPayloadSettings::ResetSettings(const std::string& designedCaption) {
 }
 
 bool TPayloadSettings::LoadPayloadSettings(const TPathName& exePath, const std::string& designedCaption,
-                                           std::string* error) {
+                                           std::string* error, const TSha256& binding) {
     ResetSettings(designedCaption);
     TItemTypes items;
     try {
-        ReadItems(exePath, items);
+        std::vector<std::uint8_t> container = ReadContainerBytes(exePath);
+        if (!imagebinding::IsUnbound(binding.data()) && Sha256(container.data(), container.size()) != binding)
+            throw ECorruptData("The item container is not the one this program was built with");
+        ParseItems(container, items);
+        container.clear();
+        container.shrink_to_fit();
         ApplyItems(std::move(items));
     } catch (const std::exception& e) {
         // ECorruptData, EZLibError, EReadError, std::bad_alloc, ...: a container that
@@ -143,8 +150,13 @@ bool TPayloadSettings::HasUnsafeName() const {
     return fault != TNameFault::None && fault != TNameFault::Empty;
 }
 
-TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {
+TStartupVerdict TPayloadSettings::IntegrityVerdict() const {
     if (!IsPayloadIntact() || HasUnsafeName()) return TStartupVerdict::Failure(SInvalidData, {}, false);
+    return TStartupVerdict::WelcomePage();
+}
+
+TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {
+    if (const TStartupVerdict integrity = IntegrityVerdict(); !integrity.Welcome) return integrity;
     if (FNeedsPlayer && !PlayerGatePasses(probe, FFlashVersion, FVerCheck))
         return TStartupVerdict::Failure(SFlashMissing, FFlashVersion, true);
     return TStartupVerdict::WelcomePage();

@@ -4,6 +4,7 @@
 // the gate on the Flash player. The main window holds these settings and asks for the
 // verdict that picks its first page.
 #include "platform/uFlashUtils.h"
+#include "platform/uSha256.h"
 #include "resources/uStrings.h"
 #include "store/uExeAdder.h"
 
@@ -66,8 +67,13 @@ public:
     // items is applied, so the integrity check fails and the failure page says the data
     // is invalid. Returns false in that case, with the reader's message in *error when
     // given.
+    //
+    // The container is read once into memory; with a bound image (binding not all zeros:
+    // the SHA-256 from the program's own mapped image) those bytes must hash to binding,
+    // or none of them is used either: the file was replaced, or its container changed,
+    // after the image was built. The items are parsed from the very bytes hashed.
     bool LoadPayloadSettings(const TPathName& exePath, const std::string& designedCaption,
-                             std::string* error = nullptr);
+                             std::string* error = nullptr, const TSha256& binding = {});
 
     // Applies items in list order: a later string, number, Boolean or non-empty image
     // replaces an earlier one; "SCR" and "InstallerReadme" data are appended. Names are
@@ -88,6 +94,8 @@ public:
     // does not cover it): invalid data. No name at all is reported when installing.
     bool HasUnsafeName() const;
 
+    // The integrity check alone: the digest and the name.
+    TStartupVerdict IntegrityVerdict() const;
     // The integrity check, then the player gate (only for a screensaver that needs the
     // player: with FNeedsPlayer false the probe is never asked).
     TStartupVerdict StartupVerdict(IPlayerProbe& probe) const;

@@ -18,6 +18,8 @@ void StartBrowserCommandLine(const std::string& commandLine) {
 
 std::intptr_t ShellExecuteURL(const std::string& url) {
     const std::wstring file = ToWide(url);
-    return reinterpret_cast<std::intptr_t>(
-        sys::ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOW));
+    // The browser starts in the system directory, never in the installer's folder.
+    const std::wstring directory = sys::SystemDirectory();
+    return reinterpret_cast<std::intptr_t>(sys::ShellExecuteW(
+        nullptr, L"open", file.c_str(), nullptr, directory.empty() ? nullptr : directory.c_str(), SW_SHOW));
 }

@@ -344,7 +344,11 @@ bool StartCommandLine(std::string_view commandLine) {
     PROCESS_INFORMATION info{};
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::wstring line = ToWide(commandLine);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    // The started program's current folder is the system directory, never the installer's
+    // (a Downloads folder, where a planted DLL would be found first).
+    const std::wstring directory = sys::SystemDirectory();
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &info))
         return false;
     // The program runs on by itself; only our handles to it are closed.
     UniqueHandle process(info.hProcess), thread(info.hThread);

@@ -21,6 +21,10 @@ namespace sys {
 // The full path of the running program, of any length; empty when it cannot be found.
 std::wstring ProgramPath();
 
+// The system directory without a trailing "\"; empty when it cannot be found. The current
+// folder of every program started for the user: never the installer's own folder.
+std::wstring SystemDirectory();
+
 // The module handle of a system DLL, loaded from the system directory and kept for the
 // life of the process; null when it cannot be loaded.
 HMODULE SystemLibrary(const wchar_t* name);
@@ -36,6 +40,7 @@ HRESULT SHGetSpecialFolderLocation(HWND owner, int csidl, PIDLIST_ABSOLUTE* pidl
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR path);
 PIDLIST_ABSOLUTE SHBrowseForFolderW(LPBROWSEINFOW bi);
 HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR dir, INT show);
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 
 // version
 DWORD GetFileVersionInfoSizeW(LPCWSTR file, LPDWORD handle);

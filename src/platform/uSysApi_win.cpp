@@ -17,6 +17,13 @@ std::wstring ProgramPath() {
     }
 }
 
+std::wstring SystemDirectory() {
+    wchar_t dir[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    return std::wstring(dir, n);
+}
+
 HMODULE SystemLibrary(const wchar_t* name) {
     HMODULE h = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!h) {
@@ -78,6 +85,12 @@ HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR params, 
     SCR_PROC(L"shell32.dll", ShellExecuteW);
     // SE_ERR_NOASSOC-like failure when shell32 is unavailable.
     return p ? p(owner, verb, file, params, dir, show) : reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(31));
+}
+
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
+    SCR_PROC(L"shell32.dll", ShellExecuteExW);
+    if (!p) SetLastError(ERROR_PROC_NOT_FOUND);
+    return p ? p(info) : FALSE;
 }
 
 DWORD GetFileVersionInfoSizeW(LPCWSTR file, LPDWORD handle) {

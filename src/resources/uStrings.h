@@ -14,6 +14,7 @@
 #define SCR_IDS_WRITE_FAILED 1010
 #define SCR_IDS_INSTALL_ERROR 1011
 #define SCR_IDS_SETUP_SWITCHES 1012
+#define SCR_IDS_ELEVATION_REFUSED 1013
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -33,5 +34,7 @@ enum TStringId : unsigned {
     SInstallError = SCR_IDS_INSTALL_ERROR,
     // The switches and exit codes; holds one "%s": the program's file name.
     SSetupSwitches = SCR_IDS_SETUP_SWITCHES,
+    // The machine-wide step could not be started with administrator rights.
+    SElevationRefused = SCR_IDS_ELEVATION_REFUSED,
 };
 #endif

@@ -138,11 +138,16 @@ void ReadItems(const TPathName& fileName, TItemTypes& items) {
 
 void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInflated) {
     FreeItems(items);
+    const std::vector<std::uint8_t> container = ReadContainerBytes(fileName);
+    ParseItems(container, items, maxInflated);
+}
+
+std::vector<std::uint8_t> ReadContainerBytes(const TPathName& fileName) {
     TFileReadStream file(fileName);
     const itemlayout::TContainerPlace place = Locate(file);
     switch (place.Place) {
     case itemlayout::TPlace::None:
-        return;
+        return {};
     case itemlayout::TPlace::TooShort:
         Corrupt("the file of " + std::to_string(file.Size()) + " bytes is too short for its trailer");
     case itemlayout::TPlace::BadLength:
@@ -151,13 +156,24 @@ void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInfl
     case itemlayout::TPlace::Found:
         break;
     }
-
     // The block is at most the file's size; the walker checks every record in it before
     // anything is allocated for that record.
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(place.BlockLength));
-    if (!ReadAt(file, place.BlockStart, block.data(), block.size()))
+    std::vector<std::uint8_t> container(static_cast<std::size_t>(place.BlockLength + kContainerTailSize));
+    if (!ReadAt(file, place.BlockStart, container.data(), container.size()))
         Corrupt("the block of " + std::to_string(place.BlockLength) + " bytes cannot be read whole");
+    return container;
+}
 
+void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items) {
+    ParseItems(container, items, kMaxInflatedSize);
+}
+
+void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items, std::size_t maxInflated) {
+    FreeItems(items);
+    if (container.empty()) return;
+    if (container.size() < static_cast<std::size_t>(kContainerTailSize + kContainerHeadSize))
+        Corrupt("the container of " + std::to_string(container.size()) + " bytes is too short");
+    const std::size_t blockLength = container.size() - static_cast<std::size_t>(kContainerTailSize);
     // All items of one container together inflate to at most maxInflated bytes, so many
     // small bombs cannot add up to what one may not be.
     std::size_t budget = std::min(maxInflated, kMaxInflatedSize);
@@ -165,7 +181,7 @@ void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInfl
     // grows with the records really read: a count is no reason to reserve.
     itemlayout::TWalkFault fault;
     const itemlayout::TWalk walk = itemlayout::WalkContainer(
-        block.data(), block.size(),
+        container.data(), blockLength,
         [&](const itemlayout::TItemRecord& record) { items.push_back(ReadItem(record, budget)); }, &fault);
     if (walk != itemlayout::TWalk::Ok) CorruptBlock(walk, fault);
 }
@@ -230,8 +246,12 @@ void TWriteHelper::AppendToFile(const TPathName& fileName) const {
     WriteItems(fileName, FItems);
 }
 
+std::vector<std::uint8_t> TWriteHelper::ContainerBytes() const {
+    return BuildContainer(FItems, RandomContainerKey());
+}
+
 void TWriteHelper::AppendToStream(TStream& stream) const {
-    const std::vector<std::uint8_t> container = BuildContainer(FItems, RandomContainerKey());
+    const std::vector<std::uint8_t> container = ContainerBytes();
     stream.Seek(0, TSeekOrigin::End);
     stream.WriteBuffer(container.data(), container.size());
 }

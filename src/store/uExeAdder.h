@@ -52,6 +52,15 @@ void ReadItems(const TPathName& fileName, TItemTypes& items);
 // EZDecompressionError.
 void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInflated);
 
+// The container of the file read into memory through one handle, exactly as it lies there:
+// the block and its tail (the length L and "PLWS"), the bytes the image binding covers.
+// Empty when the file carries none; ECorruptData when the trailer or L is damaged.
+std::vector<std::uint8_t> ReadContainerBytes(const TPathName& fileName);
+// The items of a container held in memory (as ReadContainerBytes gives it), with the
+// checks and errors of ReadItems; empty bytes give no items.
+void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items);
+void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items, std::size_t maxInflated);
+
 // Where the container of the file lies (the locator of store/uItemLayout.h: before the
 // certificate table of a signed program, else at the end), and that table; None for a
 // file that cannot be read.
@@ -86,6 +95,8 @@ public:
     // The same container (the same bytes) written at the end of an open stream, such as a
     // TTemporaryFile being put together. Raises EWriteError when it cannot be written.
     void AppendToStream(TStream& stream) const;
+    // The container's bytes as AppendToStream writes them (block, length and trailer).
+    std::vector<std::uint8_t> ContainerBytes() const;
     const TItemTypes& Items() const { return FItems; }
 
 private:

@@ -119,6 +119,8 @@ TEST(SetupCommandLine, SwitchesAndTheDestinationToTheEnd) {
         {L"setup.exe /S \"/D=C:\\x\"", true, false, true, false, L""}, // quoted: not the switch
         {L"setup.exe /S /D=", true, false, true, true, L""},
         {L"setup.exe -S", false, false, true, false, L""},
+        {L"setup.exe /STEP=00ff /D=C:\\x", false, false, true, true, L"C:\\x"}, // not 64 digits
+        {L"setup.exe /REPORT=12g /D=C:\\x", false, false, true, true, L"C:\\x"},
     };
     for (const Case& c : cases) {
         const TSetupCommandLine r = ParseSetupCommandLine(c.line);
@@ -137,6 +139,19 @@ TEST(SetupCommandLine, SwitchesAndTheDestinationToTheEnd) {
     EXPECT_EQ(SilentExitForInstall(TInstallResult::NoDestination), TSetupExit::NoDestination);
     EXPECT_EQ(SilentExitForInstall(TInstallResult::NoName), TSetupExit::InvalidPayload);
     EXPECT_EQ(SilentExitForInstall(TInstallResult::WriteFailed), TSetupExit::WriteFailed);
+    EXPECT_EQ(SilentExitForInstall(TInstallResult::InvalidPayload), TSetupExit::InvalidPayload);
+    EXPECT_EQ(SilentExitForInstall(TInstallResult::ElevationRefused), TSetupExit::ElevationRefused);
+    EXPECT_EQ(static_cast<int>(TSetupExit::ElevationRefused), 6);
+
+    // The step's command line, as the starter writes it, reads back whole.
+    TSha256 binding{};
+    for (std::size_t i = 0; i < binding.size(); ++i) binding[i] = static_cast<std::uint8_t>(i * 37 + 5);
+    const TSetupCommandLine step =
+        ParseSetupCommandLine(L"setup.exe " + StepArguments(binding, 0x1a2b3c, L"C:\\表示 先"));
+    EXPECT_TRUE(step.Step && !step.Bad && !step.Silent);
+    EXPECT_EQ(step.StepBinding, binding);
+    EXPECT_EQ(step.ReportWindow, 0x1a2b3cu);
+    EXPECT_TRUE(step.Destination == L"C:\\表示 先");
 }
 
 TEST(MessageBoxStyle, IconOfTheKindAndStyleOfTheButtonSet) {

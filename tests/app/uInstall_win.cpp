@@ -10,6 +10,7 @@
 #include "components/uFileEmbedder.h"
 #include "components/uRegister.h"
 #include "platform/WinTestSupport.h"
+#include "platform/uSetScreenSaver.h"
 #include "platform/uText.h"
 #include "platform/uWinHandles.h"
 #include "store/uExeAdder.h"
@@ -72,12 +73,6 @@ std::vector<std::string> FileNames(const fs::path& dir) {
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(PathToCp932(e.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::wstring ShortPath(const fs::path& p) {
-    wchar_t buf[MAX_PATH];
-    DWORD n = GetShortPathNameW(p.c_str(), buf, MAX_PATH);
-    return std::wstring(buf, n < MAX_PATH ? n : 0);
 }
 
 } // namespace
@@ -153,8 +148,12 @@ protected:
                         static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
     }
 
-    TInstallOutcome Install(const fs::path& dir, bool setCurrent = true) {
-        return InstallScreenSaver(Settings, {PathToCp932(dir), setCurrent, Form.get(), Embedder});
+    // The machine-wide step: it never touches the user's current screensaver.
+    TInstallOutcome Install(const fs::path& dir) {
+        const std::wstring before = CurrentScreenSaver();
+        TInstallOutcome outcome = InstallScreenSaver(Settings, {PathToCp932(dir), Embedder});
+        EXPECT_EQ(CurrentScreenSaver(), before);
+        return outcome;
     }
     fs::path File(const fs::path& dir, const char* suffix) const {
         return dir / PathFromCp932(Settings.FSCRName + suffix);
@@ -203,53 +202,39 @@ TEST_F(InstallTest, FullInstallationThenASecondOneOverIt) {
     EXPECT_EQ(outcome.Result, TInstallResult::Installed);
     EXPECT_TRUE(outcome.ReadMePresent);
     ExpectInstalled(Dir.Path());
-    const std::wstring shortScr = ShortPath(File(Dir.Path(), ".scr"));
-    ASSERT_NE(shortScr, File(Dir.Path(), ".scr").wstring());
-    EXPECT_EQ(CurrentScreenSaver(), shortScr);
     // Nothing else in the folder: no temporary file left over.
     EXPECT_EQ(FileNames(Dir.Path()), (std::vector<std::string>{"ScrTestAurora.scr", "ScrTestAurora.txt",
                                                                "ScrTestAuroraUninst.exe"}));
     EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(Form->Handle())));
 
-    // Everything overwritten, also values changed meanwhile; the current screensaver
-    // stays another one when not chosen.
+    // Everything overwritten, also values changed meanwhile.
     Settings.FSCRData = Bytes("MZ screensaver, second edition with more bytes");
     Settings.FReadMeData = Bytes("read me again");
     Settings.FGUID = "{00000000-1111-2222-3333-444444444444}";
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, Key().c_str(), L"DisplayName", REG_SZ, L"old", 8);
-    SetCurrentScreenSaver(L"C:\\other.scr");
-    outcome = Install(Dir.Path(), false);
+    outcome = Install(Dir.Path());
     EXPECT_EQ(outcome.Result, TInstallResult::Installed);
     ExpectInstalled(Dir.Path());
-    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
     EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
 }
 
 TEST_F(InstallTest, NoReadMeNoTextFile) {
     Settings.FReadMeData.clear();
-    SetCurrentScreenSaver(L"C:\\other.scr");
-    auto outcome = Install(Dir.Path(), false);
+    auto outcome = Install(Dir.Path());
     EXPECT_EQ(outcome.Result, TInstallResult::Installed);
     EXPECT_FALSE(outcome.ReadMePresent);
     ExpectInstalled(Dir.Path());
     EXPECT_FALSE(fs::exists(File(Dir.Path(), ".txt")));
-    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
 }
 
-TEST_F(InstallTest, MissingDestinationShowsTheErrorBoxAndWritesNothing) {
-    SetCurrentScreenSaver(L"C:\\other.scr");
+// The step shows no box: the user's process has told the user already.
+TEST_F(InstallTest, MissingDestinationWritesNothing) {
     const fs::path missing = Dir / "missing";
-    BoxAnswerer answerer(IDOK);
     auto outcome = Install(missing);
-    ASSERT_TRUE(answerer.Join());
     EXPECT_EQ(outcome.Result, TInstallResult::NoDestination);
-    EXPECT_EQ(answerer.Seen().Text, L"保存先ディレクトリが存在しません\r\nインストールに失敗しました");
-    EXPECT_EQ(answerer.Seen().Caption, L"テスト インストーラー");
-    EXPECT_EQ(answerer.Seen().Owner, static_cast<HWND>(Form->Handle()));
     EXPECT_FALSE(fs::exists(missing));
     EXPECT_TRUE(fs::is_empty(Dir.Path()));
     EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
-    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
 }
 
 TEST_F(InstallTest, MessageBoxAnswers) {
@@ -320,20 +305,20 @@ TEST_F(InstallTest, UninstallerInUseFailsNamingItAndKeepsIt) {
 
 TEST_F(InstallTest, NoNameIsRefusedBeforeAnythingIsWritten) {
     Settings.FSCRName.clear();
-    SetCurrentScreenSaver(L"C:\\other.scr");
     auto outcome = Install(Dir.Path());
     EXPECT_EQ(outcome.Result, TInstallResult::NoName);
     EXPECT_EQ(outcome.Message, LoadResString(SNoScreenSaverName));
     EXPECT_TRUE(fs::is_empty(Dir.Path()));
     EXPECT_EQ(RawRegString(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), L"UninstallString"), L"<missing>");
-    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
 }
 
 TEST_F(InstallTest, TheRealUninstallerRemovesWhatWasInstalled) {
     for (bool current : {true, false}) {
         SCOPED_TRACE(current);
-        if (!current) SetCurrentScreenSaver(L"C:\\other.scr");
-        ASSERT_EQ(Install(Dir.Path(), current).Result, TInstallResult::Installed);
+        SetCurrentScreenSaver(L"C:\\other.scr");
+        ASSERT_EQ(Install(Dir.Path()).Result, TInstallResult::Installed);
+        // What the user's process does after the step.
+        if (current) SetScreenSaver(PathToCp932(File(Dir.Path(), ".scr")));
         windriver::Process run(L"\"" + File(Dir.Path(), "Uninst.exe").wstring() + L"\" /S");
         ASSERT_TRUE(run.Started());
         EXPECT_EQ(run.Wait(30000), 0u);

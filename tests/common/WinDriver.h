@@ -142,18 +142,32 @@ inline bool AnswerMessageBox(HWND box, int buttonId) {
 class Process {
 public:
     Process() = default;
-    explicit Process(const std::wstring& commandLine, const wchar_t* dir = nullptr) {
+    explicit Process(const std::wstring& commandLine, const wchar_t* dir = nullptr)
+        : Process(commandLine, dir, false) {}
+    // suspended: the first thread waits for Resume().
+    Process(const std::wstring& commandLine, const wchar_t* dir, bool suspended) {
         STARTUPINFOW si{};
         si.cb = sizeof si;
         std::wstring line = commandLine;
-        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &FInfo)) {
-            CloseHandle(FInfo.hThread);
-            FInfo.hThread = nullptr;
+        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
+                           dir, &si, &FInfo)) {
+            if (!suspended) {
+                CloseHandle(FInfo.hThread);
+                FInfo.hThread = nullptr;
+            }
         } else {
             FInfo = {};
         }
     }
+    // Lets a suspended program run.
+    void Resume() {
+        if (!FInfo.hThread) return;
+        ResumeThread(FInfo.hThread);
+        CloseHandle(FInfo.hThread);
+        FInfo.hThread = nullptr;
+    }
     ~Process() {
+        if (FInfo.hThread) CloseHandle(FInfo.hThread);
         if (FInfo.hProcess) {
             if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(FInfo.hProcess, 99);
             CloseHandle(FInfo.hProcess);

@@ -6,7 +6,9 @@
 #include "TestFiles.h"
 #include "UninstallerTraces.h"
 #include "WinDriver.h"
+#include "platform/WinTestSupport.h"
 #include "store/uExeAdder.h"
+#include "store/uImageBinding.h"
 
 #include <windows.h>
 
@@ -14,9 +16,15 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <atomic>
+#include <set>
+#include <thread>
+#include <tlhelp32.h>
 
 using namespace windriver;
 namespace fs = std::filesystem;
@@ -114,6 +122,7 @@ DWORD RunScrpack(const std::wstring& args, const TempDir& dir, std::string& out)
     return code;
 }
 
+// name null: the key's default value.
 std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name) {
     wchar_t buf[1024];
     DWORD size = sizeof buf;
@@ -188,6 +197,116 @@ DWORD RunSilently(const fs::path& exe, const std::wstring& switches) {
 bool IsEmptyFolder(const fs::path& dir) {
     return fs::is_directory(dir) && fs::is_empty(dir);
 }
+
+// Counts, while it watches, the programs a process starts from a file of the given name
+// (the machine-wide step is the installer started again): every one that lives long
+// enough to be seen once in the system's process list, which a step always does.
+class TChildWatch {
+public:
+    TChildWatch(DWORD parent, std::wstring fileName) : FParent(parent), FName(std::move(fileName)) {
+        FThread = std::thread([this] {
+            while (!FStop) {
+                Poll();
+                Sleep(2);
+            }
+        });
+    }
+    ~TChildWatch() { Stop(); }
+    TChildWatch(const TChildWatch&) = delete;
+    TChildWatch& operator=(const TChildWatch&) = delete;
+    // Stops watching; how many such programs were seen.
+    std::size_t Stop() {
+        FStop = true;
+        if (FThread.joinable()) FThread.join();
+        return FSeen.size();
+    }
+
+private:
+    void Poll() {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return;
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+            if (entry.th32ParentProcessID == FParent && _wcsicmp(entry.szExeFile, FName.c_str()) == 0)
+                FSeen.insert(entry.th32ProcessID);
+        CloseHandle(snapshot);
+    }
+    DWORD FParent;
+    std::wstring FName;
+    std::set<DWORD> FSeen;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
+// The binding an installer's image carries, as the step's command line passes it.
+std::wstring BindingOf(const fs::path& exe) {
+    const std::vector<std::uint8_t> bytes = ReadBytes(exe);
+    const std::size_t at =
+        imagebinding::FindHashField(bytes.data(), imagebinding::ImageEnd(bytes.data(), bytes.size()));
+    if (at == imagebinding::npos) return L"<none>";
+    std::wstring hex;
+    for (std::size_t i = 0; i < imagebinding::kHashSize; ++i) {
+        wchar_t digits[3];
+        swprintf(digits, 3, L"%02x", bytes[at + i]);
+        hex += digits;
+    }
+    return hex;
+}
+
+// The offset of the stored data of the item named name in the installer's container.
+std::size_t StoredItemOffset(const std::vector<std::uint8_t>& bytes, const char* name) {
+    const itemlayout::TContainerPlace place = itemlayout::LocateContainerIn(
+        static_cast<std::int64_t>(bytes.size()), [&](std::int64_t offset, void* buffer, std::size_t count) {
+            std::memcpy(buffer, bytes.data() + offset, count);
+            return true;
+        });
+    std::size_t offset = 0;
+    if (place.Place != itemlayout::TPlace::Found) return 0;
+    const std::uint8_t* block = bytes.data() + place.BlockStart;
+    itemlayout::WalkContainer(block, static_cast<std::size_t>(place.BlockLength), [&](const itemlayout::TItemRecord& r) {
+        if (r.NameIs(name, std::strlen(name)) && !r.Compressed && r.Stored > 0)
+            offset = static_cast<std::size_t>(r.Data - bytes.data());
+    });
+    return offset;
+}
+
+void SetCurrentScreenSaver(const std::wstring& path) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE", REG_SZ, path.c_str(),
+                    static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+}
+std::wstring CurrentScreenSaver() { return ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE"); }
+
+// For its life ".txt" files open, machine-wide, with the recorder (tests/components/helpers),
+// which notes its command line and current folder in log and log + ".cwd".
+class TTextRecorder {
+public:
+    explicit TTextRecorder(const fs::path& log) : FLog(L"SCRTEST_RECORDER_LOG", log.c_str()) {
+        FOldClass = ReadValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr);
+        const std::wstring command = L"\"" + Bin(L"cmdline_recorder.exe").wstring() + L"\"";
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, REG_SZ, kClass,
+                        static_cast<DWORD>(sizeof kClass));
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCommandKey, nullptr, REG_SZ, command.c_str(),
+                        static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    }
+    ~TTextRecorder() {
+        if (FOldClass == L"<none>")
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kTxtKey, nullptr);
+        else
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, REG_SZ, FOldClass.c_str(),
+                            static_cast<DWORD>((FOldClass.size() + 1) * sizeof(wchar_t)));
+    }
+    TTextRecorder(const TTextRecorder&) = delete;
+    TTextRecorder& operator=(const TTextRecorder&) = delete;
+
+private:
+    static constexpr wchar_t kTxtKey[] = L"Software\\Classes\\.txt";
+    static constexpr wchar_t kClass[] = L"ScrE2eRecordedText";
+    static constexpr wchar_t kCommandKey[] = L"Software\\Classes\\ScrE2eRecordedText\\shell\\open\\command";
+    ScopedRegTree FClassKey{HKEY_LOCAL_MACHINE, L"Software\\Classes\\ScrE2eRecordedText"};
+    ScopedEnv FLog;
+    std::wstring FOldClass;
+};
 
 bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
@@ -420,6 +539,57 @@ TEST_F(WizardTest, MissingDestinationKeepsTheOptionsPage) {
     w.Finish();
 }
 
+// The wizard's Install starts the machine-wide step elevated. When the step cannot be
+// started with administrator rights (here the shell fails to start it because the
+// program's file is gone, as it fails a refused prompt) a box says so and the options
+// page stays. Then exactly one step runs, the wizard sets the screensaver itself, and the
+// ReadMe opens, as the user and in the system directory, in the program registered
+// machine-wide for ".txt".
+TEST_F(WizardTest, StepRefusedThenRunOnceAndTheReadMeOpensInTheSystemDirectory) {
+    TPack pack;
+    pack.Eula = false;
+    pack.Extra = L" --no-player";
+    const fs::path exe = BuildInstaller(FDir, pack);
+    const fs::path moved = FDir.Path() / L"moved.exe";
+    const fs::path log = FDir.Path() / L"recorder.log";
+    TTextRecorder recorder(log);
+    SetCurrentScreenSaver(L"C:\\other.scr");
+
+    TWizard w(exe, L"/D=" + FDir.Path().wstring());
+    TChildWatch steps(w.Proc().Id(), L"setup.exe");
+    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
+    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    ASSERT_TRUE(MoveFileW(exe.c_str(), moved.c_str()));
+    Click(w.Button(kInstall));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        return (box = FindMessageBox(w.Proc().Id(), L"スクリーンセーバーのインストールには管理者の権限が必要です\r\n"
+                                                    L"管理者の権限でインストールを始められなかったため、インストールできませんでした")) != nullptr;
+    }));
+    AnswerMessageBox(box, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !FindMessageBox(w.Proc().Id()) && IsEnabled(w.Main()); }));
+    EXPECT_TRUE(w.OnOptions());
+    EXPECT_FALSE(fs::exists(FDir.Path() / L"E2eSaver.scr"));
+    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
+
+    ASSERT_TRUE(MoveFileW(moved.c_str(), exe.c_str()));
+    w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
+    EXPECT_EQ(steps.Stop(), 1u);
+    EXPECT_EQ(CurrentScreenSaver(), ShortPathOf(FDir.Path() / L"E2eSaver.scr"));
+    ASSERT_TRUE(IsChecked(w.Check(kShowReadMe)));
+    w.Finish();
+    fs::path cwdLog = log;
+    cwdLog += L".cwd";
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(cwdLog); }));
+    const std::vector<std::uint8_t> cwd = ReadBytes(cwdLog);
+    wchar_t system[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring expected(system, n);
+    std::wstring got(cwd.begin(), cwd.end()); // ASCII here
+    while (!got.empty() && (got.back() == L'\n' || got.back() == L'\\')) got.pop_back();
+    EXPECT_EQ(_wcsicmp(got.c_str(), expected.c_str()), 0) << std::string(cwd.begin(), cwd.end());
+}
+
 // An installer signed after building, as a publisher does before putting it on the web:
 // the signature verifies, scrpack sees it, the installer reads its container from before
 // the certificate table and installs; adding to the signed file is refused.
@@ -595,6 +765,98 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
+// The machine-wide step runs in a process of its own. Started alone with its command line
+// it writes the files and the HKLM entry and leaves the user's settings alone; with
+// another image's binding it writes nothing. "/S" starts exactly one such step of the
+// same program and sets the current screensaver itself after the step succeeded, and not
+// after it failed.
+TEST(Elevation, TheStepWritesMachineWideAndTheStarterSetsTheScreenSaver) {
+    TRegistryGuard registry;
+    TempDir dir;
+    TPack pack;
+    pack.Extra = L" --no-player";
+    const fs::path exe = BuildInstaller(dir, pack);
+    const fs::path dest = dir.Path() / L"dest";
+    fs::create_directory(dest);
+    const std::wstring binding = BindingOf(exe);
+    ASSERT_EQ(binding.size(), 64u);
+    SetCurrentScreenSaver(L"C:\\other.scr");
+
+    EXPECT_EQ(RunSilently(exe, L"/STEP=" + std::wstring(64, L'f') + L" /REPORT=0 /D=" + dest.wstring()), 2u);
+    EXPECT_TRUE(IsEmptyFolder(dest));
+    EXPECT_EQ(RunSilently(exe, L"/STEP=" + binding + L" /REPORT=0 /D=" + dest.wstring()), 0u);
+    EXPECT_TRUE(fs::exists(dest / L"E2eSaver.scr"));
+    EXPECT_TRUE(fs::exists(dest / L"E2eSaverUninst.exe"));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
+              L"\"" + (dest / L"E2eSaverUninst.exe").wstring() + L"\"");
+    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
+
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
+    for (const auto& f : fs::directory_iterator(dest)) fs::remove(f.path());
+    {
+        Process run(L"\"" + exe.wstring() + L"\" /S /D=" + dest.wstring(), nullptr, true);
+        TChildWatch steps(run.Id(), L"setup.exe");
+        run.Resume();
+        EXPECT_EQ(run.Wait(60000), 0u);
+        EXPECT_EQ(steps.Stop(), 1u);
+    }
+    EXPECT_EQ(CurrentScreenSaver(), ShortPathOf(dest / L"E2eSaver.scr"));
+
+    // A step that fails (the screensaver's file cannot be replaced): exit 5, no screensaver set.
+    SetCurrentScreenSaver(L"C:\\other.scr");
+    ASSERT_TRUE(SetFileAttributesW((dest / L"E2eSaver.scr").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 5u);
+    SetFileAttributesW((dest / L"E2eSaver.scr").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
+}
+
+// The container is bound to the image scrpack wrote it for. An installer whose file is
+// renamed and replaced by another installer after its process was created reads that
+// other container and refuses it; so is a container changed in one stored byte after
+// binding, although its digest still matches. The same installer unswapped installs.
+TEST(Elevation, TheContainerIsBoundToTheImage) {
+    TRegistryGuard registry;
+    TempDir dir;
+    TPack pack;
+    pack.Extra = L" --no-player";
+    const fs::path exe = BuildInstaller(dir, pack);
+    TPack other = pack;
+    other.ForceSet = true;
+    const fs::path planted = BuildInstaller(dir, other, L"planted.exe");
+    const fs::path moved = dir.Path() / L"moved.exe";
+    const fs::path dest = dir.Path() / L"dest";
+    fs::create_directory(dest);
+    {
+        Process run(L"\"" + exe.wstring() + L"\" /S /D=" + dest.wstring(), nullptr, true);
+        ASSERT_TRUE(run.Started());
+        ASSERT_TRUE(MoveFileW(exe.c_str(), moved.c_str()));
+        ASSERT_TRUE(CopyFileW(planted.c_str(), exe.c_str(), FALSE));
+        run.Resume();
+        EXPECT_EQ(run.Wait(60000), 2u);
+    }
+    EXPECT_TRUE(IsEmptyFolder(dest));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+
+    std::vector<std::uint8_t> bytes = ReadBytes(moved);
+    const std::size_t forceSet = StoredItemOffset(bytes, "InstallerForceSet");
+    ASSERT_NE(forceSet, 0u);
+    ASSERT_EQ(bytes[forceSet], 0);
+    bytes[forceSet] = 1;
+    const fs::path changed = dir.Path() / L"changed.exe";
+    WriteBytes(changed, bytes);
+    std::string out;
+    EXPECT_EQ(RunScrpack(L"verify \"" + changed.wstring() + L"\"", dir, out), 1u) << out;
+    EXPECT_NE(out.find("binding: FAIL"), std::string::npos) << out;
+    EXPECT_NE(out.find("digest: pass"), std::string::npos) << out;
+    EXPECT_EQ(RunSilently(changed, L"/S /D=" + dest.wstring()), 2u);
+    EXPECT_TRUE(IsEmptyFolder(dest));
+
+    EXPECT_EQ(RunScrpack(L"verify \"" + moved.wstring() + L"\"", dir, out), 0u) << out;
+    EXPECT_NE(out.find("binding: pass"), std::string::npos) << out;
+    EXPECT_EQ(RunSilently(moved, L"/S /D=" + dest.wstring()), 0u);
+    EXPECT_TRUE(fs::exists(dest / L"E2eSaver.scr"));
+}
+
 // A screensaver that does not need the player, with no player registered: the wizard
 // starts on its welcome page and installs; "/S" installs too. The entry shows the
 // version and publisher given to scrpack.
@@ -641,6 +903,7 @@ TEST(SilentInstall, QuestionMarkShowsTheSwitches) {
         if (ClassOf(h) == L"Static") text += TextOf(h);
     EXPECT_NE(text.find(L"/D="), std::wstring::npos) << text;
     EXPECT_NE(text.find(L"5\tファイルを書き込めませんでした"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"6\t管理者の権限でインストールを始められませんでした"), std::wstring::npos) << text;
     AnswerMessageBox(box, IDOK);
     EXPECT_EQ(p.Wait(20000), 1u);
 }

@@ -2,9 +2,12 @@
 // else, and every item it returns must be consistent with its size. The allocation-free
 // walker of store/uItemLayout.h (the uninstaller's check) runs on the same bytes, held in
 // a buffer of exactly the block's size so the sanitizer sees any read past it, and must
-// call the same containers damaged and see the same names.
+// call the same containers damaged and see the same names. The binding field's finder
+// (store/uImageBinding.h, which scrpack runs on stubs and installers) reads the same bytes
+// as a program image and must stay inside them.
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
+#include "store/uImageBinding.h"
 #include "store/uItemLayout.h"
 #include "store/uZCompress.h"
 
@@ -91,5 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // All items together stay within the reader's cap on inflated data.
     if (total > kMaxInflatedSize) __builtin_trap();
     FreeItems(items);
+
+    // A copy of exactly size bytes: the sanitizer sees any read past the image.
+    const std::vector<std::uint8_t> image(data, data + size);
+    const std::size_t end = imagebinding::ImageEnd(image.data(), image.size());
+    if (end > size) __builtin_trap();
+    const std::size_t field = imagebinding::FindHashField(image.data(), end);
+    if (field != imagebinding::npos && field + imagebinding::kHashSize > end) __builtin_trap();
     return 0;
 }

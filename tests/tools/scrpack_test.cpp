@@ -3,7 +3,9 @@
 #include "RunTool.h"
 
 #include "app/uDigest.h"
+#include "platform/uSha256.h"
 #include "store/uExeAdder.h"
+#include "store/uImageBinding.h"
 
 #include "common/TestFiles.h"
 #include "store/ContainerBytes.h"
@@ -444,6 +446,59 @@ TEST(Scrpack, AppendAddsANewerContainer) {
     r = RunScrpack({"list", in.P("setup.exe"), "--json"});
     EXPECT_EQ(r.Out, "[{\"name\":\"X\",\"compressed\":true,\"size\":1},\n "
                      "{\"name\":\"X\",\"compressed\":true,\"size\":1}]\n");
+}
+
+// A stub that carries the binding field gets the SHA-256 of exactly the container written
+// after it, from build and from append alike; verify checks it, and one stored byte
+// changed behind it fails although the digest still passes. A stub without the field
+// stays as it is; one with the tag twice cannot be bound and is refused.
+TEST(Scrpack, BindsTheContainerToTheImage) {
+    Inputs in;
+    const Bytes8 tag = {SCR_BINDING_TAG_BYTES};
+    const std::size_t field = in.Stub.size() + tag.size();
+    Bytes8 stub = Inputs::Concat(Inputs::Concat(in.Stub, tag), Bytes8(32, 0));
+    stub = Inputs::Concat(stub, CodeLike(64));
+    WriteBytes(in.Dir / "stub.exe", stub);
+    auto expectBound = [&](const Bytes8& file, std::size_t containerStart) {
+        const TSha256 hash = Sha256(file.data() + containerStart, file.size() - containerStart);
+        EXPECT_TRUE(std::equal(hash.begin(), hash.end(), file.begin() + static_cast<std::ptrdiff_t>(field)));
+        EXPECT_TRUE(std::equal(stub.begin(), stub.begin() + static_cast<std::ptrdiff_t>(field), file.begin()));
+    };
+    ASSERT_EQ(RunScrpack(in.MinimalBuild("setup.exe")).ExitCode, 0);
+    Bytes8 built = ReadBytes(in.Dir / "setup.exe");
+    expectBound(built, stub.size());
+    TRunResult r = RunScrpack({"verify", in.P("setup.exe")});
+    EXPECT_EQ(r.ExitCode, 0) << r.Out;
+    EXPECT_NE(r.Out.find("binding: pass"), std::string::npos) << r.Out;
+
+    ASSERT_EQ(RunScrpack({"append", in.P("setup.exe"), "X=1"}).ExitCode, 0);
+    const Bytes8 appended = ReadBytes(in.Dir / "setup.exe");
+    expectBound(appended, built.size());
+
+    // "InstallerVerCheck" is stored as it is: its byte lies in the clear.
+    const std::string scrambled = ScrambleName("InstallerVerCheck", built[stub.size()]);
+    const Bytes8 name(scrambled.begin(), scrambled.end());
+    const auto at = std::search(built.begin(), built.end(), name.begin(), name.end());
+    ASSERT_NE(at, built.end());
+    *(at + static_cast<std::ptrdiff_t>(name.size()) + 1 + 4) ^= 1;
+    WriteBytes(in.Dir / "changed.exe", built);
+    r = RunScrpack({"verify", in.P("changed.exe")});
+    EXPECT_EQ(r.ExitCode, 1) << r.Out;
+    EXPECT_NE(r.Out.find("binding: FAIL"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("digest: pass"), std::string::npos) << r.Out;
+
+    WriteBytes(in.Dir / "stub.exe", in.Stub);
+    r = RunScrpack(in.MinimalBuild("plain.exe"));
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_NE(r.Out.find("not bound"), std::string::npos) << r.Out;
+    EXPECT_NE(RunScrpack({"verify", in.P("plain.exe")}).Out.find("binding: none"), std::string::npos);
+
+    WriteBytes(in.Dir / "stub.exe", Inputs::Concat(stub, stub));
+    const std::size_t files = in.FileCount();
+    r = RunScrpack(in.MinimalBuild("twice.exe"));
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_NE(r.Err.find("binding tag more than once"), std::string::npos) << r.Err;
+    EXPECT_EQ(in.FileCount(), files);
 }
 
 TEST(Scrpack, DamagedContainerIsOneErrorLine) {

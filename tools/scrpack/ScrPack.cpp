@@ -5,7 +5,9 @@
 #include "app/uStartup.h"
 #include "platform/uText.h"
 #include "store/uErrors.h"
+#include "platform/uSha256.h"
 #include "store/uExeAdder.h"
+#include "store/uImageBinding.h"
 #include "store/uStreams.h"
 
 #include <algorithm>
@@ -119,8 +121,10 @@ const char* const kVerifyHelp =
     "\n"
     "Loads the settings from the container at the end of FILE as the installer does and\n"
     "runs its integrity check: the digest of the first \"mxl\" bytes of the \"SCR\" data\n"
-    "must equal \"mxf\" exactly, and \"SCRName\" must be a name --name accepts. Exit 0\n"
-    "when both hold, 1 when not, 2 on errors.\n"
+    "must equal \"mxf\" exactly, \"SCRName\" must be a name --name accepts, and when\n"
+    "the program carries a binding field, the container must be the one bound to it\n"
+    "(build and append write the container's SHA-256 there). Exit 0 when all hold, 1\n"
+    "when not, 2 on errors.\n"
     "\n"
     "Also tells whether FILE carries an Authenticode signature. The signature itself\n"
     "is not checked (neither its hash nor its certificate chain): use osslsigncode\n"
@@ -466,6 +470,26 @@ void RefuseSigned(const itemlayout::TCertificateTable& table, const std::string&
                           "finished installer instead");
 }
 
+// Writes the SHA-256 of container into the binding field of the program in the first
+// imageLimit bytes of file, so that the installer refuses any other container. Returns
+// what was done, for the output. A program without the field (not our installer) stays
+// as it is; one with the tag twice cannot be bound with certainty and is refused.
+std::string BindContainer(Bytes& file, std::size_t imageLimit, const Bytes& container, const std::string& what) {
+    const std::size_t end = imagebinding::ImageEnd(file.data(), imageLimit);
+    static constexpr std::uint8_t kTag[] = {SCR_BINDING_TAG_BYTES};
+    const auto tagAt = std::search(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(end),
+                                   std::begin(kTag), std::end(kTag));
+    const std::size_t field = imagebinding::FindHashField(file.data(), end);
+    if (field == imagebinding::npos) {
+        if (tagAt != file.begin() + static_cast<std::ptrdiff_t>(end))
+            throw TInputError(what + " carries the binding tag more than once: the container cannot be bound to it");
+        return "not bound (the program has no binding field)";
+    }
+    const TSha256 hash = Sha256(container.data(), container.size());
+    std::copy(hash.begin(), hash.end(), file.begin() + static_cast<std::ptrdiff_t>(field));
+    return "bound to the program image";
+}
+
 // ---- Verbs ----
 
 int Build(const TArgs& a, std::ostream& out) {
@@ -507,7 +531,7 @@ int Build(const TArgs& a, std::ostream& out) {
     std::optional<std::uint32_t> digestLength;
     if (auto n = a.Get("--digest-length")) digestLength = ParseUInt32(*n, "--digest-length");
 
-    const Bytes stub = ReadInput(stubPath, "--stub");
+    Bytes stub = ReadInput(stubPath, "--stub");
     if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z')
         throw TInputError("--stub: \"" + stubPath + "\" is not a Windows program (no \"MZ\" header)");
     const auto readStub = [&](std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
@@ -579,12 +603,15 @@ int Build(const TArgs& a, std::ostream& out) {
     helper.AddString("mxf", mxf);
     helper.AddData("SCR", scr.data(), static_cast<std::int32_t>(scr.size()), true);
 
+    const Bytes container = helper.ContainerBytes();
+    const std::string binding = BindContainer(stub, stub.size(), container, "--stub: \"" + stubPath + "\"");
     TTemporaryFile temp(PathArg(outPath));
     temp.WriteBuffer(stub.data(), stub.size());
-    helper.AppendToStream(temp);
+    temp.WriteBuffer(container.data(), container.size());
     const auto size = temp.Size();
     temp.Commit();
-    out << outPath << ": " << helper.Items().size() << " items, " << size << " bytes, GUID " << guid << "\n";
+    out << outPath << ": " << helper.Items().size() << " items, " << size << " bytes, GUID " << guid << "; "
+        << binding << "\n";
     return kExitOk;
 }
 
@@ -656,16 +683,51 @@ int Append(const TArgs& a, std::ostream& out) {
     const fs::path target = PathArg(filePath);
     std::error_code ec;
     if (!fs::is_regular_file(target, ec)) throw TInputError("\"" + filePath + "\" is not an existing file");
-    RefuseSigned(LocateContainerInFile(target).Signature, "\"" + filePath + "\"");
+    const itemlayout::TContainerPlace place = LocateContainerInFile(target);
+    RefuseSigned(place.Signature, "\"" + filePath + "\"");
+    // The new container hides the older ones: the image is bound to it from now on. The
+    // field is looked for in the program before the first of them only.
+    Bytes file = ReadWholeFile(target);
+    const Bytes container = helper.ContainerBytes();
+    const std::size_t imageLimit =
+        place.Place == itemlayout::TPlace::Found ? static_cast<std::size_t>(place.BlockStart) : file.size();
+    const std::string binding = BindContainer(file, imageLimit, container, "\"" + filePath + "\"");
     TTemporaryFile temp(target);
-    {
-        TFileStream original(target, TFileMode::OpenRead);
-        if (original.Size() > 0) temp.CopyFrom(original, original.Size());
-    }
-    helper.AppendToStream(temp);
+    temp.WriteBuffer(file.data(), file.size());
+    temp.WriteBuffer(container.data(), container.size());
     temp.Commit();
-    out << filePath << ": appended " << helper.Items().size() << " items\n";
+    out << filePath << ": appended " << helper.Items().size() << " items; " << binding << "\n";
     return kExitOk;
+}
+
+// Says whether the container of the file is bound to its program image and whether the
+// binding holds, as the installer checks it; false when it does not hold.
+bool ReportBinding(const fs::path& path, std::ostream& out) {
+    const Bytes file = ReadWholeFile(path);
+    const itemlayout::TContainerPlace place = itemlayout::LocateContainerIn(
+        static_cast<std::int64_t>(file.size()), [&](std::int64_t offset, void* buffer, std::size_t count) {
+            std::memcpy(buffer, file.data() + offset, count);
+            return true;
+        });
+    if (place.Place != itemlayout::TPlace::Found) return true; // reported as no or a damaged container
+    const auto start = static_cast<std::size_t>(place.BlockStart);
+    const std::size_t field =
+        imagebinding::FindHashField(file.data(), imagebinding::ImageEnd(file.data(), start));
+    if (field == imagebinding::npos) {
+        out << "binding: none (the program has no binding field)\n";
+        return true;
+    }
+    if (imagebinding::IsUnbound(file.data() + field)) {
+        out << "binding: unbound (the field was never written; the installer does not check it)\n";
+        return true;
+    }
+    const TSha256 hash = Sha256(file.data() + start, static_cast<std::size_t>(place.BlockLength + kContainerTailSize));
+    if (std::equal(hash.begin(), hash.end(), file.data() + field)) {
+        out << "binding: pass (the container is the one bound to the program image)\n";
+        return true;
+    }
+    out << "binding: FAIL (the container is not the one bound to the program image; the installer refuses it)\n";
+    return false;
 }
 
 int Verify(const TArgs& a, std::ostream& out) {
@@ -681,6 +743,7 @@ int Verify(const TArgs& a, std::ostream& out) {
     } else {
         out << "signature: none\n";
     }
+    const bool bindingOk = ReportBinding(PathArg(a.Positional[0]), out);
     TPayloadSettings s;
     s.ResetSettings(kDesignedCaption);
     s.ApplyItems(items);
@@ -702,7 +765,7 @@ int Verify(const TArgs& a, std::ostream& out) {
     if (!nameOk) out << "SCRName: FAIL (not one plain file name)\n";
     if (computed == s.FExpectedDigest) {
         out << "digest: pass (" << covered << " of " << s.FSCRData.size() << " bytes covered)\n";
-        return nameOk ? kExitOk : kExitVerifyFailed;
+        return nameOk && bindingOk ? kExitOk : kExitVerifyFailed;
     }
     out << "digest: FAIL (expected \"" << Shown(s.FExpectedDigest) << "\", computed \"" << computed
         << "\" over " << covered << " of " << s.FSCRData.size() << " bytes)\n";

@@ -32,6 +32,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     SetErrorMode(SEM_FAILCRITICALERRORS);
 
     const TSetupCommandLine args = ParseSetupCommandLine(GetCommandLineW());
+    // The machine-wide step never shows anything: its command line is the starter's.
+    if (args.Step && (args.Help || args.Bad || !args.HasDestination))
+        return static_cast<int>(TSetupExit::BadCommandLine);
     if (args.Silent && (args.Help || args.Bad)) return static_cast<int>(TSetupExit::BadCommandLine);
     if (args.Help || args.Bad) {
         ShowSwitches();
@@ -42,6 +45,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RegisterToolkitClasses();
     RegisterSystemComponents();
     int exitCode = 0;
+    if (args.Step) {
+        try {
+            auto form = std::make_unique<TfrmMain>(nullptr, true);
+            exitCode = static_cast<int>(form->InstallMachineWide(args));
+        } catch (...) {
+            exitCode = static_cast<int>(TSetupExit::WriteFailed);
+        }
+        return exitCode;
+    }
     if (args.Silent) {
         // Nothing is shown, not even an error that escaped.
         try {
