@@ -311,6 +311,18 @@ TEST(Scrpack, VerifyLoadsSettingsAsTheInstaller) {
     r = RunScrpack({"verify", in.P("name.exe")});
     EXPECT_EQ(r.ExitCode, 1) << r.Out;
     EXPECT_NE(r.Out.find("SCRName: FAIL"), std::string::npos) << r.Out;
+
+    // Payload text reaches the terminal inert: a title that would erase the result line and
+    // print a fake one over it is shown with its control characters escaped.
+    const std::string fake = "x\x1b[2K\x1b[1A\rdigest: pass\x7f";
+    WriteInstaller(in.Dir / "fake.exe", in.Stub,
+                   {item("InstallerTitle", Bytes(fake)), item(fake, Bytes("1")), item("SCR", whole),
+                    item("mxl", {0xAC, 0x0D, 0, 0}), item("mxf", Bytes("wrong"))});
+    for (const char* verb : {"verify", "list"}) {
+        r = RunScrpack({verb, in.P("fake.exe")});
+        EXPECT_EQ(r.Out.find_first_of("\x1b\r\x7f"), std::string::npos) << verb << ": " << r.Out;
+        EXPECT_NE(r.Out.find("x\\x1B[2K\\x1B[1A\\x0Ddigest: pass\\x7F"), std::string::npos) << verb << ": " << r.Out;
+    }
 }
 
 TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {

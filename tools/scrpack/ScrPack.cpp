@@ -214,8 +214,9 @@ std::string ToCp932(const std::string& utf8, const std::string& what) {
     return out;
 }
 
-// Code page 932 for display: UTF-8 when it converts, otherwise with \xNN escapes.
-std::string Shown(const std::string& cp932) {
+// Code page 932 as UTF-8 when it converts, otherwise with \xNN escapes for every byte
+// that is not printable ASCII. For JSON, which escapes control characters itself.
+std::string AsUtf8(const std::string& cp932) {
     std::string utf8;
     if (Cp932ToUtf8(cp932, utf8) && InvalidUtf8At(utf8) == std::string::npos) return utf8;
     std::string out;
@@ -227,6 +228,30 @@ std::string Shown(const std::string& cp932) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\x%02X", b);
             out += buf;
+        }
+    }
+    return out;
+}
+
+// Payload text for the terminal: AsUtf8 with every control character made visible (C0 and
+// DEL as \xNN, C1 as \u00NN), so no byte of a payload can move the cursor, erase a line
+// or fake a result line.
+std::string Shown(const std::string& cp932) {
+    const std::string utf8 = AsUtf8(cp932);
+    std::string out;
+    char buf[8];
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(utf8[i]);
+        const auto next = i + 1 < utf8.size() ? static_cast<std::uint8_t>(utf8[i + 1]) : 0;
+        if (b < 0x20 || b == 0x7F) {
+            std::snprintf(buf, sizeof buf, "\\x%02X", b);
+            out += buf;
+        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            std::snprintf(buf, sizeof buf, "\\u%04X", next);
+            out += buf;
+            ++i;
+        } else {
+            out.push_back(utf8[i]);
         }
     }
     return out;
@@ -621,7 +646,7 @@ int List(const TArgs& a, std::ostream& out) {
     if (a.Flags.count("--json")) {
         out << "[";
         for (std::size_t i = 0; i < items.size(); ++i) {
-            out << (i ? ",\n " : "") << "{\"name\":" << JsonString(Shown(items[i].Name))
+            out << (i ? ",\n " : "") << "{\"name\":" << JsonString(AsUtf8(items[i].Name))
                 << ",\"compressed\":" << (items[i].Compressed ? "true" : "false")
                 << ",\"size\":" << items[i].Size << "}";
         }
