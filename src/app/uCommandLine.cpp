@@ -87,6 +87,7 @@ TSetupExit SilentExitForInstall(TInstallResult result) {
     case TInstallResult::Installed:
         return TSetupExit::Installed;
     case TInstallResult::NoDestination:
+    case TInstallResult::BadDestination:
         return TSetupExit::NoDestination;
     case TInstallResult::NoName:
     case TInstallResult::InvalidPayload:

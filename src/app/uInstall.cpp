@@ -130,6 +130,14 @@ TNameCheck CheckScreenSaverName(std::string_view name) {
     return {};
 }
 
+bool IsLocalDrivePath(std::wstring_view path) {
+    if (path.size() < 3) return false;
+    const wchar_t drive = path[0];
+    if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
+    if (path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
+    return path.find_first_of(L"*?\"<>|:", 2) == std::wstring_view::npos;
+}
+
 TInstallPaths InstallPaths(std::string_view destination, std::string_view scrName) {
     TInstallPaths p;
     p.Folder = IncludeTrailingBackslash932(destination);

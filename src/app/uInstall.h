@@ -93,6 +93,12 @@ inline constexpr std::size_t kMaxScreenSaverName = 200;
 // (0x5C in "表" = 95 5C, 0x7C) is no separator. Shared by the installer and scrpack.
 TNameCheck CheckScreenSaverName(std::string_view cp932);
 
+// A destination must be a full path on a local drive ("X:\..."): relative and
+// drive-relative paths (their meaning depends on the current folder of whoever runs the
+// step or the uninstaller later), UNC paths and the "\\?\" and "\\.\" forms are refused, and
+// so are "*?\"<>|" and a ":" past the drive (an alternate data stream).
+bool IsLocalDrivePath(std::wstring_view path);
+
 // The paths for the text of the path edit and the screensaver's name. A "\" that is the
 // second byte of a double-byte character does not end the folder; an empty text gives
 // "\" (the root of the current drive).
@@ -133,6 +139,7 @@ std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, con
 enum class TInstallResult {
     Installed,        // every file and value written
     NoDestination,    // the folder does not exist: nothing written
+    BadDestination,   // not a full local path, or not one code page 932 can hold exactly
     NoName,           // the payload names no screensaver: nothing written
     WriteFailed,      // a step failed; files written before it stay, the registry is untouched
     InvalidPayload,   // the machine-wide step found its payload invalid: nothing written
@@ -152,6 +159,11 @@ struct TInstallRequest {
 };
 
 #ifdef _WIN32
+// The destination as it will be used: made absolute by the system's full-path rules on the
+// UTF-16 text, then converted to code page 932 exactly. False, with the text for the user
+// in *message, for one IsLocalDrivePath refuses or one code page 932 cannot hold.
+bool ResolveDestination(std::wstring_view typed, std::string& folder, std::string* message);
+
 // What can be told before anything is written: a payload without a screensaver name
 // (NoName, with its message) or a destination folder that does not exist (NoDestination).
 // Shows nothing; Installed when both are fine.

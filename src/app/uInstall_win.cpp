@@ -117,6 +117,31 @@ void WriteUninstallValue(const TUninstallValue& value) {
 
 } // namespace
 
+bool ResolveDestination(std::wstring_view typed, std::string& folder, std::string* message) {
+    folder.clear();
+    std::wstring full;
+    if (IsLocalDrivePath(typed)) {
+        const std::wstring in(typed);
+        full.resize(MAX_PATH);
+        DWORD n = GetFullPathNameW(in.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (n >= full.size()) {
+            full.resize(n);
+            n = GetFullPathNameW(in.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        }
+        full.resize(n < full.size() ? n : 0);
+    }
+    if (!IsLocalDrivePath(full)) {
+        if (message) *message = LoadResString(SDestinationNotLocal);
+        return false;
+    }
+    if (!FromWideExact(full, folder)) {
+        folder.clear();
+        if (message) *message = LoadResString(SDestinationNotRepresentable);
+        return false;
+    }
+    return true;
+}
+
 TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination) {
     TInstallOutcome outcome;
     // Files named ".scr" and "Uninst.exe" and a registration named after nothing are

@@ -40,7 +40,7 @@ public:
     TInstallOutcome Install();
 
     // The destination given on the command line ("/D="): the path edit's text.
-    void SetDestination(const std::string& folder);
+    void SetDestination(const std::wstring& folder);
     // The unattended installation ("/S"): the start-up verdict, then the installation into
     // the path edit's folder with the options page's defaults, without showing anything.
     // The window is never shown.
@@ -100,8 +100,12 @@ private:
     void ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bmpFile);
     // The part of an installation that belongs to the user, after the machine-wide step
     // succeeded: the current screensaver (HKCU) when chosen, the paths the finish page opens.
-    void FinishForUser(TInstallOutcome& outcome);
+    void FinishForUser(const std::string& destination, TInstallOutcome& outcome);
+    // The destination as typed, in UTF-16: the path edit's own text (nothing lost to a
+    // conversion), or the "/D=" text of an unattended run.
+    std::wstring TypedDestination() const;
 
+    std::wstring FCommandLineDestination;
     bool FMachineStep = false;
     int FPageIndex = 0;
     TPanel* FCurrentPage = nullptr;

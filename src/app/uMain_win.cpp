@@ -237,6 +237,7 @@ void TfrmMain::GoNext() {
             switch (outcome.Result) {
             case TInstallResult::Installed: break;
             case TInstallResult::NoDestination:
+            case TInstallResult::BadDestination:
             case TInstallResult::ElevationRefused:
                 // The message box has told the user; the options page stays for another
                 // destination or another try.
@@ -283,31 +284,46 @@ void TfrmMain::GoBack() {
     ShowPage(FPages[FPageIndex].Page);
 }
 
-void TfrmMain::SetDestination(const std::string& folder) {
-    edtPage3Path->SetText(folder);
+void TfrmMain::SetDestination(const std::wstring& folder) {
+    FCommandLineDestination = folder;
+    edtPage3Path->SetText(FromWide(folder));
+}
+
+std::wstring TfrmMain::TypedDestination() const {
+    if (edtPage3Path->HandleAllocated()) {
+        const HWND edit = static_cast<HWND>(edtPage3Path->Handle());
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+        return text;
+    }
+    if (!FCommandLineDestination.empty()) return FCommandLineDestination;
+    return ToWide(edtPage3Path->Text());
 }
 
 TSetupExit TfrmMain::InstallSilently() {
     if (!FVerdict.Welcome) return SilentExitForVerdict(FVerdict);
-    const std::string destination = edtPage3Path->Text();
+    std::string destination;
+    if (!ResolveDestination(TypedDestination(), destination, nullptr))
+        return SilentExitForInstall(TInstallResult::BadDestination);
     TInstallOutcome outcome = CheckInstallTarget(FSettings, destination);
     if (outcome.Result == TInstallResult::Installed) outcome = RunMachineStep(destination, nullptr);
-    if (outcome.Result == TInstallResult::Installed) FinishForUser(outcome);
+    if (outcome.Result == TInstallResult::Installed) FinishForUser(destination, outcome);
     return SilentExitForInstall(outcome.Result);
 }
 
 TSetupExit TfrmMain::InstallMachineWide(const TSetupCommandLine& args) {
     TSetupExit code = TSetupExit::InvalidPayload;
-    std::string report;
+    std::string report, destination;
     if (!FVerdict.Welcome) {
         report = VerdictMessageText(FVerdict);
     } else if (args.StepBinding != OwnImageBinding()) {
         // The file was replaced by another build of ours between the starter's start and
         // this one's: its payload is not the one the user was shown.
         report = LoadResString(SInvalidData);
+    } else if (!ResolveDestination(args.Destination, destination, &report)) {
+        code = SilentExitForInstall(TInstallResult::BadDestination);
     } else {
-        const TInstallOutcome outcome =
-            InstallScreenSaver(FSettings, {FromWide(args.Destination), embedderUninstaller});
+        const TInstallOutcome outcome = InstallScreenSaver(FSettings, {destination, embedderUninstaller});
         code = SilentExitForInstall(outcome.Result);
         report = outcome.Message;
     }
@@ -316,8 +332,14 @@ TSetupExit TfrmMain::InstallMachineWide(const TSetupCommandLine& args) {
 }
 
 TInstallOutcome TfrmMain::Install() {
-    const std::string destination = edtPage3Path->Text();
-    TInstallOutcome outcome = CheckInstallTarget(FSettings, destination);
+    std::string destination;
+    TInstallOutcome outcome;
+    if (!ResolveDestination(TypedDestination(), destination, &outcome.Message)) {
+        outcome.Result = TInstallResult::BadDestination;
+        ShowErrorMessage(outcome.Message);
+        return outcome;
+    }
+    outcome = CheckInstallTarget(FSettings, destination);
     if (outcome.Result == TInstallResult::Installed) {
         // Destroyed on every way out: the owner is enabled again.
         TNotifier notifier(this);
@@ -330,7 +352,7 @@ TInstallOutcome TfrmMain::Install() {
     }
     switch (outcome.Result) {
     case TInstallResult::Installed:
-        FinishForUser(outcome);
+        FinishForUser(destination, outcome);
         chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
         break;
     case TInstallResult::NoDestination: ShowErrorMessage(LoadResString(SNoDestination)); break;
@@ -340,8 +362,8 @@ TInstallOutcome TfrmMain::Install() {
     return outcome;
 }
 
-void TfrmMain::FinishForUser(TInstallOutcome& outcome) {
-    const TInstallPaths paths = InstallPaths(edtPage3Path->Text(), FSettings.FSCRName);
+void TfrmMain::FinishForUser(const std::string& destination, TInstallOutcome& outcome) {
+    const TInstallPaths paths = InstallPaths(destination, FSettings.FSCRName);
     FSettings.FSCRPath = paths.SCRPath;
     FSettings.FReadMePath = paths.ReadMePath;
     // Only a ReadMe of this installation is offered: an older one left in the folder is not.

@@ -106,11 +106,24 @@ std::wstring ToWide(std::string_view cp932) {
 }
 
 std::string FromWide(std::wstring_view wide) {
-    if (wide.empty()) return {};
-    int n = WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n, nullptr, nullptr);
+    std::string s;
+    FromWideExact(wide, s);
     return s;
+}
+
+bool FromWideExact(std::wstring_view wide, std::string& out) {
+    out.clear();
+    if (wide.empty()) return true;
+    // Never best fit: it would turn "¥" (U+00A5) into "\" and a look-alike into a path
+    // separator; a character without a code page 932 form becomes the default character.
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                      0, nullptr, &usedDefault);
+    if (n <= 0) return false;
+    out.resize(static_cast<std::size_t>(n));
+    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, &usedDefault);
+    return !usedDefault;
 }
 
 static std::wstring Utf8ToWide(std::string_view utf8) {

@@ -65,5 +65,8 @@ std::string PathToCp932(const TPathName& p);
 #ifdef _WIN32
 // UTF-16 for the wide Win32 API, from code page 932 bytes, and back.
 std::wstring ToWide(std::string_view cp932);
+// Never with best fit: a character code page 932 has no form for becomes "?".
 std::string FromWide(std::wstring_view wide);
+// The same; false when some character had no code page 932 form (out then holds "?" for it).
+bool FromWideExact(std::wstring_view wide, std::string& out);
 #endif

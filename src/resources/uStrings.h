@@ -15,6 +15,8 @@
 #define SCR_IDS_INSTALL_ERROR 1011
 #define SCR_IDS_SETUP_SWITCHES 1012
 #define SCR_IDS_ELEVATION_REFUSED 1013
+#define SCR_IDS_DESTINATION_NOT_LOCAL 1014
+#define SCR_IDS_DESTINATION_NOT_REPRESENTABLE 1015
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -36,5 +38,8 @@ enum TStringId : unsigned {
     SSetupSwitches = SCR_IDS_SETUP_SWITCHES,
     // The machine-wide step could not be started with administrator rights.
     SElevationRefused = SCR_IDS_ELEVATION_REFUSED,
+    // A destination that is no full local path, or one with characters code page 932 lacks.
+    SDestinationNotLocal = SCR_IDS_DESTINATION_NOT_LOCAL,
+    SDestinationNotRepresentable = SCR_IDS_DESTINATION_NOT_REPRESENTABLE,
 };
 #endif

@@ -102,6 +102,13 @@ TEST(UninstallEntry, DetailValuesForTheListOfPrograms) {
                                         "NoRepair#1", "QuietUninstallString", "InstallDate"}));
 }
 
+TEST(Destination, OnlyFullLocalDrivePaths) {
+    for (const wchar_t* ok : {L"C:\\", L"d:/x", L"Z:\\表示\\a b"}) EXPECT_TRUE(IsLocalDrivePath(ok));
+    for (const wchar_t* bad : {L"", L"C:", L"C:x", L"x", L"\\x", L"\\\\srv\\s", L"\\\\?\\C:\\x", L"\\\\.\\C:\\x",
+                               L"1:\\x", L"C:\\a:b", L"C:\\a*", L"C:\\a?", L"C:\\\"a\"", L"C:\\a<b>|"})
+        EXPECT_FALSE(IsLocalDrivePath(bad));
+}
+
 TEST(SetupCommandLine, SwitchesAndTheDestinationToTheEnd) {
     struct Case {
         const wchar_t* line;

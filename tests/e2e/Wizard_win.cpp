@@ -194,6 +194,13 @@ DWORD RunSilently(const fs::path& exe, const std::wstring& switches) {
     return p.Wait(1000);
 }
 
+// A path for a failure message (ASCII shown, anything else as "?").
+std::string FromWideForTrace(const std::wstring& w) {
+    std::string s;
+    for (wchar_t c : w) s += c < 0x80 ? static_cast<char>(c) : '?';
+    return s;
+}
+
 bool IsEmptyFolder(const fs::path& dir) {
     return fs::is_directory(dir) && fs::is_empty(dir);
 }
@@ -759,6 +766,13 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     EXPECT_EQ(RunSilently(tampered, to), 2u);
     EXPECT_EQ(RunSilently(needsPlayer, to), 3u);
     EXPECT_EQ(RunSilently(native, L"/S /D=" + (dir.Path() / L"missing folder").wstring()), 4u);
+    // Relative, UNC and device forms, and a "¥" that best fit would make a separator.
+    for (const std::wstring& bad : {std::wstring(L"dest"), std::wstring(L"\\\\?\\") + dest.wstring(),
+                                    std::wstring(L"\\\\localhost\\C$\\x"), dest.wstring() + L"\u00A5..\u00A5dest2"}) {
+        Process run(L"\"" + native.wstring() + L"\" /S /D=" + bad, dir.Path().c_str());
+        EXPECT_EQ(run.Wait(60000), 4u) << FromWideForTrace(bad);
+    }
+    EXPECT_FALSE(fs::exists(dir.Path() / L"dest2"));
     EXPECT_EQ(RunSilently(native, L"/S /X " + to), 1u);
     EXPECT_TRUE(IsEmptyFolder(dest));
     EXPECT_FALSE(fs::exists(dir.Path() / L"missing folder"));

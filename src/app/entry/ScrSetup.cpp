@@ -58,7 +58,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         // Nothing is shown, not even an error that escaped.
         try {
             auto form = std::make_unique<TfrmMain>(nullptr);
-            if (args.HasDestination) form->SetDestination(FromWide(args.Destination));
+            if (args.HasDestination) form->SetDestination(args.Destination);
             exitCode = static_cast<int>(form->InstallSilently());
         } catch (...) {
             exitCode = static_cast<int>(TSetupExit::WriteFailed);
@@ -69,7 +69,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
         sys::InitCommonControlsEx(&icc);
         auto form = std::make_unique<TfrmMain>(nullptr);
-        if (args.HasDestination) form->SetDestination(FromWide(args.Destination));
+        if (args.HasDestination) form->SetDestination(args.Destination);
         Application.MainForm = form.get();
         Application.Run();
     } catch (...) {
