@@ -3,6 +3,7 @@
 // check them directly.
 //
 //   <name>Uninst.exe [/S]                                   uninstall (/S: silently)
+//   <name>Uninst.exe /_remove [/S]                          the elevated removal step
 //   <copy> /_cleanup "<original>" /_parent <handle> [/S]     the helper copy's run
 //
 // The uninstaller is built without the C++ runtime: nothing here allocates or can throw.
@@ -64,6 +65,7 @@ private:
 struct TUninstArgs {
     bool Valid = true;               // false for an unknown switch or a switch without its value
     bool Silent = false;             // "/S": no questions, no message boxes, result in the exit code
+    bool Remove = false;             // "/_remove": this run is the elevated removal step
     std::wstring_view CleanupTarget; // "/_cleanup <path>": this run is the helper copy
     std::uintptr_t Parent = 0;       // "/_parent <n>": the first run's process handle, inherited
 };
@@ -85,6 +87,8 @@ template <typename TArgs> TUninstArgs ParseUninstArgs(TArgs& args) {
         std::wstring_view value;
         if (isSwitch(a, L"s"sv)) {
             r.Silent = true;
+        } else if (isSwitch(a, L"_remove"sv)) {
+            r.Remove = true;
         } else if (isSwitch(a, L"_cleanup"sv)) {
             // An empty value is no target (and, being no switch either, invalid by itself).
             if (args.Next(value) && !value.empty()) {
@@ -110,6 +114,7 @@ template <typename TArgs> TUninstArgs ParseUninstArgs(TArgs& args) {
     }
     // The handle only means something to the helper copy.
     if (r.Parent && r.CleanupTarget.empty()) r.Valid = false;
+    if (r.Remove && !r.CleanupTarget.empty()) r.Valid = false;
     return r;
 }
 

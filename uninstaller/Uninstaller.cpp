@@ -1,9 +1,11 @@
 // The uninstaller the installer writes next to a screensaver as <name>Uninst.exe, with
 // an item container holding the installation's "GUID" at its end.
 //
-// It removes <name>.scr and <name>.txt from its own folder, the current-screensaver
-// setting when that names this screensaver, and the uninstall registration <name> when
-// that names this program; it removes nothing unless that registration names it. Then it
+// It removes <name>.scr and (when the installation wrote it) <name>.txt from its own
+// folder and the uninstall registration <name> when that names this program; it removes
+// nothing unless that registration names it. That removal runs elevated, in a second run
+// of this program ("/_remove"); the first run, as the user who started it, asks and then
+// resets that user's current-screensaver setting when it named this screensaver. Then it
 // removes itself: a running program's file cannot be deleted, so it copies itself into a
 // fresh private folder under the Windows directory's Temp folder and starts the copy as a
 // helper, which waits for this process to end, deletes the original and schedules its own
@@ -25,6 +27,8 @@
 #include "store/uItemLayout.h"
 
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <ntsecapi.h>
 #include <sddl.h>
@@ -58,6 +62,7 @@ enum TExitCode : int {
     kExitNotInstalled = 2, // not "<name>Uninst.exe", or no "GUID" item: not an installed uninstaller
     kExitIncomplete = 3,   // something could not be removed
     kExitBadArguments = 4,
+    kExitNotElevated = 5,  // the removal could not be started with administrator rights: nothing removed
 };
 
 // No memory for a text: the run cannot go on, and says so by its exit code.
@@ -356,19 +361,49 @@ void DeleteInstalledFile(const TText& path, TFailures& failed) {
     }
 }
 
-// Removes the current-screensaver setting when it names scrPath (in whatever form);
-// another screensaver stays. Runs before the file is deleted: the short and long forms
-// can only be resolved while it exists.
-void ResetScreenSaver(const TText& scrPath, TFailures& failed) {
+// Whether the current-screensaver setting of the user running this names scrPath (in
+// whatever form). Asked before the file is deleted: the short and long forms can only be
+// resolved while it exists.
+bool IsCurrentScreenSaver(const TText& scrPath) {
     UniqueHKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.Put()) !=
-        ERROR_SUCCESS)
-        return;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) return false;
     TText current;
-    if (!ReadString(key.Get(), kScreenSaverValue, current) || !SamePath(ProgramPathOf(current), scrPath))
-        return;
-    if (RegDeleteValueW(key.Get(), kScreenSaverValue) != ERROR_SUCCESS)
-        failed.Add(Cat({L"HKEY_CURRENT_USER\\"sv, Text(kDesktopKey), L"\\"sv, Text(kScreenSaverValue)}));
+    return ReadString(key.Get(), kScreenSaverValue, current) && SamePath(ProgramPathOf(current), scrPath);
+}
+
+// Removes the current-screensaver setting of the user running this.
+bool ResetScreenSaver() {
+    UniqueHKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS) return false;
+    return RegDeleteValueW(key.Get(), kScreenSaverValue) == ERROR_SUCCESS;
+}
+
+// Starts this program again with administrator rights (the shell's "runas": the consent
+// prompt, when this process is not elevated) with parameters, its current folder the
+// system directory, and waits for its end; false when it could not be started (the prompt
+// refused, no administrator at hand), with the step's exit code in *exitCode otherwise.
+bool RunElevated(const TText& self, const TText& parameters, DWORD* exitCode) {
+    using TShellExecuteEx = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+    HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const auto execute = shell ? reinterpret_cast<TShellExecuteEx>(
+                                     reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExW")))
+                               : nullptr;
+    if (!execute) return false;
+    wchar_t system[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"runas";
+    info.lpFile = self.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = n > 0 && n < MAX_PATH ? system : nullptr;
+    info.nShow = SW_SHOWNORMAL;
+    if (!execute(&info) || !info.hProcess) return false;
+    UniqueHandle process(info.hProcess);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    if (!GetExitCodeProcess(info.hProcess, exitCode)) *exitCode = kExitIncomplete;
+    return true;
 }
 
 // True when HKLM "...\Uninstall\<name>" exists and its "UninstallString" names this
@@ -382,6 +417,17 @@ bool RegisteredAsSelf(std::wstring_view name, const TText& self) {
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
         return false;
     return ReadString(key.Get(), L"UninstallString", command) && SamePath(ProgramPathOf(command), self);
+}
+
+// Whether the installation wrote <name>.txt: its registration's "ReadMeInstalled" (a
+// DWORD); a registration of a build before that value assumes it did.
+bool ReadMeInstalled(std::wstring_view name) {
+    TText subKey = Cat({Text(kUninstallRoot), name});
+    DWORD value = 1, size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, subKey.c_str(), L"ReadMeInstalled", RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS)
+        return true;
+    return value != 0;
 }
 
 // Deletes HKLM "...\Uninstall\<name>" (checked by RegisteredAsSelf before anything was
@@ -528,7 +574,7 @@ bool RemoveSelf(const TText& self, std::wstring_view name, bool silent) {
 
 class TUninstaller {
 public:
-    explicit TUninstaller(bool silent) : FSilent(silent) {}
+    TUninstaller(bool silent, bool removeStep) : FSilent(silent), FRemoveStep(removeStep) {}
 
     int Run() {
         TText self = ProgramPath();
@@ -553,29 +599,18 @@ public:
                  MB_ICONERROR);
             return kExitNotInstalled;
         }
-        if (!FSilent &&
-            Ask(Cat({L"「"sv, FName,
-                     L"」スクリーンセーバーをコンピューターから削除します。\nよろしいですか?"sv})) != IDYES)
-            return kExitCancelled;
+        if (!FRemoveStep) return RunAsUser(self);
 
         std::wstring_view folder = FolderOf(self);
         TText scr = Cat({folder, L"\\"sv, FName, L".scr"sv});
         TFailures failed;
-        ResetScreenSaver(scr, failed);
         DeleteInstalledFile(scr, failed);
-        DeleteInstalledFile(Cat({folder, L"\\"sv, FName, L".txt"sv}), failed);
+        // A <name>.txt of somebody else's, beside an installation without a ReadMe, stays.
+        if (ReadMeInstalled(FName)) DeleteInstalledFile(Cat({folder, L"\\"sv, FName, L".txt"sv}), failed);
         DeleteUninstallKey(FName, failed);
         if (!RemoveSelf(self, FName, FSilent)) failed.Add(self);
 
-        if (!failed.Any) {
-            Show(Cat({L"「"sv, FName, L"」のアンインストールが完了しました。"sv}), MB_ICONINFORMATION);
-            return kExitOk;
-        }
-        Show(
-            Cat({L"次の項目を削除できませんでした。\n\n"sv, failed.List,
-                 L"\n使用中の場合は、スクリーンセーバーの設定画面などを閉じてから手動で削除してください。"sv}),
-            MB_ICONWARNING);
-        return kExitIncomplete;
+        return failed.Any ? kExitIncomplete : kExitOk;
     }
 
     // The helper copy's run: waits for the first run to end, deletes its file, and
@@ -611,6 +646,48 @@ public:
     }
 
 private:
+    // The part that belongs to the user who started the uninstaller, without administrator
+    // rights: the question, then the removal of the files and the entry in an elevated run
+    // of this program (which checks everything again itself), then this user's current
+    // screensaver reset when it named the screensaver that is gone now.
+    int RunAsUser(const TText& self) {
+        if (!FSilent &&
+            Ask(Cat({L"「"sv, FName,
+                     L"」スクリーンセーバーをコンピューターから削除します。\nよろしいですか?"sv})) != IDYES)
+            return kExitCancelled;
+        const TText scr = Cat({FolderOf(self), L"\\"sv, FName, L".scr"sv});
+        const TText txt = Cat({FolderOf(self), L"\\"sv, FName, L".txt"sv});
+        const bool current = IsCurrentScreenSaver(scr), readMe = ReadMeInstalled(FName);
+        DWORD code = kExitIncomplete;
+        if (!RunElevated(self, FSilent ? TText(L"/_remove /S"sv) : TText(L"/_remove"sv), &code)) {
+            Show(L"スクリーンセーバーの削除には管理者の権限が必要です。\n"
+                 L"管理者の権限で削除を始められなかったため、何も削除していません。",
+                 MB_ICONERROR);
+            return kExitNotElevated;
+        }
+        // What is still there, told by looking: the step shows nothing itself.
+        TFailures failed;
+        for (const TText* file : {&scr, readMe ? &txt : nullptr})
+            if (file && GetFileAttributesW(file->c_str()) != INVALID_FILE_ATTRIBUTES) failed.Add(*file);
+        const TText key = Cat({Text(kUninstallRoot), FName});
+        UniqueHKey left;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, left.Put()) == ERROR_SUCCESS)
+            failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, key}));
+        // The setting goes with the uninstallation, even when a file in use stays behind.
+        if (current && (code == kExitOk || code == kExitIncomplete) && !ResetScreenSaver())
+            failed.Add(Cat({L"HKEY_CURRENT_USER\\"sv, Text(kDesktopKey), L"\\"sv, Text(kScreenSaverValue)}));
+        if (code != kExitOk && !failed.Any) failed.Add(self);
+        if (!failed.Any) {
+            Show(Cat({L"「"sv, FName, L"」のアンインストールが完了しました。"sv}), MB_ICONINFORMATION);
+            return kExitOk;
+        }
+        Show(
+            Cat({L"次の項目を削除できませんでした。\n\n"sv, failed.List,
+                 L"\n使用中の場合は、スクリーンセーバーの設定画面などを閉じてから手動で削除してください。"sv}),
+            MB_ICONWARNING);
+        return kExitIncomplete;
+    }
+
     static bool DeleteWhenUnlocked(const TText& path) {
         DWORD start = GetTickCount();
         while (true) {
@@ -628,8 +705,9 @@ private:
     TText Caption() const { return Cat({FName, L" のアンインストール"sv}); }
 
     void Show(const TText& text, UINT icon) const { Show(text.c_str(), icon); }
+    // The removal step shows nothing: what the user sees comes from the user's own run.
     void Show(const wchar_t* text, UINT icon, const wchar_t* caption = nullptr) const {
-        if (FSilent) return;
+        if (FSilent || FRemoveStep) return;
         MessageBoxW(nullptr, text, caption ? caption : Caption().c_str(), MB_OK | icon | MB_SETFOREGROUND);
     }
 
@@ -639,6 +717,7 @@ private:
     }
 
     bool FSilent;
+    bool FRemoveStep;
     TText FName;
 };
 
@@ -658,7 +737,7 @@ int Main() {
         }
         return kExitBadArguments;
     }
-    TUninstaller uninstaller(parsed.Silent);
+    TUninstaller uninstaller(parsed.Silent, parsed.Remove);
     if (!parsed.CleanupTarget.empty()) return uninstaller.Cleanup(TText(parsed.CleanupTarget), parsed.Parent);
     return uninstaller.Run();
 }

@@ -94,6 +94,10 @@ TSetupExit SilentExitForInstall(TInstallResult result) {
         return TSetupExit::InvalidPayload;
     case TInstallResult::ElevationRefused:
         return TSetupExit::ElevationRefused;
+    case TInstallResult::EntryConflict:
+        return TSetupExit::EntryConflict;
+    case TInstallResult::InstalledElsewhere:
+        return TSetupExit::InstalledElsewhere;
     case TInstallResult::WriteFailed:
         break;
     }

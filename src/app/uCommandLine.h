@@ -19,6 +19,8 @@ enum class TSetupExit : int {
     NoDestination = 4,  // destination folder missing
     WriteFailed = 5,    // a file could not be written
     ElevationRefused = 6, // the machine-wide step did not get administrator rights
+    EntryConflict = 7,    // the uninstall key of that name belongs to another product
+    InstalledElsewhere = 8, // this screensaver is registered in another folder
 };
 
 struct TSetupCommandLine {

@@ -176,5 +176,6 @@ std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, con
     for (auto [n, digits] : {std::pair{details.Year, 4}, {details.Month, 2}, {details.Day, 2}})
         for (int unit = digits == 4 ? 1000 : 10; unit > 0; unit /= 10) date += char('0' + (n / unit) % 10);
     values.push_back(text("InstallDate", date));
+    values.push_back(number("ReadMeInstalled", details.ReadMe ? 1 : 0));
     return values;
 }

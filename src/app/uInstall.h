@@ -126,11 +126,14 @@ struct TUninstallDetails {
     std::string Publisher;            // "Publisher"; empty: not written
     std::uint64_t FileBytes = 0;      // the size of the files written
     int Year = 0, Month = 0, Day = 0; // the day of the installation
+    bool ReadMe = false;              // "ReadMeInstalled": <name>.txt belongs to the installation
 };
 // The further values of the registration, in the order they are written: "DisplayIcon"
 // (the screensaver), "DisplayVersion", "Publisher", "InstallLocation" (the folder),
 // "EstimatedSize" (KiB, rounded up), "NoModify" and "NoRepair" (1),
-// "QuietUninstallString" (the quoted uninstaller and " /S"), "InstallDate" (yyyymmdd).
+// "QuietUninstallString" (the quoted uninstaller and " /S"), "InstallDate" (yyyymmdd),
+// "ReadMeInstalled" (1 when <name>.txt is the installation's, which the uninstaller then
+// removes; 0 leaves a file of that name alone).
 std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, const TInstallPaths& paths,
                                                    const TUninstallDetails& details);
 
@@ -144,6 +147,8 @@ enum class TInstallResult {
     WriteFailed,      // a step failed; files written before it stay, the registry is untouched
     InvalidPayload,   // the machine-wide step found its payload invalid: nothing written
     ElevationRefused, // the machine-wide step did not get administrator rights: nothing written
+    EntryConflict,      // the uninstall key of the name is another product's: nothing written
+    InstalledElsewhere, // registered in another folder (Message names it): nothing written
 };
 
 struct TInstallOutcome {
@@ -159,14 +164,29 @@ struct TInstallRequest {
 };
 
 #ifdef _WIN32
+// Who owns HKLM "...\Uninstall\<name>": nobody, this system (its "UninstallString" names an
+// existing <name>Uninst.exe that carries a "GUID" container, whatever the GUID: a later
+// build of the same screensaver upgrades it; or it names one that is gone and the key's
+// "DisplayName" is ours, a registration whose files were deleted by hand), or another
+// product.
+enum class TEntryOwner { Absent, Ours, Foreign };
+struct TRegisteredEntry {
+    TEntryOwner Owner = TEntryOwner::Absent;
+    std::string Folder;  // ours: "InstallLocation" (else the uninstaller's folder), ending in "\"
+    bool ReadMe = false; // ours: it recorded <name>.txt as its own (or predates the record)
+};
+TRegisteredEntry InspectUninstallEntry(std::string_view scrName);
+
 // The destination as it will be used: made absolute by the system's full-path rules on the
 // UTF-16 text, then converted to code page 932 exactly. False, with the text for the user
 // in *message, for one IsLocalDrivePath refuses or one code page 932 cannot hold.
 bool ResolveDestination(std::wstring_view typed, std::string& folder, std::string* message);
 
 // What can be told before anything is written: a payload without a screensaver name
-// (NoName, with its message) or a destination folder that does not exist (NoDestination).
-// Shows nothing; Installed when both are fine.
+// (NoName, with its message), a destination folder that does not exist (NoDestination),
+// an uninstall key of that name that is another product's (EntryConflict) or this
+// screensaver registered in another folder (InstalledElsewhere), each with its message.
+// Shows nothing; Installed when all is fine.
 TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination);
 
 // The machine-wide step: checks the target again, then writes the screensaver, its ReadMe

@@ -142,6 +142,63 @@ bool ResolveDestination(std::wstring_view typed, std::string& folder, std::strin
     return true;
 }
 
+namespace {
+
+// The unquoted program path of an "UninstallString" we write: the whole value in quotes.
+std::string QuotedPath(const std::string& command) {
+    if (command.size() < 2 || command.front() != '"' || command.back() != '"') return {};
+    return command.substr(1, command.size() - 2);
+}
+
+bool CarriesInstallationGuid(const std::string& path) {
+    TItemTypes items;
+    try {
+        ReadItems(PathFromCp932(path), items);
+    } catch (const std::exception&) {
+        return false;
+    }
+    for (const TItemType& item : items)
+        if (item.Name == "GUID") return true;
+    return false;
+}
+
+bool SameFolder(std::string_view a, std::string_view b) {
+    const std::wstring wa = ToWide(IncludeTrailingBackslash932(a)), wb = ToWide(IncludeTrailingBackslash932(b));
+    return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
+TRegisteredEntry InspectUninstallEntry(std::string_view scrName) {
+    TRegisteredEntry entry;
+    const std::string key = kUninstallRoot + std::string(scrName);
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ToWide(key).c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+        return entry;
+    RegCloseKey(raw);
+    entry.Owner = TEntryOwner::Foreign;
+    const std::string uninstaller = QuotedPath(ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\UninstallString"));
+    const std::size_t slash = FindLastOf932(uninstaller, "\\");
+    const TInstallPaths expected =
+        InstallPaths(slash == std::string::npos ? std::string() : uninstaller.substr(0, slash + 1), scrName);
+    if (slash == std::string::npos || !SameFolder(uninstaller, expected.Uninstaller)) return entry;
+    const bool ours = FileExists932(uninstaller)
+                          ? CarriesInstallationGuid(uninstaller)
+                          : ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\DisplayName") ==
+                                UninstallEntry(scrName, uninstaller).DisplayName.Data;
+    if (!ours) return entry;
+    entry.Owner = TEntryOwner::Ours;
+    entry.Folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\InstallLocation");
+    if (entry.Folder.empty()) entry.Folder = expected.Folder;
+    entry.Folder = IncludeTrailingBackslash932(entry.Folder);
+    DWORD readMe = 1, size = sizeof readMe;
+    RegGetValueW(HKEY_LOCAL_MACHINE, ToWide(key).c_str(), L"ReadMeInstalled", RRF_RT_REG_DWORD, nullptr, &readMe,
+                 &size);
+    entry.ReadMe = readMe != 0;
+    return entry;
+}
+
 TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination) {
     TInstallOutcome outcome;
     // Files named ".scr" and "Uninst.exe" and a registration named after nothing are
@@ -149,8 +206,21 @@ TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::
     if (settings.FSCRName.empty()) {
         outcome.Result = TInstallResult::NoName;
         outcome.Message = LoadResString(SNoScreenSaverName);
-    } else if (!DirectoryExists932(InstallPaths(destination, settings.FSCRName).Folder)) {
+        return outcome;
+    }
+    const TInstallPaths paths = InstallPaths(destination, settings.FSCRName);
+    if (!DirectoryExists932(paths.Folder)) {
         outcome.Result = TInstallResult::NoDestination;
+        return outcome;
+    }
+    const TRegisteredEntry entry = InspectUninstallEntry(settings.FSCRName);
+    if (entry.Owner == TEntryOwner::Foreign) {
+        outcome.Result = TInstallResult::EntryConflict;
+        outcome.Message = FormatMessageText(LoadResString(SEntryConflict), settings.FSCRName);
+    } else if (entry.Owner == TEntryOwner::Ours && !SameFolder(entry.Folder, paths.Folder)) {
+        // Another folder would leave the first installation without an entry that removes it.
+        outcome.Result = TInstallResult::InstalledElsewhere;
+        outcome.Message = FormatMessageText(LoadResString(SInstalledElsewhere), entry.Folder);
     }
     return outcome;
 }
@@ -159,6 +229,9 @@ TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallReq
     TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination);
     if (outcome.Result != TInstallResult::Installed) return outcome;
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
+    // A ReadMe an earlier installation of ours left in this folder stays its own.
+    const TRegisteredEntry earlier = InspectUninstallEntry(settings.FSCRName);
+    const bool earlierReadMe = earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
     try {
         outcome.ReadMePresent = WriteFiles(settings, request, paths);
     } catch (const EInstallFailed& e) {
@@ -170,12 +243,16 @@ TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallReq
         outcome.Message = FormatMessageText(LoadResString(SInstallError), e.what());
         return outcome;
     }
-    // Not checked: a value that cannot be written is skipped.
+    // The whole key afresh: no value of an earlier version survives. Not checked: a value
+    // that cannot be written is skipped.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, ToWide(kUninstallRoot + settings.FSCRName).c_str());
+    TUninstallDetails details = Details(settings, paths, outcome.ReadMePresent);
+    details.ReadMe = outcome.ReadMePresent || earlierReadMe;
     const TUninstallEntry entry = UninstallEntry(settings.FSCRName, paths.Uninstaller);
     WriteRegistryString(HKEY_LOCAL_MACHINE, entry.UninstallString.ValuePath, entry.UninstallString.Data);
     WriteRegistryString(HKEY_LOCAL_MACHINE, entry.DisplayName.ValuePath, entry.DisplayName.Data);
     for (const TUninstallValue& value :
-         UninstallDetailValues(settings.FSCRName, paths, Details(settings, paths, outcome.ReadMePresent)))
+         UninstallDetailValues(settings.FSCRName, paths, details))
         WriteUninstallValue(value);
     return outcome;
 }

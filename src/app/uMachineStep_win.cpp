@@ -62,6 +62,8 @@ TInstallResult ResultOfStep(DWORD exitCode) {
     case TSetupExit::Installed: return TInstallResult::Installed;
     case TSetupExit::NoDestination: return TInstallResult::NoDestination;
     case TSetupExit::InvalidPayload: return TInstallResult::InvalidPayload;
+    case TSetupExit::EntryConflict: return TInstallResult::EntryConflict;
+    case TSetupExit::InstalledElsewhere: return TInstallResult::InstalledElsewhere;
     default: return TInstallResult::WriteFailed;
     }
 }

@@ -123,8 +123,12 @@ void TfrmMain::FormCreate() {
     // 6. The welcome text names the screensaver.
     dmemoPage1Explain->Lines().SetText(FormatMessageText(dmemoPage1Explain->Lines().Text(), FSettings.FSCRName));
 
-    // 7. The default destination: the Windows directory.
-    edtPage3Path->SetText(GetSpecialFolderPath(TSpecialFolder::Windows));
+    // 7. The default destination: the folder this screensaver is registered in, else the
+    // Windows directory.
+    const TRegisteredEntry registered = InspectUninstallEntry(FSettings.FSCRName);
+    edtPage3Path->SetText(registered.Owner == TEntryOwner::Ours && !FSettings.FSCRName.empty()
+                              ? ExcludeTrailingBackslash932(registered.Folder)
+                              : GetSpecialFolderPath(TSpecialFolder::Windows));
 
     // 8. The licence text.
     memoPage2EULA->SetMemoText(FSettings.FEULA);
@@ -239,11 +243,13 @@ void TfrmMain::GoNext() {
             case TInstallResult::NoDestination:
             case TInstallResult::BadDestination:
             case TInstallResult::ElevationRefused:
+            case TInstallResult::InstalledElsewhere:
                 // The message box has told the user; the options page stays for another
                 // destination or another try.
                 return;
             case TInstallResult::NoName:
             case TInstallResult::InvalidPayload:
+            case TInstallResult::EntryConflict:
             case TInstallResult::WriteFailed:
                 ShowFailure(outcome.Message);
                 return;
@@ -356,7 +362,8 @@ TInstallOutcome TfrmMain::Install() {
         chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
         break;
     case TInstallResult::NoDestination: ShowErrorMessage(LoadResString(SNoDestination)); break;
-    case TInstallResult::ElevationRefused: ShowErrorMessage(outcome.Message); break;
+    case TInstallResult::ElevationRefused:
+    case TInstallResult::InstalledElsewhere: ShowErrorMessage(outcome.Message); break;
     default: break;
     }
     return outcome;

@@ -17,6 +17,8 @@
 #define SCR_IDS_ELEVATION_REFUSED 1013
 #define SCR_IDS_DESTINATION_NOT_LOCAL 1014
 #define SCR_IDS_DESTINATION_NOT_REPRESENTABLE 1015
+#define SCR_IDS_ENTRY_CONFLICT 1016
+#define SCR_IDS_INSTALLED_ELSEWHERE 1017
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -41,5 +43,9 @@ enum TStringId : unsigned {
     // A destination that is no full local path, or one with characters code page 932 lacks.
     SDestinationNotLocal = SCR_IDS_DESTINATION_NOT_LOCAL,
     SDestinationNotRepresentable = SCR_IDS_DESTINATION_NOT_REPRESENTABLE,
+    // Holds one "%s": the uninstall key's name, registered by another product.
+    SEntryConflict = SCR_IDS_ENTRY_CONFLICT,
+    // Holds one "%s": the folder the screensaver is registered in.
+    SInstalledElsewhere = SCR_IDS_INSTALLED_ELSEWHERE,
 };
 #endif

@@ -78,7 +78,7 @@ TEST(UninstallEntry, QuotedCommandAndJapaneseName) {
 
 TEST(UninstallEntry, DetailValuesForTheListOfPrograms) {
     const TInstallPaths paths = InstallPaths("C:\\My Savers", "Aurora");
-    TUninstallDetails d{"1.2", Sjis("オルベイン"), 2049, 2026, 3, 7};
+    TUninstallDetails d{"1.2", Sjis("オルベイン"), 2049, 2026, 3, 7, true};
     const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Aurora\\";
     std::vector<std::string> shown;
     for (const TUninstallValue& v : UninstallDetailValues("Aurora", paths, d)) {
@@ -91,7 +91,7 @@ TEST(UninstallEntry, DetailValuesForTheListOfPrograms) {
                                         "Publisher=" + Sjis("オルベイン"), "InstallLocation=C:\\My Savers\\",
                                         "EstimatedSize=#3", "NoModify=#1", "NoRepair=#1",
                                         "QuietUninstallString=\"C:\\My Savers\\AuroraUninst.exe\" /S",
-                                        "InstallDate=20260307"}));
+                                        "InstallDate=20260307", "ReadMeInstalled=#1"}));
     // No version and no publisher: not written at all; whole KiB stay as they are.
     d = {"", "", 4096, 2027, 12, 31};
     shown.clear();
@@ -99,7 +99,7 @@ TEST(UninstallEntry, DetailValuesForTheListOfPrograms) {
         shown.push_back(v.ValuePath.substr(key.size()) + (v.IsNumber ? "#" + std::to_string(v.Number) : ""));
     EXPECT_EQ(shown,
               (std::vector<std::string>{"DisplayIcon", "InstallLocation", "EstimatedSize#4", "NoModify#1",
-                                        "NoRepair#1", "QuietUninstallString", "InstallDate"}));
+                                        "NoRepair#1", "QuietUninstallString", "InstallDate", "ReadMeInstalled#0"}));
 }
 
 TEST(Destination, OnlyFullLocalDrivePaths) {

@@ -824,6 +824,68 @@ TEST(Elevation, TheStepWritesMachineWideAndTheStarterSetsTheScreenSaver) {
     EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
 }
 
+// The uninstaller, too, removes machine-wide only in an elevated run of its own: started
+// alone, that run removes the files and the entry and leaves the user's setting alone;
+// refused, nothing is removed; a quiet uninstall starts exactly one such run and resets
+// the user's current screensaver itself afterwards.
+TEST(Elevation, TheUninstallerRemovesElevatedAndResetsAsTheUser) {
+    TRegistryGuard registry;
+    uninstallertraces::HelperCleanup helpers;
+    TempDir dir;
+    TPack pack;
+    pack.Extra = L" --no-player";
+    const fs::path exe = BuildInstaller(dir, pack);
+    const fs::path dest = dir.Path() / L"dest";
+    fs::create_directory(dest);
+    const fs::path uninst = dest / L"E2eSaverUninst.exe";
+
+    ASSERT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 0u);
+    const std::wstring current = CurrentScreenSaver();
+    ASSERT_EQ(current, ShortPathOf(dest / L"E2eSaver.scr"));
+    {
+        Process step(L"\"" + uninst.wstring() + L"\" /_remove /S");
+        EXPECT_EQ(step.Wait(30000), 0u);
+    }
+    EXPECT_TRUE(WaitFor([&] { return IsEmptyFolder(dest); }));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(CurrentScreenSaver(), current);
+
+    ASSERT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 0u);
+    // The removal cannot be started with administrator rights (here: its file is gone when
+    // the question is answered, as the shell fails a refused prompt): the box says so,
+    // nothing is removed and the setting stays.
+    {
+        const fs::path moved = dir.Path() / L"moved.exe";
+        Process run(L"\"" + uninst.wstring() + L"\"");
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(run.Id())) != nullptr; }));
+        ASSERT_TRUE(MoveFileW(uninst.c_str(), moved.c_str()));
+        AnswerMessageBox(box, IDYES);
+        ASSERT_TRUE(WaitFor([&] {
+            return (box = FindMessageBox(run.Id(), L"スクリーンセーバーの削除には管理者の権限が必要です。\n"
+                                                   L"管理者の権限で削除を始められなかったため、何も削除していません。")) !=
+                   nullptr;
+        }));
+        AnswerMessageBox(box, IDOK);
+        EXPECT_EQ(run.Wait(30000), 5u);
+        ASSERT_TRUE(MoveFileW(moved.c_str(), uninst.c_str()));
+    }
+    EXPECT_TRUE(fs::exists(dest / L"E2eSaver.scr"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(CurrentScreenSaver(), current);
+    {
+        Process run(L"\"" + uninst.wstring() + L"\" /S", nullptr, true);
+        TChildWatch steps(run.Id(), L"E2eSaverUninst.exe");
+        run.Resume();
+        EXPECT_EQ(run.Wait(30000), 0u);
+        EXPECT_EQ(steps.Stop(), 1u);
+    }
+    EXPECT_TRUE(WaitFor([&] { return IsEmptyFolder(dest); }));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    const std::wstring after = CurrentScreenSaver();
+    EXPECT_TRUE(after == L"<none>" || after.empty()) << after;
+}
+
 // The container is bound to the image scrpack wrote it for. An installer whose file is
 // renamed and replaced by another installer after its process was created reads that
 // other container and refuses it; so is a container changed in one stored byte after
@@ -871,6 +933,86 @@ TEST(Elevation, TheContainerIsBoundToTheImage) {
     EXPECT_TRUE(fs::exists(dest / L"E2eSaver.scr"));
 }
 
+// Reinstalls and neighbours. The same screensaver again into its folder replaces the
+// files and writes its entry afresh; "/S" without "/D=" and the wizard's options page take
+// the registered folder; another folder is refused while it is installed (8); a later build
+// (another GUID and version) upgrades it. A key of that name that another product owns is
+// refused (7) and left as it was. Without a ReadMe, a <name>.txt of somebody else's
+// survives the installation and its uninstall.
+TEST(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
+    TRegistryGuard registry;
+    TempDir dir;
+    TPack pack;
+    pack.Extra = L" --no-player";
+    const fs::path exe = BuildInstaller(dir, pack);
+    TPack later = pack;
+    later.ReadMe = false;
+    later.Extra += L" --version 2.0";
+    const fs::path upgrade = BuildInstaller(dir, later, L"upgrade.exe");
+    const fs::path dest = dir.Path() / L"dest", other = dir.Path() / L"other";
+    fs::create_directory(dest);
+    fs::create_directory(other);
+
+    ASSERT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 0u);
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), L"Stale", REG_SZ, L"x", 4);
+    WriteBytes(dest / L"E2eSaver.scr", {'o', 'l', 'd'});
+    EXPECT_EQ(RunSilently(exe, L"/S"), 0u); // the registered folder
+    EXPECT_EQ(ReadBytes(dest / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Stale"), L"<none>");
+    EXPECT_EQ(RunSilently(exe, L"/S /D=" + other.wstring()), 8u);
+    EXPECT_TRUE(IsEmptyFolder(other));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), dest.wstring() + L"\\");
+    {
+        TWizard w(exe);
+        ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
+        w.ClickAndWait(w.Button(kNext), [&] { return w.OnLicence(); });
+        Click(w.Radio(kAgree));
+        ASSERT_TRUE(WaitFor([&] { return IsEnabled(w.Button(kNext)); }));
+        w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+        EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")), dest.wstring());
+        Click(w.Button(kCancel));
+        EXPECT_EQ(w.Proc().Wait(20000), 0u);
+    }
+
+    // The upgrade carries no ReadMe: the earlier one stays the installation's own.
+    ASSERT_EQ(RunSilently(upgrade, L"/S"), 0u);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"2.0");
+    EXPECT_EQ(ReadNumber(kUninstallKey, L"ReadMeInstalled"), 1u);
+    uninstallertraces::HelperCleanup helpers;
+    {
+        Process uninstall(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"));
+        EXPECT_EQ(uninstall.Wait(30000), 0u);
+    }
+    EXPECT_TRUE(WaitFor([&] { return IsEmptyFolder(dest); }));
+
+    // Somebody else's ReadMe of the same name beside an installation without one.
+    WriteBytes(dest / L"E2eSaver.txt", {'m', 'i', 'n', 'e'});
+    ASSERT_EQ(RunSilently(upgrade, L"/S /D=" + dest.wstring()), 0u);
+    EXPECT_EQ(ReadNumber(kUninstallKey, L"ReadMeInstalled"), 0u);
+    {
+        Process uninstall(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"));
+        EXPECT_EQ(uninstall.Wait(30000), 0u);
+    }
+    EXPECT_TRUE(WaitFor([&] { return !fs::exists(dest / L"E2eSaver.scr"); }));
+    EXPECT_EQ(ReadBytes(dest / L"E2eSaver.txt"), (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
+    fs::remove(dest / L"E2eSaver.txt");
+
+    // Another product's key of the same name.
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), L"UninstallString", REG_SZ, L"\"C:\\v\\u.exe\"", 26);
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), L"VendorData", REG_SZ, L"keep", 10);
+    EXPECT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 7u);
+    EXPECT_TRUE(IsEmptyFolder(dest));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"), L"\"C:\\v\\u.exe\"");
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"VendorData"), L"keep");
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    EXPECT_EQ(values, 2u);
+}
+
 // A screensaver that does not need the player, with no player registered: the wizard
 // starts on its welcome page and installs; "/S" installs too. The entry shows the
 // version and publisher given to scrpack.
@@ -891,7 +1033,9 @@ TEST(SilentInstall, NoPlayerNeededInstallsWithoutAPlayer) {
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"2.0 ベータ");
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher"), L"オルベイン工房");
 
-    // "/D=" without "/S" fills the wizard's destination.
+    // "/D=" without "/S" fills the wizard's destination (with no registration left, which
+    // would keep the installation in its folder).
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
     TWizard w(exe, L"/D=" + wizard.wstring());
     ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
     w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });

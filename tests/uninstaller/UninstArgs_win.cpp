@@ -89,6 +89,10 @@ TEST(UninstArgs, ParsesSilentAndHelperSwitches) {
     EXPECT_TRUE(helper.Silent);
     EXPECT_EQ(helper.CleanupTarget, L"C:\\d\\XUninst.exe");
     EXPECT_EQ(helper.Parent, 1234u);
+    EXPECT_FALSE(helper.Remove);
+    const auto step = Parse({L"/_REMOVE", L"/s"});
+    EXPECT_TRUE(step.Valid && step.Remove && step.Silent);
+    EXPECT_FALSE(Parse({}).Remove);
 }
 
 TEST(UninstArgs, RejectsUnknownOrIncompleteSwitches) {
@@ -96,7 +100,8 @@ TEST(UninstArgs, RejectsUnknownOrIncompleteSwitches) {
          {Args{L"/X"}, Args{L"/Silent"}, Args{L"S"}, Args{L"/_cleanup"}, Args{L"/_cleanup", L""},
           Args{L"/_cleanup", L"x", L"/_parent"}, Args{L"/_cleanup", L"x", L"/_parent", L"12a"},
           Args{L"/_cleanup", L"x", L"/_parent", L"99999999999999999999999"}, Args{L"/_parent", L"12"},
-          Args{L"/_cleanup", L"", L"/S"}, Args{L"/_cleanup", L"x", L"/_parent", L""}}) {
+          Args{L"/_cleanup", L"", L"/S"}, Args{L"/_cleanup", L"x", L"/_parent", L""},
+          Args{L"/_remove", L"/_cleanup", L"x"}, Args{L"/_remove", L"x"}}) {
         EXPECT_FALSE(Parse(a).Valid) << a.size();
     }
     // A bad line still says whether it asked for silence (no message box then).
