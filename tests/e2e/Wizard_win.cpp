@@ -779,19 +779,32 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
+// A native screensaver's installer (no player needed) in a fresh folder, with an empty
+// destination "dest" beside it; the registration and the current screensaver are restored.
+class NativeInstallerTest : public ::testing::Test {
+protected:
+    NativeInstallerTest() : pack(NativePack()), exe(BuildInstaller(dir, pack)), dest(dir.Path() / L"dest") {
+        fs::create_directory(dest);
+    }
+    static TPack NativePack() {
+        TPack p;
+        p.Extra = L" --no-player";
+        return p;
+    }
+    TRegistryGuard registry;
+    TempDir dir;
+    TPack pack;
+    fs::path exe, dest;
+};
+class Elevation : public NativeInstallerTest {};
+class Reinstall : public NativeInstallerTest {};
+
 // The machine-wide step runs in a process of its own. Started alone with its command line
 // it writes the files and the HKLM entry and leaves the user's settings alone; with
 // another image's binding it writes nothing. "/S" starts exactly one such step of the
 // same program and sets the current screensaver itself after the step succeeded, and not
 // after it failed.
-TEST(Elevation, TheStepWritesMachineWideAndTheStarterSetsTheScreenSaver) {
-    TRegistryGuard registry;
-    TempDir dir;
-    TPack pack;
-    pack.Extra = L" --no-player";
-    const fs::path exe = BuildInstaller(dir, pack);
-    const fs::path dest = dir.Path() / L"dest";
-    fs::create_directory(dest);
+TEST_F(Elevation, TheStepWritesMachineWideAndTheStarterSetsTheScreenSaver) {
     const std::wstring binding = BindingOf(exe);
     ASSERT_EQ(binding.size(), 64u);
     SetCurrentScreenSaver(L"C:\\other.scr");
@@ -828,15 +841,8 @@ TEST(Elevation, TheStepWritesMachineWideAndTheStarterSetsTheScreenSaver) {
 // alone, that run removes the files and the entry and leaves the user's setting alone;
 // refused, nothing is removed; a quiet uninstall starts exactly one such run and resets
 // the user's current screensaver itself afterwards.
-TEST(Elevation, TheUninstallerRemovesElevatedAndResetsAsTheUser) {
-    TRegistryGuard registry;
+TEST_F(Elevation, TheUninstallerRemovesElevatedAndResetsAsTheUser) {
     uninstallertraces::HelperCleanup helpers;
-    TempDir dir;
-    TPack pack;
-    pack.Extra = L" --no-player";
-    const fs::path exe = BuildInstaller(dir, pack);
-    const fs::path dest = dir.Path() / L"dest";
-    fs::create_directory(dest);
     const fs::path uninst = dest / L"E2eSaverUninst.exe";
 
     ASSERT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 0u);
@@ -890,18 +896,11 @@ TEST(Elevation, TheUninstallerRemovesElevatedAndResetsAsTheUser) {
 // renamed and replaced by another installer after its process was created reads that
 // other container and refuses it; so is a container changed in one stored byte after
 // binding, although its digest still matches. The same installer unswapped installs.
-TEST(Elevation, TheContainerIsBoundToTheImage) {
-    TRegistryGuard registry;
-    TempDir dir;
-    TPack pack;
-    pack.Extra = L" --no-player";
-    const fs::path exe = BuildInstaller(dir, pack);
+TEST_F(Elevation, TheContainerIsBoundToTheImage) {
     TPack other = pack;
     other.ForceSet = true;
     const fs::path planted = BuildInstaller(dir, other, L"planted.exe");
     const fs::path moved = dir.Path() / L"moved.exe";
-    const fs::path dest = dir.Path() / L"dest";
-    fs::create_directory(dest);
     {
         Process run(L"\"" + exe.wstring() + L"\" /S /D=" + dest.wstring(), nullptr, true);
         ASSERT_TRUE(run.Started());
@@ -939,18 +938,12 @@ TEST(Elevation, TheContainerIsBoundToTheImage) {
 // (another GUID and version) upgrades it. A key of that name that another product owns is
 // refused (7) and left as it was. Without a ReadMe, a <name>.txt of somebody else's
 // survives the installation and its uninstall.
-TEST(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
-    TRegistryGuard registry;
-    TempDir dir;
-    TPack pack;
-    pack.Extra = L" --no-player";
-    const fs::path exe = BuildInstaller(dir, pack);
+TEST_F(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
     TPack later = pack;
     later.ReadMe = false;
     later.Extra += L" --version 2.0";
     const fs::path upgrade = BuildInstaller(dir, later, L"upgrade.exe");
-    const fs::path dest = dir.Path() / L"dest", other = dir.Path() / L"other";
-    fs::create_directory(dest);
+    const fs::path other = dir.Path() / L"other";
     fs::create_directory(other);
 
     ASSERT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 0u);
