@@ -5,17 +5,22 @@
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
 
+#include <cwchar>
+#include <iterator>
+
 namespace {
 
 // Marks our WM_COPYDATA among any other; a text longer than this is no report of ours.
 constexpr ULONG_PTR kStepReportTag = 0x53435250; // "SCRP"
 constexpr DWORD kMaxReport = 64 * 1024;
 
+constexpr wchar_t kSinkClass[] = L"TScrStepReportSink";
+
 // A message-only window that keeps the last report it received while it lives.
 class TStepReportSink {
 public:
     TStepReportSink() {
-        static const wchar_t kClass[] = L"TScrStepReportSink";
+        static const wchar_t* const kClass = kSinkClass;
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = &TStepReportSink::WindowProc;
@@ -94,6 +99,12 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
 void SendStepReport(std::uintptr_t window, const std::string& text) {
     const HWND target = reinterpret_cast<HWND>(window);
     if (!target || text.empty() || text.size() > kMaxReport || !IsWindow(target)) return;
+    // The window comes from a command line anybody could have written: only a report
+    // window of ours gets it, never another (elevated) program's window, which would
+    // take our message for one of its own peers'.
+    wchar_t className[64];
+    const int n = GetClassNameW(target, className, 64);
+    if (n != static_cast<int>(std::size(kSinkClass)) - 1 || std::wmemcmp(className, kSinkClass, n) != 0) return;
     COPYDATASTRUCT data{kStepReportTag, static_cast<DWORD>(text.size()), const_cast<char*>(text.data())};
     // Bounded: a starter that no longer answers must not hold the step.
     SendMessageTimeoutW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG | SMTO_BLOCK,

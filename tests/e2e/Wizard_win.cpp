@@ -837,6 +837,26 @@ TEST_F(Elevation, TheStepWritesMachineWideAndTheStarterSetsTheScreenSaver) {
     EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
 }
 
+// A step that fails hands its reason back: the wizard's failure page names the file the
+// step could not write, and the current screensaver is not set.
+TEST_F(Elevation, AFailedStepShowsItsReasonOnTheFailurePage) {
+    const fs::path scr = dest / L"E2eSaver.scr";
+    WriteBytes(scr, {'o', 'l', 'd'});
+    ASSERT_TRUE(SetFileAttributesW(scr.c_str(), FILE_ATTRIBUTE_READONLY));
+    SetCurrentScreenSaver(L"C:\\other.scr");
+    TWizard w(exe, L"/D=" + dest.wstring());
+    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
+    w.ClickAndWait(w.Button(kNext), [&] { return w.OnLicence(); });
+    Click(w.Radio(kAgree));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(w.Button(kNext)); }));
+    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFailure(); });
+    EXPECT_TRUE(w.MemoStartingWith(L"次のファイルを書き込めませんでした\r\n" + scr.wstring() + L"\r\n"));
+    EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
+    w.Finish();
+    SetFileAttributesW(scr.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 // The uninstaller, too, removes machine-wide only in an elevated run of its own: started
 // alone, that run removes the files and the entry and leaves the user's setting alone;
 // refused, nothing is removed; a quiet uninstall starts exactly one such run and resets
