@@ -30,7 +30,6 @@ bool DirectoryExistsName(const TPathName& fileName) {
     DWORD a = GetFileAttributesW(fileName.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
-bool DeleteFileName(const TPathName& fileName) { return DeleteFileW(fileName.c_str()) != 0; }
 bool ResizeFileName(const TPathName& fileName, std::int64_t size) {
     HANDLE h = CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -49,7 +48,6 @@ bool DirectoryExistsName(const TPathName& fileName) {
     struct stat st;
     return ::stat(fileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
-bool DeleteFileName(const TPathName& fileName) { return ::unlink(fileName.c_str()) == 0; }
 bool ResizeFileName(const TPathName& fileName, std::int64_t size) {
     return ::truncate(fileName.c_str(), static_cast<off_t>(size)) == 0;
 }

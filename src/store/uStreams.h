@@ -18,7 +18,6 @@ using TPathName = std::string;
 // Small file-system operations on native names; false (or nothing) when they fail.
 bool FileExistsName(const TPathName& fileName);      // an existing file, not a folder
 bool DirectoryExistsName(const TPathName& fileName); // an existing folder
-bool DeleteFileName(const TPathName& fileName);
 bool ResizeFileName(const TPathName& fileName, std::int64_t size);
 
 enum class TSeekOrigin { Begin, Current, End };

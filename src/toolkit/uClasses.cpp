@@ -222,10 +222,6 @@ void RegisterComponentClass(const std::string& className, TComponentFactory fact
     Registry()[className] = std::move(factory);
 }
 
-bool IsComponentClassRegistered(const std::string& className) {
-    return Registry().count(className) != 0;
-}
-
 TComponent* CreateComponentByClassName(const std::string& className, TComponent* owner) {
     auto it = Registry().find(className);
     if (it == Registry().end()) throw EClassNotFound("Class " + className + " not found");

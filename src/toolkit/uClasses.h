@@ -167,7 +167,6 @@ public:
     std::int32_t Tag() const { return FTag; }
     void SetTag(std::int32_t tag) { FTag = tag; }
 
-    std::uint32_t ComponentState() const { return FState; }
     bool IsDesigning() const { return (FState & csDesigning) != 0; }
     bool IsLoading() const { return (FState & csLoading) != 0; }
     // Sets or clears the designing flag on this component and everything it owns.
@@ -215,7 +214,6 @@ template <typename T> void RegisterComponentClass() {
     T probe(nullptr);
     RegisterComponentClass(probe.ClassName(), [](TComponent* owner) -> TComponent* { return new T(owner); });
 }
-bool IsComponentClassRegistered(const std::string& className);
 // Raises EClassNotFound for an unknown name.
 TComponent* CreateComponentByClassName(const std::string& className, TComponent* owner);
 

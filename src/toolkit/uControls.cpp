@@ -562,12 +562,6 @@ void TProgressBar::SetStep(std::int32_t v) {
     Changed(TChange::State);
 }
 
-void TProgressBar::StepIt() {
-    std::int32_t next = FPosition + FStep;
-    if (next > FMax) next = FMin + (next - FMax); // wraps around like the native bar
-    SetPosition(next);
-}
-
 void TProgressBar::SetSmooth(bool v) {
     if (v == FSmooth) return;
     FSmooth = v;

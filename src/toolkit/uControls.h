@@ -356,7 +356,6 @@ public:
     void SetRange(std::int32_t min, std::int32_t max);
     void SetPosition(std::int32_t v);
     void SetStep(std::int32_t v);
-    void StepIt();
     bool Smooth() const { return FSmooth; }
     void SetSmooth(bool v);
 

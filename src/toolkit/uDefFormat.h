@@ -92,7 +92,6 @@ class TDefReader {
 public:
     TDefReader(const std::uint8_t* data, std::size_t size) : FData(data), FSize(size) {}
     std::size_t Left() const { return FSize - FPos; }
-    std::size_t Pos() const { return FPos; }
 
     std::uint8_t U8() {
         Need(1);

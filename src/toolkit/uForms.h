@@ -87,7 +87,6 @@ public:
     // Shows the main form and runs the message loop until it closes.
     void Run();
     void Terminate();
-    bool Terminated() const { return FTerminated; }
 
 private:
     bool FTerminated = false;
