@@ -215,8 +215,9 @@ void TfrmMain::ShowPage(TPanel* page) {
     btnPrev->SetEnabled(b.PrevEnabled);
     btnNext->SetCaption(LoadResString(b.NextCaption));
     btnNext->SetEnabled(b.NextEnabled);
-    SendMessageW(static_cast<HWND>(btnNext->Handle()), BCM_SETSHIELD, 0,
-                 FPageIndex == kOptionsPageIndex && !IsProcessElevated());
+    if (btnNext->HandleAllocated())
+        SendMessageW(static_cast<HWND>(btnNext->Handle()), BCM_SETSHIELD, 0,
+                     FPageIndex == kOptionsPageIndex && !IsProcessElevated());
     if (b.CancelDisabled) btnCancel->SetEnabled(false);
 }
 
