@@ -187,7 +187,9 @@ bool ResolveDestination(std::wstring_view typed, std::string& folder, std::strin
 // an uninstall key of that name that is another product's (EntryConflict) or this
 // screensaver registered in another folder (InstalledElsewhere), each with its message.
 // Shows nothing; Installed when all is fine.
-TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination);
+// The registration found is put into *entry when given.
+TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination,
+                                   TRegisteredEntry* entry = nullptr);
 
 // The machine-wide step: checks the target again, then writes the screensaver, its ReadMe
 // and the uninstaller into the destination and registers the uninstaller under HKLM. It

@@ -199,7 +199,8 @@ TRegisteredEntry InspectUninstallEntry(std::string_view scrName) {
     return entry;
 }
 
-TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination) {
+TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination,
+                                   TRegisteredEntry* found) {
     TInstallOutcome outcome;
     // Files named ".scr" and "Uninst.exe" and a registration named after nothing are
     // worse than no installation.
@@ -214,6 +215,7 @@ TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::
         return outcome;
     }
     const TRegisteredEntry entry = InspectUninstallEntry(settings.FSCRName);
+    if (found) *found = entry;
     if (entry.Owner == TEntryOwner::Foreign) {
         outcome.Result = TInstallResult::EntryConflict;
         outcome.Message = FormatMessageText(LoadResString(SEntryConflict), settings.FSCRName);
@@ -226,11 +228,11 @@ TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::
 }
 
 TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request) {
-    TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination);
+    TRegisteredEntry earlier;
+    TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination, &earlier);
     if (outcome.Result != TInstallResult::Installed) return outcome;
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
     // A ReadMe an earlier installation of ours left in this folder stays its own.
-    const TRegisteredEntry earlier = InspectUninstallEntry(settings.FSCRName);
     const bool earlierReadMe = earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
     try {
         outcome.ReadMePresent = WriteFiles(settings, request, paths);

@@ -4,6 +4,7 @@
 #include "platform/uElevation.h"
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
+#include "store/uStreams.h"
 
 #include <cwchar>
 #include <iterator>
@@ -20,14 +21,13 @@ constexpr wchar_t kSinkClass[] = L"TScrStepReportSink";
 class TStepReportSink {
 public:
     TStepReportSink() {
-        static const wchar_t* const kClass = kSinkClass;
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = &TStepReportSink::WindowProc;
         wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kClass;
+        wc.lpszClassName = kSinkClass;
         RegisterClassExW(&wc); // fails harmlessly when registered already
-        FWindow = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
+        FWindow = CreateWindowExW(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
     }
     ~TStepReportSink() {
         if (FWindow) DestroyWindow(FWindow);
@@ -83,6 +83,8 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
     if (!run.Started) {
         outcome.Result = TInstallResult::ElevationRefused;
         outcome.Message = LoadResString(SElevationRefused);
+        // A refused prompt says it all; any other cause is the system's to tell.
+        if (run.Error != ERROR_CANCELLED) outcome.Message += "\r\n" + SystemErrorText(run.Error);
         return outcome;
     }
     outcome.Result = ResultOfStep(run.ExitCode);

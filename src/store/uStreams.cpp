@@ -68,7 +68,16 @@ std::string WideToCp932(const wchar_t* w, int len) {
 // line break.
 std::string LastErrorText() {
 #ifdef _WIN32
-    DWORD code = GetLastError();
+    return SystemErrorText(GetLastError());
+#else
+    return std::generic_category().message(errno);
+#endif
+}
+
+} // namespace
+
+#ifdef _WIN32
+std::string SystemErrorText(unsigned long code) {
     wchar_t* buf = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -81,10 +90,10 @@ std::string LastErrorText() {
     if (buf) LocalFree(buf);
     if (text.empty()) text = "Error " + std::to_string(code) + ".";
     return text;
-#else
-    return std::generic_category().message(errno);
-#endif
 }
+#endif
+
+namespace {
 
 // Fills buffer from the system's random generator; false when it fails.
 bool SystemRandom(void* buffer, std::size_t size) {

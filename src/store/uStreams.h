@@ -19,6 +19,10 @@ using TPathName = std::string;
 bool FileExistsName(const TPathName& fileName);      // an existing file, not a folder
 bool DirectoryExistsName(const TPathName& fileName); // an existing folder
 bool ResizeFileName(const TPathName& fileName, std::int64_t size);
+#ifdef _WIN32
+// The system's own text (code page 932) for a Win32 error code, without its line break.
+std::string SystemErrorText(unsigned long code);
+#endif
 
 enum class TSeekOrigin { Begin, Current, End };
 

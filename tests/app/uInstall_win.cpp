@@ -78,7 +78,8 @@ std::vector<std::string> FileNames(const fs::path& dir) {
 } // namespace
 
 // Destinations are made absolute by the system's rules and must be full local paths that
-// code page 932 holds exactly: "¥" (U+00A5) is never turned into a separator.
+// code page 932 holds exactly: "¥" (U+00A5) is never turned into a separator. (The forms
+// refused by their shape alone are the host's table of IsLocalDrivePath.)
 TEST(Destination, FullLocalPathsOnly) {
     struct Case {
         const wchar_t* typed;
@@ -87,13 +88,7 @@ TEST(Destination, FullLocalPathsOnly) {
     } cases[] = {
         {L"C:\\a\\..\\b\\.", "C:\\b", SDestinationNotLocal},
         {L"c:/x/y", "c:\\x\\y", SDestinationNotLocal},
-        {L"sub", "", SDestinationNotLocal},
         {L"C:sub", "", SDestinationNotLocal},
-        {L"\\sub", "", SDestinationNotLocal},
-        {L"\\\\server\\share\\x", "", SDestinationNotLocal},
-        {L"\\\\?\\C:\\x", "", SDestinationNotLocal},
-        {L"\\\\.\\C:\\x", "", SDestinationNotLocal},
-        {L"C:\\x:stream", "", SDestinationNotLocal},
         {L"C:\\poc\\x\u00A5..\u00A5sub2", "", SDestinationNotRepresentable},
         {L"C:\\\u8868\u793A", "C:\\\x95\x5C\x8E\xA6", SDestinationNotLocal}, // 表示: kept byte for byte
     };
@@ -102,7 +97,9 @@ TEST(Destination, FullLocalPathsOnly) {
         const bool ok = ResolveDestination(c.typed, folder, &message);
         EXPECT_EQ(ok, *c.folder != 0) << FromWide(c.typed);
         EXPECT_EQ(folder, c.folder) << FromWide(c.typed);
-        if (!ok) EXPECT_EQ(message, LoadResString(c.message)) << FromWide(c.typed);
+        if (!ok) {
+            EXPECT_EQ(message, LoadResString(c.message)) << FromWide(c.typed);
+        }
     }
     std::string out;
     EXPECT_FALSE(FromWideExact(L"x\u00A5", out));

@@ -194,13 +194,6 @@ DWORD RunSilently(const fs::path& exe, const std::wstring& switches) {
     return p.Wait(1000);
 }
 
-// A path for a failure message (ASCII shown, anything else as "?").
-std::string FromWideForTrace(const std::wstring& w) {
-    std::string s;
-    for (wchar_t c : w) s += c < 0x80 ? static_cast<char>(c) : '?';
-    return s;
-}
-
 bool IsEmptyFolder(const fs::path& dir) {
     return fs::is_directory(dir) && fs::is_empty(dir);
 }
@@ -766,11 +759,11 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     EXPECT_EQ(RunSilently(tampered, to), 2u);
     EXPECT_EQ(RunSilently(needsPlayer, to), 3u);
     EXPECT_EQ(RunSilently(native, L"/S /D=" + (dir.Path() / L"missing folder").wstring()), 4u);
-    // Relative, UNC and device forms, and a "¥" that best fit would make a separator.
-    for (const std::wstring& bad : {std::wstring(L"dest"), std::wstring(L"\\\\?\\") + dest.wstring(),
-                                    std::wstring(L"\\\\localhost\\C$\\x"), dest.wstring() + L"\u00A5..\u00A5dest2"}) {
+    // A relative folder (which the current folder would resolve) and a "¥" that best fit
+    // would make a separator.
+    for (const std::wstring& bad : {std::wstring(L"dest"), dest.wstring() + L"\u00A5..\u00A5dest2"}) {
         Process run(L"\"" + native.wstring() + L"\" /S /D=" + bad, dir.Path().c_str());
-        EXPECT_EQ(run.Wait(60000), 4u) << FromWideForTrace(bad);
+        EXPECT_EQ(run.Wait(60000), 4u) << bad.size();
     }
     EXPECT_FALSE(fs::exists(dir.Path() / L"dest2"));
     EXPECT_EQ(RunSilently(native, L"/S /X " + to), 1u);
@@ -915,7 +908,8 @@ TEST_F(Elevation, TheUninstallerRemovesElevatedAndResetsAsTheUser) {
 // The container is bound to the image scrpack wrote it for. An installer whose file is
 // renamed and replaced by another installer after its process was created reads that
 // other container and refuses it; so is a container changed in one stored byte after
-// binding, although its digest still matches. The same installer unswapped installs.
+// binding, although its digest still matches (scrpack's view of both: tests/tools). The
+// same installer unswapped installs.
 TEST_F(Elevation, TheContainerIsBoundToTheImage) {
     TPack other = pack;
     other.ForceSet = true;
@@ -939,15 +933,9 @@ TEST_F(Elevation, TheContainerIsBoundToTheImage) {
     bytes[forceSet] = 1;
     const fs::path changed = dir.Path() / L"changed.exe";
     WriteBytes(changed, bytes);
-    std::string out;
-    EXPECT_EQ(RunScrpack(L"verify \"" + changed.wstring() + L"\"", dir, out), 1u) << out;
-    EXPECT_NE(out.find("binding: FAIL"), std::string::npos) << out;
-    EXPECT_NE(out.find("digest: pass"), std::string::npos) << out;
     EXPECT_EQ(RunSilently(changed, L"/S /D=" + dest.wstring()), 2u);
     EXPECT_TRUE(IsEmptyFolder(dest));
 
-    EXPECT_EQ(RunScrpack(L"verify \"" + moved.wstring() + L"\"", dir, out), 0u) << out;
-    EXPECT_NE(out.find("binding: pass"), std::string::npos) << out;
     EXPECT_EQ(RunSilently(moved, L"/S /D=" + dest.wstring()), 0u);
     EXPECT_TRUE(fs::exists(dest / L"E2eSaver.scr"));
 }
