@@ -25,6 +25,7 @@
 #include "platform/uDllSearch.h"
 #include "platform/uWinHandles.h"
 #include "store/uItemLayout.h"
+#include "store/uPayloadFormat.h"
 
 #include <windows.h>
 
@@ -48,9 +49,9 @@ template <std::size_t N> constexpr std::wstring_view Text(const wchar_t (&s)[N])
     return std::wstring_view(s, N - 1);
 }
 
-constexpr wchar_t kUninstallRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
-constexpr wchar_t kScreenSaverValue[] = L"SCRNSAVE.EXE";
+constexpr auto& kDesktopKey = payload::kDesktopKeyW;
+constexpr auto& kScreenSaverValue = payload::kScreenSaverValueW;
+constexpr auto& kUninstallRoot = payload::kUninstallRootW;
 // How long the helper keeps trying once the first run has ended: its image may stay
 // mapped for a moment after the process object is signalled. (The first run itself is
 // waited for without limit: it may be showing its final message box.)
@@ -319,7 +320,7 @@ bool HasInstallationGuid(const TText& path) {
     const auto length = static_cast<std::size_t>(place.BlockLength);
     THeapBlock block(length);
     if (!block.Get() || !ReadAt(file.Get(), place.BlockStart, block.Get(), length)) return false;
-    return itemlayout::FindItem(static_cast<const std::uint8_t*>(block.Get()), length, "GUID", 4) ==
+    return itemlayout::FindItem(static_cast<const std::uint8_t*>(block.Get()), length, payload::kGuid, sizeof payload::kGuid - 1) ==
            itemlayout::TFind::Present;
 }
 
@@ -416,7 +417,7 @@ bool RegisteredAsSelf(std::wstring_view name, const TText& self) {
     UniqueHKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
         return false;
-    return ReadString(key.Get(), L"UninstallString", command) && SamePath(ProgramPathOf(command), self);
+    return ReadString(key.Get(), payload::kUninstallStringW, command) && SamePath(ProgramPathOf(command), self);
 }
 
 // Whether the installation wrote <name>.txt: its registration's "ReadMeInstalled" (a
@@ -424,7 +425,7 @@ bool RegisteredAsSelf(std::wstring_view name, const TText& self) {
 bool ReadMeInstalled(std::wstring_view name) {
     TText subKey = Cat({Text(kUninstallRoot), name});
     DWORD value = 1, size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, subKey.c_str(), L"ReadMeInstalled", RRF_RT_REG_DWORD, nullptr, &value,
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, subKey.c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr, &value,
                      &size) != ERROR_SUCCESS)
         return true;
     return value != 0;
@@ -602,11 +603,11 @@ public:
         if (!FRemoveStep) return RunAsUser(self);
 
         std::wstring_view folder = FolderOf(self);
-        TText scr = Cat({folder, L"\\"sv, FName, L".scr"sv});
+        TText scr = Cat({folder, L"\\"sv, FName, Text(payload::kScrSuffixW)});
         TFailures failed;
         DeleteInstalledFile(scr, failed);
         // A <name>.txt of somebody else's, beside an installation without a ReadMe, stays.
-        if (ReadMeInstalled(FName)) DeleteInstalledFile(Cat({folder, L"\\"sv, FName, L".txt"sv}), failed);
+        if (ReadMeInstalled(FName)) DeleteInstalledFile(Cat({folder, L"\\"sv, FName, Text(payload::kReadMeSuffixW)}), failed);
         DeleteUninstallKey(FName, failed);
         if (!RemoveSelf(self, FName, FSilent)) failed.Add(self);
 
@@ -655,8 +656,8 @@ private:
             Ask(Cat({L"「"sv, FName,
                      L"」スクリーンセーバーをコンピューターから削除します。\nよろしいですか?"sv})) != IDYES)
             return kExitCancelled;
-        const TText scr = Cat({FolderOf(self), L"\\"sv, FName, L".scr"sv});
-        const TText txt = Cat({FolderOf(self), L"\\"sv, FName, L".txt"sv});
+        const TText scr = Cat({FolderOf(self), L"\\"sv, FName, Text(payload::kScrSuffixW)});
+        const TText txt = Cat({FolderOf(self), L"\\"sv, FName, Text(payload::kReadMeSuffixW)});
         const bool current = IsCurrentScreenSaver(scr), readMe = ReadMeInstalled(FName);
         DWORD code = kExitIncomplete;
         if (!RunElevated(self, FSilent ? TText(L"/_remove /S"sv) : TText(L"/_remove"sv), &code)) {

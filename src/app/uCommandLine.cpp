@@ -58,6 +58,20 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
             break;
         }
         std::size_t end = 0;
+        if (rest.size() > 6 && (rest.starts_with(L"/LOG=\"") || rest.starts_with(L"/log=\""))) {
+            // A quoted path may hold blanks: it ends at its closing quote.
+            const std::size_t close = rest.find(L'"', 6);
+            if (close == std::wstring_view::npos || close == 6) {
+                r.Bad = true;
+                break;
+            }
+            r.Log.assign(rest.substr(6, close - 6));
+            end = close + 1;
+            if (end < rest.size() && !IsBlank(rest[end])) r.Bad = true;
+            rest.remove_prefix(end);
+            while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+            continue;
+        }
         while (end < rest.size() && !IsBlank(rest[end])) ++end;
         const std::wstring_view word = rest.substr(0, end);
         if (word == L"/S" || word == L"/s")
@@ -67,7 +81,10 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
             if (!ParseBindingText(word.substr(6), r.StepBinding)) r.Bad = true;
         } else if (word.starts_with(L"/REPORT="))
             r.ReportWindow = ParseReportWindow(word.substr(8), r.Bad);
-        else if (word == L"/?")
+        else if (word.starts_with(L"/LOG=") || word.starts_with(L"/log=")) {
+            r.Log.assign(word.substr(5));
+            if (r.Log.empty()) r.Bad = true;
+        } else if (word == L"/?")
             r.Help = true;
         else
             r.Bad = true;
@@ -75,31 +92,4 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
         while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
     }
     return r;
-}
-
-TSetupExit SilentExitForVerdict(const TStartupVerdict& verdict) {
-    if (verdict.Welcome) return TSetupExit::Installed;
-    return verdict.OfferDownload ? TSetupExit::PlayerMissing : TSetupExit::InvalidPayload;
-}
-
-TSetupExit SilentExitForInstall(TInstallResult result) {
-    switch (result) {
-    case TInstallResult::Installed:
-        return TSetupExit::Installed;
-    case TInstallResult::NoDestination:
-    case TInstallResult::BadDestination:
-        return TSetupExit::NoDestination;
-    case TInstallResult::NoName:
-    case TInstallResult::InvalidPayload:
-        return TSetupExit::InvalidPayload;
-    case TInstallResult::ElevationRefused:
-        return TSetupExit::ElevationRefused;
-    case TInstallResult::EntryConflict:
-        return TSetupExit::EntryConflict;
-    case TInstallResult::InstalledElsewhere:
-        return TSetupExit::InstalledElsewhere;
-    case TInstallResult::WriteFailed:
-        break;
-    }
-    return TSetupExit::WriteFailed;
 }

@@ -1,27 +1,14 @@
 #pragma once
-// The installer's command line: "/S" installs without any window, "/D=<folder>" (last,
-// to the end of the line, not quoted) chooses the destination, "/?" asks for the list of
-// switches. Also the exit codes of a silent run. Portable: the line is the program's
+// The installer's command line: "/S" installs without any window, "/LOG=<file>" keeps an
+// install log, "/D=<folder>" (last, to the end of the line, not quoted) chooses the
+// destination, "/?" asks for the list of switches. Portable: the line is the program's
 // UTF-16 command line, whose first word is the program itself.
-#include "app/uInstall.h"
+#include "app/uOutcomes.h"
 #include "platform/uSha256.h"
-#include "app/uStartup.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-enum class TSetupExit : int {
-    Installed = 0,
-    BadCommandLine = 1, // also after "/?"
-    InvalidPayload = 2, // container, digest or name
-    PlayerMissing = 3,  // player missing or too old
-    NoDestination = 4,  // destination folder missing
-    WriteFailed = 5,    // a file could not be written
-    ElevationRefused = 6, // the machine-wide step did not get administrator rights
-    EntryConflict = 7,    // the uninstall key of that name belongs to another product
-    InstalledElsewhere = 8, // this screensaver is registered in another folder
-};
 
 struct TSetupCommandLine {
     bool Silent = false;         // "/S" (or "/s")
@@ -29,6 +16,8 @@ struct TSetupCommandLine {
     bool Bad = false;            // an unknown switch or word, or an empty "/D="
     bool HasDestination = false; // "/D=" was given
     std::wstring Destination;    // its folder, trailing blanks removed
+    // "/LOG=<file>" or "/LOG="<file with blanks>"": the install log's path, as given.
+    std::wstring Log;
     // "/STEP=<64 hex digits>": this process is the machine-wide step, started elevated by
     // the wizard or by "/S" of the same program; the digits are the binding of the
     // starter's image, which must equal this image's own.
@@ -44,10 +33,3 @@ std::wstring StepArguments(const TSha256& binding, std::uintptr_t reportWindow, 
 // Splits the whole command line (program name first, quoted or not). Switches are
 // separated by blanks; "/D=" takes the rest of the line as it is, spaces included.
 TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine);
-
-// The exit code of a silent run for a start-up verdict that is not the welcome page: the
-// player failure (the one that offers the download) is 3, every other failure is invalid
-// data.
-TSetupExit SilentExitForVerdict(const TStartupVerdict& verdict);
-// The exit code of a silent run for the installation's outcome.
-TSetupExit SilentExitForInstall(TInstallResult result);

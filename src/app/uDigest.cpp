@@ -1,5 +1,7 @@
 #include "app/uDigest.h"
 
+#include "store/uLittleEndian.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -25,8 +27,7 @@ constexpr std::uint32_t RotateLeft(std::uint32_t x, int n) { return (x << n) | (
 void Transform(std::array<std::uint32_t, 4>& state, const std::uint8_t* block) {
     std::uint32_t m[16];
     for (int i = 0; i < 16; ++i) {
-        m[i] = std::uint32_t(block[i * 4]) | std::uint32_t(block[i * 4 + 1]) << 8 |
-               std::uint32_t(block[i * 4 + 2]) << 16 | std::uint32_t(block[i * 4 + 3]) << 24;
+        m[i] = le::Get32(block + i * 4);
     }
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (int i = 0; i < 64; ++i) {

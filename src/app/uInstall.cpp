@@ -5,98 +5,6 @@
 #include <cstdint>
 #include <utility>
 
-namespace {
-// MessageBox styles and answers, as winuser.h has them (the host has no such header; the
-// Windows tests compare them).
-enum : unsigned {
-    kMbOk = 0x0,
-    kMbOkCancel = 0x1,
-    kMbAbortRetryIgnore = 0x2,
-    kMbYesNoCancel = 0x3,
-    kMbYesNo = 0x4,
-    kMbRetryCancel = 0x5,
-    kMbIconHand = 0x10,
-    kMbIconQuestion = 0x20,
-    kMbIconExclamation = 0x30,
-    kMbIconAsterisk = 0x40,
-};
-enum : int {
-    kIdOk = 1,
-    kIdCancel = 2,
-    kIdAbort = 3,
-    kIdRetry = 4,
-    kIdIgnore = 5,
-    kIdYes = 6,
-    kIdNo = 7,
-    kIdTryAgain = 10,
-    kIdContinue = 11,
-};
-} // namespace
-
-unsigned MessageBoxStyle(TMsgDlgType kind, unsigned buttons) {
-    unsigned icon = 0;
-    switch (kind) {
-    case TMsgDlgType::mtWarning:
-        icon = kMbIconExclamation;
-        break;
-    case TMsgDlgType::mtError:
-        icon = kMbIconHand;
-        break;
-    case TMsgDlgType::mtInformation:
-        icon = kMbIconAsterisk;
-        break;
-    case TMsgDlgType::mtConfirmation:
-        icon = kMbIconQuestion;
-        break;
-    case TMsgDlgType::mtCustom:
-        break;
-    }
-    unsigned style = kMbOk;
-    switch (buttons) {
-    case mbOK | mbCancel:
-        style = kMbOkCancel;
-        break;
-    case mbRetry | mbCancel:
-        style = kMbRetryCancel;
-        break;
-    case mbAbort | mbRetry | mbIgnore:
-        style = kMbAbortRetryIgnore;
-        break;
-    case mbYes | mbNo:
-        style = kMbYesNo;
-        break;
-    case mbYes | mbNo | mbCancel:
-        style = kMbYesNoCancel;
-        break;
-    default:
-        break;
-    }
-    return icon | style;
-}
-
-TModalResult ModalResultFromAnswer(int answer) {
-    switch (answer) {
-    case kIdOk:
-        return TModalResult::mrOk;
-    case kIdCancel:
-        return TModalResult::mrCancel;
-    case kIdAbort:
-        return TModalResult::mrAbort;
-    case kIdRetry:
-    case kIdTryAgain:
-        return TModalResult::mrRetry;
-    case kIdIgnore:
-    case kIdContinue:
-        return TModalResult::mrIgnore;
-    case kIdYes:
-        return TModalResult::mrYes;
-    case kIdNo:
-        return TModalResult::mrNo;
-    default:
-        return TModalResult::mrNone;
-    }
-}
-
 TNameCheck CheckScreenSaverName(std::string_view name) {
     if (name.empty()) return {TNameFault::Empty};
     if (name.size() > kMaxScreenSaverName) return {TNameFault::TooLong};
@@ -142,16 +50,16 @@ TInstallPaths InstallPaths(std::string_view destination, std::string_view scrNam
     TInstallPaths p;
     p.Folder = IncludeTrailingBackslash932(destination);
     std::string base = p.Folder + std::string(scrName);
-    p.SCRPath = base + ".scr";
-    p.ReadMePath = base + ".txt";
-    p.Uninstaller = base + "Uninst.exe";
+    p.SCRPath = base + payload::kScrSuffix;
+    p.ReadMePath = base + payload::kReadMeSuffix;
+    p.Uninstaller = base + payload::kUninstallerSuffix;
     return p;
 }
 
 TUninstallEntry UninstallEntry(std::string_view scrName, std::string_view uninstallerPath) {
     std::string key = kUninstallRoot + std::string(scrName) + "\\";
-    return {{key + "UninstallString", "\"" + std::string(uninstallerPath) + "\""},
-            {key + "DisplayName", std::string(scrName) + kScreenSaverWord}};
+    return {{key + payload::kUninstallString, "\"" + std::string(uninstallerPath) + "\""},
+            {key + payload::kDisplayName, std::string(scrName) + kScreenSaverWord}};
 }
 
 std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, const TInstallPaths& paths,
@@ -162,20 +70,20 @@ std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, con
     };
     auto number = [&](const char* name, std::uint32_t n) { return TUninstallValue{key + name, {}, true, n}; };
     std::vector<TUninstallValue> values;
-    values.push_back(text("DisplayIcon", paths.SCRPath));
-    if (!details.Version.empty()) values.push_back(text("DisplayVersion", details.Version));
-    if (!details.Publisher.empty()) values.push_back(text("Publisher", details.Publisher));
-    values.push_back(text("InstallLocation", paths.Folder));
+    values.push_back(text(payload::kDisplayIcon, paths.SCRPath));
+    if (!details.Version.empty()) values.push_back(text(payload::kDisplayVersion, details.Version));
+    if (!details.Publisher.empty()) values.push_back(text(payload::kPublisherValue, details.Publisher));
+    values.push_back(text(payload::kInstallLocation, paths.Folder));
     const std::uint64_t kib = details.FileBytes / 1024 + (details.FileBytes % 1024 ? 1 : 0);
     values.push_back(
         number("EstimatedSize", kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kib)));
-    values.push_back(number("NoModify", 1));
-    values.push_back(number("NoRepair", 1));
-    values.push_back(text("QuietUninstallString", "\"" + paths.Uninstaller + "\" /S"));
+    values.push_back(number(payload::kNoModify, 1));
+    values.push_back(number(payload::kNoRepair, 1));
+    values.push_back(text(payload::kQuietUninstallString, "\"" + paths.Uninstaller + "\" /S"));
     std::string date;
     for (auto [n, digits] : {std::pair{details.Year, 4}, {details.Month, 2}, {details.Day, 2}})
         for (int unit = digits == 4 ? 1000 : 10; unit > 0; unit /= 10) date += char('0' + (n / unit) % 10);
-    values.push_back(text("InstallDate", date));
-    values.push_back(number("ReadMeInstalled", details.ReadMe ? 1 : 0));
+    values.push_back(text(payload::kInstallDate, date));
+    values.push_back(number(payload::kReadMeInstalled, details.ReadMe ? 1 : 0));
     return values;
 }

@@ -1,51 +1,19 @@
 #pragma once
 // The installation: the screensaver, its ReadMe and the uninstaller written into the
 // destination folder, the screensaver made the current one when chosen, and the
-// uninstaller registered with the system's list of installed programs. Also the
-// installer's message boxes.
+// uninstaller registered with the system's list of installed programs.
 //
-// The names, paths, registry values and the message-box mapping are portable; the
-// installation itself and the boxes are Windows-only (uInstall_win.cpp).
+// The names, paths and registry values are portable; the installation itself is
+// Windows-only (uInstall_win.cpp).
 #include "app/uStartup.h"
+#include "store/uPayloadFormat.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-class TForm;
 class TFileEmbedder;
-
-// ---- Message boxes ----------------------------------------------------------------------
-
-enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-enum TMsgDlgBtn : unsigned {
-    mbYes = 1,
-    mbNo = 2,
-    mbOK = 4,
-    mbCancel = 8,
-    mbAbort = 16,
-    mbRetry = 32,
-    mbIgnore = 64
-};
-enum class TModalResult { mrNone, mrOk, mrCancel, mrAbort, mrRetry, mrIgnore, mrYes, mrNo };
-
-// The MessageBox style for a kind and a set of buttons (TMsgDlgBtn bits): the icon of the
-// kind (none for mtCustom) and the button style of the set. A set that is none of OK;
-// OK+Cancel; Retry+Cancel; Abort+Retry+Ignore; Yes+No; Yes+No+Cancel gets OK alone.
-unsigned MessageBoxStyle(TMsgDlgType kind, unsigned buttons);
-// The button a MessageBox answer stands for: "try again" counts as Retry, "continue" as
-// Ignore, anything unknown (and a failed box, 0) as none.
-TModalResult ModalResultFromAnswer(int answer);
-
-#ifdef _WIN32
-// A system message box with the application's title, owned by the application's active
-// window (the foreground window when it has none), topmost and brought to the
-// foreground; waits for the answer. extraFlags are OR-ed into the style.
-TModalResult ShowMessageBox(const std::string& text, TMsgDlgType kind, unsigned buttons, unsigned extraFlags);
-// The error box: stop icon, OK alone.
-void ShowErrorMessage(const std::string& text);
-#endif
 
 // ---- What is installed where ------------------------------------------------------------
 
@@ -57,8 +25,7 @@ inline constexpr char kScreenSaverWord[] =
 inline constexpr char kInstallingMessage[] =
     "\x83\x58\x83\x4E\x83\x8A\x81\x5B\x83\x93\x83\x5A\x81\x5B\x83\x6F\x81\x5B"
     "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x92\x86...";
-// Under HKEY_LOCAL_MACHINE; the key of one installation is this + the screensaver's name.
-inline constexpr char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+using payload::kUninstallRoot;
 
 // The files of one installation, each a full path (code page 932).
 struct TInstallPaths {
@@ -139,22 +106,14 @@ std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, con
 
 // ---- The installation (Windows) -----------------------------------------------------------
 
-enum class TInstallResult {
-    Installed,        // every file and value written
-    NoDestination,    // the folder does not exist: nothing written
-    BadDestination,   // not a full local path, or not one code page 932 can hold exactly
-    NoName,           // the payload names no screensaver: nothing written
-    WriteFailed,      // a step failed; files written before it stay, the registry is untouched
-    InvalidPayload,   // the machine-wide step found its payload invalid: nothing written
-    ElevationRefused, // the machine-wide step did not get administrator rights: nothing written
-    EntryConflict,      // the uninstall key of the name is another product's: nothing written
-    InstalledElsewhere, // registered in another folder (Message names it): nothing written
-};
-
+// How an installation ended. The cause is kept as it was found (what failed, on which
+// file or value, the system's code) and the user's text is made from it once.
 struct TInstallOutcome {
     TInstallResult Result = TInstallResult::Installed;
-    std::string Message;        // for NoName, WriteFailed and InvalidPayload: the text for the user
-    bool ReadMePresent = false; // a ReadMe was written (the finish page offers to open it)
+    std::string Subject;           // the file, registry value, folder or name the message names
+    unsigned long SystemError = 0; // the system's code behind a failed write; 0: none
+    std::string Message;           // the text for the user (OutcomeText, or the step's report)
+    bool ReadMePresent = false;    // a ReadMe was written (the finish page offers to open it)
 };
 
 // The machine-wide part of an installation: what the elevated step writes.
@@ -178,9 +137,9 @@ struct TRegisteredEntry {
 TRegisteredEntry InspectUninstallEntry(std::string_view scrName);
 
 // The destination as it will be used: made absolute by the system's full-path rules on the
-// UTF-16 text, then converted to code page 932 exactly. False, with the text for the user
-// in *message, for one IsLocalDrivePath refuses or one code page 932 cannot hold.
-bool ResolveDestination(std::wstring_view typed, std::string& folder, std::string* message);
+// UTF-16 text, then converted to code page 932 exactly. BadDestination for one
+// IsLocalDrivePath refuses, UnrepresentableDestination for one code page 932 cannot hold.
+TInstallResult ResolveDestination(std::wstring_view typed, std::string& folder);
 
 // What can be told before anything is written: a payload without a screensaver name
 // (NoName, with its message), a destination folder that does not exist (NoDestination),
@@ -194,7 +153,9 @@ TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::
 // The machine-wide step: checks the target again, then writes the screensaver, its ReadMe
 // and the uninstaller into the destination and registers the uninstaller under HKLM. It
 // shows nothing and touches nothing of the user's (the current screensaver is set by the
-// user's own process afterwards). Sets FSCRPath and FReadMePath. Errors never leave it:
-// they come back as the outcome.
-TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request);
+// user's own process afterwards). Each file and value written, and each failure, goes to
+// the install log. A value that cannot be written fails the installation
+// (RegistrationFailed) and the entry is removed again: an entry without its uninstaller's
+// command would refuse to uninstall. Errors never leave it: they come back as the outcome.
+TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInstallRequest& request);
 #endif

@@ -1,5 +1,8 @@
 #include "app/uInstall.h"
 
+#include "app/uInstallLog.h"
+#include "store/uPayloadFormat.h"
+
 #include "components/uFileEmbedder.h"
 #include "platform/uShellUtils.h"
 #include "platform/uText.h"
@@ -7,48 +10,61 @@
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
 #include "store/uStreams.h"
-#include "toolkit/uForms.h"
 
 #include <windows.h>
 
 
-TModalResult ShowMessageBox(const std::string& text, TMsgDlgType kind, unsigned buttons,
-                            unsigned extraFlags) {
-    HWND owner = GetActiveWindow();
-    if (!owner) owner = GetForegroundWindow();
-    int answer = MessageBoxW(owner, ToWide(text).c_str(), ToWide(Application.Title).c_str(),
-                             MessageBoxStyle(kind, buttons) | extraFlags | MB_TOPMOST | MB_SETFOREGROUND);
-    return ModalResultFromAnswer(answer);
-}
-
-void ShowErrorMessage(const std::string& text) {
-    ShowMessageBox(text, TMsgDlgType::mtError, mbOK, 0);
-}
-
 namespace {
 
-// A failed step, with the text the user is shown.
-class EInstallFailed : public Exception {
-public:
-    using Exception::Exception;
+// A failed step of the installation, with its outcome complete.
+struct TStepFailure {
+    TInstallOutcome Outcome;
 };
 
-// Runs one write of the file at path; whatever goes wrong there is reported as that file
-// not being writable (the file layer's own message is English). A read-only target is
-// refused first: the rename over it would replace it on some systems and not on others.
+TInstallOutcome Failure(TInstallResult result, std::string subject, unsigned long systemError) {
+    TInstallOutcome outcome;
+    outcome.Result = result;
+    outcome.Subject = std::move(subject);
+    outcome.SystemError = systemError;
+    outcome.Message = OutcomeText(result, outcome.Subject, systemError);
+    return outcome;
+}
+
+// "(system error N: text)" for the log.
+std::string SystemErrorNote(unsigned long code) {
+    return code ? " (system error " + std::to_string(code) + ": " + SystemErrorText(code) + ")" : std::string();
+}
+
+// Runs one write of the file at path and logs it. Whatever goes wrong there fails the
+// step with the system's code behind it, so the message can tell a full disk from a file
+// in use. A read-only target is refused first (access denied): the rename over it would
+// replace it on some systems and not on others.
 template <typename F> void WriteStep(const std::string& path, F write) {
+    unsigned long code = 0;
     try {
-        DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            throw EFCreateError("Read-only file");
-        write();
-    } catch (const std::exception&) {
-        throw EInstallFailed(FormatMessageText(LoadResString(SWriteFailed), path));
+        const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+            code = ERROR_ACCESS_DENIED;
+        } else {
+            const std::uint64_t bytes = write();
+            installlog::Line("file " + path + ": " + std::to_string(bytes) + " bytes written");
+            return;
+        }
+    } catch (const Exception& e) {
+        code = e.SystemError();
+    } catch (const std::bad_alloc&) {
+        code = ERROR_NOT_ENOUGH_MEMORY;
     }
+    const TInstallResult result = WriteFailure(code);
+    installlog::Line("file " + path + ": FAILED, " + OutcomeRule(result).LogName + SystemErrorNote(code));
+    throw TStepFailure{Failure(result, path, code)};
 }
 
 void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& data) {
-    WriteStep(path, [&] { WriteFileAtomically(PathFromCp932(path), data.data(), data.size()); });
+    WriteStep(path, [&] {
+        WriteFileAtomically(PathFromCp932(path), data.data(), data.size());
+        return data.size();
+    });
 }
 
 // The uninstaller with its "GUID" container is put together in a temporary file in the
@@ -61,25 +77,24 @@ void WriteUninstaller(const TFileEmbedder& embedder, const std::string& target, 
         const auto& bytes = embedder.Data().Bytes();
         tmp.WriteBuffer(bytes.data(), bytes.size());
         TWriteHelper helper;
-        helper.AddString("GUID", guid);
+        helper.AddString(payload::kGuid, guid);
         helper.AppendToStream(tmp);
+        const auto size = static_cast<std::uint64_t>(tmp.Size());
         tmp.Commit();
+        return size;
     });
 }
 
-// The files, in order. Sets the paths in settings; returns whether a ReadMe was written.
-bool WriteFiles(TPayloadSettings& settings, const TInstallRequest& request, const TInstallPaths& paths) {
-    settings.FReadMePath = paths.ReadMePath;
-    settings.FSCRPath = paths.SCRPath;
+// The files, in order. Returns whether a ReadMe was written.
+bool WriteFiles(const TPayloadSettings& settings, const TInstallRequest& request, const TInstallPaths& paths) {
     WriteWholeFile(paths.SCRPath, settings.FSCRData);
     if (!settings.FReadMeData.empty()) WriteWholeFile(paths.ReadMePath, settings.FReadMeData);
     // Only a ReadMe of this installation is offered: an older one left in the folder is not.
     const bool readMe = !settings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
-    if (!request.Uninstaller) throw Exception("No uninstaller to write");
+    if (!request.Uninstaller) throw TStepFailure{Failure(TInstallResult::Unexpected, {}, 0)};
     WriteUninstaller(*request.Uninstaller, paths.Uninstaller, settings.FGUID);
     return readMe;
 }
-
 // The size of a file, 0 when it cannot be read.
 std::uint64_t FileSize932(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -108,16 +123,26 @@ TUninstallDetails Details(const TPayloadSettings& settings, const TInstallPaths&
     return d;
 }
 
+// Writes one value of the registration and logs it; a value that cannot be written fails
+// the step with the registry's code.
 void WriteUninstallValue(const TUninstallValue& value) {
-    if (value.IsNumber)
-        WriteRegistryDword(HKEY_LOCAL_MACHINE, value.ValuePath, value.Number);
-    else
-        WriteRegistryString(HKEY_LOCAL_MACHINE, value.ValuePath, value.Data);
+    LONG status = ERROR_SUCCESS;
+    const bool ok = value.IsNumber ? WriteRegistryDword(HKEY_LOCAL_MACHINE, value.ValuePath, value.Number, &status)
+                                   : WriteRegistryString(HKEY_LOCAL_MACHINE, value.ValuePath, value.Data, &status);
+    const std::string shown = "HKEY_LOCAL_MACHINE\\" + value.ValuePath;
+    const std::string data = value.IsNumber ? std::to_string(value.Number) : "\"" + value.Data + "\"";
+    if (ok) {
+        installlog::Line("registry " + shown + " = " + data + ": written");
+        return;
+    }
+    const auto code = static_cast<unsigned long>(status);
+    installlog::Line("registry " + shown + " = " + data + ": FAILED" + SystemErrorNote(code));
+    throw TStepFailure{Failure(TInstallResult::RegistrationFailed, shown, code)};
 }
 
 } // namespace
 
-bool ResolveDestination(std::wstring_view typed, std::string& folder, std::string* message) {
+TInstallResult ResolveDestination(std::wstring_view typed, std::string& folder) {
     folder.clear();
     std::wstring full;
     if (IsLocalDrivePath(typed)) {
@@ -130,16 +155,12 @@ bool ResolveDestination(std::wstring_view typed, std::string& folder, std::strin
         }
         full.resize(n < full.size() ? n : 0);
     }
-    if (!IsLocalDrivePath(full)) {
-        if (message) *message = LoadResString(SDestinationNotLocal);
-        return false;
-    }
+    if (!IsLocalDrivePath(full)) return TInstallResult::BadDestination;
     if (!FromWideExact(full, folder)) {
         folder.clear();
-        if (message) *message = LoadResString(SDestinationNotRepresentable);
-        return false;
+        return TInstallResult::UnrepresentableDestination;
     }
-    return true;
+    return TInstallResult::Installed;
 }
 
 namespace {
@@ -158,7 +179,7 @@ bool CarriesInstallationGuid(const std::string& path) {
         return false;
     }
     for (const TItemType& item : items)
-        if (item.Name == "GUID") return true;
+        if (item.Name == payload::kGuid) return true;
     return false;
 }
 
@@ -178,22 +199,22 @@ TRegisteredEntry InspectUninstallEntry(std::string_view scrName) {
         return entry;
     RegCloseKey(raw);
     entry.Owner = TEntryOwner::Foreign;
-    const std::string uninstaller = QuotedPath(ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\UninstallString"));
+    const std::string uninstaller = QuotedPath(ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\" + payload::kUninstallString));
     const std::size_t slash = FindLastOf932(uninstaller, "\\");
     const TInstallPaths expected =
         InstallPaths(slash == std::string::npos ? std::string() : uninstaller.substr(0, slash + 1), scrName);
     if (slash == std::string::npos || !SameFolder(uninstaller, expected.Uninstaller)) return entry;
     const bool ours = FileExists932(uninstaller)
                           ? CarriesInstallationGuid(uninstaller)
-                          : ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\DisplayName") ==
+                          : ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\" + payload::kDisplayName) ==
                                 UninstallEntry(scrName, uninstaller).DisplayName.Data;
     if (!ours) return entry;
     entry.Owner = TEntryOwner::Ours;
-    entry.Folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\InstallLocation");
+    entry.Folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\" + payload::kInstallLocation);
     if (entry.Folder.empty()) entry.Folder = expected.Folder;
     entry.Folder = IncludeTrailingBackslash932(entry.Folder);
     DWORD readMe = 1, size = sizeof readMe;
-    RegGetValueW(HKEY_LOCAL_MACHINE, ToWide(key).c_str(), L"ReadMeInstalled", RRF_RT_REG_DWORD, nullptr, &readMe,
+    RegGetValueW(HKEY_LOCAL_MACHINE, ToWide(key).c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr, &readMe,
                  &size);
     entry.ReadMe = readMe != 0;
     return entry;
@@ -204,57 +225,51 @@ TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::
     TInstallOutcome outcome;
     // Files named ".scr" and "Uninst.exe" and a registration named after nothing are
     // worse than no installation.
-    if (settings.FSCRName.empty()) {
-        outcome.Result = TInstallResult::NoName;
-        outcome.Message = LoadResString(SNoScreenSaverName);
-        return outcome;
-    }
+    if (settings.FSCRName.empty()) return Failure(TInstallResult::NoName, {}, 0);
     const TInstallPaths paths = InstallPaths(destination, settings.FSCRName);
-    if (!DirectoryExists932(paths.Folder)) {
-        outcome.Result = TInstallResult::NoDestination;
-        return outcome;
-    }
+    if (!DirectoryExists932(paths.Folder)) return Failure(TInstallResult::NoDestination, paths.Folder, 0);
     const TRegisteredEntry entry = InspectUninstallEntry(settings.FSCRName);
     if (found) *found = entry;
-    if (entry.Owner == TEntryOwner::Foreign) {
-        outcome.Result = TInstallResult::EntryConflict;
-        outcome.Message = FormatMessageText(LoadResString(SEntryConflict), settings.FSCRName);
-    } else if (entry.Owner == TEntryOwner::Ours && !SameFolder(entry.Folder, paths.Folder)) {
-        // Another folder would leave the first installation without an entry that removes it.
-        outcome.Result = TInstallResult::InstalledElsewhere;
-        outcome.Message = FormatMessageText(LoadResString(SInstalledElsewhere), entry.Folder);
-    }
+    if (entry.Owner == TEntryOwner::Foreign) return Failure(TInstallResult::EntryConflict, settings.FSCRName, 0);
+    // Another folder would leave the first installation without an entry that removes it.
+    if (entry.Owner == TEntryOwner::Ours && !SameFolder(entry.Folder, paths.Folder))
+        return Failure(TInstallResult::InstalledElsewhere, entry.Folder, 0);
     return outcome;
 }
 
-TInstallOutcome InstallScreenSaver(TPayloadSettings& settings, const TInstallRequest& request) {
+TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInstallRequest& request) {
     TRegisteredEntry earlier;
     TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination, &earlier);
     if (outcome.Result != TInstallResult::Installed) return outcome;
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
+    const std::string key = kUninstallRoot + settings.FSCRName;
     // A ReadMe an earlier installation of ours left in this folder stays its own.
     const bool earlierReadMe = earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
+    bool registering = false;
     try {
         outcome.ReadMePresent = WriteFiles(settings, request, paths);
-    } catch (const EInstallFailed& e) {
-        outcome.Result = TInstallResult::WriteFailed;
-        outcome.Message = e.what();
-        return outcome;
-    } catch (const std::exception& e) {
-        outcome.Result = TInstallResult::WriteFailed;
-        outcome.Message = FormatMessageText(LoadResString(SInstallError), e.what());
-        return outcome;
+        // The whole key afresh: no value of an earlier version survives.
+        registering = true;
+        const LONG cleared = RegDeleteTreeW(HKEY_LOCAL_MACHINE, ToWide(key).c_str());
+        if (cleared != ERROR_SUCCESS && cleared != ERROR_FILE_NOT_FOUND)
+            throw TStepFailure{Failure(TInstallResult::RegistrationFailed, "HKEY_LOCAL_MACHINE\\" + key,
+                                       static_cast<unsigned long>(cleared))};
+        TUninstallDetails details = Details(settings, paths, outcome.ReadMePresent);
+        details.ReadMe = outcome.ReadMePresent || earlierReadMe;
+        const TUninstallEntry entry = UninstallEntry(settings.FSCRName, paths.Uninstaller);
+        WriteUninstallValue(entry.UninstallString);
+        WriteUninstallValue(entry.DisplayName);
+        for (const TUninstallValue& value : UninstallDetailValues(settings.FSCRName, paths, details))
+            WriteUninstallValue(value);
+    } catch (const TStepFailure& failure) {
+        outcome = failure.Outcome;
+    } catch (const std::bad_alloc&) {
+        outcome = Failure(TInstallResult::Unexpected, {}, ERROR_NOT_ENOUGH_MEMORY);
+    } catch (const Exception& e) {
+        outcome = Failure(TInstallResult::Unexpected, {}, e.SystemError());
     }
-    // The whole key afresh: no value of an earlier version survives. Not checked: a value
-    // that cannot be written is skipped.
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, ToWide(kUninstallRoot + settings.FSCRName).c_str());
-    TUninstallDetails details = Details(settings, paths, outcome.ReadMePresent);
-    details.ReadMe = outcome.ReadMePresent || earlierReadMe;
-    const TUninstallEntry entry = UninstallEntry(settings.FSCRName, paths.Uninstaller);
-    WriteRegistryString(HKEY_LOCAL_MACHINE, entry.UninstallString.ValuePath, entry.UninstallString.Data);
-    WriteRegistryString(HKEY_LOCAL_MACHINE, entry.DisplayName.ValuePath, entry.DisplayName.Data);
-    for (const TUninstallValue& value :
-         UninstallDetailValues(settings.FSCRName, paths, details))
-        WriteUninstallValue(value);
+    // Half an entry is worse than none: without its command the uninstaller refuses to run.
+    if (registering && outcome.Result != TInstallResult::Installed)
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, ToWide(key).c_str());
     return outcome;
 }

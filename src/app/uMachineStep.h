@@ -21,4 +21,7 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner);
 
 // In the step: hands the failure text to the starter's window, when it is a window.
 void SendStepReport(std::uintptr_t window, const std::string& text);
+// In the step: the install log's lines go to the starter's window, which writes them into
+// its own log (the step writes no file of its own).
+void RelayLogTo(std::uintptr_t window);
 #endif

@@ -1,5 +1,6 @@
 #include "app/uMachineStep.h"
 
+#include "app/uInstallLog.h"
 #include "app/uOwnBinding.h"
 #include "platform/uElevation.h"
 #include "platform/uSysApi.h"
@@ -11,13 +12,16 @@
 
 namespace {
 
-// Marks our WM_COPYDATA among any other; a text longer than this is no report of ours.
+// Mark our WM_COPYDATA among any other: the failure text, and a line of the install log.
+// A text longer than kMaxReport is no report of ours.
 constexpr ULONG_PTR kStepReportTag = 0x53435250; // "SCRP"
+constexpr ULONG_PTR kStepLogTag = 0x5343524C;    // "SCRL"
 constexpr DWORD kMaxReport = 64 * 1024;
 
 constexpr wchar_t kSinkClass[] = L"TScrStepReportSink";
 
-// A message-only window that keeps the last report it received while it lives.
+// A message-only window that keeps the last failure text it received while it lives and
+// writes the log lines it receives into this process's install log.
 class TStepReportSink {
 public:
     TStepReportSink() {
@@ -46,10 +50,15 @@ private:
         } else if (message == WM_COPYDATA) {
             auto* self = reinterpret_cast<TStepReportSink*>(GetWindowLongPtrW(window, GWLP_USERDATA));
             const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            if (!self || !data || data->dwData != kStepReportTag || data->cbData > kMaxReport) return FALSE;
+            if (!self || !data || data->cbData > kMaxReport) return FALSE;
+            if (data->dwData != kStepReportTag && data->dwData != kStepLogTag) return FALSE;
             // No exception may leave a window procedure.
             try {
-                self->FText.assign(static_cast<const char*>(data->lpData), data->cbData);
+                const std::string text(static_cast<const char*>(data->lpData), data->cbData);
+                if (data->dwData == kStepLogTag)
+                    installlog::Line("step: " + text);
+                else
+                    self->FText = text;
             } catch (...) {
                 return FALSE;
             }
@@ -62,43 +71,10 @@ private:
     std::string FText;
 };
 
-TInstallResult ResultOfStep(DWORD exitCode) {
-    switch (static_cast<TSetupExit>(exitCode)) {
-    case TSetupExit::Installed: return TInstallResult::Installed;
-    case TSetupExit::NoDestination: return TInstallResult::NoDestination;
-    case TSetupExit::InvalidPayload: return TInstallResult::InvalidPayload;
-    case TSetupExit::EntryConflict: return TInstallResult::EntryConflict;
-    case TSetupExit::InstalledElsewhere: return TInstallResult::InstalledElsewhere;
-    default: return TInstallResult::WriteFailed;
-    }
-}
+std::uintptr_t gReportWindow = 0;
 
-} // namespace
-
-TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
-    TInstallOutcome outcome;
-    TStepReportSink sink;
-    const TElevatedRun run = RunElevatedAndWait(
-        sys::ProgramPath(), StepArguments(OwnImageBinding(), sink.Handle(), ToWide(destination)), owner);
-    if (!run.Started) {
-        outcome.Result = TInstallResult::ElevationRefused;
-        outcome.Message = LoadResString(SElevationRefused);
-        // A refused prompt says it all; any other cause is the system's to tell.
-        if (run.Error != ERROR_CANCELLED) outcome.Message += "\r\n" + SystemErrorText(run.Error);
-        return outcome;
-    }
-    outcome.Result = ResultOfStep(run.ExitCode);
-    if (outcome.Result == TInstallResult::Installed || outcome.Result == TInstallResult::NoDestination)
-        return outcome;
-    outcome.Message = sink.Text();
-    if (outcome.Message.empty())
-        outcome.Message = outcome.Result == TInstallResult::InvalidPayload
-                              ? LoadResString(SInvalidData)
-                              : FormatMessageText(LoadResString(SInstallError), std::to_string(run.ExitCode));
-    return outcome;
-}
-
-void SendStepReport(std::uintptr_t window, const std::string& text) {
+// Sends one report of kind tag to the starter's window, when it is a report window of ours.
+void Send(std::uintptr_t window, ULONG_PTR tag, std::string_view text) {
     const HWND target = reinterpret_cast<HWND>(window);
     if (!target || text.empty() || text.size() > kMaxReport || !IsWindow(target)) return;
     // The window comes from a command line anybody could have written: only a report
@@ -107,8 +83,41 @@ void SendStepReport(std::uintptr_t window, const std::string& text) {
     wchar_t className[64];
     const int n = GetClassNameW(target, className, 64);
     if (n != static_cast<int>(std::size(kSinkClass)) - 1 || std::wmemcmp(className, kSinkClass, n) != 0) return;
-    COPYDATASTRUCT data{kStepReportTag, static_cast<DWORD>(text.size()), const_cast<char*>(text.data())};
+    COPYDATASTRUCT data{tag, static_cast<DWORD>(text.size()), const_cast<char*>(text.data())};
     // Bounded: a starter that no longer answers must not hold the step.
     SendMessageTimeoutW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG | SMTO_BLOCK,
                         5000, nullptr);
+}
+
+void RelayLogLine(std::string_view line) { Send(gReportWindow, kStepLogTag, line); }
+
+} // namespace
+
+TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
+    TInstallOutcome outcome;
+    TStepReportSink sink;
+    const std::wstring program = sys::ProgramPath();
+    installlog::Line("step: starting \"" + FromWide(program) + "\" with administrator rights");
+    const TElevatedRun run =
+        RunElevatedAndWait(program, StepArguments(OwnImageBinding(), sink.Handle(), ToWide(destination)), owner);
+    if (!run.Started) {
+        outcome.Result = TInstallResult::ElevationRefused;
+        // A refused prompt says it all; any other cause is the system's to tell.
+        outcome.SystemError = run.Error == ERROR_CANCELLED ? 0 : run.Error;
+        outcome.Message = OutcomeText(outcome.Result, {}, outcome.SystemError);
+        installlog::Line("step: not started (system error " + std::to_string(run.Error) + ")");
+        return outcome;
+    }
+    installlog::Line("step: exit code " + std::to_string(run.ExitCode));
+    outcome.Result = ResultOfExit(static_cast<int>(run.ExitCode));
+    if (outcome.Result == TInstallResult::Installed) return outcome;
+    outcome.Message = sink.Text().empty() ? OutcomeText(outcome.Result) : sink.Text();
+    return outcome;
+}
+
+void SendStepReport(std::uintptr_t window, const std::string& text) { Send(window, kStepReportTag, text); }
+
+void RelayLogTo(std::uintptr_t window) {
+    gReportWindow = window;
+    installlog::RelayTo(&RelayLogLine);
 }

@@ -114,6 +114,9 @@ private:
     TStartupVerdict FVerdict;
 };
 
+// Writes the outcome and its exit code into the install log; returns that exit code.
+TSetupExit LogOutcome(TInstallResult result);
+
 // The command line that opens the Display Properties dialog on its screensaver tab, with
 // rundll32 named by its full path in the system directory (never searched for beside the
 // installer); empty when that directory cannot be found.

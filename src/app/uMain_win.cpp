@@ -1,5 +1,6 @@
 #include "app/uMain.h"
 
+#include "app/uInstallLog.h"
 #include "app/uMachineStep.h"
 #include "app/uOwnBinding.h"
 #include "app/uWizard.h"
@@ -113,7 +114,9 @@ void TfrmMain::FormCreate() {
 
     // 4. The payload's settings; its own pictures replace the designed ones.
     // Bound to this image: a container other than the one scrpack bound it to is invalid.
-    FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, nullptr, OwnImageBinding());
+    std::string loadError;
+    if (!FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, &loadError, OwnImageBinding()))
+        installlog::Line("container: refused (" + loadError + ")");
     ReplacePicture(imgLeft, FSettings.FLeftImage);
     ReplacePicture(imgIcon, FSettings.FTopImage);
 
@@ -147,13 +150,14 @@ void TfrmMain::FormCreate() {
         TFlashPlayerProbe probe;
         FVerdict = FSettings.StartupVerdict(probe);
     }
-    const TStartupVerdict& verdict = FVerdict;
-    if (verdict.Welcome) {
+    installlog::Line(std::string("start-up: ") + (FVerdict.Welcome() ? "passed" : OutcomeRule(FVerdict.Result).LogName) +
+                     " (" + FVerdict.Why + ")");
+    if (FVerdict.Welcome()) {
         FPageIndex = kWelcomePageIndex;
         ShowPage(pnlPage1);
     } else {
-        ShowFailure(VerdictMessageText(verdict));
-        if (verdict.OfferDownload) btnPage5GetFlashPlayer->SetVisible(true);
+        ShowFailure(VerdictMessageText(FVerdict));
+        if (OutcomeRule(FVerdict.Result).OfferDownload) btnPage5GetFlashPlayer->SetVisible(true);
     }
 }
 
@@ -239,19 +243,13 @@ void TfrmMain::GoNext() {
         const int next = NextPageIndex(FPageIndex, FSettings.FEULA.empty());
         if (next == last) {
             const TInstallOutcome outcome = Install();
-            switch (outcome.Result) {
-            case TInstallResult::Installed: break;
-            case TInstallResult::NoDestination:
-            case TInstallResult::BadDestination:
-            case TInstallResult::ElevationRefused:
-            case TInstallResult::InstalledElsewhere:
+            switch (OutcomeRule(outcome.Result).Page) {
+            case TOutcomePage::Finish: break;
+            case TOutcomePage::Box:
                 // The message box has told the user; the options page stays for another
                 // destination or another try.
                 return;
-            case TInstallResult::NoName:
-            case TInstallResult::InvalidPayload:
-            case TInstallResult::EntryConflict:
-            case TInstallResult::WriteFailed:
+            case TOutcomePage::Failure:
                 ShowFailure(outcome.Message);
                 return;
             }
@@ -266,6 +264,7 @@ void TfrmMain::GoNext() {
 
 void TfrmMain::RunFinishActions() {
     if (chbxPage4OpenDialog->Checked()) {
+        installlog::Line("user: Display Properties opened");
         // Failures are silent: the installation is complete either way.
         std::wstring cmd = DisplayPropertiesCommandLine();
         STARTUPINFOW si{};
@@ -281,8 +280,10 @@ void TfrmMain::RunFinishActions() {
             CloseHandle(pi.hProcess);
         }
     }
-    if (chbxPage4ShowReadMe->Checked() && !FSettings.FReadMeData.empty())
+    if (chbxPage4ShowReadMe->Checked() && !FSettings.FReadMeData.empty()) {
+        installlog::Line("user: ReadMe opened: " + FSettings.FReadMePath);
         OpenWithAssociatedProgram(FSettings.FReadMePath);
+    }
 }
 
 void TfrmMain::GoBack() {
@@ -308,45 +309,54 @@ std::wstring TfrmMain::TypedDestination() const {
 }
 
 TSetupExit TfrmMain::InstallSilently() {
-    if (!FVerdict.Welcome) return SilentExitForVerdict(FVerdict);
+    TInstallOutcome outcome;
+    outcome.Result = FVerdict.Result;
     std::string destination;
-    if (!ResolveDestination(TypedDestination(), destination, nullptr))
-        return SilentExitForInstall(TInstallResult::BadDestination);
-    TInstallOutcome outcome = CheckInstallTarget(FSettings, destination);
+    if (outcome.Result == TInstallResult::Installed) outcome.Result = ResolveDestination(TypedDestination(), destination);
+    if (outcome.Result == TInstallResult::Installed) {
+        installlog::Line("destination: " + destination);
+        outcome = CheckInstallTarget(FSettings, destination);
+    }
     if (outcome.Result == TInstallResult::Installed) outcome = RunMachineStep(destination, nullptr);
     if (outcome.Result == TInstallResult::Installed) FinishForUser(destination, outcome);
-    return SilentExitForInstall(outcome.Result);
+    return LogOutcome(outcome.Result);
 }
 
 TSetupExit TfrmMain::InstallMachineWide(const TSetupCommandLine& args) {
-    TSetupExit code = TSetupExit::InvalidPayload;
-    std::string report, destination;
-    if (!FVerdict.Welcome) {
-        report = VerdictMessageText(FVerdict);
-    } else if (args.StepBinding != OwnImageBinding()) {
-        // The file was replaced by another build of ours between the starter's start and
-        // this one's: its payload is not the one the user was shown.
-        report = LoadResString(SInvalidData);
-    } else if (!ResolveDestination(args.Destination, destination, &report)) {
-        code = SilentExitForInstall(TInstallResult::BadDestination);
-    } else {
-        const TInstallOutcome outcome = InstallScreenSaver(FSettings, {destination, embedderUninstaller});
-        code = SilentExitForInstall(outcome.Result);
-        report = outcome.Message;
-    }
-    if (code != TSetupExit::Installed) SendStepReport(args.ReportWindow, report);
-    return code;
+    TInstallOutcome outcome;
+    outcome.Result = FVerdict.Result;
+    std::string destination;
+    // A binding other than this image's: the file was replaced by another build of ours
+    // between the starter's start and this one's, so its payload is not the one the user
+    // was shown.
+    if (outcome.Result == TInstallResult::Installed && args.StepBinding != OwnImageBinding())
+        outcome.Result = TInstallResult::InvalidPayload;
+    if (outcome.Result == TInstallResult::Installed) outcome.Result = ResolveDestination(args.Destination, destination);
+    if (outcome.Result == TInstallResult::Installed)
+        outcome = InstallScreenSaver(FSettings, {destination, embedderUninstaller});
+    else
+        outcome.Message = OutcomeText(outcome.Result);
+    if (outcome.Result != TInstallResult::Installed) SendStepReport(args.ReportWindow, outcome.Message);
+    return OutcomeRule(outcome.Result).Exit;
+}
+
+TSetupExit LogOutcome(TInstallResult result) {
+    const TOutcomeRule& rule = OutcomeRule(result);
+    installlog::Line(std::string("outcome: ") + rule.LogName + ", exit code " +
+                     std::to_string(static_cast<int>(rule.Exit)));
+    return rule.Exit;
 }
 
 TInstallOutcome TfrmMain::Install() {
     std::string destination;
     TInstallOutcome outcome;
-    if (!ResolveDestination(TypedDestination(), destination, &outcome.Message)) {
-        outcome.Result = TInstallResult::BadDestination;
-        ShowErrorMessage(outcome.Message);
-        return outcome;
+    outcome.Result = ResolveDestination(TypedDestination(), destination);
+    if (outcome.Result == TInstallResult::Installed) {
+        installlog::Line("destination: " + destination);
+        outcome = CheckInstallTarget(FSettings, destination);
+    } else {
+        outcome.Message = OutcomeText(outcome.Result);
     }
-    outcome = CheckInstallTarget(FSettings, destination);
     if (outcome.Result == TInstallResult::Installed) {
         // Destroyed on every way out: the owner is enabled again.
         TNotifier notifier(this);
@@ -357,26 +367,25 @@ TInstallOutcome TfrmMain::Install() {
         notifier.ShowCenteredOn(this);
         outcome = RunMachineStep(destination, static_cast<HWND>(Handle()));
     }
-    switch (outcome.Result) {
-    case TInstallResult::Installed:
+    if (outcome.Result == TInstallResult::Installed) {
         FinishForUser(destination, outcome);
         chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
-        break;
-    case TInstallResult::NoDestination: ShowErrorMessage(LoadResString(SNoDestination)); break;
-    case TInstallResult::ElevationRefused:
-    case TInstallResult::InstalledElsewhere: ShowErrorMessage(outcome.Message); break;
-    default: break;
+    } else if (OutcomeRule(outcome.Result).Page == TOutcomePage::Box) {
+        Application.ShowErrorBox(outcome.Message);
     }
+    LogOutcome(outcome.Result);
     return outcome;
 }
 
 void TfrmMain::FinishForUser(const std::string& destination, TInstallOutcome& outcome) {
     const TInstallPaths paths = InstallPaths(destination, FSettings.FSCRName);
-    FSettings.FSCRPath = paths.SCRPath;
     FSettings.FReadMePath = paths.ReadMePath;
     // Only a ReadMe of this installation is offered: an older one left in the folder is not.
     outcome.ReadMePresent = !FSettings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
-    if (chbxPage3SetScreenSaver->Checked() && FileExists932(paths.SCRPath)) SetScreenSaver(paths.SCRPath);
+    if (chbxPage3SetScreenSaver->Checked() && FileExists932(paths.SCRPath)) {
+        SetScreenSaver(paths.SCRPath);
+        installlog::Line("user: current screensaver set to " + paths.SCRPath);
+    }
 }
 
 void TfrmMain::btnNextClick(TComponent*) { GoNext(); }

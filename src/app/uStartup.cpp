@@ -5,10 +5,13 @@
 #include "platform/uText.h"
 #include "store/uErrors.h"
 #include "store/uImageBinding.h"
+#include "store/uLittleEndian.h"
+#include "store/uPayloadFormat.h"
 #include "store/uZCompress.h"
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -31,7 +34,6 @@ void TPayloadSettings::ResetSettings(const std::string& designedCaption) {
     FSCRName.clear();
     FEULA.clear();
     FReadMePath.clear();
-    FSCRPath.clear();
     FGUID.clear();
     FExpectedDigest.clear();
     FDigestLength = 0;
@@ -79,7 +81,7 @@ void TPayloadSettings::ApplyItems(TItemTypes&& items) {
     for (TItemType& item : items) {
         // The first "SCR" item (the whole inflated screensaver) is taken over, not copied:
         // start-up holds it once.
-        if (item.Name == "SCR" && FSCRData.empty()) {
+        if (item.Name == payload::kScr && FSCRData.empty()) {
             item.Data.resize(ItemBytes(item).size());
             FSCRData = std::move(item.Data);
             item.Data.clear();
@@ -95,41 +97,37 @@ void TPayloadSettings::ApplyItem(const TItemType& item) {
     auto asBoolean = [&](bool& field) {
         if (!data.empty()) field = data[0] != 0;
     };
-    if (name == "GUID")
+    if (name == payload::kGuid)
         FGUID.assign(data);
-    else if (name == "mxf")
+    else if (name == payload::kDigest)
         FExpectedDigest.assign(data);
-    else if (name == "mxl") {
-        if (data.size() >= 4) {
-            const auto* p = reinterpret_cast<const std::uint8_t*>(data.data());
-            FDigestLength = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-                            std::uint32_t(p[3]) << 24;
-        }
-    } else if (name == "FlashVersion")
+    else if (name == payload::kDigestLength) {
+        if (data.size() >= 4) FDigestLength = le::Get32(reinterpret_cast<const std::uint8_t*>(data.data()));
+    } else if (name == payload::kFlashVersion)
         FFlashVersion.assign(data);
-    else if (name == "SCRName")
+    else if (name == payload::kScrName)
         FSCRName.assign(data);
-    else if (name == "InstallerTitle")
+    else if (name == payload::kTitle)
         FTitle.assign(data);
-    else if (name == "InstallerLeftImage") {
+    else if (name == payload::kLeftImage) {
         if (!data.empty()) FLeftImage.assign(data.begin(), data.end());
-    } else if (name == "InstallerTopImage") {
+    } else if (name == payload::kTopImage) {
         if (!data.empty()) FTopImage.assign(data.begin(), data.end());
-    } else if (name == "InstallerForceSet")
+    } else if (name == payload::kForceSet)
         asBoolean(FForceSet);
-    else if (name == "InstallerVerCheck")
+    else if (name == payload::kVerCheck)
         asBoolean(FVerCheck);
-    else if (name == "InstallerNeedsPlayer")
+    else if (name == payload::kNeedsPlayer)
         asBoolean(FNeedsPlayer);
-    else if (name == "InstallerVersion")
+    else if (name == payload::kVersion)
         FVersion.assign(data);
-    else if (name == "InstallerPublisher")
+    else if (name == payload::kPublisher)
         FPublisher.assign(data);
-    else if (name == "InstallerEULA")
+    else if (name == payload::kEula)
         FEULA.assign(data);
-    else if (name == "InstallerReadme")
+    else if (name == payload::kReadMe)
         Append(FReadMeData, data);
-    else if (name == "SCR")
+    else if (name == payload::kScr)
         Append(FSCRData, data);
 }
 
@@ -151,21 +149,34 @@ bool TPayloadSettings::HasUnsafeName() const {
 }
 
 TStartupVerdict TPayloadSettings::IntegrityVerdict() const {
-    if (!IsPayloadIntact() || HasUnsafeName()) return TStartupVerdict::Failure(SInvalidData, {}, false);
-    return TStartupVerdict::WelcomePage();
+    const std::string covered =
+        " over " + std::to_string(DigestedLength()) + " of " + std::to_string(FSCRData.size()) + " bytes";
+    const std::string computed = ComputedDigest();
+    if (computed != FExpectedDigest)
+        return {TInstallResult::InvalidPayload, {},
+                "digest: FAIL (expected \"" + FExpectedDigest + "\", computed \"" + computed + "\"" + covered + ")"};
+    if (HasUnsafeName()) return {TInstallResult::InvalidPayload, {}, "SCRName: FAIL (not one plain file name)"};
+    return {TInstallResult::Installed, {}, "digest: pass (" + covered.substr(6) + " covered)"};
 }
 
 TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {
-    if (const TStartupVerdict integrity = IntegrityVerdict(); !integrity.Welcome) return integrity;
-    if (FNeedsPlayer && !PlayerGatePasses(probe, FFlashVersion, FVerCheck))
-        return TStartupVerdict::Failure(SFlashMissing, FFlashVersion, true);
-    return TStartupVerdict::WelcomePage();
+    TStartupVerdict verdict = IntegrityVerdict();
+    if (!verdict.Welcome()) return verdict;
+    if (!FNeedsPlayer) {
+        verdict.Why += "; player not needed";
+    } else if (PlayerGatePasses(probe, FFlashVersion, FVerCheck)) {
+        verdict.Why += "; player present";
+    } else {
+        verdict = {TInstallResult::PlayerMissing, FFlashVersion,
+                   verdict.Why + "; player missing or older than \"" + FFlashVersion + "\""};
+    }
+    return verdict;
 }
 
 bool PlayerGatePasses(IPlayerProbe& probe, const std::string& requiredVersion, bool verCheck) {
-    if (!probe.IsFlashPlayerInstalled()) return false;
-    if (probe.IsFlashVersionOK(requiredVersion)) return true;
-    return !verCheck;
+    const std::optional<std::string> installed = probe.InstalledVersion();
+    if (!installed) return false;
+    return !verCheck || IsVersionAtLeast(*installed, requiredVersion);
 }
 
 std::string FormatMessageText(std::string_view messageTemplate, std::string_view arg) {

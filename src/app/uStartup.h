@@ -3,6 +3,7 @@
 // the end of the installer's own file, the integrity check of the screensaver data and
 // the gate on the Flash player. The main window holds these settings and asks for the
 // verdict that picks its first page.
+#include "app/uOutcomes.h"
 #include "platform/uFlashUtils.h"
 #include "platform/uSha256.h"
 #include "resources/uStrings.h"
@@ -20,18 +21,15 @@ inline constexpr char kDesignedCaption[] =
     "Orvane \x83\x58\x83\x4E\x83\x8A\x81\x5B\x83\x93\x83\x5A\x81\x5B\x83\x6F"
     "\x81\x5B\x81\x40\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x89\x81\x5B";
 
-// What the start-up leads to: the welcome page, or the failure page with a message (and
-// the player download button when OfferDownload).
+// What the start-up leads to: the welcome page (Installed: nothing stands in the way), or
+// InvalidPayload or PlayerMissing, whose message, page and exit code the outcome table
+// gives.
 struct TStartupVerdict {
-    bool Welcome = true;
-    TStringId MessageId = SInvalidData; // meaningful only for a failure
-    std::string Argument;               // the text for the message's "%s" (SFlashMissing)
-    bool OfferDownload = false;
+    TInstallResult Result = TInstallResult::Installed;
+    std::string Argument; // PlayerMissing: the version needed, for the message's "%s"
+    std::string Why;      // what decided it, for the install log and scrpack verify
 
-    static TStartupVerdict WelcomePage() { return {}; }
-    static TStartupVerdict Failure(TStringId id, std::string argument, bool offerDownload) {
-        return {false, id, std::move(argument), offerDownload};
-    }
+    bool Welcome() const { return Result == TInstallResult::Installed; }
 };
 
 // The payload settings: item names and meanings as the container carries them. Strings
@@ -43,7 +41,6 @@ public:
     std::string FSCRName;                  // "SCRName"
     std::string FEULA;                     // "InstallerEULA"; empty skips the licence page
     std::string FReadMePath;               // set by the installation
-    std::string FSCRPath;                  // set by the installation
     std::string FGUID;                     // "GUID"
     std::string FExpectedDigest;           // "mxf"
     std::uint32_t FDigestLength = 0;       // "mxl": leading bytes of FSCRData the digest covers
@@ -94,7 +91,8 @@ public:
     // does not cover it): invalid data. No name at all is reported when installing.
     bool HasUnsafeName() const;
 
-    // The integrity check alone: the digest and the name.
+    // The integrity check alone: the digest and the name. The one rule of what the
+    // installer accepts, which scrpack verify applies too.
     TStartupVerdict IntegrityVerdict() const;
     // The integrity check, then the player gate (only for a screensaver that needs the
     // player: with FNeedsPlayer false the probe is never asked).
@@ -102,7 +100,8 @@ public:
 };
 
 // The player gate alone: fails when the player cannot be created; passes when it is at
-// least the required version, or when any version is accepted (verCheck false).
+// least the required version, or when any version is accepted (verCheck false). The
+// probe's object is created once.
 bool PlayerGatePasses(IPlayerProbe& probe, const std::string& requiredVersion, bool verCheck);
 
 // The message template with its first "%s" replaced by arg (arg is inserted as it is; a
@@ -113,6 +112,12 @@ std::string FormatMessageText(std::string_view messageTemplate, std::string_view
 // A string of the program's string table as code page 932 text; empty when missing.
 std::string LoadResString(unsigned id);
 
-// The failure page's text for a verdict: its message loaded and formatted.
-std::string VerdictMessageText(const TStartupVerdict& verdict);
+// The user's text for an outcome: its message with the subject in its "%s", then, for a
+// system error code, the line naming the cause (in the user's words for the common ones,
+// else the system's own text).
+std::string OutcomeText(TInstallResult result, std::string_view subject = {}, unsigned long systemError = 0);
+// The failure page's text for a verdict.
+inline std::string VerdictMessageText(const TStartupVerdict& verdict) {
+    return verdict.Welcome() ? std::string() : OutcomeText(verdict.Result, verdict.Argument);
+}
 #endif

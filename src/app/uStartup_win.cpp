@@ -1,6 +1,7 @@
 #include "app/uStartup.h"
 
 #include "platform/uText.h"
+#include "store/uStreams.h"
 
 #include <windows.h>
 
@@ -13,7 +14,12 @@ std::string LoadResString(unsigned id) {
     return FromWide(std::wstring_view(text, static_cast<std::size_t>(len)));
 }
 
-std::string VerdictMessageText(const TStartupVerdict& verdict) {
-    if (verdict.Welcome) return {};
-    return FormatMessageText(LoadResString(verdict.MessageId), verdict.Argument);
+std::string OutcomeText(TInstallResult result, std::string_view subject, unsigned long systemError) {
+    std::string text = FormatMessageText(LoadResString(OutcomeRule(result).Message), subject);
+    if (systemError != 0) {
+        const TStringId cause = CauseMessage(systemError);
+        text += "\r\n" + FormatMessageText(LoadResString(SCause),
+                                            cause ? LoadResString(cause) : SystemErrorText(systemError));
+    }
+    return text;
 }

@@ -2,17 +2,18 @@
 // Detection of the Flash ActiveX player the screensaver needs: can its COM object be
 // created, and is its file at least a given version. Detection only; nothing is started
 // or installed. COM must be initialised on the calling thread by the caller.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// The two questions the start-up asks about the player. The installer answers them with
-// TFlashPlayerProbe; host tests answer them with a fake.
+// The question the start-up asks about the player: the version of the installed player,
+// none when its object cannot be created. The installer answers it with
+// TFlashPlayerProbe; host tests answer it with a fake.
 class IPlayerProbe {
 public:
     virtual ~IPlayerProbe() = default;
-    virtual bool IsFlashPlayerInstalled() = 0;
-    virtual bool IsFlashVersionOK(const std::string& required) = 0;
+    virtual std::optional<std::string> InstalledVersion() = 0;
 };
 
 // Clears list and fills it with the parts of text between separators: "" gives no parts,
@@ -49,13 +50,10 @@ std::string GetFlashPlayerVersion();
 // The product version of a file's version record as "a.b.c.d", or empty.
 std::string GetFileVersionText(const std::string& path);
 
-// IsFlashPlayerInstalled() and IsVersionAtLeast(GetFlashPlayerVersion(), required).
-bool IsFlashVersionOK(const std::string& required);
-
-// The real player, for the start-up verdict.
+// The real player, for the start-up verdict: its object created once, then the version
+// of its file.
 class TFlashPlayerProbe : public IPlayerProbe {
 public:
-    bool IsFlashPlayerInstalled() override;
-    bool IsFlashVersionOK(const std::string& required) override;
+    std::optional<std::string> InstalledVersion() override;
 };
 #endif

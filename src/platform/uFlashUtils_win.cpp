@@ -57,14 +57,7 @@ std::string GetFileVersionText(const std::string& path) {
            std::to_string(LOWORD(info->dwProductVersionLS));
 }
 
-bool IsFlashVersionOK(const std::string& required) {
-    if (!IsFlashPlayerInstalled()) return false;
-    return IsVersionAtLeast(GetFlashPlayerVersion(), required);
-}
-
-bool TFlashPlayerProbe::IsFlashPlayerInstalled() {
-    return ::IsFlashPlayerInstalled();
-}
-bool TFlashPlayerProbe::IsFlashVersionOK(const std::string& required) {
-    return ::IsFlashVersionOK(required);
+std::optional<std::string> TFlashPlayerProbe::InstalledVersion() {
+    if (!IsFlashPlayerInstalled()) return std::nullopt;
+    return GetFlashPlayerVersion();
 }

@@ -1,5 +1,7 @@
 #include "platform/uSetScreenSaver.h"
 
+#include "store/uPayloadFormat.h"
+
 #include <windows.h>
 
 #include "platform/uShellUtils.h"
@@ -19,17 +21,17 @@ namespace {
 // (the installation does not depend on it).
 void SetScreenSaverNT(const std::string& shortPath) {
     UniqueHKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_WRITE, key.Put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, payload::kDesktopKeyW, 0, KEY_WRITE, key.Put()) != ERROR_SUCCESS)
         return;
     const std::wstring data = ToWide(shortPath);
-    RegSetValueExW(key.Get(), L"SCRNSAVE.EXE", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+    RegSetValueExW(key.Get(), payload::kScreenSaverValueW, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                    static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
 }
 
 void SetScreenSaver9x(const std::string& shortPath) {
     const std::string iniFile = Trim(ExpandEnvironment("%windir%\\SYSTEM.INI"));
     if (iniFile.empty()) return;
-    if (!WritePrivateProfileStringW(L"boot", L"SCRNSAVE.EXE", ToWide(shortPath).c_str(),
+    if (!WritePrivateProfileStringW(L"boot", payload::kScreenSaverValueW, ToWide(shortPath).c_str(),
                                     ToWide(iniFile).c_str()))
         throw Exception("Cannot write the screen saver setting to " + iniFile);
     SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);

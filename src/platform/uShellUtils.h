@@ -184,10 +184,10 @@ std::string ReadRegistryDefault(HKEY root, std::string_view keyPath);
 // A named value ("key path\value name") as text, trimmed; empty when it cannot be read.
 std::string ReadRegistryString(HKEY root, std::string_view valuePath);
 // Writes a REG_SZ value, creating the key and its parents; false when it could not be
-// written (callers that do not care may ignore the result).
-bool WriteRegistryString(HKEY root, std::string_view valuePath, std::string_view text);
+// written, with the registry's own code in *status when given.
+bool WriteRegistryString(HKEY root, std::string_view valuePath, std::string_view text, LONG* status = nullptr);
 // Writes a REG_DWORD value the same way.
-bool WriteRegistryDword(HKEY root, std::string_view valuePath, DWORD number);
+bool WriteRegistryDword(HKEY root, std::string_view valuePath, DWORD number, LONG* status = nullptr);
 
 // ---- Files and environment ----------------------------------------------------------------
 

@@ -46,26 +46,31 @@ std::string ReadRegistryString(HKEY root, std::string_view valuePath) {
     return QueryValueText(root, keyPath, valueName);
 }
 
-bool WriteRegistryString(HKEY root, std::string_view valuePath, std::string_view text) {
+namespace {
+// Creates the key of valuePath and sets its value; the registry's code.
+LONG SetRegistryValue(HKEY root, std::string_view valuePath, DWORD type, const void* data, DWORD bytes) {
     auto [keyPath, valueName] = SplitValuePath(valuePath);
     UniqueHKey key;
-    if (RegCreateKeyExW(root, ToWide(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                        nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
-        return false;
+    LONG rc = RegCreateKeyExW(root, ToWide(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                              nullptr, key.Put(), nullptr);
+    if (rc == ERROR_SUCCESS)
+        rc = RegSetValueExW(key.Get(), ToWide(valueName).c_str(), 0, type, static_cast<const BYTE*>(data), bytes);
+    return rc;
+}
+bool Succeeded(LONG rc, LONG* status) {
+    if (status) *status = rc;
+    return rc == ERROR_SUCCESS;
+}
+} // namespace
+
+bool WriteRegistryString(HKEY root, std::string_view valuePath, std::string_view text, LONG* status) {
     const std::wstring data = ToWide(text);
     const auto bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)); // with its NUL
-    return RegSetValueExW(key.Get(), ToWide(valueName).c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(data.c_str()), bytes) == ERROR_SUCCESS;
+    return Succeeded(SetRegistryValue(root, valuePath, REG_SZ, data.c_str(), bytes), status);
 }
 
-bool WriteRegistryDword(HKEY root, std::string_view valuePath, DWORD number) {
-    auto [keyPath, valueName] = SplitValuePath(valuePath);
-    UniqueHKey key;
-    if (RegCreateKeyExW(root, ToWide(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                        nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
-        return false;
-    return RegSetValueExW(key.Get(), ToWide(valueName).c_str(), 0, REG_DWORD,
-                          reinterpret_cast<const BYTE*>(&number), sizeof number) == ERROR_SUCCESS;
+bool WriteRegistryDword(HKEY root, std::string_view valuePath, DWORD number, LONG* status) {
+    return Succeeded(SetRegistryValue(root, valuePath, REG_DWORD, &number, sizeof number), status);
 }
 
 // ---- Files and environment --------------------------------------------------------------------

@@ -12,13 +12,20 @@
 #define SCR_IDS_INVALID_DATA 1008
 #define SCR_IDS_NO_SCREENSAVER_NAME 1009
 #define SCR_IDS_WRITE_FAILED 1010
-#define SCR_IDS_INSTALL_ERROR 1011
+#define SCR_IDS_UNEXPECTED_ERROR 1011
 #define SCR_IDS_SETUP_SWITCHES 1012
 #define SCR_IDS_ELEVATION_REFUSED 1013
 #define SCR_IDS_DESTINATION_NOT_LOCAL 1014
 #define SCR_IDS_DESTINATION_NOT_REPRESENTABLE 1015
 #define SCR_IDS_ENTRY_CONFLICT 1016
 #define SCR_IDS_INSTALLED_ELSEWHERE 1017
+#define SCR_IDS_REGISTRATION_FAILED 1018
+#define SCR_IDS_CAUSE 1019
+#define SCR_IDS_CAUSE_DISK_FULL 1020
+#define SCR_IDS_CAUSE_ACCESS_DENIED 1021
+#define SCR_IDS_CAUSE_IN_USE 1022
+#define SCR_IDS_CAUSE_PATH_TOO_LONG 1023
+#define SCR_IDS_CAUSE_OUT_OF_MEMORY 1024
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -32,10 +39,19 @@ enum TStringId : unsigned {
     SFlashMissing = SCR_IDS_FLASH_MISSING,
     SInvalidData = SCR_IDS_INVALID_DATA,
     // The installation's own failures. SWriteFailed holds one "%s": the file's path;
-    // SInstallError one "%s": the error's own message.
+    // SRegistrationFailed one: the registry value.
     SNoScreenSaverName = SCR_IDS_NO_SCREENSAVER_NAME,
     SWriteFailed = SCR_IDS_WRITE_FAILED,
-    SInstallError = SCR_IDS_INSTALL_ERROR,
+    SRegistrationFailed = SCR_IDS_REGISTRATION_FAILED,
+    SUnexpectedError = SCR_IDS_UNEXPECTED_ERROR,
+    // The line naming why a write failed; holds one "%s": one of the causes below, or the
+    // system's own text.
+    SCause = SCR_IDS_CAUSE,
+    SCauseDiskFull = SCR_IDS_CAUSE_DISK_FULL,
+    SCauseAccessDenied = SCR_IDS_CAUSE_ACCESS_DENIED,
+    SCauseInUse = SCR_IDS_CAUSE_IN_USE,
+    SCausePathTooLong = SCR_IDS_CAUSE_PATH_TOO_LONG,
+    SCauseOutOfMemory = SCR_IDS_CAUSE_OUT_OF_MEMORY,
     // The switches and exit codes; holds one "%s": the program's file name.
     SSetupSwitches = SCR_IDS_SETUP_SWITCHES,
     // The machine-wide step could not be started with administrator rights.

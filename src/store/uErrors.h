@@ -5,10 +5,19 @@
 #include <stdexcept>
 #include <string>
 
-// Base of every error the system raises; the message is 8-bit text (code page 932).
+// Base of every error the system raises. The message is 8-bit text for developers and
+// logs; what the user reads is composed from what failed and SystemError(), the system's
+// own code behind the failure (a Win32 error code on Windows, errno elsewhere; 0: none),
+// which is kept from the failing call on so that "disk full" and "access denied" stay
+// apart.
 class Exception : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit Exception(const std::string& message, unsigned long systemError = 0)
+        : std::runtime_error(message), FSystemError(systemError) {}
+    unsigned long SystemError() const { return FSystemError; }
+
+private:
+    unsigned long FSystemError;
 };
 
 // A file could not be opened or created (the message names the file).

@@ -9,6 +9,8 @@
 // length, count and size is checked against the bytes that are really there before
 // anything is looked at. (The walker does not inflate compressed data: a damaged zlib
 // stream is ReadItems' to find.)
+#include "store/uLittleEndian.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -24,16 +26,8 @@ inline constexpr std::int64_t kContainerMinRecordSize = 4 + 1 + 4; // name lengt
 namespace itemlayout {
 
 // A little-endian signed integer of 4 or 8 bytes.
-inline std::int32_t ReadI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::int64_t ReadI64(const std::uint8_t* p) {
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
-    return static_cast<std::int64_t>(v);
-}
+inline std::int32_t ReadI32(const std::uint8_t* p) { return static_cast<std::int32_t>(le::Get32(p)); }
+inline std::int64_t ReadI64(const std::uint8_t* p) { return static_cast<std::int64_t>(le::Get64(p)); }
 
 enum class TPlace {
     None,      // no "PLWS" trailer (or fewer than 4 bytes): the file carries no container

@@ -1,6 +1,7 @@
 #include "store/uStreamUtils.h"
 
 #include "store/uErrors.h"
+#include "store/uLittleEndian.h"
 
 #include <cstddef>
 #include <string>
@@ -47,17 +48,13 @@ std::string ReadString(TStream& stream) {
 std::int32_t ReadInteger(TStream& stream) {
     std::uint8_t b[4];
     stream.ReadBuffer(b, sizeof b);
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-        static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
+    return static_cast<std::int32_t>(le::Get32(b));
 }
 
 std::int64_t ReadInt64(TStream& stream) {
     std::uint8_t b[8];
     stream.ReadBuffer(b, sizeof b);
-    std::uint64_t u = 0;
-    for (int i = 7; i >= 0; --i) u = u << 8 | b[i];
-    return static_cast<std::int64_t>(u);
+    return static_cast<std::int64_t>(le::Get64(b));
 }
 
 std::uint8_t ReadByte(TStream& stream) {

@@ -64,19 +64,27 @@ std::string WideToCp932(const wchar_t* w, int len) {
 }
 #endif
 
-// The system's text for the last error (code page 932 on Windows), without the final
-// line break.
-std::string LastErrorText() {
+// The code of the last failed system call, read before any other call can replace it.
+unsigned long LastSystemError() {
 #ifdef _WIN32
-    return SystemErrorText(GetLastError());
+    return GetLastError();
 #else
-    return std::generic_category().message(errno);
+    return static_cast<unsigned long>(errno);
 #endif
+}
+
+// "<what> file "<name>". <the system's text>", the message of a failed open or write.
+std::string FileErrorText(const char* what, const TPathName& fileName, unsigned long code) {
+    return std::string(what) + " file \"" + MessageName(fileName) + "\". " + SystemErrorText(code);
 }
 
 } // namespace
 
-#ifdef _WIN32
+#ifndef _WIN32
+std::string SystemErrorText(unsigned long code) {
+    return std::generic_category().message(static_cast<int>(code));
+}
+#else
 std::string SystemErrorText(unsigned long code) {
     wchar_t* buf = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -162,11 +170,11 @@ std::int64_t TStream::Size() {
 std::int64_t TStream::Remaining() { return std::max<std::int64_t>(0, Size() - Position()); }
 
 void TStream::ReadBuffer(void* buffer, std::size_t count) {
-    if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+    if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error", LastError());
 }
 
 void TStream::WriteBuffer(const void* buffer, std::size_t count) {
-    if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+    if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error", LastError());
 }
 
 std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
@@ -263,7 +271,9 @@ std::size_t THandleStream::Read(void* buffer, std::size_t count) {
     return TransferAll(count, [&](std::size_t done, std::size_t left) -> std::size_t {
         DWORD got = 0;
         DWORD slice = static_cast<DWORD>(std::min(left, kMaxSlice));
-        return ReadFile(H(FHandle), p + done, slice, &got, nullptr) ? got : 0;
+        if (ReadFile(H(FHandle), p + done, slice, &got, nullptr)) return got;
+        FLastError = GetLastError();
+        return 0;
     });
 }
 
@@ -273,7 +283,9 @@ std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
     return TransferAll(count, [&](std::size_t done, std::size_t left) -> std::size_t {
         DWORD put = 0;
         DWORD slice = static_cast<DWORD>(std::min(left, kMaxSlice));
-        return WriteFile(H(FHandle), p + done, slice, &put, nullptr) ? put : 0;
+        if (WriteFile(H(FHandle), p + done, slice, &put, nullptr)) return put;
+        FLastError = GetLastError();
+        return 0;
     });
 }
 
@@ -306,10 +318,9 @@ TFileStream::TFileStream(const TPathName& fileName, TFileMode mode) {
     }
     HANDLE h = CreateFileW(fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        std::string msg = (mode == TFileMode::Create ? "Cannot create file \"" : "Cannot open file \"") +
-                          MessageName(fileName) + "\". " + LastErrorText();
-        if (mode == TFileMode::Create) throw EFCreateError(msg);
-        throw EFOpenError(msg);
+        const unsigned long code = LastSystemError();
+        if (mode == TFileMode::Create) throw EFCreateError(FileErrorText("Cannot create", fileName, code), code);
+        throw EFOpenError(FileErrorText("Cannot open", fileName, code), code);
     }
     FHandle = reinterpret_cast<std::intptr_t>(h);
 }
@@ -335,6 +346,7 @@ std::size_t THandleStream::Read(void* buffer, std::size_t count) {
         ssize_t got;
         do got = ::read(static_cast<int>(FHandle), p + done, left);
         while (got < 0 && errno == EINTR);
+        if (got < 0) FLastError = static_cast<unsigned long>(errno);
         return got > 0 ? static_cast<std::size_t>(got) : 0;
     });
 }
@@ -346,6 +358,7 @@ std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
         ssize_t put;
         do put = ::write(static_cast<int>(FHandle), p + done, left);
         while (put < 0 && errno == EINTR);
+        if (put < 0) FLastError = static_cast<unsigned long>(errno);
         return put > 0 ? static_cast<std::size_t>(put) : 0;
     });
 }
@@ -382,10 +395,9 @@ TFileStream::TFileStream(const TPathName& fileName, TFileMode mode) {
         }
     }
     if (fd < 0) {
-        std::string msg = (mode == TFileMode::Create ? "Cannot create file \"" : "Cannot open file \"") +
-                          MessageName(fileName) + "\". " + LastErrorText();
-        if (mode == TFileMode::Create) throw EFCreateError(msg);
-        throw EFOpenError(msg);
+        const unsigned long code = LastSystemError();
+        if (mode == TFileMode::Create) throw EFCreateError(FileErrorText("Cannot create", fileName, code), code);
+        throw EFOpenError(FileErrorText("Cannot open", fileName, code), code);
     }
     FHandle = fd;
 }
@@ -442,9 +454,9 @@ TTemporaryFile::TTemporaryFile(const TPathName& target, TNameSource nameFor) : F
         if (errno != EEXIST) break;
 #endif
     }
-    const std::string msg = "Cannot create file \"" + MessageName(target) + "\". " + LastErrorText();
+    const unsigned long code = LastSystemError();
     FPath.clear();
-    throw EFCreateError(msg);
+    throw EFCreateError(FileErrorText("Cannot create", target, code), code);
 }
 
 TTemporaryFile::~TTemporaryFile() {
@@ -495,17 +507,15 @@ void TTemporaryFile::Commit() {
         return;
     }
 #endif
-    const std::string msg = "Cannot create file \"" + MessageName(FTarget) + "\". " + LastErrorText();
+    const unsigned long code = LastSystemError();
     Discard();
-    throw EFCreateError(msg);
+    throw EFCreateError(FileErrorText("Cannot create", FTarget, code), code);
 }
 
 void WriteFileAtomically(const TPathName& fileName, const void* data, std::size_t size) {
     // The temporary file sits beside the target, so the rename never crosses volumes.
     TTemporaryFile tmp(fileName);
-    if (size != 0 && tmp.Write(data, size) != size) {
-        const std::string msg = "Cannot write file \"" + MessageName(fileName) + "\". " + LastErrorText();
-        throw EWriteError(msg);
-    }
+    if (size != 0 && tmp.Write(data, size) != size)
+        throw EWriteError(FileErrorText("Cannot write", fileName, tmp.LastError()), tmp.LastError());
     tmp.Commit();
 }

@@ -19,10 +19,9 @@ using TPathName = std::string;
 bool FileExistsName(const TPathName& fileName);      // an existing file, not a folder
 bool DirectoryExistsName(const TPathName& fileName); // an existing folder
 bool ResizeFileName(const TPathName& fileName, std::int64_t size);
-#ifdef _WIN32
-// The system's own text (code page 932) for a Win32 error code, without its line break.
+// The system's own text for an error code (a Win32 code, code page 932 text, on Windows;
+// an errno elsewhere), without its line break.
 std::string SystemErrorText(unsigned long code);
-#endif
 
 enum class TSeekOrigin { Begin, Current, End };
 
@@ -45,12 +44,14 @@ public:
     // Bytes from the position to the end (never negative).
     std::int64_t Remaining();
 
-    // Exactly count bytes, or EReadError / EWriteError.
+    // Exactly count bytes, or EReadError / EWriteError carrying LastError().
     void ReadBuffer(void* buffer, std::size_t count);
     void WriteBuffer(const void* buffer, std::size_t count);
     // Copies count bytes from source (all of it from its start when count is 0);
     // returns the number copied.
     std::int64_t CopyFrom(TStream& source, std::int64_t count);
+    // The system's code of the last failed transfer of a file stream; 0 for memory.
+    virtual unsigned long LastError() const { return 0; }
 };
 
 class TMemoryStream : public TStream {
@@ -89,10 +90,12 @@ public:
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::int64_t Size() override;
     bool IsOpen() const;
+    unsigned long LastError() const override { return FLastError; }
 
 protected:
     THandleStream() = default;
     std::intptr_t FHandle = -1; // a HANDLE on Windows, a file descriptor elsewhere
+    unsigned long FLastError = 0;
 };
 
 enum class TFileMode {

@@ -1,5 +1,7 @@
 #include "toolkit/uBitmap.h"
 
+#include "store/uLittleEndian.h"
+
 #include "store/uErrors.h"
 
 #include <algorithm>
@@ -26,12 +28,8 @@ const char kCorruptBitmap[] = "\x83\x72\x83\x62\x83\x67\x83\x7d\x83\x62\x83\x76 
     throw ECorruptData(std::string(kCorruptBitmap) + " (" + what + ")");
 }
 
-std::uint32_t Get16(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8);
-}
-std::uint32_t Get32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
+using le::Get16;
+using le::Get32;
 void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
     out.push_back(static_cast<std::uint8_t>(v));
     out.push_back(static_cast<std::uint8_t>(v >> 8));

@@ -717,8 +717,11 @@ void TForm::LoadDefinitionResource(const std::string& resourceName) {
 
 void TApplication::ShowErrorBox(const std::string& text) {
     if (OnErrorBox) return OnErrorBox(text);
-    MessageBoxW(GetActiveWindow(), ToWide(text).c_str(), ToWide(Title).c_str(),
-                MB_OK | MB_ICONSTOP | MB_TOPMOST);
+    // Owned by the active window (the foreground one when the program has none), so it
+    // comes up in front of the window the user was working in.
+    HWND owner = GetActiveWindow();
+    if (!owner) owner = GetForegroundWindow();
+    MessageBoxW(owner, ToWide(text).c_str(), ToWide(Title).c_str(), MB_OK | MB_ICONSTOP | MB_TOPMOST | MB_SETFOREGROUND);
 }
 
 void TApplication::ProcessMessages() {

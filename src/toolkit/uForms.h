@@ -80,7 +80,8 @@ public:
     // Called at every boundary to the system (window procedures and other callbacks):
     // reports the error, never lets it go further.
     void HandleException(std::exception_ptr error) noexcept;
-    // The system's error box: OK button, stop icon, the application's title, topmost.
+    // The program's one error box: OK button, stop icon, the application's title, owned by the
+    // active window, topmost and brought to the foreground.
     void ShowErrorBox(const std::string& text);
     // Processes all pending messages.
     void ProcessMessages();

@@ -138,17 +138,14 @@ TEST(SetupCommandLine, SwitchesAndTheDestinationToTheEnd) {
         EXPECT_EQ(r.HasDestination, c.hasDestination) << what;
         EXPECT_TRUE(r.Destination == c.destination) << what;
     }
-    // The player failure (the one that offers the download) is 3, every other invalid data.
-    EXPECT_EQ(SilentExitForVerdict(TStartupVerdict::Failure(SFlashMissing, "9", true)),
-              TSetupExit::PlayerMissing);
-    EXPECT_EQ(SilentExitForVerdict(TStartupVerdict::Failure(SInvalidData, {}, false)),
-              TSetupExit::InvalidPayload);
-    EXPECT_EQ(SilentExitForInstall(TInstallResult::NoDestination), TSetupExit::NoDestination);
-    EXPECT_EQ(SilentExitForInstall(TInstallResult::NoName), TSetupExit::InvalidPayload);
-    EXPECT_EQ(SilentExitForInstall(TInstallResult::WriteFailed), TSetupExit::WriteFailed);
-    EXPECT_EQ(SilentExitForInstall(TInstallResult::InvalidPayload), TSetupExit::InvalidPayload);
-    EXPECT_EQ(SilentExitForInstall(TInstallResult::ElevationRefused), TSetupExit::ElevationRefused);
-    EXPECT_EQ(static_cast<int>(TSetupExit::ElevationRefused), 6);
+    // "/LOG=" anywhere before "/D=", quoted when it holds blanks.
+    for (const wchar_t* line : {L"setup.exe /LOG=C:\\l.txt /S /D=C:\\x", L"setup.exe /S /LOG=\"C:\\l.txt\" /D=C:\\x"}) {
+        const TSetupCommandLine r = ParseSetupCommandLine(line);
+        EXPECT_TRUE(r.Silent && !r.Bad && r.Log == L"C:\\l.txt" && r.Destination == L"C:\\x");
+    }
+    EXPECT_TRUE(ParseSetupCommandLine(L"setup.exe /LOG=\"C:\\a b\\l.txt\"").Log == L"C:\\a b\\l.txt");
+    for (const wchar_t* bad : {L"setup.exe /LOG=", L"setup.exe /LOG=\"C:\\l.txt", L"setup.exe /LOG=\"x\"y"})
+        EXPECT_TRUE(ParseSetupCommandLine(bad).Bad);
 
     // The step's command line, as the starter writes it, reads back whole.
     TSha256 binding{};
@@ -161,28 +158,20 @@ TEST(SetupCommandLine, SwitchesAndTheDestinationToTheEnd) {
     EXPECT_TRUE(step.Destination == L"C:\\表示 先");
 }
 
-TEST(MessageBoxStyle, IconOfTheKindAndStyleOfTheButtonSet) {
-    // MB_ICONHAND 0x10, MB_ICONQUESTION 0x20, MB_ICONEXCLAMATION 0x30, MB_ICONASTERISK 0x40.
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtError, mbOK), 0x10u);
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtConfirmation, mbYes | mbNo), 0x24u);
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtWarning, mbYes | mbNo | mbCancel), 0x33u);
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtInformation, mbOK | mbCancel), 0x41u);
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtCustom, mbRetry | mbCancel), 0x05u);
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtCustom, mbAbort | mbRetry | mbIgnore), 0x02u);
-    // Sets without a style of their own: OK alone.
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtCustom, mbYes), 0x00u);
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtCustom, mbOK | mbYes), 0x00u);
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtCustom, 0), 0x00u);
-}
-
-TEST(MessageBoxStyle, AnswersAsButtons) {
-    // IDOK 1 .. IDNO 7, IDTRYAGAIN 10, IDCONTINUE 11.
-    const TModalResult expected[] = {TModalResult::mrNone,  TModalResult::mrOk,    TModalResult::mrCancel,
-                                     TModalResult::mrAbort, TModalResult::mrRetry, TModalResult::mrIgnore,
-                                     TModalResult::mrYes,   TModalResult::mrNo};
-    for (int id = 0; id < 8; ++id) EXPECT_EQ(ModalResultFromAnswer(id), expected[id]) << id;
-    EXPECT_EQ(ModalResultFromAnswer(10), TModalResult::mrRetry);
-    EXPECT_EQ(ModalResultFromAnswer(11), TModalResult::mrIgnore);
-    EXPECT_EQ(ModalResultFromAnswer(8), TModalResult::mrNone);
-    EXPECT_EQ(ModalResultFromAnswer(-1), TModalResult::mrNone);
+// The starter reads the step's outcome back from its exit code: the same page and code for
+// every outcome; a failed write is told apart by the system's code behind it.
+TEST(OutcomeTable, ExitCodesReadBackAndWriteCauses) {
+    for (int i = 0; i <= static_cast<int>(TInstallResult::Unexpected); ++i) {
+        const TOutcomeRule& rule = OutcomeRule(static_cast<TInstallResult>(i));
+        EXPECT_EQ(static_cast<int>(rule.Result), i);
+        const TOutcomeRule& back = OutcomeRule(ResultOfExit(static_cast<int>(rule.Exit)));
+        EXPECT_EQ(back.Page, rule.Page) << rule.LogName;
+        EXPECT_EQ(back.Exit, rule.Exit) << rule.LogName;
+    }
+    EXPECT_EQ(ResultOfExit(99), TInstallResult::Unexpected);
+    EXPECT_EQ(WriteFailure(112), TInstallResult::DiskFull);  // ERROR_DISK_FULL
+    EXPECT_EQ(WriteFailure(32), TInstallResult::FileInUse);  // ERROR_SHARING_VIOLATION
+    EXPECT_EQ(WriteFailure(5), TInstallResult::WriteFailed); // ERROR_ACCESS_DENIED
+    EXPECT_EQ(CauseMessage(5), SCauseAccessDenied);
+    EXPECT_EQ(CauseMessage(1), TStringId{}); // the system's own text
 }

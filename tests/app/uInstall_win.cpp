@@ -84,46 +84,22 @@ TEST(Destination, FullLocalPathsOnly) {
     struct Case {
         const wchar_t* typed;
         const char* folder; // empty: refused
-        TStringId message;
+        TInstallResult result;
     } cases[] = {
-        {L"C:\\a\\..\\b\\.", "C:\\b", SDestinationNotLocal},
-        {L"c:/x/y", "c:\\x\\y", SDestinationNotLocal},
-        {L"C:sub", "", SDestinationNotLocal},
-        {L"C:\\poc\\x\u00A5..\u00A5sub2", "", SDestinationNotRepresentable},
-        {L"C:\\\u8868\u793A", "C:\\\x95\x5C\x8E\xA6", SDestinationNotLocal}, // 表示: kept byte for byte
+        {L"C:\\a\\..\\b\\.", "C:\\b", TInstallResult::Installed},
+        {L"c:/x/y", "c:\\x\\y", TInstallResult::Installed},
+        {L"C:sub", "", TInstallResult::BadDestination},
+        {L"C:\\poc\\x\u00A5..\u00A5sub2", "", TInstallResult::UnrepresentableDestination},
+        {L"C:\\\u8868\u793A", "C:\\\x95\x5C\x8E\xA6", TInstallResult::Installed}, // 表示: kept byte for byte
     };
     for (const Case& c : cases) {
-        std::string folder, message;
-        const bool ok = ResolveDestination(c.typed, folder, &message);
-        EXPECT_EQ(ok, *c.folder != 0) << FromWide(c.typed);
+        std::string folder;
+        EXPECT_EQ(ResolveDestination(c.typed, folder), c.result) << FromWide(c.typed);
         EXPECT_EQ(folder, c.folder) << FromWide(c.typed);
-        if (!ok) {
-            EXPECT_EQ(message, LoadResString(c.message)) << FromWide(c.typed);
-        }
     }
     std::string out;
     EXPECT_FALSE(FromWideExact(L"x\u00A5", out));
     EXPECT_EQ(out, "x?");
-}
-
-TEST(InstallMessages, StringTableAndWinuserValues) {
-    EXPECT_EQ(LoadResString(SNoScreenSaverName),
-              Sjis("スクリーンセーバーの名前が設定されていません\r\nインストールに失敗しました"));
-    EXPECT_EQ(FormatMessageText(LoadResString(SWriteFailed), "C:\\A.scr"),
-              Sjis("次のファイルを書き込めませんでした\r\nC:\\A.scr\r\n"
-                   "ファイルがほかのプログラムで使用中か、書き込みが禁止されていないか確認してください\r\n"
-                   "インストールに失敗しました"));
-    EXPECT_EQ(FormatMessageText(LoadResString(SInstallError), "boom"),
-              Sjis("boom\r\nインストールに失敗しました"));
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtError, mbOK), unsigned(MB_ICONERROR | MB_OK));
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtConfirmation, mbYes | mbNo | mbCancel),
-              unsigned(MB_ICONQUESTION | MB_YESNOCANCEL));
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtWarning, mbAbort | mbRetry | mbIgnore),
-              unsigned(MB_ICONWARNING | MB_ABORTRETRYIGNORE));
-    EXPECT_EQ(MessageBoxStyle(TMsgDlgType::mtInformation, mbRetry | mbCancel),
-              unsigned(MB_ICONINFORMATION | MB_RETRYCANCEL));
-    EXPECT_EQ(ModalResultFromAnswer(IDTRYAGAIN), TModalResult::mrRetry);
-    EXPECT_EQ(ModalResultFromAnswer(IDCONTINUE), TModalResult::mrIgnore);
 }
 
 // A shown window carrying the real uninstaller, a payload filled by hand, and the user's
@@ -195,8 +171,6 @@ protected:
             EXPECT_EQ(ReadBytes(File(dir, ".txt")), Settings.FReadMeData);
         }
         EXPECT_EQ(fs::exists(File(dir, ".txt")), !Settings.FReadMeData.empty());
-        EXPECT_EQ(Settings.FSCRPath, PathToCp932(File(dir, ".scr")));
-        EXPECT_EQ(Settings.FReadMePath, PathToCp932(File(dir, ".txt")));
 
         // The carried program byte for byte, then a container whose only item is "GUID".
         const auto program = ReadBytes(TestBinDir() / "uninst.exe");
@@ -266,17 +240,6 @@ TEST_F(InstallTest, MissingDestinationWritesNothing) {
     EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
 }
 
-TEST_F(InstallTest, MessageBoxAnswers) {
-    BoxAnswerer no(IDNO);
-    EXPECT_EQ(ShowMessageBox(Sjis("続けますか"), TMsgDlgType::mtConfirmation, mbYes | mbNo, 0),
-              TModalResult::mrNo);
-    ASSERT_TRUE(no.Join());
-    EXPECT_EQ(no.Seen().Text, L"続けますか");
-    BoxAnswerer retry(IDRETRY);
-    EXPECT_EQ(ShowMessageBox("x", TMsgDlgType::mtWarning, mbRetry | mbCancel, 0), TModalResult::mrRetry);
-    ASSERT_TRUE(retry.Join());
-}
-
 TEST_F(InstallTest, DoubleByteFolderAndName) {
     // "表" ends in the byte 5C: the folder "表示表" must still get its own "\".
     const fs::path folder = Dir.Path() / L"表示表";
@@ -301,7 +264,8 @@ TEST_F(InstallTest, ReadOnlyTargetFailsNamingItAndKeepsIt) {
     auto outcome = Install(Dir.Path());
     SetFileAttributesW(scr.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(outcome.Result, TInstallResult::WriteFailed);
-    EXPECT_EQ(outcome.Message, FormatMessageText(LoadResString(SWriteFailed), PathToCp932(scr)));
+    EXPECT_EQ(outcome.Message, Sjis("次のファイルを書き込めませんでした\r\n") + PathToCp932(scr) +
+                                   Sjis("\r\n原因: アクセスが拒否されました (書き込みが禁止されているか、権限がありません)"));
     EXPECT_EQ(ReadBytes(scr), old);
     EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
     EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
@@ -324,12 +288,29 @@ TEST_F(InstallTest, UninstallerInUseFailsNamingItAndKeepsIt) {
         ASSERT_NE(held.Get(), INVALID_HANDLE_VALUE);
         outcome = Install(Dir.Path());
     }
-    EXPECT_EQ(outcome.Result, TInstallResult::WriteFailed);
+    EXPECT_NE(outcome.Result, TInstallResult::Installed);
+    EXPECT_NE(outcome.SystemError, 0u);
     EXPECT_NE(outcome.Message.find(PathToCp932(uninst)), std::string::npos);
     EXPECT_EQ(ReadBytes(uninst), old);
     EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
     EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
     EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(Form->Handle())));
+}
+
+// A value that cannot be written (here: HKLM seen through a volatile key, under which no
+// lasting key can be made) fails the installation, naming it, and leaves no half entry.
+TEST_F(InstallTest, AnUnwritableRegistrationFailsAndLeavesNoEntry) {
+    ScopedRegTree scratch(HKEY_CURRENT_USER, L"Software\\ScrTestVolatileMachine");
+    UniqueHKey root;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\ScrTestVolatileMachine", 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, root.Put(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, root.Get()), ERROR_SUCCESS);
+    const TInstallOutcome outcome = Install(Dir.Path());
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    EXPECT_EQ(outcome.Result, TInstallResult::RegistrationFailed);
+    EXPECT_NE(outcome.Message.find("UninstallString"), std::string::npos) << outcome.Message;
+    EXPECT_EQ(RawRegString(HKEY_LOCAL_MACHINE, Key().c_str(), L"UninstallString"), L"<missing>");
 }
 
 TEST_F(InstallTest, NoNameIsRefusedBeforeAnythingIsWritten) {

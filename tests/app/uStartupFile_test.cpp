@@ -40,10 +40,7 @@ const std::vector<std::uint8_t> kStub = Bytes(std::string("MZ stub program\0\1\2
 // Never asked anything when the data is tampered; answers "recent player" otherwise.
 class TRecentPlayer : public IPlayerProbe {
 public:
-    bool IsFlashPlayerInstalled() override { return true; }
-    bool IsFlashVersionOK(const std::string& required) override {
-        return IsVersionAtLeast("9.0.124.0", required);
-    }
+    std::optional<std::string> InstalledVersion() override { return "9.0.124.0"; }
 };
 
 // A stub with a full payload appended, as scrpack builds it.
@@ -93,7 +90,7 @@ TEST(LoadPayloadSettings, ReadsTheContainerAtTheEndOfTheFile) {
     EXPECT_TRUE(s.FTopImage.empty());
     EXPECT_TRUE(s.IsPayloadIntact());
     TRecentPlayer player;
-    EXPECT_TRUE(s.StartupVerdict(player).Welcome);
+    EXPECT_TRUE(s.StartupVerdict(player).Welcome());
     // The stub itself is untouched by the reading.
     auto bytes = ReadBytes(path);
     EXPECT_TRUE(std::equal(kStub.begin(), kStub.end(), bytes.begin()));
@@ -125,9 +122,7 @@ TEST(LoadPayloadSettings, NoContainerMeansInvalidData) {
         EXPECT_TRUE(s.FSCRData.empty());
         TRecentPlayer player;
         TStartupVerdict v = s.StartupVerdict(player);
-        EXPECT_FALSE(v.Welcome);
-        EXPECT_EQ(v.MessageId, SInvalidData);
-        EXPECT_FALSE(v.OfferDownload);
+        EXPECT_EQ(v.Result, TInstallResult::InvalidPayload);
     }
 }
 
@@ -160,8 +155,7 @@ TEST(LoadPayloadSettings, RejectedContainerIsNotUsedAtAll) {
         EXPECT_TRUE(s.FSCRData.empty()) << path;
         TRecentPlayer player;
         TStartupVerdict v = s.StartupVerdict(player);
-        EXPECT_FALSE(v.Welcome) << path;
-        EXPECT_EQ(v.MessageId, SInvalidData) << path;
+        EXPECT_EQ(v.Result, TInstallResult::InvalidPayload) << path;
     }
 }
 
@@ -185,5 +179,5 @@ TEST(LoadPayloadSettings, RunningOutOfMemoryMeansInvalidData) {
     EXPECT_EQ(s.FTitle, kDesignedCaption);
     EXPECT_TRUE(s.FSCRData.empty());
     TRecentPlayer player;
-    EXPECT_EQ(s.StartupVerdict(player).MessageId, SInvalidData);
+    EXPECT_EQ(s.StartupVerdict(player).Result, TInstallResult::InvalidPayload);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,22 +23,15 @@ TPayloadSettings Apply(const TItemTypes& items) {
     return s;
 }
 
-// Stands for the player's COM object in host tests; counts the questions asked.
+// Stands for the player's COM object in host tests; counts the objects created.
 class TFakeProbe : public IPlayerProbe {
 public:
     TFakeProbe(bool installed, std::string version) : FInstalled(installed), FVersion(std::move(version)) {}
-    bool IsFlashPlayerInstalled() override {
-        ++InstalledCalls;
-        return FInstalled;
+    std::optional<std::string> InstalledVersion() override {
+        ++Created;
+        return FInstalled ? std::optional<std::string>(FVersion) : std::nullopt;
     }
-    bool IsFlashVersionOK(const std::string& required) override {
-        ++VersionCalls;
-        LastRequired = required;
-        return FInstalled && IsVersionAtLeast(FVersion, required);
-    }
-    int InstalledCalls = 0;
-    int VersionCalls = 0;
-    std::string LastRequired;
+    int Created = 0;
 
 private:
     bool FInstalled;
@@ -53,7 +47,6 @@ TEST(PayloadSettings, DefaultsWhenNoItems) {
     EXPECT_EQ(s.FSCRName, "");
     EXPECT_EQ(s.FEULA, "");
     EXPECT_EQ(s.FReadMePath, "");
-    EXPECT_EQ(s.FSCRPath, "");
     EXPECT_EQ(s.FGUID, "");
     EXPECT_EQ(s.FExpectedDigest, "");
     EXPECT_EQ(s.FDigestLength, 0u);
@@ -75,13 +68,11 @@ TEST(PayloadSettings, DefaultsWhenNoItems) {
 TEST(PayloadSettings, ResetForgetsAnEarlierLoad) {
     TPayloadSettings s = Apply({Item("SCR", "abc"), Item("InstallerVerCheck", std::string(1, '\0')),
                                 Item("InstallerTitle", "T"), Item("mxl", Le32(3))});
-    s.FSCRPath = "C:\\x.scr";
     s.ResetSettings("caption");
     EXPECT_TRUE(s.FSCRData.empty());
     EXPECT_TRUE(s.FVerCheck);
     EXPECT_EQ(s.FTitle, "caption");
     EXPECT_EQ(s.FDigestLength, 0u);
-    EXPECT_EQ(s.FSCRPath, "");
 }
 
 TEST(PayloadSettings, EveryKeyAndItsConversion) {
@@ -268,50 +259,38 @@ TEST(StartupVerdict, VerdictTable) {
         TPayloadSettings settings;
         bool installed;
         const char* version;
-        bool welcome;
-        TStringId message;
-        bool offer;
+        TInstallResult result;
+        int created; // player objects made
     } cases[] = {
-        {"recent player", intact("7.0.19.0", true), true, "9.0.124.0", true, SInvalidData, false},
-        {"same version", intact("9.0.124.0", true), true, "9.0.124.0", true, SInvalidData, false},
-        {"old player", intact("7.0.19.0", true), true, "6.0.79.0", false, SFlashMissing, true},
-        {"old player, any version accepted", intact("7.0.19.0", false), true, "6.0.79.0", true, SInvalidData,
-         false},
-        {"no player", intact("7.0.19.0", true), false, "", false, SFlashMissing, true},
-        {"no player, any version accepted", intact("7.0.19.0", false), false, "", false, SFlashMissing, true},
-        {"player without version record", intact("7.0.19.0", true), true, "", false, SFlashMissing, true},
-        {"no FlashVersion item: no minimum", intact(nullptr, true), true, "6.0.79.0", true, SInvalidData,
-         false},
+        {"recent player", intact("7.0.19.0", true), true, "9.0.124.0", TInstallResult::Installed, 1},
+        {"same version", intact("9.0.124.0", true), true, "9.0.124.0", TInstallResult::Installed, 1},
+        {"old player", intact("7.0.19.0", true), true, "6.0.79.0", TInstallResult::PlayerMissing, 1},
+        {"old player, any version accepted", intact("7.0.19.0", false), true, "6.0.79.0",
+         TInstallResult::Installed, 1},
+        {"no player", intact("7.0.19.0", true), false, "", TInstallResult::PlayerMissing, 1},
+        {"no player, any version accepted", intact("7.0.19.0", false), false, "", TInstallResult::PlayerMissing,
+         1},
+        {"player without version record", intact("7.0.19.0", true), true, "", TInstallResult::PlayerMissing, 1},
+        {"no FlashVersion item: no minimum", intact(nullptr, true), true, "6.0.79.0", TInstallResult::Installed,
+         1},
+        // The player is never examined for data that fails its check.
         {"tampered data, good player", Payload("X" + kScr, std::uint32_t(kScr.size() + 1), whole), true,
-         "9.0.124.0", false, SInvalidData, false},
-        {"no container", Apply({}), true, "9.0.124.0", false, SInvalidData, false},
+         "9.0.124.0", TInstallResult::InvalidPayload, 0},
+        {"no container", Apply({}), true, "9.0.124.0", TInstallResult::InvalidPayload, 0},
         // The digest leaves the name unprotected: one that leaves the folder is invalid data.
-        {"name leaving the folder", intact("7.0.19.0", true, "..\\..\\x"), true, "9.0.124.0", false,
-         SInvalidData, false},
-        {"device name", intact("7.0.19.0", true, "nul.txt"), true, "9.0.124.0", false, SInvalidData, false},
-        {"no name: reported when installing", intact("7.0.19.0", true, ""), true, "9.0.124.0", true,
-         SInvalidData, false},
+        {"name leaving the folder", intact("7.0.19.0", true, "..\\..\\x"), true, "9.0.124.0",
+         TInstallResult::InvalidPayload, 0},
+        {"device name", intact("7.0.19.0", true, "nul.txt"), true, "9.0.124.0", TInstallResult::InvalidPayload, 0},
+        {"no name: reported when installing", intact("7.0.19.0", true, ""), true, "9.0.124.0",
+         TInstallResult::Installed, 1},
     };
     for (auto& c : cases) {
         TFakeProbe probe(c.installed, c.version);
-        TStartupVerdict v = c.settings.StartupVerdict(probe);
-        EXPECT_EQ(v.Welcome, c.welcome) << c.what;
-        if (!c.welcome) {
-            EXPECT_EQ(v.MessageId, c.message) << c.what;
-            EXPECT_EQ(v.OfferDownload, c.offer) << c.what;
-        }
+        const TStartupVerdict v = c.settings.StartupVerdict(probe);
+        EXPECT_EQ(v.Result, c.result) << c.what;
+        EXPECT_EQ(probe.Created, c.created) << c.what;
+        EXPECT_FALSE(v.Why.empty()) << c.what;
     }
-}
-
-TEST(StartupVerdict, PlayerIsNotExaminedForTamperedData) {
-    TFakeProbe probe(true, "9.0.124.0");
-    TStartupVerdict v = Payload(kScr, 4, "0000").StartupVerdict(probe);
-    EXPECT_FALSE(v.Welcome);
-    EXPECT_EQ(v.MessageId, SInvalidData);
-    EXPECT_FALSE(v.OfferDownload);
-    EXPECT_EQ(v.Argument, "");
-    EXPECT_EQ(probe.InstalledCalls, 0);
-    EXPECT_EQ(probe.VersionCalls, 0);
 }
 
 // A screensaver that does not need the player: the probe is never asked, whatever it
@@ -322,12 +301,11 @@ TEST(StartupVerdict, NoPlayerNeededSkipsOnlyTheGate) {
     TFakeProbe probe(false, "");
     TPayloadSettings s = Apply({Item("SCR", kScr), Item("mxl", Le32(std::uint32_t(kScr.size()))),
                                 Item("mxf", whole), Item("FlashVersion", "7.0.19.0"), noPlayer});
-    EXPECT_TRUE(s.StartupVerdict(probe).Welcome);
-    EXPECT_EQ(probe.InstalledCalls + probe.VersionCalls, 0);
+    EXPECT_TRUE(s.StartupVerdict(probe).Welcome());
     TStartupVerdict v = Apply({Item("SCR", "X" + kScr), Item("mxf", whole), noPlayer}).StartupVerdict(probe);
-    EXPECT_FALSE(v.Welcome);
-    EXPECT_EQ(v.MessageId, SInvalidData);
-    EXPECT_EQ(probe.InstalledCalls + probe.VersionCalls, 0);
+    EXPECT_EQ(v.Result, TInstallResult::InvalidPayload);
+    EXPECT_EQ(v.Why.rfind("digest: FAIL (expected", 0), 0u) << v.Why;
+    EXPECT_EQ(probe.Created, 0);
 }
 
 TEST(StartupVerdict, PlayerFailureCarriesTheRequiredVersion) {
@@ -335,23 +313,9 @@ TEST(StartupVerdict, PlayerFailureCarriesTheRequiredVersion) {
     TPayloadSettings s = Apply({Item("mxf", none), Item("FlashVersion", "8.0.22.0")});
     TFakeProbe probe(true, "7.0.14.0");
     TStartupVerdict v = s.StartupVerdict(probe);
-    EXPECT_FALSE(v.Welcome);
-    EXPECT_EQ(v.MessageId, SFlashMissing);
+    EXPECT_EQ(v.Result, TInstallResult::PlayerMissing);
     EXPECT_EQ(v.Argument, "8.0.22.0");
-    EXPECT_TRUE(v.OfferDownload);
-    EXPECT_EQ(probe.InstalledCalls, 1);
-    EXPECT_EQ(probe.VersionCalls, 1);
-    EXPECT_EQ(probe.LastRequired, "8.0.22.0");
-}
-
-TEST(StartupVerdict, MissingPlayerIsNotAskedForItsVersion) {
-    TFakeProbe probe(false, "");
-    EXPECT_FALSE(PlayerGatePasses(probe, "7.0.19.0", false));
-    EXPECT_EQ(probe.VersionCalls, 0);
-    TFakeProbe old(true, "6.0.79.0");
-    EXPECT_FALSE(PlayerGatePasses(old, "7.0.19.0", true));
-    EXPECT_TRUE(PlayerGatePasses(old, "7.0.19.0", false));
-    EXPECT_TRUE(PlayerGatePasses(old, "6.0.79.0", true));
+    EXPECT_TRUE(OutcomeRule(v.Result).OfferDownload);
 }
 
 TEST(FormatMessageText, ReplacesTheOneFormatMark) {

@@ -6,6 +6,9 @@
 #include "app/uDigest.h"
 #include "common/StandInPlayer.h"
 #include "platform/uText.h"
+#include "store/uStreams.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -27,13 +30,17 @@ TEST(StringTable, EveryMessageInCodePage932) {
     EXPECT_EQ(LoadResString(999), "");
 }
 
-TEST(StringTable, VerdictMessages) {
-    EXPECT_EQ(VerdictMessageText(TStartupVerdict::WelcomePage()), "");
-    EXPECT_EQ(VerdictMessageText(TStartupVerdict::Failure(SInvalidData, {}, false)),
-              Sjis("不正なデータです"));
-    EXPECT_EQ(VerdictMessageText(TStartupVerdict::Failure(SFlashMissing, "7.0.19.0", true)),
+// The outcome's message with its subject, then the cause: the user's words for the common
+// codes, the system's own text for the others.
+TEST(StringTable, OutcomeTexts) {
+    EXPECT_EQ(VerdictMessageText({}), "");
+    EXPECT_EQ(VerdictMessageText({TInstallResult::PlayerMissing, "7.0.19.0"}),
               Sjis("Flash ActiveX Player が見つからないかバージョンが古いため実行できません\r\n"
                    "バージョン 7.0.19.0 以降が必要です"));
+    EXPECT_EQ(OutcomeText(TInstallResult::DiskFull, "C:\\a.scr", ERROR_DISK_FULL),
+              Sjis("次のファイルを書き込めませんでした\r\nC:\\a.scr\r\n原因: ディスクの空き領域が足りません"));
+    EXPECT_EQ(OutcomeText(TInstallResult::WriteFailed, "x", ERROR_INVALID_FUNCTION),
+              Sjis("次のファイルを書き込めませんでした\r\nx\r\n原因: ") + SystemErrorText(ERROR_INVALID_FUNCTION));
 }
 
 namespace {
@@ -48,44 +55,22 @@ TPayloadSettings IntactPayload(bool verCheck) {
     s.ApplyItems(items);
     return s;
 }
-
-class RealProbeVerdict : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(FCom.Ok()); }
-    TComScope FCom;
-    TFlashPlayerProbe FProbe;
-};
 } // namespace
 
-TEST_F(RealProbeVerdict, NoPlayer) {
-    for (bool verCheck : {true, false}) {
-        TStartupVerdict v = IntactPayload(verCheck).StartupVerdict(FProbe);
-        EXPECT_FALSE(v.Welcome);
-        EXPECT_EQ(v.MessageId, SFlashMissing);
-        EXPECT_EQ(v.Argument, "7.0.19.0");
-        EXPECT_TRUE(v.OfferDownload);
+// The verdict with the real probe: no player, a recent one, an old one (accepted only when
+// any version is).
+TEST(RealProbeVerdict, NoRecentAndOldPlayer) {
+    TComScope com;
+    ASSERT_TRUE(com.Ok());
+    TFlashPlayerProbe probe;
+    EXPECT_EQ(IntactPayload(false).StartupVerdict(probe).Result, TInstallResult::PlayerMissing);
+    {
+        TStandInRegistration reg(BesideTestProgram(L"standin_player_new.dll"));
+        ASSERT_TRUE(reg.Ok());
+        EXPECT_TRUE(IntactPayload(true).StartupVerdict(probe).Welcome());
     }
-}
-
-TEST_F(RealProbeVerdict, RecentPlayer) {
-    TStandInRegistration reg(BesideTestProgram(L"standin_player_new.dll"));
-    ASSERT_TRUE(reg.Ok());
-    EXPECT_TRUE(IntactPayload(true).StartupVerdict(FProbe).Welcome);
-    // Tampered data fails even with a good player.
-    TPayloadSettings tampered = IntactPayload(true);
-    tampered.FSCRData[0] = 'N';
-    TStartupVerdict v = tampered.StartupVerdict(FProbe);
-    EXPECT_FALSE(v.Welcome);
-    EXPECT_EQ(v.MessageId, SInvalidData);
-    EXPECT_FALSE(v.OfferDownload);
-}
-
-TEST_F(RealProbeVerdict, OldPlayer) {
     TStandInRegistration reg(BesideTestProgram(L"standin_player_old.dll"));
     ASSERT_TRUE(reg.Ok());
-    TStartupVerdict v = IntactPayload(true).StartupVerdict(FProbe);
-    EXPECT_FALSE(v.Welcome);
-    EXPECT_EQ(v.MessageId, SFlashMissing);
-    EXPECT_TRUE(v.OfferDownload);
-    EXPECT_TRUE(IntactPayload(false).StartupVerdict(FProbe).Welcome);
+    EXPECT_EQ(IntactPayload(true).StartupVerdict(probe).Result, TInstallResult::PlayerMissing);
+    EXPECT_TRUE(IntactPayload(false).StartupVerdict(probe).Welcome());
 }

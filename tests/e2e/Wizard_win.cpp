@@ -705,8 +705,17 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
     fs::path dest = FDir.Path() / L"保存 先 folder";
     fs::create_directory(dest);
     const std::wstring dayBefore = Today();
-    ASSERT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 0u);
+    const fs::path log = FDir.Path() / L"install log.txt";
+    ASSERT_EQ(RunSilently(exe, L"/S /LOG=\"" + log.wstring() + L"\" /D=" + dest.wstring()), 0u);
     const std::wstring dayAfter = Today();
+    // The log, written by this process of the user: the elevated step's lines relayed.
+    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
+    const std::string logText(logBytes.begin(), logBytes.end());
+    for (const char* line : {"start-up: passed (digest: pass", "step: file ", "E2eSaver.scr: ", " bytes written",
+                             "step: registry HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
+                             "\\Uninstall\\E2eSaver\\UninstallString = ",
+                             "step: exit code 0", "user: current screensaver set to ", "outcome: installed, exit code 0"})
+        EXPECT_NE(logText.find(line), std::string::npos) << line << "\n" << logText;
 
     const fs::path scr = dest / L"E2eSaver.scr", txt = dest / L"E2eSaver.txt",
                    uninst = dest / L"E2eSaverUninst.exe";
@@ -771,6 +780,8 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     }
     EXPECT_FALSE(fs::exists(dir.Path() / L"dest2"));
     EXPECT_EQ(RunSilently(native, L"/S /X " + to), 1u);
+    // A log that cannot be written: a bad command line, before anything is installed.
+    EXPECT_EQ(RunSilently(native, L"/S /LOG=" + (dir.Path() / L"nofolder\\log.txt").wstring() + L" " + to), 1u);
     EXPECT_TRUE(IsEmptyFolder(dest));
     EXPECT_FALSE(fs::exists(dir.Path() / L"missing folder"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));

@@ -49,7 +49,7 @@ Bytes8 CodeLike(std::size_t size) {
 // A 2 x 2, 24-bit bottom-up BMP file.
 Bytes8 TinyBmp() {
     Bytes8 b = {'B', 'M', 70, 0, 0, 0,  0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1,
-                0,   24,  0,  0, 0, 16, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+                0,   24,  0,  0, 0, 0,  0, 16, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     for (int i = 0; i < 16; ++i) b.push_back(static_cast<std::uint8_t>(i * 16));
     return b;
 }
@@ -329,6 +329,10 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
     Inputs in;
     WriteBytes(in.Dir / "empty.scr", {});
     WriteBytes(in.Dir / "notbmp.bmp", Bytes("BM but not really a bitmap header at all......."));
+    Bytes8 rle = TinyBmp(); // as ImageMagick's "bmp3" RLE8 output: 8 bits, BI_RLE8
+    rle[28] = 8;
+    rle[30] = 1;
+    WriteBytes(in.Dir / "rle.bmp", rle);
     std::filesystem::create_directory(in.Dir / "adir");
     const SignedFile signedFile(false);
     WriteBytes(in.Dir / "signed.exe", signedFile.b);
@@ -359,6 +363,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         build({"--text-encoding", "latin1"}),
         build({"--flash-version", "9.x"}),
         build({"--left-image", in.P("notbmp.bmp")}),
+        build({"--left-image", in.P("rle.bmp")}),
         build({"--top-image", in.P("readme.txt")}),
         build({"--eula", in.P("readme.txt")}), // not UTF-8
         build({"--title", ""}),
@@ -391,6 +396,9 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         EXPECT_FALSE(std::filesystem::exists(out)) << shown;
         EXPECT_EQ(in.FileCount(), files) << shown;
     }
+    // A picture the installer would not show says what to convert it to.
+    EXPECT_NE(RunScrpack(build({"--top-image", in.P("rle.bmp")})).Err.find("save it as an uncompressed Windows BMP"),
+              std::string::npos);
     EXPECT_EQ(ReadBytes(in.Dir / "stub.exe"), in.Stub); // a bad NAME=VALUE left it alone
     EXPECT_EQ(ReadBytes(in.Dir / "signed.exe"), signedFile.b);
 }

@@ -1,11 +1,14 @@
 // The installer's entry point.
 #include "app/uCommandLine.h"
+#include "app/uInstallLog.h"
+#include "app/uMachineStep.h"
 #include "app/uMain.h"
 #include "components/uRegister.h"
 #include "platform/uDllSearch.h"
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
+#include "store/uErrors.h"
 
 #include <windows.h>
 
@@ -22,6 +25,34 @@ void ShowSwitches() {
                 ToWide(kDesignedCaption).c_str(), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 
+
+// The outcome of an error that escaped: memory that ran out, a system error, anything.
+TInstallResult Unexpected(std::exception_ptr error, std::string& text) {
+    unsigned long code = 0;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        code = ERROR_NOT_ENOUGH_MEMORY;
+    } catch (const Exception& e) {
+        code = e.SystemError();
+        installlog::Line(std::string("error: ") + e.what());
+    } catch (...) {
+    }
+    text = OutcomeText(TInstallResult::Unexpected, {}, code);
+    return TInstallResult::Unexpected;
+}
+
+// Runs an unattended part (the step, "/S"): nothing is shown, not even an error that
+// escaped, which ends it with its exit code.
+template <typename F> int Unattended(F run) {
+    try {
+        return static_cast<int>(run());
+    } catch (...) {
+        std::string text;
+        return static_cast<int>(LogOutcome(Unexpected(std::current_exception(), text)));
+    }
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -31,10 +62,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // No "insert a disk" boxes from the file-system probes of the start-up.
     SetErrorMode(SEM_FAILCRITICALERRORS);
 
-    const TSetupCommandLine args = ParseSetupCommandLine(GetCommandLineW());
-    // The machine-wide step never shows anything: its command line is the starter's.
-    if (args.Step && (args.Help || args.Bad || !args.HasDestination))
+    TSetupCommandLine args = ParseSetupCommandLine(GetCommandLineW());
+    // The machine-wide step never shows anything and keeps no log: its command line is
+    // the starter's, which writes the log.
+    if (args.Step && (args.Help || args.Bad || !args.HasDestination || !args.Log.empty()))
         return static_cast<int>(TSetupExit::BadCommandLine);
+    // A log that cannot be written is a bad command line, before anything is installed.
+    if (!args.Log.empty() && !installlog::Open(args.Log)) args.Bad = true;
     if (args.Silent && (args.Help || args.Bad)) return static_cast<int>(TSetupExit::BadCommandLine);
     if (args.Help || args.Bad) {
         ShowSwitches();
@@ -44,27 +78,25 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     TComInit com; // for the whole run of the GUI thread
     RegisterToolkitClasses();
     RegisterSystemComponents();
-    int exitCode = 0;
     if (args.Step) {
-        try {
-            auto form = std::make_unique<TfrmMain>(nullptr, true);
-            exitCode = static_cast<int>(form->InstallMachineWide(args));
-        } catch (...) {
-            exitCode = static_cast<int>(TSetupExit::WriteFailed);
-        }
-        return exitCode;
+        RelayLogTo(args.ReportWindow);
+        return Unattended([&] { return std::make_unique<TfrmMain>(nullptr, true)->InstallMachineWide(args); });
     }
+    installlog::Line(args.Silent ? "installer: unattended (/S)" : "installer: wizard");
     if (args.Silent) {
-        // Nothing is shown, not even an error that escaped.
-        try {
+        return Unattended([&] {
             auto form = std::make_unique<TfrmMain>(nullptr);
             if (args.HasDestination) form->SetDestination(args.Destination);
-            exitCode = static_cast<int>(form->InstallSilently());
-        } catch (...) {
-            exitCode = static_cast<int>(TSetupExit::WriteFailed);
-        }
-        return exitCode;
+            return form->InstallSilently();
+        });
     }
+    // An error escaping a window's handler: a box in the user's language, and the run ends.
+    Application.OnException = [](std::exception_ptr error) {
+        std::string text;
+        LogOutcome(Unexpected(error, text));
+        Application.ShowErrorBox(text);
+    };
+    int exitCode = 0;
     try {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
         sys::InitCommonControlsEx(&icc);
@@ -74,7 +106,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         Application.Run();
     } catch (...) {
         Application.HandleException(std::current_exception());
-        exitCode = 1;
+        exitCode = static_cast<int>(TSetupExit::Unexpected);
     }
     return exitCode;
 }

@@ -1,0 +1,46 @@
+#include "app/uInstallLog.h"
+
+#include "platform/uText.h"
+#include "platform/uWinHandles.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace installlog {
+namespace {
+
+UniqueHandle gFile;
+void (*gRelay)(std::string_view) = nullptr;
+
+} // namespace
+
+bool Open(const std::wstring& path) {
+    // Read by others while it is written (an administrator's tail), never shared for writing.
+    gFile.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(gFile);
+}
+
+void RelayTo(void (*relay)(std::string_view)) { gRelay = relay; }
+
+void Line(std::string_view text) {
+    if (gRelay) return gRelay(text);
+    if (!gFile) return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    const std::wstring wide = ToWide(stamp + std::string(text) + "\r\n");
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    if (n <= 0) return;
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    DWORD written = 0;
+    // A line that cannot be written is lost; the installation does not depend on its log.
+    WriteFile(gFile.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+} // namespace installlog

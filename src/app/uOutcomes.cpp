@@ -1,0 +1,87 @@
+#include "app/uOutcomes.h"
+
+#include <iterator>
+
+namespace {
+
+using P = TOutcomePage;
+using R = TInstallResult;
+using X = TSetupExit;
+
+// The order of TInstallResult.
+constexpr TOutcomeRule kRules[] = {
+    {R::Installed, X::Installed, TStringId{}, P::Finish, false, "installed"},
+    {R::InvalidPayload, X::InvalidPayload, SInvalidData, P::Failure, false, "invalid data"},
+    {R::PlayerMissing, X::PlayerMissing, SFlashMissing, P::Failure, true, "player missing or too old"},
+    {R::NoName, X::InvalidPayload, SNoScreenSaverName, P::Failure, false, "no screensaver name"},
+    {R::NoDestination, X::NoDestination, SNoDestination, P::Box, false, "destination folder missing"},
+    {R::BadDestination, X::NoDestination, SDestinationNotLocal, P::Box, false, "destination not a full local path"},
+    {R::UnrepresentableDestination, X::NoDestination, SDestinationNotRepresentable, P::Box, false,
+     "destination not representable in code page 932"},
+    {R::WriteFailed, X::WriteFailed, SWriteFailed, P::Failure, false, "file not written"},
+    {R::DiskFull, X::DiskFull, SWriteFailed, P::Failure, false, "disk full"},
+    {R::FileInUse, X::FileInUse, SWriteFailed, P::Failure, false, "file in use"},
+    {R::RegistrationFailed, X::RegistrationFailed, SRegistrationFailed, P::Failure, false, "registration failed"},
+    {R::ElevationRefused, X::ElevationRefused, SElevationRefused, P::Box, false, "administrator rights refused"},
+    {R::EntryConflict, X::EntryConflict, SEntryConflict, P::Failure, false, "uninstall entry of another product"},
+    {R::InstalledElsewhere, X::InstalledElsewhere, SInstalledElsewhere, P::Box, false, "installed elsewhere"},
+    {R::Unexpected, X::Unexpected, SUnexpectedError, P::Failure, false, "unexpected error"},
+};
+static_assert(std::size(kRules) == static_cast<std::size_t>(R::Unexpected) + 1);
+
+// Win32 error codes (winerror.h), named here so the table builds on every side.
+enum : unsigned long {
+    kAccessDenied = 5,
+    kNotEnoughMemory = 8,
+    kOutOfMemory = 14,
+    kWriteProtect = 19,
+    kSharingViolation = 32,
+    kLockViolation = 33,
+    kHandleDiskFull = 39,
+    kDiskFull = 112,
+    kFilenameExcedRange = 206,
+    kUserMappedFile = 1224,
+    kDiskQuotaExceeded = 1295,
+};
+
+} // namespace
+
+const TOutcomeRule& OutcomeRule(TInstallResult result) {
+    const auto i = static_cast<std::size_t>(result);
+    return kRules[i < std::size(kRules) ? i : std::size(kRules) - 1];
+}
+
+TInstallResult ResultOfExit(int exitCode) {
+    for (const TOutcomeRule& rule : kRules)
+        if (static_cast<int>(rule.Exit) == exitCode) return rule.Result;
+    return R::Unexpected;
+}
+
+TInstallResult WriteFailure(unsigned long systemError) {
+    switch (systemError) {
+    case kDiskFull:
+    case kHandleDiskFull:
+    case kDiskQuotaExceeded: return R::DiskFull;
+    case kSharingViolation:
+    case kLockViolation:
+    case kUserMappedFile: return R::FileInUse;
+    default: return R::WriteFailed;
+    }
+}
+
+TStringId CauseMessage(unsigned long systemError) {
+    switch (systemError) {
+    case kDiskFull:
+    case kHandleDiskFull:
+    case kDiskQuotaExceeded: return SCauseDiskFull;
+    case kAccessDenied:
+    case kWriteProtect: return SCauseAccessDenied;
+    case kSharingViolation:
+    case kLockViolation:
+    case kUserMappedFile: return SCauseInUse;
+    case kFilenameExcedRange: return SCausePathTooLong;
+    case kNotEnoughMemory:
+    case kOutOfMemory: return SCauseOutOfMemory;
+    default: return TStringId{};
+    }
+}
