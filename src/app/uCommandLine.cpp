@@ -2,6 +2,8 @@
 
 #include "app/uOwnBinding.h"
 
+#include <algorithm>
+
 namespace {
 
 bool IsBlank(wchar_t c) {
@@ -57,21 +59,9 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
             if (folder.empty()) r.Bad = true;
             break;
         }
-        std::size_t end = 0;
-        if (rest.size() > 6 && (rest.starts_with(L"/LOG=\"") || rest.starts_with(L"/log=\""))) {
-            // A quoted path may hold blanks: it ends at its closing quote.
-            const std::size_t close = rest.find(L'"', 6);
-            if (close == std::wstring_view::npos || close == 6) {
-                r.Bad = true;
-                break;
-            }
-            r.Log.assign(rest.substr(6, close - 6));
-            end = close + 1;
-            if (end < rest.size() && !IsBlank(rest[end])) r.Bad = true;
-            rest.remove_prefix(end);
-            while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
-            continue;
-        }
+        // A quoted log path may hold blanks: its word runs to the closing quote.
+        const bool quotedLog = rest.starts_with(L"/LOG=\"") || rest.starts_with(L"/log=\"");
+        std::size_t end = quotedLog ? std::min(rest.find(L'"', 6), rest.size() - 1) + 1 : 0;
         while (end < rest.size() && !IsBlank(rest[end])) ++end;
         const std::wstring_view word = rest.substr(0, end);
         if (word == L"/S" || word == L"/s")
@@ -82,7 +72,13 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
         } else if (word.starts_with(L"/REPORT="))
             r.ReportWindow = ParseReportWindow(word.substr(8), r.Bad);
         else if (word.starts_with(L"/LOG=") || word.starts_with(L"/log=")) {
-            r.Log.assign(word.substr(5));
+            std::wstring_view path = word.substr(5);
+            if (quotedLog) {
+                // The closing quote ends the word: anything after it, or none, is bad.
+                if (path.size() < 3 || path.back() != L'"') r.Bad = true;
+                path = path.substr(1, path.size() >= 2 ? path.size() - 2 : 0);
+            }
+            r.Log.assign(path);
             if (r.Log.empty()) r.Bad = true;
         } else if (word == L"/?")
             r.Help = true;

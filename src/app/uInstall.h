@@ -106,14 +106,12 @@ std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, con
 
 // ---- The installation (Windows) -----------------------------------------------------------
 
-// How an installation ended. The cause is kept as it was found (what failed, on which
-// file or value, the system's code) and the user's text is made from it once.
+// How an installation ended. The user's text is made once, where the failure is found,
+// from what failed, on which file or value, and the system's code behind it.
 struct TInstallOutcome {
     TInstallResult Result = TInstallResult::Installed;
-    std::string Subject;           // the file, registry value, folder or name the message names
-    unsigned long SystemError = 0; // the system's code behind a failed write; 0: none
-    std::string Message;           // the text for the user (OutcomeText, or the step's report)
-    bool ReadMePresent = false;    // a ReadMe was written (the finish page offers to open it)
+    std::string Message;        // the text for the user (OutcomeText, or the step's report)
+    bool ReadMePresent = false; // a ReadMe was written (the finish page offers to open it)
 };
 
 // The machine-wide part of an installation: what the elevated step writes.

@@ -21,12 +21,10 @@ struct TStepFailure {
     TInstallOutcome Outcome;
 };
 
-TInstallOutcome Failure(TInstallResult result, std::string subject, unsigned long systemError) {
+TInstallOutcome Failure(TInstallResult result, std::string_view subject, unsigned long systemError) {
     TInstallOutcome outcome;
     outcome.Result = result;
-    outcome.Subject = std::move(subject);
-    outcome.SystemError = systemError;
-    outcome.Message = OutcomeText(result, outcome.Subject, systemError);
+    outcome.Message = OutcomeText(result, subject, systemError);
     return outcome;
 }
 
@@ -50,10 +48,8 @@ template <typename F> void WriteStep(const std::string& path, F write) {
             installlog::Line("file " + path + ": " + std::to_string(bytes) + " bytes written");
             return;
         }
-    } catch (const Exception& e) {
-        code = e.SystemError();
-    } catch (const std::bad_alloc&) {
-        code = ERROR_NOT_ENOUGH_MEMORY;
+    } catch (...) {
+        code = SystemErrorOf(std::current_exception());
     }
     const TInstallResult result = WriteFailure(code);
     installlog::Line("file " + path + ": FAILED, " + OutcomeRule(result).LogName + SystemErrorNote(code));
@@ -263,10 +259,8 @@ TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInst
             WriteUninstallValue(value);
     } catch (const TStepFailure& failure) {
         outcome = failure.Outcome;
-    } catch (const std::bad_alloc&) {
-        outcome = Failure(TInstallResult::Unexpected, {}, ERROR_NOT_ENOUGH_MEMORY);
-    } catch (const Exception& e) {
-        outcome = Failure(TInstallResult::Unexpected, {}, e.SystemError());
+    } catch (...) {
+        outcome = Failure(TInstallResult::Unexpected, {}, SystemErrorOf(std::current_exception()));
     }
     // Half an entry is worse than none: without its command the uninstaller refuses to run.
     if (registering && outcome.Result != TInstallResult::Installed)

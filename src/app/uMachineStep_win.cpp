@@ -103,8 +103,7 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
     if (!run.Started) {
         outcome.Result = TInstallResult::ElevationRefused;
         // A refused prompt says it all; any other cause is the system's to tell.
-        outcome.SystemError = run.Error == ERROR_CANCELLED ? 0 : run.Error;
-        outcome.Message = OutcomeText(outcome.Result, {}, outcome.SystemError);
+        outcome.Message = OutcomeText(outcome.Result, {}, run.Error == ERROR_CANCELLED ? 0 : run.Error);
         installlog::Line("step: not started (system error " + std::to_string(run.Error) + ")");
         return outcome;
     }

@@ -7,6 +7,8 @@
 #include "app/uStartup.h"
 #include "toolkit/uForms.h"
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -101,6 +103,10 @@ private:
     // The part of an installation that belongs to the user, after the machine-wide step
     // succeeded: the current screensaver (HKCU) when chosen, the paths the finish page opens.
     void FinishForUser(const std::string& destination, TInstallOutcome& outcome);
+    // The installation into the typed destination, the same for the wizard (owner: its
+    // window, which the notifier covers and the consent prompt belongs to) and "/S" (none):
+    // the target checked, the machine-wide step, then the user's part; the outcome logged.
+    TInstallOutcome InstallInto(HWND owner);
     // The destination as typed, in UTF-16: the path edit's own text (nothing lost to a
     // conversion), or the "/D=" text of an unattended run.
     std::wstring TypedDestination() const;

@@ -23,6 +23,8 @@
 
 #include <commctrl.h>
 
+#include <memory>
+
 namespace {
 
 template <typename T> T* Need(const TComponent& root, const char* name) {
@@ -309,17 +311,37 @@ std::wstring TfrmMain::TypedDestination() const {
 }
 
 TSetupExit TfrmMain::InstallSilently() {
-    TInstallOutcome outcome;
-    outcome.Result = FVerdict.Result;
+    if (!FVerdict.Welcome()) return LogOutcome(FVerdict.Result);
+    return OutcomeRule(InstallInto(nullptr).Result).Exit;
+}
+
+TInstallOutcome TfrmMain::InstallInto(HWND owner) {
     std::string destination;
-    if (outcome.Result == TInstallResult::Installed) outcome.Result = ResolveDestination(TypedDestination(), destination);
+    TInstallOutcome outcome;
+    outcome.Result = ResolveDestination(TypedDestination(), destination);
     if (outcome.Result == TInstallResult::Installed) {
         installlog::Line("destination: " + destination);
         outcome = CheckInstallTarget(FSettings, destination);
+    } else {
+        outcome.Message = OutcomeText(outcome.Result);
     }
-    if (outcome.Result == TInstallResult::Installed) outcome = RunMachineStep(destination, nullptr);
+    if (outcome.Result == TInstallResult::Installed) {
+        // The wizard shows that it works; destroyed on every way out, so the owner is
+        // enabled again.
+        std::unique_ptr<TNotifier> notifier;
+        if (owner) {
+            notifier = std::make_unique<TNotifier>(this);
+            notifier->SetShowProgressBar(false);
+            notifier->SetCanCancel(false);
+            notifier->SetCaption("");
+            notifier->SetMsg(kInstallingMessage);
+            notifier->ShowCenteredOn(this);
+        }
+        outcome = RunMachineStep(destination, owner);
+    }
     if (outcome.Result == TInstallResult::Installed) FinishForUser(destination, outcome);
-    return LogOutcome(outcome.Result);
+    LogOutcome(outcome.Result);
+    return outcome;
 }
 
 TSetupExit TfrmMain::InstallMachineWide(const TSetupCommandLine& args) {
@@ -348,32 +370,11 @@ TSetupExit LogOutcome(TInstallResult result) {
 }
 
 TInstallOutcome TfrmMain::Install() {
-    std::string destination;
-    TInstallOutcome outcome;
-    outcome.Result = ResolveDestination(TypedDestination(), destination);
-    if (outcome.Result == TInstallResult::Installed) {
-        installlog::Line("destination: " + destination);
-        outcome = CheckInstallTarget(FSettings, destination);
-    } else {
-        outcome.Message = OutcomeText(outcome.Result);
-    }
-    if (outcome.Result == TInstallResult::Installed) {
-        // Destroyed on every way out: the owner is enabled again.
-        TNotifier notifier(this);
-        notifier.SetShowProgressBar(false);
-        notifier.SetCanCancel(false);
-        notifier.SetCaption("");
-        notifier.SetMsg(kInstallingMessage);
-        notifier.ShowCenteredOn(this);
-        outcome = RunMachineStep(destination, static_cast<HWND>(Handle()));
-    }
-    if (outcome.Result == TInstallResult::Installed) {
-        FinishForUser(destination, outcome);
+    const TInstallOutcome outcome = InstallInto(static_cast<HWND>(Handle()));
+    if (outcome.Result == TInstallResult::Installed)
         chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
-    } else if (OutcomeRule(outcome.Result).Page == TOutcomePage::Box) {
+    else if (OutcomeRule(outcome.Result).Page == TOutcomePage::Box)
         Application.ShowErrorBox(outcome.Message);
-    }
-    LogOutcome(outcome.Result);
     return outcome;
 }
 

@@ -57,31 +57,42 @@ TInstallResult ResultOfExit(int exitCode) {
     return R::Unexpected;
 }
 
+namespace {
+
+// The system's codes told apart in the user's words, and what a failed write with each is.
+struct TCause {
+    unsigned long Code;
+    TStringId Message;
+    TInstallResult Write;
+};
+constexpr TCause kCauses[] = {
+    {kDiskFull, SCauseDiskFull, R::DiskFull},
+    {kHandleDiskFull, SCauseDiskFull, R::DiskFull},
+    {kDiskQuotaExceeded, SCauseDiskFull, R::DiskFull},
+    {kSharingViolation, SCauseInUse, R::FileInUse},
+    {kLockViolation, SCauseInUse, R::FileInUse},
+    {kUserMappedFile, SCauseInUse, R::FileInUse},
+    {kAccessDenied, SCauseAccessDenied, R::WriteFailed},
+    {kWriteProtect, SCauseAccessDenied, R::WriteFailed},
+    {kFilenameExcedRange, SCausePathTooLong, R::WriteFailed},
+    {kNotEnoughMemory, SCauseOutOfMemory, R::WriteFailed},
+    {kOutOfMemory, SCauseOutOfMemory, R::WriteFailed},
+};
+
+const TCause* CauseOf(unsigned long systemError) {
+    for (const TCause& cause : kCauses)
+        if (cause.Code == systemError) return &cause;
+    return nullptr;
+}
+
+} // namespace
+
 TInstallResult WriteFailure(unsigned long systemError) {
-    switch (systemError) {
-    case kDiskFull:
-    case kHandleDiskFull:
-    case kDiskQuotaExceeded: return R::DiskFull;
-    case kSharingViolation:
-    case kLockViolation:
-    case kUserMappedFile: return R::FileInUse;
-    default: return R::WriteFailed;
-    }
+    const TCause* cause = CauseOf(systemError);
+    return cause ? cause->Write : R::WriteFailed;
 }
 
 TStringId CauseMessage(unsigned long systemError) {
-    switch (systemError) {
-    case kDiskFull:
-    case kHandleDiskFull:
-    case kDiskQuotaExceeded: return SCauseDiskFull;
-    case kAccessDenied:
-    case kWriteProtect: return SCauseAccessDenied;
-    case kSharingViolation:
-    case kLockViolation:
-    case kUserMappedFile: return SCauseInUse;
-    case kFilenameExcedRange: return SCausePathTooLong;
-    case kNotEnoughMemory:
-    case kOutOfMemory: return SCauseOutOfMemory;
-    default: return TStringId{};
-    }
+    const TCause* cause = CauseOf(systemError);
+    return cause ? cause->Message : TStringId{};
 }

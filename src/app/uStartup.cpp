@@ -149,14 +149,14 @@ bool TPayloadSettings::HasUnsafeName() const {
 }
 
 TStartupVerdict TPayloadSettings::IntegrityVerdict() const {
-    const std::string covered =
-        " over " + std::to_string(DigestedLength()) + " of " + std::to_string(FSCRData.size()) + " bytes";
+    const std::string span =
+        std::to_string(DigestedLength()) + " of " + std::to_string(FSCRData.size()) + " bytes";
     const std::string computed = ComputedDigest();
     if (computed != FExpectedDigest)
         return {TInstallResult::InvalidPayload, {},
-                "digest: FAIL (expected \"" + FExpectedDigest + "\", computed \"" + computed + "\"" + covered + ")"};
+                "digest: FAIL (expected \"" + FExpectedDigest + "\", computed \"" + computed + "\" over " + span + ")"};
     if (HasUnsafeName()) return {TInstallResult::InvalidPayload, {}, "SCRName: FAIL (not one plain file name)"};
-    return {TInstallResult::Installed, {}, "digest: pass (" + covered.substr(6) + " covered)"};
+    return {TInstallResult::Installed, {}, "digest: pass (" + span + " covered)"};
 }
 
 TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <system_error>
 
@@ -79,6 +80,22 @@ std::string FileErrorText(const char* what, const TPathName& fileName, unsigned 
 }
 
 } // namespace
+
+unsigned long SystemErrorOf(std::exception_ptr error) {
+    try {
+        if (error) std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        return e.SystemError();
+    } catch (const std::bad_alloc&) {
+#ifdef _WIN32
+        return ERROR_NOT_ENOUGH_MEMORY;
+#else
+        return ENOMEM;
+#endif
+    } catch (...) {
+    }
+    return 0;
+}
 
 #ifndef _WIN32
 std::string SystemErrorText(unsigned long code) {

@@ -2,6 +2,7 @@
 // Byte streams: the abstract stream, a growable memory stream and file streams.
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ bool ResizeFileName(const TPathName& fileName, std::int64_t size);
 // The system's own text for an error code (a Win32 code, code page 932 text, on Windows;
 // an errno elsewhere), without its line break.
 std::string SystemErrorText(unsigned long code);
+// The system's code behind an error: Exception::SystemError(), "not enough memory" for
+// std::bad_alloc, 0 for anything else.
+unsigned long SystemErrorOf(std::exception_ptr error);
 
 enum class TSeekOrigin { Begin, Current, End };
 

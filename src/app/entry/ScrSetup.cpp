@@ -8,7 +8,7 @@
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
-#include "store/uErrors.h"
+#include "store/uStreams.h"
 
 #include <windows.h>
 
@@ -26,20 +26,13 @@ void ShowSwitches() {
 }
 
 
-// The outcome of an error that escaped: memory that ran out, a system error, anything.
-TInstallResult Unexpected(std::exception_ptr error, std::string& text) {
-    unsigned long code = 0;
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::bad_alloc&) {
-        code = ERROR_NOT_ENOUGH_MEMORY;
-    } catch (const Exception& e) {
-        code = e.SystemError();
-        installlog::Line(std::string("error: ") + e.what());
-    } catch (...) {
-    }
-    text = OutcomeText(TInstallResult::Unexpected, {}, code);
-    return TInstallResult::Unexpected;
+// An error that escaped (memory that ran out, a system error, anything): logged with its
+// cause; the user's text for it.
+std::string Unexpected(std::exception_ptr error) {
+    const unsigned long code = SystemErrorOf(error);
+    installlog::Line("error: system error " + std::to_string(code));
+    LogOutcome(TInstallResult::Unexpected);
+    return OutcomeText(TInstallResult::Unexpected, {}, code);
 }
 
 // Runs an unattended part (the step, "/S"): nothing is shown, not even an error that
@@ -48,8 +41,8 @@ template <typename F> int Unattended(F run) {
     try {
         return static_cast<int>(run());
     } catch (...) {
-        std::string text;
-        return static_cast<int>(LogOutcome(Unexpected(std::current_exception(), text)));
+        Unexpected(std::current_exception());
+        return static_cast<int>(TSetupExit::Unexpected);
     }
 }
 
@@ -91,11 +84,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         });
     }
     // An error escaping a window's handler: a box in the user's language, and the run ends.
-    Application.OnException = [](std::exception_ptr error) {
-        std::string text;
-        LogOutcome(Unexpected(error, text));
-        Application.ShowErrorBox(text);
-    };
+    Application.OnException = [](std::exception_ptr error) { Application.ShowErrorBox(Unexpected(error)); };
     int exitCode = 0;
     try {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
