@@ -52,14 +52,6 @@ std::int32_t ReadInteger(TStream& stream) {
         static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
 }
 
-std::int64_t ReadInt64(TStream& stream) {
-    std::uint8_t b[8];
-    stream.ReadBuffer(b, sizeof b);
-    std::uint64_t u = 0;
-    for (int i = 7; i >= 0; --i) u = u << 8 | b[i];
-    return static_cast<std::int64_t>(u);
-}
-
 std::uint8_t ReadByte(TStream& stream) {
     std::uint8_t b;
     stream.ReadBuffer(&b, 1);

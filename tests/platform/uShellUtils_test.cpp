@@ -30,14 +30,6 @@ TEST(ValuePath, TrailByteIsNotASeparator) {
     EXPECT_EQ(SplitValuePath("\\" + kHyou + "\\\\" + kHyouji), Split(kHyou, kHyouji));
 }
 
-TEST(ValuePath, RemoveTrailingCharTakesOneBareByte) {
-    EXPECT_EQ(RemoveTrailingChar("abc\\", '\\'), "abc");
-    EXPECT_EQ(RemoveTrailingChar("abc\\\\", '\\'), "abc\\");
-    EXPECT_EQ(RemoveTrailingChar("abc", '\\'), "abc");
-    EXPECT_EQ(RemoveTrailingChar("", '\\'), "");
-    EXPECT_EQ(RemoveTrailingChar(kHyou, '\\'), "\x95"); // the bare byte, as documented
-}
-
 TEST(Quoting, QuoteDoublesInnerQuotes) {
     EXPECT_EQ(QuoteString("abc", '"'), "\"abc\"");
     EXPECT_EQ(QuoteString("a\"b", '"'), "\"a\"\"b\"");
