@@ -13,11 +13,6 @@ std::pair<std::string, std::string> SplitValuePath(std::string_view valuePath) {
     return {key, std::string(valuePath.substr(at + 1))};
 }
 
-std::string RemoveTrailingChar(std::string_view s, char c) {
-    if (!s.empty() && s.back() == c) s.remove_suffix(1);
-    return std::string(s);
-}
-
 std::string QuoteString(std::string_view s, char q) {
     const char one[] = {q, '\0'};
     const char two[] = {q, q, '\0'};

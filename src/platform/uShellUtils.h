@@ -21,10 +21,6 @@
 // is all value name (empty key path). An empty value name addresses the key's default value.
 std::pair<std::string, std::string> SplitValuePath(std::string_view valuePath);
 
-// s without one trailing byte c; the bare last byte is compared, so use it only where c
-// cannot be a trail byte (ExcludeTrailingBackslash932 is the path-safe form for '\').
-std::string RemoveTrailingChar(std::string_view s, char c);
-
 // q + s with every q doubled + q.
 std::string QuoteString(std::string_view s, char q);
 
@@ -257,7 +253,6 @@ public:
     ~TComInit();
     TComInit(const TComInit&) = delete;
     TComInit& operator=(const TComInit&) = delete;
-    bool Initialized() const { return FInitialized; }
 
 private:
     bool FInitialized;

@@ -51,12 +51,6 @@ std::int32_t ReadInteger(TStream& stream) {
     return static_cast<std::int32_t>(le::Get32(b));
 }
 
-std::int64_t ReadInt64(TStream& stream) {
-    std::uint8_t b[8];
-    stream.ReadBuffer(b, sizeof b);
-    return static_cast<std::int64_t>(le::Get64(b));
-}
-
 std::uint8_t ReadByte(TStream& stream) {
     std::uint8_t b;
     stream.ReadBuffer(&b, 1);

@@ -20,5 +20,4 @@ void WriteByte(TStream& stream, std::uint8_t b);
 
 std::string ReadString(TStream& stream);
 std::int32_t ReadInteger(TStream& stream);
-std::int64_t ReadInt64(TStream& stream);
 std::uint8_t ReadByte(TStream& stream);

@@ -184,12 +184,6 @@ void TBitmap::Assign(const TBitmap* source) {
     if (source != this) *this = *source;
 }
 
-void TBitmap::SetPalette(std::vector<TColor> palette) {
-    if (FBitCount > 8) return;
-    if (palette.size() > (std::size_t(1) << FBitCount)) palette.resize(std::size_t(1) << FBitCount);
-    FPalette = std::move(palette);
-}
-
 std::uint32_t TBitmap::RawPixel(int x, int y) const {
     const std::uint8_t* row = ScanLine(y);
     switch (FBitCount) {

@@ -59,7 +59,6 @@ public:
 
     // Palette of the 1-, 4- and 8-bit formats (may hold fewer colours than the depth allows).
     const std::vector<TColor>& Palette() const { return FPalette; }
-    void SetPalette(std::vector<TColor> palette);
 
     // Outside the bitmap GetPixel gives 0 and SetPixel does nothing. In a palette format
     // SetPixel takes the nearest palette entry.

@@ -52,9 +52,6 @@ TEST_F(Embedder, CompressedDataIsTheSizeThenOneZlibStream) {
     auto out = Written(e);
     ASSERT_GT(out.size(), 6u);
     EXPECT_EQ(Le32(out), static_cast<std::int32_t>(out.size() - 4));
-    EXPECT_EQ(out[4], 0x78);
-    EXPECT_EQ(out[5], 0x9C);
-    EXPECT_EQ(DecompressBuffer(out.data() + 4, out.size() - 4), data);
     // Exactly what the compression wrapper gives at level index 2.
     auto packed = CompressBuffer(data.data(), data.size(), 2);
     EXPECT_EQ(std::vector<std::uint8_t>(out.begin() + 4, out.end()), packed);
@@ -137,10 +134,10 @@ TEST_F(Embedder, DefinitionCarriesTheDataOnlyWithAFileName) {
     auto* without = new TFileEmbedder(&form);
     without->SetName("embWithout");
     auto def = ComponentDefBytes(form);
-    const char* name = "EmbededData";
-    EXPECT_EQ(std::search(def.begin(), def.end(), name, name + 11) - def.begin() > 0, true);
     // Exactly one "EmbededData" in the whole definition.
+    const char* name = "EmbededData";
     auto first = std::search(def.begin(), def.end(), name, name + 11);
+    ASSERT_NE(first, def.end());
     EXPECT_EQ(std::search(first + 1, def.end(), name, name + 11), def.end());
 
     TForm copy(nullptr);

@@ -79,7 +79,6 @@ TEST(GraphColours, SystemColoursAreResolved) {
 
 TEST(MakeMask, EightBitSource) {
     TBitmap src(3, 2, TPixelFormat::pf8bit);
-    src.SetPalette({0x000000, 0x00FF00, 0x0000FF}); // no white in the palette
     src.SetPixel(0, 0, 0x00FF00);
     src.SetPixel(1, 0, 0x0000FF);
     src.SetPixel(2, 1, 0x00FF00);

@@ -30,14 +30,6 @@ TEST(ValuePath, TrailByteIsNotASeparator) {
     EXPECT_EQ(SplitValuePath("\\" + kHyou + "\\\\" + kHyouji), Split(kHyou, kHyouji));
 }
 
-TEST(ValuePath, RemoveTrailingCharTakesOneBareByte) {
-    EXPECT_EQ(RemoveTrailingChar("abc\\", '\\'), "abc");
-    EXPECT_EQ(RemoveTrailingChar("abc\\\\", '\\'), "abc\\");
-    EXPECT_EQ(RemoveTrailingChar("abc", '\\'), "abc");
-    EXPECT_EQ(RemoveTrailingChar("", '\\'), "");
-    EXPECT_EQ(RemoveTrailingChar(kHyou, '\\'), "\x95"); // the bare byte, as documented
-}
-
 TEST(Quoting, QuoteDoublesInnerQuotes) {
     EXPECT_EQ(QuoteString("abc", '"'), "\"abc\"");
     EXPECT_EQ(QuoteString("a\"b", '"'), "\"a\"\"b\"");
@@ -115,14 +107,6 @@ TEST(SpecialFolders, TableFollowsTheCsidlNumberingWithItsGaps) {
         int expected = i <= 14 ? i : i <= 48 ? i + 1 : i <= 55 ? i + 4 : 0x3D;
         EXPECT_EQ(SpecialFolderCsidl(static_cast<TSpecialFolder>(i)), expected) << "index " << i;
     }
-    EXPECT_EQ(SpecialFolderCsidl(TSpecialFolder::Controls), 0x03);
-    EXPECT_EQ(SpecialFolderCsidl(TSpecialFolder::BitBucket), 0x0A);
-    EXPECT_EQ(SpecialFolderCsidl(TSpecialFolder::Network), 0x12);
-    EXPECT_EQ(SpecialFolderCsidl(TSpecialFolder::Fonts), 0x14);
-    EXPECT_EQ(SpecialFolderCsidl(TSpecialFolder::Windows), 0x24);
-    EXPECT_EQ(SpecialFolderCsidl(TSpecialFolder::ProgramFiles), 0x26);
-    EXPECT_EQ(static_cast<int>(TSpecialFolder::Windows), 35);
-    EXPECT_EQ(static_cast<int>(TSpecialFolder::ProgramFiles), 37);
 }
 
 TEST(SpecialFolders, SetIsEightBytesOneBitPerIndex) {

@@ -94,69 +94,6 @@ TEST(RegistryWin, FailedWriteIsReported) {
 
 // ---- Special folders --------------------------------------------------------------------------
 
-TEST(SpecialFoldersWin, TableMatchesTheSystemIdentifiers) {
-    const int expected[kSpecialFolderCount] = {
-        CSIDL_DESKTOPDIRECTORY,
-        CSIDL_INTERNET,
-        CSIDL_PROGRAMS,
-        CSIDL_CONTROLS,
-        CSIDL_PRINTERS,
-        CSIDL_PERSONAL,
-        CSIDL_FAVORITES,
-        CSIDL_STARTUP,
-        CSIDL_RECENT,
-        CSIDL_SENDTO,
-        CSIDL_BITBUCKET,
-        CSIDL_STARTMENU,
-        0x0C /* CSIDL_MYDOCUMENTS, which newer headers alias to CSIDL_PERSONAL */,
-        CSIDL_MYMUSIC,
-        CSIDL_MYVIDEO,
-        CSIDL_DESKTOPDIRECTORY,
-        CSIDL_DRIVES,
-        CSIDL_NETWORK,
-        CSIDL_NETHOOD,
-        CSIDL_FONTS,
-        CSIDL_TEMPLATES,
-        CSIDL_COMMON_STARTMENU,
-        CSIDL_COMMON_PROGRAMS,
-        CSIDL_COMMON_STARTUP,
-        CSIDL_COMMON_DESKTOPDIRECTORY,
-        CSIDL_APPDATA,
-        CSIDL_PRINTHOOD,
-        CSIDL_LOCAL_APPDATA,
-        CSIDL_ALTSTARTUP,
-        CSIDL_COMMON_ALTSTARTUP,
-        CSIDL_COMMON_FAVORITES,
-        CSIDL_INTERNET_CACHE,
-        CSIDL_COOKIES,
-        CSIDL_HISTORY,
-        CSIDL_COMMON_APPDATA,
-        CSIDL_WINDOWS,
-        CSIDL_SYSTEM,
-        CSIDL_PROGRAM_FILES,
-        CSIDL_MYPICTURES,
-        CSIDL_PROFILE,
-        CSIDL_SYSTEMX86,
-        CSIDL_PROGRAM_FILESX86,
-        CSIDL_PROGRAM_FILES_COMMON,
-        CSIDL_PROGRAM_FILES_COMMONX86,
-        CSIDL_COMMON_TEMPLATES,
-        CSIDL_COMMON_DOCUMENTS,
-        CSIDL_COMMON_ADMINTOOLS,
-        CSIDL_ADMINTOOLS,
-        CSIDL_CONNECTIONS,
-        CSIDL_COMMON_MUSIC,
-        CSIDL_COMMON_PICTURES,
-        CSIDL_COMMON_VIDEO,
-        CSIDL_RESOURCES,
-        CSIDL_RESOURCES_LOCALIZED,
-        CSIDL_COMMON_OEM_LINKS,
-        CSIDL_CDBURN_AREA,
-        CSIDL_COMPUTERSNEARME};
-    for (int i = 0; i < kSpecialFolderCount; ++i)
-        EXPECT_EQ(SpecialFolderCsidl(static_cast<TSpecialFolder>(i)), expected[i]) << "index " << i;
-}
-
 TEST(SpecialFoldersWin, WindowsDirectoryEndsInABackslash) {
     wchar_t windows[MAX_PATH];
     UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
@@ -165,7 +102,6 @@ TEST(SpecialFoldersWin, WindowsDirectoryEndsInABackslash) {
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path.back(), '\\');
     EXPECT_TRUE(SamePath(ToWide(path), std::wstring(windows, n) + L"\\")) << path;
-    EXPECT_EQ(static_cast<int>(TSpecialFolder::Windows), 35);
 }
 
 TEST(SpecialFoldersWin, ProgramFilesAndFonts) {
@@ -213,14 +149,6 @@ TEST(SpecialFoldersWin, PidlToPathAndFolder) {
     CoTaskMemFree(pidl);
     EXPECT_EQ(PidlToPath(nullptr), "");
     EXPECT_EQ(PidlToFolder(nullptr), "");
-}
-
-TEST(BrowseFlagsWin, OptionBitsAreTheSystemFlags) {
-    const unsigned expected[8] = {BIF_RETURNONLYFSDIRS, BIF_DONTGOBELOWDOMAIN, BIF_RETURNFSANCESTORS,
-                                  BIF_NEWDIALOGSTYLE,   BIF_BROWSEINCLUDEURLS, BIF_BROWSEFORCOMPUTER,
-                                  BIF_BROWSEFORPRINTER, BIF_BROWSEINCLUDEFILES};
-    for (int bit = 0; bit < 8; ++bit)
-        EXPECT_EQ(BrowseFlags(static_cast<std::uint8_t>(1u << bit)), expected[bit]);
 }
 
 // ---- Short paths ------------------------------------------------------------------------------
@@ -432,11 +360,9 @@ TEST(OpenWithAssociatedProgramWin, NothingToStart) {
 
 TEST(ComInitWin, InitialisesTheThreadForItsLifetime) {
     HRESULT inside = E_FAIL, after = E_FAIL;
-    bool initialised = false;
     std::thread([&] {
         {
             TComInit com;
-            initialised = com.Initialized();
             // The thread is now a single-threaded apartment: it cannot become multi-threaded.
             inside = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
             if (SUCCEEDED(inside)) CoUninitialize();
@@ -444,7 +370,6 @@ TEST(ComInitWin, InitialisesTheThreadForItsLifetime) {
         after = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         if (SUCCEEDED(after)) CoUninitialize();
     }).join();
-    EXPECT_TRUE(initialised);
     EXPECT_EQ(inside, RPC_E_CHANGED_MODE);
     EXPECT_EQ(after, S_OK);
 }

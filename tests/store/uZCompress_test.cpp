@@ -50,29 +50,16 @@ std::string DecompressError(const Bytes8& in, std::size_t maxOutput = kMaxInflat
 } // namespace
 
 TEST(ZLibMessage, IsZlibsOwnTable) {
-    EXPECT_EQ(ZLibMessage(2), "need dictionary");
-    EXPECT_EQ(ZLibMessage(1), "stream end");
-    EXPECT_EQ(ZLibMessage(0), "");
-    EXPECT_EQ(ZLibMessage(-1), "file error");
-    EXPECT_EQ(ZLibMessage(-2), "stream error");
-    EXPECT_EQ(ZLibMessage(-3), "data error");
-    EXPECT_EQ(ZLibMessage(-4), "insufficient memory");
-    EXPECT_EQ(ZLibMessage(-5), "buffer error");
-    EXPECT_EQ(ZLibMessage(-6), "incompatible version");
     for (int code = -6; code <= 2; ++code) EXPECT_EQ(ZLibMessage(code), zError(code)) << code;
 }
 
 TEST(CompressBuffer, LevelIndexTableMatchesZlibLevels) {
     const Bytes8 input = Sample(50000);
     const int levels[] = {0, 1, 6, 9};
-    const std::uint8_t secondByte[] = {0x01, 0x01, 0x9C, 0xDA};
     for (int index = 0; index < 4; ++index) {
-        const Bytes8 packed = CompressBuffer(input.data(), input.size(), index);
         // compress2 uses window bits 15 and memory level 8 as well: the bytes must agree.
-        EXPECT_EQ(packed, ZlibCompress2(input, levels[index])) << "index " << index;
-        ASSERT_GE(packed.size(), 2u);
-        EXPECT_EQ(packed[0], 0x78);
-        EXPECT_EQ(packed[1], secondByte[index]) << "index " << index;
+        EXPECT_EQ(CompressBuffer(input.data(), input.size(), index), ZlibCompress2(input, levels[index]))
+            << "index " << index;
     }
     EXPECT_EQ(CompressBuffer(input.data(), input.size()), CompressBuffer(input.data(), input.size(), 2));
 }

@@ -253,19 +253,6 @@ TEST_F(DefStream, DamagedInputIsRejectedWithoutCrashing) {
         TSample t(nullptr);
         EXPECT_THROW(ReadComponentDef(good.data(), n, t), ECorruptData) << "length " << n;
     }
-    // Every single-byte change either loads or fails with a known error; never crashes.
-    for (std::size_t i = 0; i < good.size(); ++i) {
-        for (std::uint8_t x :
-             {std::uint8_t(0x00), std::uint8_t(0xFF), std::uint8_t(0x7F), std::uint8_t(0x80)}) {
-            auto bad = good;
-            bad[i] = x;
-            TSample t(nullptr);
-            try {
-                ReadComponentDef(bad.data(), bad.size(), t);
-            } catch (const Exception&) {
-            }
-        }
-    }
     // Trailing garbage, a huge count, a wrong root class, a wrong signature.
     auto longer = good;
     longer.push_back(0);
@@ -286,35 +273,27 @@ TEST_F(DefStream, DamagedInputIsRejectedWithoutCrashing) {
 }
 
 TEST_F(DefStream, UnknownPropertiesAndWrongTypesAreRejected) {
-    std::vector<std::uint8_t> def = {'S', 'C', 'D', 'F', 1};
-    Append(def, Str("TSample"));
-    Append(def, Str(""));
-    Append(def, {1, 0, 0, 0});
-    Append(def, Str("Flag"));
-    Append(def, {1, 1, 0, 0, 0}); // an int for a Boolean property
-    Append(def, {0, 0, 0, 0, 0, 0, 0, 0});
+    // A TSample root with the one property name = value (type byte and data).
+    auto oneProperty = [](const std::string& name, const std::vector<std::uint8_t>& value) {
+        std::vector<std::uint8_t> def = {'S', 'C', 'D', 'F', 1};
+        Append(def, Str("TSample"));
+        Append(def, Str(""));
+        Append(def, {1, 0, 0, 0});
+        Append(def, Str(name));
+        Append(def, value);
+        Append(def, {0, 0, 0, 0, 0, 0, 0, 0});
+        return def;
+    };
     TSample t(nullptr);
-    EXPECT_THROW(ReadComponentDef(def.data(), def.size(), t), ECorruptData);
-
-    std::vector<std::uint8_t> def2 = {'S', 'C', 'D', 'F', 1};
-    Append(def2, Str("TSample"));
-    Append(def2, Str(""));
-    Append(def2, {1, 0, 0, 0});
-    Append(def2, Str("Kind"));
-    def2.push_back(5);
-    Append(def2, Str("kdNine"));
-    Append(def2, {0, 0, 0, 0, 0, 0, 0, 0});
-    EXPECT_THROW(ReadComponentDef(def2.data(), def2.size(), t), ECorruptData);
-
+    auto flagAsInt = oneProperty("Flag", {1, 1, 0, 0, 0}); // an int for a Boolean property
+    EXPECT_THROW(ReadComponentDef(flagAsInt.data(), flagAsInt.size(), t), ECorruptData);
+    std::vector<std::uint8_t> unknownIdent = {5};
+    Append(unknownIdent, Str("kdNine"));
+    auto badKind = oneProperty("Kind", unknownIdent);
+    EXPECT_THROW(ReadComponentDef(badKind.data(), badKind.size(), t), ECorruptData);
     // A plain int is accepted for a colour.
-    std::vector<std::uint8_t> def3 = {'S', 'C', 'D', 'F', 1};
-    Append(def3, Str("TSample"));
-    Append(def3, Str(""));
-    Append(def3, {1, 0, 0, 0});
-    Append(def3, Str("Colour"));
-    Append(def3, {1, 0x10, 0, 0, 0});
-    Append(def3, {0, 0, 0, 0, 0, 0, 0, 0});
-    ReadComponentDef(def3.data(), def3.size(), t);
+    auto colour = oneProperty("Colour", {1, 0x10, 0, 0, 0});
+    ReadComponentDef(colour.data(), colour.size(), t);
     EXPECT_EQ(t.Colour, 0x10);
 }
 
