@@ -63,19 +63,16 @@ inline std::vector<HWND> TopWindows(DWORD pid = 0) {
     return ctx.found;
 }
 
-// The first visible top-level window of the process whose class (and caption, when
-// given) match; null when there is none.
-inline HWND FindTop(DWORD pid, const std::wstring& cls, const std::wstring& caption = L"") {
-    for (HWND h : TopWindows(pid)) {
-        if ((cls.empty() || ClassOf(h) == cls) && (caption.empty() || TextOf(h) == caption)) return h;
-    }
-    return nullptr;
-}
-
+// Waits for the first visible top-level window of the process whose class (and caption,
+// when given) match; null when none came.
 inline HWND WaitTop(DWORD pid, const std::wstring& cls, const std::wstring& caption = L"",
                     std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
     HWND found = nullptr;
-    WaitFor([&] { return (found = FindTop(pid, cls, caption)) != nullptr; }, timeout);
+    WaitFor([&] {
+        for (HWND h : TopWindows(pid))
+            if (!found && (cls.empty() || ClassOf(h) == cls) && (caption.empty() || TextOf(h) == caption)) found = h;
+        return found != nullptr;
+    }, timeout);
     return found;
 }
 
@@ -96,13 +93,6 @@ inline std::vector<HWND> Descendants(HWND parent) {
 inline HWND FindControl(HWND parent, const std::wstring& cls, const std::wstring& caption) {
     for (HWND h : Descendants(parent)) {
         if ((cls.empty() || ClassOf(h) == cls) && (caption.empty() || TextOf(h) == caption)) return h;
-    }
-    return nullptr;
-}
-
-inline HWND FindControlById(HWND parent, int id) {
-    for (HWND h : Descendants(parent)) {
-        if (GetDlgCtrlID(h) == id) return h;
     }
     return nullptr;
 }
@@ -133,9 +123,8 @@ inline HWND FindMessageBox(DWORD pid, const std::wstring& text = L"") {
 // Presses the message box button with the given id (IDOK, IDYES, IDNO, ...).
 inline bool AnswerMessageBox(HWND box, int buttonId) {
     HWND button = GetDlgItem(box, buttonId);
-    if (!button) return false;
-    Click(button);
-    return true;
+    if (button) Click(button);
+    return button != nullptr;
 }
 
 // A started process, ended (killed if still running) when the object goes away.
