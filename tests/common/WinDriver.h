@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -105,6 +106,19 @@ inline bool IsChecked(HWND h) { return SendMessageW(h, BM_GETCHECK, 0, 0) == BST
 // Presses a button as a user would (the owner receives BN_CLICKED). Posted, so a
 // button that opens a modal box does not block the driver.
 inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+// Brings the window to the front and types keys on it as one chord, as a user would:
+// pressed in order, released in reverse ({VK_MENU, 'N'} is Alt+N).
+inline bool PressKeys(HWND window, std::initializer_list<WORD> keys) {
+    SetForegroundWindow(window);
+    if (!WaitFor([&] { return GetForegroundWindow() == window; }, std::chrono::seconds(5))) return false;
+    std::vector<INPUT> in(keys.size() * 2, INPUT{INPUT_KEYBOARD, {}});
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        in[i].ki.wVk = in[in.size() - 1 - i].ki.wVk = keys.begin()[i];
+        in[in.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
+}
 
 inline void SetText(HWND edit, const std::wstring& text) {
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
