@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,19 +64,16 @@ inline std::vector<HWND> TopWindows(DWORD pid = 0) {
     return ctx.found;
 }
 
-// The first visible top-level window of the process whose class (and caption, when
-// given) match; null when there is none.
-inline HWND FindTop(DWORD pid, const std::wstring& cls, const std::wstring& caption = L"") {
-    for (HWND h : TopWindows(pid)) {
-        if ((cls.empty() || ClassOf(h) == cls) && (caption.empty() || TextOf(h) == caption)) return h;
-    }
-    return nullptr;
-}
-
+// Waits for the first visible top-level window of the process whose class (and caption,
+// when given) match; null when none came.
 inline HWND WaitTop(DWORD pid, const std::wstring& cls, const std::wstring& caption = L"",
                     std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
     HWND found = nullptr;
-    WaitFor([&] { return (found = FindTop(pid, cls, caption)) != nullptr; }, timeout);
+    WaitFor([&] {
+        for (HWND h : TopWindows(pid))
+            if (!found && (cls.empty() || ClassOf(h) == cls) && (caption.empty() || TextOf(h) == caption)) found = h;
+        return found != nullptr;
+    }, timeout);
     return found;
 }
 
@@ -100,13 +98,6 @@ inline HWND FindControl(HWND parent, const std::wstring& cls, const std::wstring
     return nullptr;
 }
 
-inline HWND FindControlById(HWND parent, int id) {
-    for (HWND h : Descendants(parent)) {
-        if (GetDlgCtrlID(h) == id) return h;
-    }
-    return nullptr;
-}
-
 inline bool IsEnabled(HWND h) { return h && IsWindowEnabled(h); }
 // Visible on screen: the control and every ancestor are visible.
 inline bool IsShown(HWND h) { return h && IsWindowVisible(h); }
@@ -115,6 +106,19 @@ inline bool IsChecked(HWND h) { return SendMessageW(h, BM_GETCHECK, 0, 0) == BST
 // Presses a button as a user would (the owner receives BN_CLICKED). Posted, so a
 // button that opens a modal box does not block the driver.
 inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+// Brings the window to the front and types keys on it as one chord, as a user would:
+// pressed in order, released in reverse ({VK_MENU, 'N'} is Alt+N).
+inline bool PressKeys(HWND window, std::initializer_list<WORD> keys) {
+    SetForegroundWindow(window);
+    if (!WaitFor([&] { return GetForegroundWindow() == window; }, std::chrono::seconds(5))) return false;
+    std::vector<INPUT> in(keys.size() * 2, INPUT{INPUT_KEYBOARD, {}});
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        in[i].ki.wVk = in[in.size() - 1 - i].ki.wVk = keys.begin()[i];
+        in[in.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
+}
 
 inline void SetText(HWND edit, const std::wstring& text) {
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -133,9 +137,8 @@ inline HWND FindMessageBox(DWORD pid, const std::wstring& text = L"") {
 // Presses the message box button with the given id (IDOK, IDYES, IDNO, ...).
 inline bool AnswerMessageBox(HWND box, int buttonId) {
     HWND button = GetDlgItem(box, buttonId);
-    if (!button) return false;
-    Click(button);
-    return true;
+    if (button) Click(button);
+    return button != nullptr;
 }
 
 // A started process, ended (killed if still running) when the object goes away.

@@ -59,14 +59,14 @@ TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
     TStandInRegistration player(BesideTestProgram(L"standin_player_new.dll"));
     TDpiSetting setting(static_cast<DWORD>(dpi));
     TempDir dir;
-    fs::path exe = dir.Path() / L"setup.exe";
-    {
+    const auto build = [&](const wchar_t* name, const std::wstring& options) {
         Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
                      BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() +
-                     L"\" --name Screens --eula \"Z:" SCR_SOURCE_DIR L"/samples/EULA.txt\" --flash-version 7 -o \"" +
-                     exe.wstring() + L"\"");
-        ASSERT_EQ(pack.Wait(60000), 0u);
-    }
+                     L"\" --name Screens " + options + L" -o \"" + (dir.Path() / name).wstring() + L"\"");
+        EXPECT_EQ(pack.Wait(60000), 0u);
+        return dir.Path() / name;
+    };
+    const fs::path exe = build(L"setup.exe", L"--eula \"Z:" SCR_SOURCE_DIR L"/samples/EULA.txt\" --flash-version 7");
     const fs::path shots = fs::path("Z:" SCR_BIN_DIR).parent_path() / "screenshots" / std::to_string(dpi);
 
     Process p(L"\"" + exe.wstring() + L"\"");
@@ -114,14 +114,7 @@ TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Screens");
 
     // The failure page: an installer that needs a newer player.
-    fs::path failing = dir.Path() / L"failing.exe";
-    {
-        Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
-                     BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() +
-                     L"\" --name Screens --flash-version 99 -o \"" + failing.wstring() + L"\"");
-        ASSERT_EQ(pack.Wait(60000), 0u);
-    }
-    Process f(L"\"" + failing.wstring() + L"\"");
+    Process f(L"\"" + build(L"failing.exe", L"--flash-version 99").wstring() + L"\"");
     HWND fmain = WaitTop(f.Id(), L"TfrmMain");
     ASSERT_TRUE(fmain);
     ASSERT_TRUE(WaitFor([&] { return FindControl(fmain, L"TButton", L"終了(&N)") != nullptr; }));

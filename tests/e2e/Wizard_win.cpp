@@ -7,6 +7,7 @@
 #include "UninstallerTraces.h"
 #include "WinDriver.h"
 #include "platform/WinTestSupport.h"
+#include "platform/uSha256.h"
 #include "store/uExeAdder.h"
 #include "store/uImageBinding.h"
 
@@ -21,8 +22,10 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
 #include <atomic>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <tlhelp32.h>
 
@@ -57,9 +60,8 @@ fs::path Bin(const std::wstring& name) { return fs::path(BesideTestProgram(name)
 struct TPack {
     bool Eula = true;
     bool ReadMe = true;
-    bool ForceSet = false;
     std::wstring FlashVersion = L"7.0.19.0";
-    std::wstring Extra; // more scrpack options, such as --no-player
+    std::wstring Extra; // more scrpack options, such as --no-player or --force-set
 };
 
 // Builds an installer with the Windows scrpack.exe onto the real installer program.
@@ -71,7 +73,6 @@ fs::path BuildInstaller(const TempDir& dir, const TPack& pack, const std::wstrin
                        L" -o \"" + out.wstring() + L"\"";
     if (pack.Eula) cmd += L" --eula \"" + Source("samples/EULA.txt").wstring() + L"\"";
     if (pack.ReadMe) cmd += L" --readme \"" + Source("samples/ReadMe.txt").wstring() + L"\"";
-    if (pack.ForceSet) cmd += L" --force-set";
     cmd += pack.Extra;
     Process p(cmd);
     EXPECT_EQ(p.Wait(60000), 0u) << "scrpack build failed";
@@ -130,23 +131,22 @@ std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name) 
     return buf;
 }
 
+// name null: the key's default value; a value that was "<none>" is deleted.
+void WriteValue(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    if (value == L"<none>") RegDeleteKeyValueW(root, key.c_str(), name);
+    else RegSetKeyValueW(root, key.c_str(), name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2));
+}
+const std::wstring kDesktop = L"Control Panel\\Desktop";
+void SetCurrentScreenSaver(const std::wstring& path) { WriteValue(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE", path); }
+std::wstring CurrentScreenSaver() { return ReadValue(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE"); }
+
 // Keeps the current screensaver and removes the uninstall registration around a test.
 class TRegistryGuard {
 public:
-    TRegistryGuard() : FSaved(ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE")) {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
-    }
+    TRegistryGuard() : FSaved(CurrentScreenSaver()) { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str()); }
     ~TRegistryGuard() {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            if (FSaved == L"<none>")
-                RegDeleteValueW(key, L"SCRNSAVE.EXE");
-            else
-                RegSetValueExW(key, L"SCRNSAVE.EXE", 0, REG_SZ, reinterpret_cast<const BYTE*>(FSaved.c_str()),
-                               static_cast<DWORD>((FSaved.size() + 1) * sizeof(wchar_t)));
-            RegCloseKey(key);
-        }
+        SetCurrentScreenSaver(FSaved);
     }
 
 private:
@@ -155,10 +155,8 @@ private:
 
 DWORD ReadNumber(const std::wstring& key, const wchar_t* name) {
     DWORD value = 0, size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-        ERROR_SUCCESS)
-        return 0xFFFFFFFF;
-    return value;
+    const LSTATUS got = RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return got == ERROR_SUCCESS ? value : 0xFFFFFFFF;
 }
 
 bool KeyExists(HKEY root, const std::wstring& key) {
@@ -169,11 +167,8 @@ bool KeyExists(HKEY root, const std::wstring& key) {
 }
 
 std::wstring Today() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
     wchar_t buf[16];
-    swprintf(buf, 16, L"%04u%02u%02u", t.wYear, t.wMonth, t.wDay);
-    return buf;
+    return std::wstring(buf, std::max(GetDateFormatW(LOCALE_INVARIANT, 0, nullptr, L"yyyyMMdd", buf, 16) - 1, 0));
 }
 
 std::wstring ShortPathOf(const fs::path& p) {
@@ -194,9 +189,7 @@ DWORD RunSilently(const fs::path& exe, const std::wstring& switches) {
     return p.Wait(1000);
 }
 
-bool IsEmptyFolder(const fs::path& dir) {
-    return fs::is_directory(dir) && fs::is_empty(dir);
-}
+bool IsEmptyFolder(const fs::path& dir) { return fs::is_directory(dir) && fs::is_empty(dir); }
 
 // Counts, while it watches, the programs a process starts from a file of the given name
 // (the machine-wide step is the installer started again): every one that lives long
@@ -212,8 +205,6 @@ public:
         });
     }
     ~TChildWatch() { Stop(); }
-    TChildWatch(const TChildWatch&) = delete;
-    TChildWatch& operator=(const TChildWatch&) = delete;
     // Stops watching; how many such programs were seen.
     std::size_t Stop() {
         FStop = true;
@@ -271,42 +262,99 @@ std::size_t StoredItemOffset(const std::vector<std::uint8_t>& bytes, const char*
     return offset;
 }
 
-void SetCurrentScreenSaver(const std::wstring& path) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE", REG_SZ, path.c_str(),
-                    static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+// Writes items as the installer's container anew (it hides the old one) and binds the
+// image to it as scrpack does, so that the installer's other checks decide.
+void WriteBoundItems(const fs::path& exe, const TItemTypes& items) {
+    WriteItems(exe, items);
+    const std::vector<std::uint8_t> container = ReadContainerBytes(exe);
+    const TSha256 hash = Sha256(container.data(), container.size());
+    std::vector<std::uint8_t> bytes = ReadBytes(exe);
+    const std::size_t at = imagebinding::FindHashField(bytes.data(), imagebinding::ImageEnd(bytes.data(), bytes.size()));
+    ASSERT_NE(at, imagebinding::npos);
+    std::copy(hash.begin(), hash.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    WriteBytes(exe, bytes);
 }
-std::wstring CurrentScreenSaver() { return ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE"); }
 
-// For its life ".txt" files open, machine-wide, with the recorder (tests/components/helpers),
-// which notes its command line and current folder in log and log + ".cwd".
-class TTextRecorder {
+// A copy of the installer at out whose screensaver differs in one byte, in a sound
+// container bound to the image: only the digest can tell.
+fs::path WithChangedScreenSaver(const fs::path& exe, const fs::path& out) {
+    fs::copy_file(exe, out);
+    TItemTypes items;
+    ReadItems(out, items);
+    for (TItemType& item : items)
+        if (item.Name == "SCR") item.Data[item.Data.size() / 2] ^= 0x55;
+    WriteBoundItems(out, items);
+    return out;
+}
+
+std::wstring SystemDirectory() {
+    wchar_t dir[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
+    return std::wstring(dir, n < MAX_PATH ? n : 0);
+}
+
+// The lines of a text file, without their line breaks.
+std::vector<std::string> LinesOf(const fs::path& file) {
+    const std::vector<std::uint8_t> bytes = ReadBytes(file);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// For its life both finish actions start the recorder (tests/components/helpers), which
+// notes its command line and current folder in log and log + ".cwd": ".txt" files open
+// with it, machine-wide, and it stands in for the system's rundll32.exe (which Wine
+// replaces by its own unless told to load the file).
+class TFinishRecorder {
 public:
-    explicit TTextRecorder(const fs::path& log) : FLog(L"SCRTEST_RECORDER_LOG", log.c_str()) {
-        FOldClass = ReadValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr);
-        const std::wstring command = L"\"" + Bin(L"cmdline_recorder.exe").wstring() + L"\"";
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, REG_SZ, kClass,
-                        static_cast<DWORD>(sizeof kClass));
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCommandKey, nullptr, REG_SZ, command.c_str(),
-                        static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    explicit TFinishRecorder(const fs::path& log) : FLog(L"SCRTEST_RECORDER_LOG", log.c_str()) {
+        EXPECT_TRUE(MoveFileW(FRundll.c_str(), FSaved.c_str()));
+        EXPECT_TRUE(CopyFileW(Bin(L"cmdline_recorder.exe").c_str(), FRundll.c_str(), FALSE));
+        WriteValue(HKEY_CURRENT_USER, kOverrides, L"rundll32.exe", L"native");
+        WriteValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, kClass);
+        WriteValue(HKEY_LOCAL_MACHINE, kCommandKey, nullptr, L"\"" + Bin(L"cmdline_recorder.exe").wstring() + L"\"");
     }
-    ~TTextRecorder() {
-        if (FOldClass == L"<none>")
-            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kTxtKey, nullptr);
-        else
-            RegSetKeyValueW(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, REG_SZ, FOldClass.c_str(),
-                            static_cast<DWORD>((FOldClass.size() + 1) * sizeof(wchar_t)));
+    ~TFinishRecorder() {
+        DeleteFileW(FRundll.c_str());
+        MoveFileW(FSaved.c_str(), FRundll.c_str());
+        WriteValue(HKEY_CURRENT_USER, kOverrides, L"rundll32.exe", FOldOverride);
+        WriteValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, FOldClass);
     }
-    TTextRecorder(const TTextRecorder&) = delete;
-    TTextRecorder& operator=(const TTextRecorder&) = delete;
 
 private:
     static constexpr wchar_t kTxtKey[] = L"Software\\Classes\\.txt";
     static constexpr wchar_t kClass[] = L"ScrE2eRecordedText";
     static constexpr wchar_t kCommandKey[] = L"Software\\Classes\\ScrE2eRecordedText\\shell\\open\\command";
+    static constexpr wchar_t kOverrides[] = L"Software\\Wine\\DllOverrides";
     ScopedRegTree FClassKey{HKEY_LOCAL_MACHINE, L"Software\\Classes\\ScrE2eRecordedText"};
     ScopedEnv FLog;
-    std::wstring FOldClass;
+    std::wstring FOldClass = ReadValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr);
+    std::wstring FOldOverride = ReadValue(HKEY_CURRENT_USER, kOverrides, L"rundll32.exe");
+    const std::wstring FRundll = SystemDirectory() + L"\\rundll32.exe", FSaved = FRundll + L".saved";
 };
+
+// A one-pixel uncompressed 24-bit bitmap file of the colour c.
+std::vector<std::uint8_t> OneColourBitmap(COLORREF c) {
+    std::vector<std::uint8_t> bmp = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, // file header, then
+                                     40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24};   // 1 x 1, 24 bits
+    bmp.resize(54);
+    bmp.insert(bmp.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0});
+    return bmp;
+}
+
+// The colours the screen shows at nine points spread over a window.
+std::set<COLORREF> ColoursShownBy(HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    HDC screen = GetDC(nullptr);
+    std::set<COLORREF> seen;
+    for (int x = 1; x < 4; ++x)
+        for (int y = 1; y < 4; ++y)
+            seen.insert(GetPixel(screen, r.left + (r.right - r.left) * x / 4, r.top + (r.bottom - r.top) * y / 4));
+    ReleaseDC(nullptr, screen);
+    return seen;
+}
 
 bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
@@ -341,6 +389,27 @@ public:
         ASSERT_TRUE(button);
         Click(button);
         ASSERT_TRUE(WaitFor(arrived)) << "the wizard did not reach the expected page";
+    }
+    // From the welcome page to the options page, agreeing to the licence when there is one.
+    void ToOptions() {
+        ASSERT_TRUE(WaitFor([&] { return OnWelcome(); }));
+        ClickAndWait(Button(kNext), [&] { return OnLicence() || OnOptions(); });
+        if (!OnLicence()) return;
+        Click(Radio(kAgree));
+        ASSERT_TRUE(WaitFor([&] { return IsEnabled(Button(kNext)); }));
+        ClickAndWait(Button(kNext), [&] { return OnOptions(); });
+    }
+    // Ticks "change the destination" and types folder into its box, which it returns.
+    HWND TypeDestination(const std::wstring& folder) {
+        HWND edit = FindControl(FMain, L"TEdit", L"");
+        Click(Check(kChangePath));
+        EXPECT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
+        SetText(edit, folder);
+        return edit;
+    }
+    void SetCheck(const std::wstring& caption, bool checked) {
+        Click(Check(caption));
+        ASSERT_TRUE(WaitFor([&] { return IsChecked(Check(caption)) == checked; }));
     }
     bool OnWelcome() const { return MemoStartingWith(L"スクリーンセーバー インストール ウィザードへようこそ") != nullptr; }
     bool OnLicence() const { return IsShown(Radio(kAgree)); }
@@ -392,7 +461,6 @@ TEST_F(WizardTest, FullRunWithLicenceIntoTypedFolder) {
     fs::create_directory(dest);
 
     TWizard w(exe);
-    ASSERT_TRUE(w.Main()) << "no main window";
     EXPECT_EQ(TextOf(w.Main()), kTitle);
     ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
     ExpectRow(w, {kNext, true, false, true});
@@ -412,19 +480,14 @@ TEST_F(WizardTest, FullRunWithLicenceIntoTypedFolder) {
 
     w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
     ExpectRow(w, {kInstall, true, true, true});
-    HWND edit = FindControl(w.Main(), L"TEdit", L"");
-    ASSERT_TRUE(edit);
-    EXPECT_FALSE(IsEnabled(edit));
+    EXPECT_FALSE(IsEnabled(FindControl(w.Main(), L"TEdit", L"")));
     EXPECT_FALSE(IsEnabled(w.Button(L"参照(&R)...")));
     EXPECT_TRUE(IsChecked(w.Check(kSetCurrent)));
-    Click(w.Check(kChangePath));
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
-    SetText(edit, dest.wstring());
+    HWND edit = w.TypeDestination(dest.wstring());
     Click(w.Check(kChangePath));
     ASSERT_TRUE(WaitFor([&] { return !IsEnabled(edit); }));
     EXPECT_EQ(TextOf(edit), dest.wstring());
-    Click(w.Check(kSetCurrent)); // leave the current screensaver alone
-    ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kSetCurrent)); }));
+    w.SetCheck(kSetCurrent, false); // leave the current screensaver alone
 
     // Back and forth keeps the agreement.
     w.ClickAndWait(w.Button(kBack), [&] { return w.OnLicence(); });
@@ -433,7 +496,7 @@ TEST_F(WizardTest, FullRunWithLicenceIntoTypedFolder) {
     w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
     EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")), dest.wstring());
 
-    std::wstring before = ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE");
+    std::wstring before = CurrentScreenSaver();
     w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
     ExpectRow(w, {kFinish, true, false, false});
     EXPECT_TRUE(IsShown(w.Check(kShowReadMe)));
@@ -445,84 +508,65 @@ TEST_F(WizardTest, FullRunWithLicenceIntoTypedFolder) {
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
               L"\"" + (dest / L"E2eSaverUninst.exe").wstring() + L"\"");
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"E2eSaverスクリーンセーバー");
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE"), before);
+    EXPECT_EQ(CurrentScreenSaver(), before);
 
-    Click(w.Check(kShowReadMe)); // no text editor in a test run
-    ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kShowReadMe)); }));
+    w.SetCheck(kShowReadMe, false); // no text editor in a test run
     w.Finish();
 
     // The uninstaller the installer wrote finds its installation record and removes what
     // was installed, the registration and itself.
     uninstallertraces::HelperCleanup helpers;
-    Process uninstall(L"\"" + (dest / L"E2eSaverUninst.exe").wstring() + L"\" /S");
-    ASSERT_TRUE(uninstall.Started());
-    EXPECT_EQ(uninstall.Wait(30000), 0u);
-    EXPECT_FALSE(fs::exists(dest / L"E2eSaver.scr"));
-    EXPECT_FALSE(fs::exists(dest / L"E2eSaver.txt"));
-    EXPECT_TRUE(WaitFor([&] { return !fs::exists(dest / L"E2eSaverUninst.exe"); }));
-    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"), L"<none>");
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE"), before);
+    EXPECT_EQ(Process(L"\"" + (dest / L"E2eSaverUninst.exe").wstring() + L"\" /S").Wait(30000), 0u);
+    EXPECT_TRUE(WaitFor([&] { return IsEmptyFolder(dest); }));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(CurrentScreenSaver(), before);
 }
 
-// Without a licence the licence page is skipped both ways; Cancel ends the program.
-TEST_F(WizardTest, NoLicenceSkipsTheLicencePage) {
+// Without a licence the licence page is skipped both ways. The keys work as in a dialog:
+// Enter presses the default Next, Alt+N the button of that mnemonic, Escape Cancel, which
+// ends the program. The welcome page shows the payload's picture instead of the designed one.
+TEST_F(WizardTest, NoLicenceSkipsTheLicencePageAndTheKeysWork) {
+    const COLORREF magenta = RGB(255, 0, 255); // never in the designed picture
+    WriteBytes(FDir.Path() / L"left.bmp", OneColourBitmap(magenta));
     TPack pack;
     pack.Eula = false;
+    pack.Extra = L" --left-image \"" + (FDir.Path() / L"left.bmp").wstring() + L"\"";
     TWizard w(BuildInstaller(FDir, pack));
     ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
-    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    HWND picture = nullptr;
+    for (HWND h : Descendants(w.Main()))
+        if (ClassOf(h) == L"TImage" && IsShown(h)) picture = h;
+    WaitFor([&] { return ColoursShownBy(picture) == std::set<COLORREF>{magenta}; });
+    EXPECT_EQ(ColoursShownBy(picture), std::set<COLORREF>{magenta});
+    ASSERT_TRUE(PressKeys(w.Main(), {VK_RETURN}));
+    EXPECT_TRUE(WaitFor([&] { return w.OnOptions(); }));
     ExpectRow(w, {kInstall, true, true, true});
     w.ClickAndWait(w.Button(kBack), [&] { return w.OnWelcome(); });
     ExpectRow(w, {kNext, true, false, true});
-    Click(w.Button(kCancel));
+    ASSERT_TRUE(PressKeys(w.Main(), {VK_MENU, 'N'}));
+    EXPECT_TRUE(WaitFor([&] { return w.OnOptions(); }));
+    ASSERT_TRUE(PressKeys(w.Main(), {VK_ESCAPE}));
     EXPECT_EQ(w.Proc().Wait(20000), 0u);
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"<none>");
 }
 
-// A forced activation hides the choice and sets the screensaver all the same; without a
-// ReadMe the finish page hides its box and opens nothing even when it was checked.
-TEST_F(WizardTest, ForceSetWithoutReadMe) {
+// A destination that does not exist: the message box, nothing written, and the options
+// page stays for another try. A forced activation hides the choice and sets the
+// screensaver all the same; without a ReadMe the finish page hides its box.
+TEST_F(WizardTest, MissingDestinationThenForceSetWithoutReadMe) {
     TPack pack;
     pack.Eula = false;
     pack.ReadMe = false;
-    pack.ForceSet = true;
+    pack.Extra = L" --force-set";
     TWizard w(BuildInstaller(FDir, pack));
-    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
-    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    w.ToOptions();
     EXPECT_FALSE(IsShown(w.Check(kSetCurrent)));
-    HWND edit = FindControl(w.Main(), L"TEdit", L"");
-    Click(w.Check(kChangePath));
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
-    SetText(edit, FDir.Path().wstring());
-    w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
-    EXPECT_FALSE(IsShown(w.Check(kShowReadMe)));
-    EXPECT_FALSE(fs::exists(FDir.Path() / L"E2eSaver.txt"));
-
-    wchar_t shortPath[MAX_PATH];
-    GetShortPathNameW((FDir.Path() / L"E2eSaver.scr").c_str(), shortPath, MAX_PATH);
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE"), shortPath);
-    w.Finish();
-}
-
-// A destination that does not exist: the message box, nothing written, and the options
-// page stays for another try.
-TEST_F(WizardTest, MissingDestinationKeepsTheOptionsPage) {
-    TPack pack;
-    pack.Eula = false;
-    TWizard w(BuildInstaller(FDir, pack));
-    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
-    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
-    HWND edit = FindControl(w.Main(), L"TEdit", L"");
-    Click(w.Check(kChangePath));
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
-    fs::path missing = FDir.Path() / L"missing";
-    SetText(edit, missing.wstring());
+    const fs::path missing = FDir.Path() / L"missing";
+    HWND edit = w.TypeDestination(missing.wstring());
     Click(w.Button(kInstall));
+    const std::wstring noFolder = L"保存先ディレクトリが存在しません\r\nインストールに失敗しました";
     HWND box = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        return (box = FindMessageBox(w.Proc().Id(),
-                                     L"保存先ディレクトリが存在しません\r\nインストールに失敗しました")) != nullptr;
-    }));
+    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(w.Proc().Id(), noFolder)) != nullptr; }));
     AnswerMessageBox(box, IDOK);
     ASSERT_TRUE(WaitFor([&] { return !FindMessageBox(w.Proc().Id()) && IsEnabled(w.Main()); }));
     EXPECT_TRUE(w.OnOptions());
@@ -530,12 +574,11 @@ TEST_F(WizardTest, MissingDestinationKeepsTheOptionsPage) {
     EXPECT_FALSE(fs::exists(missing));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"<none>");
 
-    // A real folder now: the installation goes through.
     SetText(edit, FDir.Path().wstring());
     w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
-    EXPECT_TRUE(fs::exists(FDir.Path() / L"E2eSaver.scr"));
-    Click(w.Check(kShowReadMe));
-    ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kShowReadMe)); }));
+    EXPECT_FALSE(IsShown(w.Check(kShowReadMe)));
+    EXPECT_FALSE(fs::exists(FDir.Path() / L"E2eSaver.txt"));
+    EXPECT_EQ(CurrentScreenSaver(), ShortPathOf(FDir.Path() / L"E2eSaver.scr"));
     w.Finish();
 }
 
@@ -543,22 +586,21 @@ TEST_F(WizardTest, MissingDestinationKeepsTheOptionsPage) {
 // started with administrator rights (here the shell fails to start it because the
 // program's file is gone, as it fails a refused prompt) a box says so and the options
 // page stays. Then exactly one step runs, the wizard sets the screensaver itself, and the
-// ReadMe opens, as the user and in the system directory, in the program registered
-// machine-wide for ".txt".
-TEST_F(WizardTest, StepRefusedThenRunOnceAndTheReadMeOpensInTheSystemDirectory) {
+// finish actions start, as the user and in the system directory, the program registered
+// machine-wide for ".txt" on the ReadMe and the system's Display Properties.
+TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDirectory) {
     TPack pack;
     pack.Eula = false;
     pack.Extra = L" --no-player";
     const fs::path exe = BuildInstaller(FDir, pack);
     const fs::path moved = FDir.Path() / L"moved.exe";
     const fs::path log = FDir.Path() / L"recorder.log";
-    TTextRecorder recorder(log);
+    TFinishRecorder recorder(log);
     SetCurrentScreenSaver(L"C:\\other.scr");
 
     TWizard w(exe, L"/D=" + FDir.Path().wstring());
     TChildWatch steps(w.Proc().Id(), L"setup.exe");
-    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
-    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    w.ToOptions();
     ASSERT_TRUE(MoveFileW(exe.c_str(), moved.c_str()));
     Click(w.Button(kInstall));
     HWND box = nullptr;
@@ -581,17 +623,17 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheReadMeOpensInTheSystemDirectory) 
     EXPECT_EQ(steps.Stop(), 1u);
     EXPECT_EQ(CurrentScreenSaver(), ShortPathOf(FDir.Path() / L"E2eSaver.scr"));
     ASSERT_TRUE(IsChecked(w.Check(kShowReadMe)));
+    w.SetCheck(kOpenDialog, true);
     w.Finish();
-    fs::path cwdLog = log;
-    cwdLog += L".cwd";
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(cwdLog); }));
-    const std::vector<std::uint8_t> cwd = ReadBytes(cwdLog);
-    wchar_t system[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
-    const std::wstring expected(system, n);
-    std::wstring got(cwd.begin(), cwd.end()); // ASCII here
-    while (!got.empty() && (got.back() == L'\n' || got.back() == L'\\')) got.pop_back();
-    EXPECT_EQ(_wcsicmp(got.c_str(), expected.c_str()), 0) << std::string(cwd.begin(), cwd.end());
+    const fs::path cwdLog = fs::path(log) += L".cwd";
+    ASSERT_TRUE(WaitFor([&] { return LinesOf(cwdLog).size() == 2; })) << LinesOf(cwdLog).size();
+    const std::wstring wide = SystemDirectory();
+    const std::string system(wide.begin(), wide.end()); // ASCII here
+    for (std::string cwd : LinesOf(cwdLog))
+        EXPECT_EQ(_stricmp(cwd.erase(cwd.find_last_not_of('\\') + 1).c_str(), system.c_str()), 0) << cwd;
+    const std::vector<std::string> started = LinesOf(log);
+    EXPECT_EQ(std::count(started.begin(), started.end(),
+                         "\"" + system + "\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1"), 1) << ::testing::PrintToString(started);
 }
 
 // An installer signed after building, as a publisher does before putting it on the web:
@@ -611,41 +653,28 @@ TEST_F(WizardTest, SignedInstallerInstalls) {
     const std::wstring quoted = L"\"" + signedExe.wstring() + L"\"";
     EXPECT_EQ(RunScrpack(L"verify " + quoted, FDir, out), 0u) << out;
     const std::uintmax_t table = fs::file_size(signedExe) - (fs::file_size(exe) + 7) / 8 * 8;
-    EXPECT_NE(out.find("signature: present (certificate table " + std::to_string(table) + " bytes)"),
-              std::string::npos)
+    EXPECT_NE(out.find("signature: present (certificate table " + std::to_string(table) + " bytes)"), std::string::npos)
         << out;
     EXPECT_NE(out.find("digest: pass"), std::string::npos) << out;
     const std::vector<std::uint8_t> signedBytes = ReadBytes(signedExe);
     EXPECT_EQ(RunScrpack(L"append " + quoted + L" Extra=1", FDir, out), 2u);
     EXPECT_EQ(ReadBytes(signedExe), signedBytes);
 
-    TWizard w(signedExe);
-    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
-    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
-    HWND edit = FindControl(w.Main(), L"TEdit", L"");
-    Click(w.Check(kChangePath));
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
-    SetText(edit, FDir.Path().wstring());
-    Click(w.Check(kSetCurrent));
-    ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kSetCurrent)); }));
-    w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
+    ASSERT_EQ(RunSilently(signedExe, L"/S /D=" + FDir.Path().wstring()), 0u);
     EXPECT_EQ(ReadBytes(FDir.Path() / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
               L"\"" + (FDir.Path() / L"E2eSaverUninst.exe").wstring() + L"\"");
-    Click(w.Check(kShowReadMe));
-    ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kShowReadMe)); }));
-    w.Finish();
 }
 
-// A payload whose bytes were changed after packing: the failure page with the invalid
-// data message and no download button; only Next ("exit") works.
-TEST_F(WizardTest, TamperedPayloadShowsTheFailurePage) {
-    fs::path exe = BuildInstaller(FDir, {});
-    std::vector<std::uint8_t> bytes = ReadBytes(exe);
-    std::uintmax_t stub = fs::file_size(Bin(L"scrsetup.exe"));
-    ASSERT_GT(bytes.size(), stub + 4096);
-    bytes[bytes.size() - 2048] ^= 0x55; // inside the compressed screensaver item
-    WriteBytes(exe, bytes);
+// A screensaver changed after packing: scrpack finds the digest, and only the digest,
+// wrong; the failure page with the invalid data message and no download button, where
+// only Next ("exit") works.
+TEST_F(WizardTest, ChangedScreenSaverFailsTheDigest) {
+    const fs::path exe = WithChangedScreenSaver(BuildInstaller(FDir, {}), FDir.Path() / L"changed.exe");
+    std::string out;
+    EXPECT_EQ(RunScrpack(L"verify \"" + exe.wstring() + L"\"", FDir, out), 1u) << out;
+    EXPECT_NE(out.find("binding: pass"), std::string::npos) << out;
+    EXPECT_NE(out.find("digest: FAIL"), std::string::npos) << out;
 
     TWizard w(exe);
     ASSERT_TRUE(WaitFor([&] { return w.OnFailure(); }));
@@ -667,7 +696,7 @@ TEST_F(WizardTest, PayloadNameLeavingTheFolderShowsTheFailurePage) {
         item.Data.assign(escape.begin(), escape.end());
         item.Size = static_cast<std::int32_t>(escape.size());
     }
-    WriteItems(exe, items); // the new container hides the old one
+    WriteBoundItems(exe, items);
 
     TWizard w(exe);
     ASSERT_TRUE(WaitFor([&] { return w.OnFailure(); }));
@@ -722,7 +751,7 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
     EXPECT_EQ(ReadBytes(scr), ReadBytes(Bin(L"OrvaneSample.scr")));
     EXPECT_EQ(ReadBytes(txt), ReadBytes(Source("samples/ReadMe.txt")));
     ASSERT_TRUE(fs::exists(uninst));
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE"), ShortPathOf(scr));
+    EXPECT_EQ(CurrentScreenSaver(), ShortPathOf(scr));
 
     const std::wstring quoted = L"\"" + uninst.wstring() + L"\"";
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"), quoted);
@@ -742,12 +771,10 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
 
     // The quiet uninstall command, as a package manager runs it.
     uninstallertraces::HelperCleanup helpers;
-    Process uninstall(quiet);
-    ASSERT_TRUE(uninstall.Started());
-    EXPECT_EQ(uninstall.Wait(30000), 0u);
+    EXPECT_EQ(Process(quiet).Wait(30000), 0u);
     EXPECT_TRUE(WaitFor([&] { return IsEmptyFolder(dest); })) << "files left in the folder";
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "the uninstall key is left";
-    const std::wstring current = ReadValue(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"SCRNSAVE.EXE");
+    const std::wstring current = CurrentScreenSaver();
     EXPECT_TRUE(current == L"<none>" || current.empty()) << current;
 }
 
@@ -764,12 +791,8 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     TPack pack;
     pack.Extra = L" --no-player";
     fs::path native = BuildInstaller(dir, pack, L"native.exe");
-    fs::path tampered = dir.Path() / L"tampered.exe";
-    std::vector<std::uint8_t> bytes = ReadBytes(native);
-    bytes[bytes.size() - 2048] ^= 0x55; // inside the compressed screensaver item
-    WriteBytes(tampered, bytes);
 
-    EXPECT_EQ(RunSilently(tampered, to), 2u);
+    EXPECT_EQ(RunSilently(WithChangedScreenSaver(native, dir.Path() / L"changed.exe"), to), 2u);
     EXPECT_EQ(RunSilently(needsPlayer, to), 3u);
     EXPECT_EQ(RunSilently(native, L"/S /D=" + (dir.Path() / L"missing folder").wstring()), 4u);
     // A relative folder (which the current folder would resolve) and a "¥" that best fit
@@ -853,11 +876,7 @@ TEST_F(Elevation, AFailedStepShowsItsReasonOnTheFailurePage) {
     ASSERT_TRUE(SetFileAttributesW(scr.c_str(), FILE_ATTRIBUTE_READONLY));
     SetCurrentScreenSaver(L"C:\\other.scr");
     TWizard w(exe, L"/D=" + dest.wstring());
-    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
-    w.ClickAndWait(w.Button(kNext), [&] { return w.OnLicence(); });
-    Click(w.Radio(kAgree));
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(w.Button(kNext)); }));
-    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    w.ToOptions();
     w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFailure(); });
     EXPECT_TRUE(w.MemoStartingWith(L"次のファイルを書き込めませんでした\r\n" + scr.wstring() + L"\r\n"));
     EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
@@ -876,10 +895,7 @@ TEST_F(Elevation, TheUninstallerRemovesElevatedAndResetsAsTheUser) {
     ASSERT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 0u);
     const std::wstring current = CurrentScreenSaver();
     ASSERT_EQ(current, ShortPathOf(dest / L"E2eSaver.scr"));
-    {
-        Process step(L"\"" + uninst.wstring() + L"\" /_remove /S");
-        EXPECT_EQ(step.Wait(30000), 0u);
-    }
+    EXPECT_EQ(Process(L"\"" + uninst.wstring() + L"\" /_remove /S").Wait(30000), 0u);
     EXPECT_TRUE(WaitFor([&] { return IsEmptyFolder(dest); }));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_EQ(CurrentScreenSaver(), current);
@@ -927,7 +943,7 @@ TEST_F(Elevation, TheUninstallerRemovesElevatedAndResetsAsTheUser) {
 // same installer unswapped installs.
 TEST_F(Elevation, TheContainerIsBoundToTheImage) {
     TPack other = pack;
-    other.ForceSet = true;
+    other.Extra += L" --force-set";
     const fs::path planted = BuildInstaller(dir, other, L"planted.exe");
     const fs::path moved = dir.Path() / L"moved.exe";
     {
@@ -980,11 +996,7 @@ TEST_F(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), dest.wstring() + L"\\");
     {
         TWizard w(exe);
-        ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
-        w.ClickAndWait(w.Button(kNext), [&] { return w.OnLicence(); });
-        Click(w.Radio(kAgree));
-        ASSERT_TRUE(WaitFor([&] { return IsEnabled(w.Button(kNext)); }));
-        w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+        w.ToOptions();
         EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")), dest.wstring());
         Click(w.Button(kCancel));
         EXPECT_EQ(w.Proc().Wait(20000), 0u);
@@ -995,20 +1007,14 @@ TEST_F(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"2.0");
     EXPECT_EQ(ReadNumber(kUninstallKey, L"ReadMeInstalled"), 1u);
     uninstallertraces::HelperCleanup helpers;
-    {
-        Process uninstall(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"));
-        EXPECT_EQ(uninstall.Wait(30000), 0u);
-    }
+    EXPECT_EQ(Process(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString")).Wait(30000), 0u);
     EXPECT_TRUE(WaitFor([&] { return IsEmptyFolder(dest); }));
 
     // Somebody else's ReadMe of the same name beside an installation without one.
     WriteBytes(dest / L"E2eSaver.txt", {'m', 'i', 'n', 'e'});
     ASSERT_EQ(RunSilently(upgrade, L"/S /D=" + dest.wstring()), 0u);
     EXPECT_EQ(ReadNumber(kUninstallKey, L"ReadMeInstalled"), 0u);
-    {
-        Process uninstall(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"));
-        EXPECT_EQ(uninstall.Wait(30000), 0u);
-    }
+    EXPECT_EQ(Process(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString")).Wait(30000), 0u);
     EXPECT_TRUE(WaitFor([&] { return !fs::exists(dest / L"E2eSaver.scr"); }));
     EXPECT_EQ(ReadBytes(dest / L"E2eSaver.txt"), (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
     fs::remove(dest / L"E2eSaver.txt");
@@ -1053,14 +1059,12 @@ TEST(SilentInstall, NoPlayerNeededInstallsWithoutAPlayer) {
     // would keep the installation in its folder).
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
     TWizard w(exe, L"/D=" + wizard.wstring());
-    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
-    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    w.ToOptions();
     EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")), wizard.wstring());
     w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
     EXPECT_EQ(ReadBytes(wizard / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation"), wizard.wstring() + L"\\");
-    Click(w.Check(kShowReadMe));
-    ASSERT_TRUE(WaitFor([&] { return !IsChecked(w.Check(kShowReadMe)); }));
+    w.SetCheck(kShowReadMe, false);
     w.Finish();
 }
 
@@ -1105,10 +1109,7 @@ TEST_F(WizardTest, PlantedUxthemeIsNotLoaded) {
     DWORD n = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 256);
     if (n == 0 || n >= 256 || std::wstring(overrides, n).find(L"uxtheme=n") == std::wstring::npos)
         GTEST_SKIP() << "needs WINEDLLOVERRIDES=uxtheme=n,b";
-    {
-        Process victim(L"\"" + (FDir.Path() / L"plant_victim.exe").wstring() + L"\"");
-        victim.Wait(20000);
-    }
+    Process(L"\"" + (FDir.Path() / L"plant_victim.exe").wstring() + L"\"").Wait(20000);
     bool victimLoadedIt = fs::exists(marker);
     fs::remove(marker);
     {
