@@ -803,6 +803,17 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     }
     EXPECT_FALSE(fs::exists(dir.Path() / L"dest2"));
     EXPECT_EQ(RunSilently(native, L"/S /X " + to), 1u);
+    // A full disk (the test run's tmpfs drive Q:): its own code, nothing left there or
+    // registered, and the log names the cause and the file.
+    if (GetDriveTypeW(L"Q:\\") != DRIVE_NO_ROOT_DIR) {
+        const fs::path log = dir.Path() / L"full.log";
+        EXPECT_EQ(RunSilently(native, L"/S /LOG=" + log.wstring() + L" /D=Q:\\"), 9u);
+        const std::vector<std::uint8_t> logBytes = ReadBytes(log);
+        const std::string logText(logBytes.begin(), logBytes.end());
+        EXPECT_NE(logText.find("file Q:\\E2eSaver.scr: FAILED, disk full (system error 112"), std::string::npos)
+            << logText;
+        EXPECT_TRUE(IsEmptyFolder(L"Q:\\"));
+    }
     // A log that cannot be written: a bad command line, before anything is installed.
     EXPECT_EQ(RunSilently(native, L"/S /LOG=" + (dir.Path() / L"nofolder\\log.txt").wstring() + L" " + to), 1u);
     EXPECT_TRUE(IsEmptyFolder(dest));
