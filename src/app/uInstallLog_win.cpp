@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 
 namespace installlog {
 namespace {
@@ -29,9 +28,19 @@ void Line(std::string_view text) {
     if (!gFile) return;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    std::string stamp;
+    auto digits = [&](unsigned value, int count, char after) {
+        for (int unit = count == 4 ? 1000 : count == 3 ? 100 : 10; unit > 0; unit /= 10)
+            stamp += static_cast<char>('0' + value / unit % 10);
+        stamp += after;
+    };
+    digits(now.wYear, 4, '-');
+    digits(now.wMonth, 2, '-');
+    digits(now.wDay, 2, ' ');
+    digits(now.wHour, 2, ':');
+    digits(now.wMinute, 2, ':');
+    digits(now.wSecond, 2, '.');
+    digits(now.wMilliseconds, 3, ' ');
     const std::wstring wide = ToWide(stamp + std::string(text) + "\r\n");
     const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
                                       nullptr);
