@@ -1,6 +1,7 @@
 #include "app/uInstall.h"
 
 #include "platform/uText.h"
+#include "platform/uVersionRecord.h"
 
 #include <cstdint>
 #include <utility>
@@ -60,6 +61,16 @@ TUninstallEntry UninstallEntry(std::string_view scrName, std::string_view uninst
     std::string key = kUninstallRoot + std::string(scrName) + "\\";
     return {{key + payload::kUninstallString, "\"" + std::string(uninstallerPath) + "\""},
             {key + payload::kDisplayName, std::string(scrName) + kScreenSaverWord}};
+}
+
+TListedIdentity ListedIdentity(const TPayloadSettings& settings) {
+    TListedIdentity identity{settings.FVersion, settings.FPublisher};
+    if (identity.Version.empty() || identity.Publisher.empty()) {
+        const TVersionRecord record = VersionRecordOf(settings.FSCRData.data(), settings.FSCRData.size());
+        if (identity.Version.empty()) identity.Version = record.ProductVersion;
+        if (identity.Publisher.empty()) identity.Publisher = record.CompanyName;
+    }
+    return identity;
 }
 
 std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, const TInstallPaths& paths,

@@ -87,6 +87,14 @@ struct TUninstallEntry {
 // with spaces.
 TUninstallEntry UninstallEntry(std::string_view scrName, std::string_view uninstallerPath);
 
+// The version and publisher the list of installed programs shows: the payload's own
+// ("InstallerVersion", "InstallerPublisher"), else those of the screensaver's version
+// record. The one rule for the entry and for the package manager's manifest.
+struct TListedIdentity {
+    std::string Version, Publisher; // code page 932; empty when neither source has one
+};
+TListedIdentity ListedIdentity(const TPayloadSettings& settings);
+
 // What the list of installed programs shows beyond the name.
 struct TUninstallDetails {
     std::string Version;              // "DisplayVersion"; empty: not written

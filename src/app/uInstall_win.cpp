@@ -6,7 +6,6 @@
 #include "components/uFileEmbedder.h"
 #include "platform/uShellUtils.h"
 #include "platform/uText.h"
-#include "platform/uVersionRecord.h"
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
 #include "store/uStreams.h"
@@ -87,8 +86,14 @@ bool WriteFiles(const TPayloadSettings& settings, const TInstallRequest& request
     if (!settings.FReadMeData.empty()) WriteWholeFile(paths.ReadMePath, settings.FReadMeData);
     // Only a ReadMe of this installation is offered: an older one left in the folder is not.
     const bool readMe = !settings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
-    if (!request.Uninstaller) throw TStepFailure{Failure(TInstallResult::Unexpected, {}, 0)};
-    WriteUninstaller(*request.Uninstaller, paths.Uninstaller, settings.FGUID);
+    // A publisher's signed uninstaller already carries its container; a signature covers
+    // every byte, so it is written exactly as it came.
+    if (!settings.FSignedUninstaller.empty()) {
+        WriteWholeFile(paths.Uninstaller, settings.FSignedUninstaller);
+    } else {
+        if (!request.Uninstaller) throw TStepFailure{Failure(TInstallResult::Unexpected, {}, 0)};
+        WriteUninstaller(*request.Uninstaller, paths.Uninstaller, settings.FGUID);
+    }
     return readMe;
 }
 // The size of a file, 0 when it cannot be read.
@@ -102,13 +107,9 @@ std::uint64_t FileSize932(const std::string& path) {
 // those of the screensaver's version record; the size of what was written; today.
 TUninstallDetails Details(const TPayloadSettings& settings, const TInstallPaths& paths, bool readMe) {
     TUninstallDetails d;
-    d.Version = settings.FVersion;
-    d.Publisher = settings.FPublisher;
-    if (d.Version.empty() || d.Publisher.empty()) {
-        const TVersionRecord record = ReadVersionRecord(paths.SCRPath);
-        if (d.Version.empty()) d.Version = record.ProductVersion;
-        if (d.Publisher.empty()) d.Publisher = record.CompanyName;
-    }
+    const TListedIdentity identity = ListedIdentity(settings);
+    d.Version = identity.Version;
+    d.Publisher = identity.Publisher;
     d.FileBytes = FileSize932(paths.SCRPath) + (readMe ? FileSize932(paths.ReadMePath) : 0) +
                   FileSize932(paths.Uninstaller);
     SYSTEMTIME now;

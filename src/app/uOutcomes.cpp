@@ -96,3 +96,30 @@ TStringId CauseMessage(unsigned long systemError) {
     const TCause* cause = CauseOf(systemError);
     return cause ? cause->Message : TStringId{};
 }
+
+const char* PackageManagerResponse(TSetupExit exit) {
+    switch (exit) {
+    case TSetupExit::Installed:
+        break;
+    case TSetupExit::BadCommandLine:
+    case TSetupExit::NoDestination:
+        return "invalidParameter";
+    case TSetupExit::PlayerMissing:
+        return "missingDependency";
+    case TSetupExit::ElevationRefused:
+        return "cancelledByUser";
+    case TSetupExit::InstalledElsewhere:
+        return "alreadyInstalled";
+    case TSetupExit::DiskFull:
+        return "diskFull";
+    case TSetupExit::FileInUse:
+        return "fileInUse";
+    case TSetupExit::InvalidPayload:
+    case TSetupExit::WriteFailed:
+    case TSetupExit::EntryConflict:
+    case TSetupExit::RegistrationFailed:
+    case TSetupExit::Unexpected:
+        return "contactSupport";
+    }
+    return "";
+}

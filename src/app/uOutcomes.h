@@ -22,6 +22,11 @@ enum class TSetupExit : int {
     RegistrationFailed = 11, // the files are written, the uninstall entry could not be
     Unexpected = 12,        // anything else (memory ran out, a fault of the installer)
 };
+inline constexpr int kLastSetupExit = static_cast<int>(TSetupExit::Unexpected);
+
+// What a package manager should make of an exit code of an unattended run: the closest
+// of the responses it knows ("ReturnResponse" of a winget manifest).
+const char* PackageManagerResponse(TSetupExit exit);
 
 enum class TInstallResult {
     Installed,                  // every file and value written (for a start-up: the welcome page)

@@ -46,6 +46,7 @@ void TPayloadSettings::ResetSettings(const std::string& designedCaption) {
     FFlashVersion.clear();
     FLeftImage.clear();
     FTopImage.clear();
+    FSignedUninstaller.clear();
 }
 
 bool TPayloadSettings::LoadPayloadSettings(const TPathName& exePath, const std::string& designedCaption,
@@ -113,6 +114,8 @@ void TPayloadSettings::ApplyItem(const TItemType& item) {
         if (!data.empty()) FLeftImage.assign(data.begin(), data.end());
     } else if (name == payload::kTopImage) {
         if (!data.empty()) FTopImage.assign(data.begin(), data.end());
+    } else if (name == payload::kSignedUninstaller) {
+        if (!data.empty()) FSignedUninstaller.assign(data.begin(), data.end());
     } else if (name == payload::kForceSet)
         asBoolean(FForceSet);
     else if (name == payload::kVerCheck)
@@ -148,6 +151,23 @@ bool TPayloadSettings::HasUnsafeName() const {
     return fault != TNameFault::None && fault != TNameFault::Empty;
 }
 
+bool TPayloadSettings::SignedUninstallerFits() const {
+    if (FSignedUninstaller.empty()) return true;
+    const std::vector<std::uint8_t>& file = FSignedUninstaller;
+    const itemlayout::TContainerPlace place = itemlayout::LocateContainerInMemory(file.data(), file.size());
+    if (place.Place != itemlayout::TPlace::Found) return false;
+    const auto start = file.begin() + static_cast<std::ptrdiff_t>(place.BlockStart);
+    const std::vector<std::uint8_t> container(start, start + static_cast<std::ptrdiff_t>(place.BlockLength + kContainerTailSize));
+    TItemTypes items;
+    try {
+        ParseItems(container, items);
+    } catch (const std::exception&) {
+        return false;
+    }
+    const auto guid = std::find_if(items.rbegin(), items.rend(), [](const TItemType& i) { return i.Name == payload::kGuid; });
+    return guid != items.rend() && std::string(guid->Data.begin(), guid->Data.end()) == FGUID;
+}
+
 TStartupVerdict TPayloadSettings::IntegrityVerdict() const {
     const std::string span =
         std::to_string(DigestedLength()) + " of " + std::to_string(FSCRData.size()) + " bytes";
@@ -156,6 +176,9 @@ TStartupVerdict TPayloadSettings::IntegrityVerdict() const {
         return {TInstallResult::InvalidPayload, {},
                 "digest: FAIL (expected \"" + FExpectedDigest + "\", computed \"" + computed + "\" over " + span + ")"};
     if (HasUnsafeName()) return {TInstallResult::InvalidPayload, {}, "SCRName: FAIL (not one plain file name)"};
+    if (!SignedUninstallerFits())
+        return {TInstallResult::InvalidPayload, {},
+                std::string(payload::kSignedUninstaller) + ": FAIL (its container does not carry this GUID)"};
     return {TInstallResult::Installed, {}, "digest: pass (" + span + " covered)"};
 }
 

@@ -53,6 +53,7 @@ public:
     std::string FFlashVersion;             // "FlashVersion": the minimum player version
     std::vector<std::uint8_t> FLeftImage;  // last non-empty "InstallerLeftImage" (BMP file)
     std::vector<std::uint8_t> FTopImage;   // last non-empty "InstallerTopImage" (BMP file)
+    std::vector<std::uint8_t> FSignedUninstaller; // last non-empty "InstallerSignedUninstaller"
 
     // Every setting back to its default, the title to designedCaption.
     void ResetSettings(const std::string& designedCaption);
@@ -91,8 +92,12 @@ public:
     // does not cover it): invalid data. No name at all is reported when installing.
     bool HasUnsafeName() const;
 
-    // The integrity check alone: the digest and the name. The one rule of what the
-    // installer accepts, which scrpack verify applies too.
+    // A signed uninstaller carried in the payload belongs to this installation: its own
+    // container's last "GUID" is FGUID. True when none is carried.
+    bool SignedUninstallerFits() const;
+
+    // The integrity check alone: the digest, the name and the signed uninstaller's GUID.
+    // The one rule of what the installer accepts, which scrpack verify applies too.
     TStartupVerdict IntegrityVerdict() const;
     // The integrity check, then the player gate (only for a screensaver that needs the
     // player: with FNeedsPlayer false the probe is never asked).

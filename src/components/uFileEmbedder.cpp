@@ -32,7 +32,7 @@ void TFileEmbedder::GetProperties(TPropList& props) {
 void TFileEmbedder::DefineProperties(TFiler& filer) {
     TComponent::DefineProperties(filer);
     filer.DefineBinaryProperty(
-        "EmbededData", [this](TStream& s) { ReadData(s); }, [this](TStream& s) { WriteData(s); },
+        kDataProperty, [this](TStream& s) { ReadData(s); }, [this](TStream& s) { WriteData(s); },
         !FFileName.empty());
 }
 

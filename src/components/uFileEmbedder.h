@@ -15,6 +15,9 @@
 
 class TFileEmbedder : public TComponent {
 public:
+    // The binary property that carries the file.
+    static constexpr char kDataProperty[] = "EmbededData";
+
     explicit TFileEmbedder(TComponent* owner);
     std::string ClassName() const override { return "TFileEmbedder"; }
 

@@ -250,6 +250,29 @@ std::vector<std::uint8_t> TWriteHelper::ContainerBytes() const {
     return BuildContainer(FItems, RandomContainerKey());
 }
 
+std::vector<std::uint8_t> TWriteHelper::ContainerBytes(int key) const {
+    if (key < kContainerKeyMin || key > kContainerKeyMax)
+        throw std::out_of_range("Item container key " + std::to_string(key) + " is outside 17..255");
+    return BuildContainer(FItems, key);
+}
+
+int ContainerKeyOf(const TItemTypes& items) {
+    // FNV-1a over every field that reaches the file; nothing secret rests on the key.
+    std::uint32_t hash = 2166136261u;
+    const auto mix = [&](const void* data, std::size_t size) {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 16777619u;
+    };
+    for (const TItemType& item : items) {
+        const std::uint64_t sizes[2] = {item.Name.size(), item.Data.size()};
+        mix(sizes, sizeof sizes);
+        mix(item.Name.data(), item.Name.size());
+        mix(&item.Compressed, 1);
+        mix(item.Data.data(), item.Data.size());
+    }
+    return kContainerKeyMin + static_cast<int>(hash % (kContainerKeyMax - kContainerKeyMin + 1));
+}
+
 void TWriteHelper::AppendToStream(TStream& stream) const {
     const std::vector<std::uint8_t> container = ContainerBytes();
     stream.Seek(0, TSeekOrigin::End);

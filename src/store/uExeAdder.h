@@ -80,6 +80,10 @@ void WriteItems(const TPathName& fileName, const TItemTypes& items);
 // reproduction. WriteItems draws the key from std::random_device.
 void WriteItemsWithKey(const TPathName& fileName, const TItemTypes& items, int key);
 
+// A key in 17..255 that depends only on the items (names, flags and data), for a builder
+// whose output must be the same bytes each time it is given the same input.
+int ContainerKeyOf(const TItemTypes& items);
+
 // Every byte XORed with the key's low byte; its own inverse.
 std::string ScrambleName(const std::string& name, int key);
 
@@ -97,6 +101,8 @@ public:
     void AppendToStream(TStream& stream) const;
     // The container's bytes as AppendToStream writes them (block, length and trailer).
     std::vector<std::uint8_t> ContainerBytes() const;
+    // The same with the given key (17..255, else std::out_of_range).
+    std::vector<std::uint8_t> ContainerBytes(int key) const;
     const TItemTypes& Items() const { return FItems; }
 
 private:

@@ -164,6 +164,14 @@ template <typename ReadAt> TContainerPlace LocateContainerIn(std::int64_t fileSi
     return place;
 }
 
+// The same for a file held in memory.
+inline TContainerPlace LocateContainerInMemory(const std::uint8_t* file, std::size_t size) {
+    return LocateContainerIn(static_cast<std::int64_t>(size), [&](std::int64_t offset, void* buffer, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) static_cast<std::uint8_t*>(buffer)[i] = file[offset + i];
+        return true;
+    });
+}
+
 // One item record as it lies in the block; the pointers point into the block.
 struct TItemRecord {
     const std::uint8_t* Name = nullptr; // scrambled name bytes

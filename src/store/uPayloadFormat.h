@@ -31,6 +31,9 @@ SCR_PAYLOAD_NAME(kVerCheck, "InstallerVerCheck")     // Boolean: the player's ve
 SCR_PAYLOAD_NAME(kNeedsPlayer, "InstallerNeedsPlayer") // Boolean: absent counts as true
 SCR_PAYLOAD_NAME(kVersion, "InstallerVersion")       // text: the list of programs' version
 SCR_PAYLOAD_NAME(kPublisher, "InstallerPublisher")   // text: the list of programs' publisher
+// bytes, compressed: the uninstaller with its "GUID" container, signed by the publisher;
+// written as it is instead of the program's own copy with a container appended
+SCR_PAYLOAD_NAME(kSignedUninstaller, "InstallerSignedUninstaller")
 inline constexpr unsigned kDigestLengthBytes = 4;
 
 // ---- Files of an installation: <folder>\<name> + suffix ----------------------------------

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <map>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -227,6 +228,17 @@ std::vector<std::uint8_t> ComponentDefBytes(TComponent& root);
 // class or one of rootClasses. Raises ECorruptData for malformed data, unknown classes or
 // properties, a type that does not fit a property.
 void ReadComponentDef(TStream& stream, TComponent& root, const std::vector<std::string>& rootClasses = {});
+// What a stored definition holds for one component, read without creating it: its
+// published values and its binary properties' bytes, by name.
+struct TStoredComponent {
+    std::map<std::string, TPropValue> Values;
+    std::map<std::string, std::vector<std::uint8_t>> Binaries;
+};
+// The first component of class className in the definition (the root and its children,
+// not definitions nested in binary properties); nullopt when there is none. ECorruptData
+// for malformed data, as ReadComponentDef.
+std::optional<TStoredComponent> FindStoredComponent(const std::uint8_t* data, std::size_t size,
+                                                    const std::string& className);
 void ReadComponentDef(const std::uint8_t* data, std::size_t size, TComponent& root,
                       const std::vector<std::string>& rootClasses = {});
 

@@ -292,3 +292,38 @@ void ReadComponentDef(TStream& stream, TComponent& root, const std::vector<std::
     stream.ReadBuffer(data.data(), data.size());
     ReadComponentDef(data.data(), data.size(), root, rootClasses);
 }
+
+namespace {
+
+// Reads one object and its children, keeping the first of class className.
+void FindIn(TDefReader& r, const std::string& className, int depth, std::optional<TStoredComponent>& found) {
+    if (depth > kDefMaxDepth) throw ECorruptData("Window definition: components nested too deep");
+    const std::string objectClass = r.Str();
+    r.Str(); // the component's name
+    TStoredComponent c;
+    for (std::size_t i = 0, n = r.Count(5); i < n; ++i) {
+        std::string name = r.Str();
+        c.Values.insert_or_assign(std::move(name), ReadValue(r));
+    }
+    for (std::size_t i = 0, n = r.Count(8); i < n; ++i) {
+        std::string name = r.Str();
+        c.Binaries.insert_or_assign(std::move(name), r.Bytes());
+    }
+    if (!found && objectClass == className) found = std::move(c);
+    for (std::size_t i = 0, n = r.Count(12); i < n; ++i) FindIn(r, className, depth + 1, found);
+}
+
+} // namespace
+
+std::optional<TStoredComponent> FindStoredComponent(const std::uint8_t* data, std::size_t size,
+                                                    const std::string& className) {
+    TDefReader r(data, size);
+    char sig[4];
+    r.Raw(sig, 4);
+    if (std::memcmp(sig, kDefSignature, 4) != 0) throw ECorruptData("Window definition: invalid signature");
+    if (r.U8() != kDefVersion) throw ECorruptData("Window definition: unsupported version");
+    std::optional<TStoredComponent> found;
+    FindIn(r, className, 0, found);
+    if (r.Left() != 0) throw ECorruptData("Window definition: data after the end");
+    return found;
+}

@@ -91,12 +91,22 @@ std::wstring UnixPath(const fs::path& p) {
     return std::wstring(narrow.begin(), narrow.end()); // Wine's paths of the test folders are ASCII
 }
 
-// Signs the installer in into out with a throwaway certificate (helpers/sign_installer.sh:
-// openssl, osslsigncode sign and osslsigncode verify, run as Unix programs) and returns the
-// tools' exit status (-1 when it never came) with their log.
-int SignInstaller(const fs::path& in, const fs::path& out, const TempDir& work, std::string& log) {
-    std::wstring cmd = L"Z:\\bin\\sh " + UnixPath(Source("tests/e2e/helpers/sign_installer.sh")) + L" " +
-                       UnixPath(in) + L" " + UnixPath(out) + L" " + UnixPath(work.Path());
+// Builds the sample's installer as a publisher's pipeline does (helpers/build_signed.sh:
+// the host's scrpack with --sign-uninstaller running osslsigncode with a throwaway
+// certificate, then the finished installer signed too, each signature verified, all as
+// Unix programs) into out; work receives unsigned.exe, the carried uninstaller uninst.exe
+// and the log. Returns the tools' exit status (-1 when it never came).
+int BuildSignedInstaller(const fs::path& out, const TempDir& work, std::string& log) {
+    const char* hostBin = std::getenv("SCR_HOST_BIN"); // set by ./x test: the Linux build's bin folder
+    if (!hostBin) {
+        log = "SCR_HOST_BIN (the host build's bin folder, holding scrpack) is not set";
+        return -1;
+    }
+    const std::string bin = hostBin;
+    std::wstring cmd = L"Z:\\bin\\sh " + UnixPath(Source("tests/e2e/helpers/build_signed.sh")) + L" " +
+                       std::wstring(bin.begin(), bin.end()) + L"/scrpack " + UnixPath(Bin(L"scrsetup.exe")) + L" " +
+                       UnixPath(Bin(L"OrvaneSample.scr")) + L" {0123ABCD-4567-89EF-0123-456789ABCDEF} " +
+                       UnixPath(out) + L" " + UnixPath(work.Path());
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -105,7 +115,7 @@ int SignInstaller(const fs::path& in, const fs::path& out, const TempDir& work, 
     if (pi.hThread) CloseHandle(pi.hThread);
     if (pi.hProcess) CloseHandle(pi.hProcess);
     const fs::path status = work.Path() / "status";
-    WaitFor([&] { return fs::exists(status); }, std::chrono::seconds(60));
+    WaitFor([&] { return fs::exists(status); }, std::chrono::seconds(120));
     const std::vector<std::uint8_t> logBytes = ReadBytes(work.Path() / "sign.log");
     log.assign(logBytes.begin(), logBytes.end());
     const std::vector<std::uint8_t> code = ReadBytes(status);
@@ -636,23 +646,22 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDire
                          "\"" + system + "\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1"), 1) << ::testing::PrintToString(started);
 }
 
-// An installer signed after building, as a publisher does before putting it on the web:
-// the signature verifies, scrpack sees it, the installer reads its container from before
-// the certificate table and installs; adding to the signed file is refused.
-TEST_F(WizardTest, SignedInstallerInstalls) {
-    TPack pack;
-    pack.Eula = false;
-    const fs::path exe = BuildInstaller(FDir, pack);
+// The publisher's pipeline: the uninstaller signed while building, the finished installer
+// signed before it goes on the web. Both signatures verify; scrpack sees the installer's;
+// the installer reads its container from before the certificate table and writes the
+// signed uninstaller exactly as carried (its container found before its own table); the
+// quiet uninstall by that program removes everything. Adding to the signed file is refused.
+TEST_F(WizardTest, SignedUninstallerAndSignedInstaller) {
     const fs::path signedExe = FDir.Path() / L"signed.exe";
     TempDir work;
     std::string log;
-    ASSERT_EQ(SignInstaller(exe, signedExe, work, log), 0) << log;
+    ASSERT_EQ(BuildSignedInstaller(signedExe, work, log), 0) << log;
     EXPECT_NE(log.find("Signature verification: ok"), std::string::npos) << log;
 
     std::string out;
     const std::wstring quoted = L"\"" + signedExe.wstring() + L"\"";
     EXPECT_EQ(RunScrpack(L"verify " + quoted, FDir, out), 0u) << out;
-    const std::uintmax_t table = fs::file_size(signedExe) - (fs::file_size(exe) + 7) / 8 * 8;
+    const std::uintmax_t table = fs::file_size(signedExe) - (fs::file_size(work.Path() / L"unsigned.exe") + 7) / 8 * 8;
     EXPECT_NE(out.find("signature: present (certificate table " + std::to_string(table) + " bytes)"), std::string::npos)
         << out;
     EXPECT_NE(out.find("digest: pass"), std::string::npos) << out;
@@ -660,10 +669,22 @@ TEST_F(WizardTest, SignedInstallerInstalls) {
     EXPECT_EQ(RunScrpack(L"append " + quoted + L" Extra=1", FDir, out), 2u);
     EXPECT_EQ(ReadBytes(signedExe), signedBytes);
 
-    ASSERT_EQ(RunSilently(signedExe, L"/S /D=" + FDir.Path().wstring()), 0u);
-    EXPECT_EQ(ReadBytes(FDir.Path() / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
-    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
-              L"\"" + (FDir.Path() / L"E2eSaverUninst.exe").wstring() + L"\"");
+    const fs::path dest = FDir.Path() / L"dest";
+    fs::create_directory(dest);
+    ASSERT_EQ(RunSilently(signedExe, L"/S /D=" + dest.wstring()), 0u);
+    const fs::path uninst = dest / L"E2eSaverUninst.exe";
+    EXPECT_EQ(ReadBytes(dest / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
+    EXPECT_EQ(ReadBytes(uninst), ReadBytes(work.Path() / L"uninst.exe")) << "not the verified, signed uninstaller";
+    const itemlayout::TContainerPlace place = LocateContainerInFile(uninst);
+    EXPECT_EQ(place.Place, itemlayout::TPlace::Found);
+    EXPECT_GT(place.Signature.Size, 0);
+    const std::wstring quiet = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString");
+    EXPECT_EQ(quiet, L"\"" + uninst.wstring() + L"\" /S");
+
+    uninstallertraces::HelperCleanup helpers;
+    EXPECT_EQ(Process(quiet).Wait(30000), 0u);
+    EXPECT_TRUE(WaitFor([&] { return IsEmptyFolder(dest); })) << "files left in the folder";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "the uninstall key is left";
 }
 
 // A screensaver changed after packing: scrpack finds the digest, and only the digest,
@@ -768,6 +789,38 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
     EXPECT_EQ(quiet, quoted + L" /S");
     const std::wstring date = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallDate");
     EXPECT_TRUE(date == dayBefore || date == dayAfter) << date;
+
+    // The package manager's manifest of this installer names what it registered (ASCII
+    // here), the file's hash and every exit code of an unattended run.
+    const fs::path manifest = FDir.Path() / L"manifest";
+    std::string out;
+    ASSERT_EQ(RunScrpack(L"winget \"" + exe.wstring() + L"\" --id Orvane.E2eSaver --url https://example.com/setup.exe "
+                         L"--license Freeware --description \"A test saver\" -o \"" + manifest.wstring() + L"\"",
+                         FDir, out),
+              0u)
+        << out;
+    const auto text = [](const fs::path& p) {
+        const std::vector<std::uint8_t> b = ReadBytes(p);
+        return std::string(b.begin(), b.end());
+    };
+    const auto ascii = [](const std::wstring& w) { return std::string(w.begin(), w.end()); };
+    const std::string versionYaml = text(manifest / L"Orvane.E2eSaver.yaml");
+    const std::string installerYaml = text(manifest / L"Orvane.E2eSaver.installer.yaml");
+    const std::string registered = ascii(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"));
+    EXPECT_NE(versionYaml.find("PackageVersion: \"" + registered + "\"\n"), std::string::npos) << versionYaml;
+    EXPECT_NE(installerYaml.find("  DisplayVersion: \"" + registered + "\"\n  ProductCode: \"E2eSaver\"\n"),
+              std::string::npos)
+        << installerYaml;
+    EXPECT_NE(installerYaml.find("  Publisher: \"" + ascii(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher")) +
+                                 "\"\n"),
+              std::string::npos);
+    const std::vector<std::uint8_t> exeBytes = ReadBytes(exe);
+    std::string hex;
+    for (std::uint8_t b : Sha256(exeBytes.data(), exeBytes.size()))
+        hex += std::string(1, "0123456789ABCDEF"[b >> 4]) + "0123456789ABCDEF"[b & 15];
+    EXPECT_NE(installerYaml.find("InstallerSha256: \"" + hex + "\"\n"), std::string::npos) << installerYaml;
+    for (int code = 1; code <= 12; ++code)
+        EXPECT_NE(installerYaml.find("- InstallerReturnCode: " + std::to_string(code) + "\n"), std::string::npos) << code;
 
     // The quiet uninstall command, as a package manager runs it.
     uninstallertraces::HelperCleanup helpers;

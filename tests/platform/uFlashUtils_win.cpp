@@ -1,5 +1,6 @@
 // The player detection against the stand-in player registered in the test prefix.
 #include "platform/uFlashUtils.h"
+#include "platform/uVersionRecord.h"
 
 #include "common/StandInPlayer.h"
 #include "common/TestFiles.h"
@@ -8,6 +9,9 @@
 #include "platform/uText.h"
 
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 #include <windows.h>
 
@@ -136,10 +140,17 @@ TEST_F(FlashDetection, LongJapanesePathToThePlayer) {
     CoFreeUnusedLibraries();
 }
 
+// The system's reading of real version records, and ours from the same bytes (the list of
+// installed programs and scrpack's manifest use ours).
 TEST(FileVersionText, ProductVersionOfVersionRecords) {
-    EXPECT_EQ(GetFileVersionText(Cp932(BesideTestProgram(L"standin_player_new.dll"))), "9.0.124.0");
-    EXPECT_EQ(GetFileVersionText(Cp932(BesideTestProgram(L"standin_player_old.dll"))), "6.0.79.0");
-    EXPECT_EQ(GetFileVersionText(Cp932(BesideTestProgram(L"standin_player_nover.dll"))), "");
+    for (const auto& [file, version] : {std::pair{L"standin_player_new.dll", "9.0.124.0"},
+                                        std::pair{L"standin_player_old.dll", "6.0.79.0"},
+                                        std::pair{L"standin_player_nover.dll", ""}}) {
+        EXPECT_EQ(GetFileVersionText(Cp932(BesideTestProgram(file))), version);
+        const std::vector<std::uint8_t> bytes = ReadBytes(std::filesystem::path(BesideTestProgram(file)));
+        ASSERT_FALSE(bytes.empty());
+        EXPECT_EQ(VersionRecordOf(bytes.data(), bytes.size()).ProductVersion, version);
+    }
     EXPECT_EQ(GetFileVersionText(Cp932(BesideTestProgram(L"no_such_file.dll"))), "");
     EXPECT_EQ(GetFileVersionText(""), "");
 }

@@ -6,7 +6,10 @@
 #include "platform/uSha256.h"
 #include "store/uExeAdder.h"
 #include "store/uImageBinding.h"
+#include "store/uZCompress.h"
+#include "toolkit/uDefFormat.h"
 
+#include "common/PeBytes.h"
 #include "common/TestFiles.h"
 #include "store/ContainerBytes.h"
 
@@ -24,6 +27,11 @@ const std::string kNameCp932 = "\x83\x58\x83\x4E\x83\x8A\x81\x5B\x83\x93";
 const std::string kTitleUtf8 = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
 const std::string kTitleCp932 = "\x83\x65\x83\x58\x83\x67";
 const std::string kGuid = "{0123ABCD-4567-89EF-0123-456789ABCDEF}";
+#ifdef _WIN32
+const std::string kCopyCommand = "copy {in} {out} >nul", kFailingCommand = "exit /b 1 {in} {out}";
+#else
+const std::string kCopyCommand = "cp {in} {out}", kFailingCommand = "false {in} {out}";
+#endif
 
 std::string Str(const Bytes8& b) {
     return std::string(b.begin(), b.end());
@@ -94,6 +102,52 @@ const TItemType* Find(const TItemTypes& items, const std::string& name) {
 void WriteInstaller(const std::filesystem::path& p, const Bytes8& stub, const TItemTypes& items) {
     WriteBytes(p, stub);
     WriteItemsWithKey(p, items, 77);
+}
+
+// A stub program as the installer's: its main window definition (resource TFRMMAIN)
+// holds a file embedder carrying uninstaller, compressed.
+Bytes8 StubCarrying(const Bytes8& uninstaller) {
+    TDefWriter embedded;
+    const Bytes8 packed = CompressBuffer(uninstaller.data(), uninstaller.size(), 2);
+    embedded.I32(static_cast<std::int32_t>(packed.size()));
+    embedded.Raw(packed.data(), packed.size());
+    TDefWriter w;
+    w.Raw("SCDF", 4);
+    w.U8(1);
+    w.Str("TfrmMain");
+    w.Str("frmMain");
+    w.I32(0); // properties
+    w.I32(0); // binaries
+    w.I32(1); // children
+    w.Str("TFileEmbedder");
+    w.Str("embedderUninstaller");
+    w.I32(1);
+    w.Str("Compressed");
+    w.U8(2); // Boolean
+    w.U8(1);
+    w.I32(1);
+    w.Str("EmbededData");
+    w.Bytes(embedded.Result());
+    w.I32(0);
+    return pebytes::PeWithResources(0x8664, {{10, u"TFRMMAIN", 0, w.Result()}});
+}
+
+// A screensaver with a version record: Japanese table, company and product version texts.
+Bytes8 ScreenSaverWithVersionRecord() {
+    using pebytes::Utf16z;
+    using pebytes::VersionNode;
+    Bytes8 fixed(52);
+    pebytes::Put32(fixed, 0, 0xFEEF04BD);
+    pebytes::Put32(fixed, 16, 0x00020000); // product version 2.0.0.7
+    pebytes::Put32(fixed, 20, 0x00000007);
+    const Bytes8 record = VersionNode(
+        u"VS_VERSION_INFO", fixed, false,
+        {VersionNode(u"StringFileInfo", {}, true,
+                     {VersionNode(u"041104B0", {}, true,
+                                  {VersionNode(u"CompanyName", Utf16z(u"Orvane \u682A\u5F0F\u4F1A\u793E"), true),
+                                   VersionNode(u"ProductVersion", Utf16z(u"2.0 \u30D9\u30FC\u30BF  "), true)})}),
+         VersionNode(u"VarFileInfo", {}, true, {VersionNode(u"Translation", {0x11, 0x04, 0xB0, 0x04}, false)})});
+    return pebytes::PeWithResources(0x014C, {{16, u"", 1, record}});
 }
 
 } // namespace
@@ -202,11 +256,15 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
 
 TEST(Scrpack, DefaultsAndFreshGuids) {
     Inputs in;
-    ASSERT_EQ(RunScrpack(in.MinimalBuild("a.exe")).ExitCode, 0);
+    const TRunResult first = RunScrpack(in.MinimalBuild("a.exe"));
+    ASSERT_EQ(first.ExitCode, 0);
     ASSERT_EQ(RunScrpack(in.MinimalBuild("b.exe")).ExitCode, 0);
     TItemTypes a, b;
     ReadItems(in.Dir / "a.exe", a);
     ReadItems(in.Dir / "b.exe", b);
+    // A drawn GUID is announced, with the option that pins it.
+    const std::string drawn = Str(Find(a, "GUID")->Data);
+    EXPECT_NE(first.Err.find("the GUID " + drawn + " is new; give --guid " + drawn), std::string::npos) << first.Err;
     EXPECT_EQ(Find(a, "InstallerTitle"), nullptr);
     EXPECT_EQ(Find(a, "FlashVersion"), nullptr);
     EXPECT_EQ(Find(a, "InstallerForceSet")->Data, Bytes8{0});
@@ -231,6 +289,15 @@ TEST(Scrpack, DefaultsAndFreshGuids) {
     // Rebuilding over an existing OUT replaces it.
     ASSERT_EQ(RunScrpack(in.MinimalBuild("a.exe")).ExitCode, 0);
     EXPECT_EQ(in.FileCount(), 8u);
+    // The same inputs and GUID give the same bytes (the container's key comes from its items).
+    for (const char* out : {"c.exe", "d.exe"}) {
+        std::vector<std::string> args = in.MinimalBuild(out);
+        args.insert(args.end(), {"--guid", kGuid, "--readme", in.P("readme.txt")});
+        const TRunResult r = RunScrpack(args);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_EQ(r.Err, "");
+    }
+    EXPECT_EQ(ReadBytes(in.Dir / "c.exe"), ReadBytes(in.Dir / "d.exe"));
 }
 
 TEST(Scrpack, TamperedScreensaverFailsVerify) {
@@ -336,6 +403,12 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
     std::filesystem::create_directory(in.Dir / "adir");
     const SignedFile signedFile(false);
     WriteBytes(in.Dir / "signed.exe", signedFile.b);
+    WriteBytes(in.Dir / "carrier.exe", StubCarrying(CodeLike(900)));
+    // An installer that registers no version (the screensaver has no version record).
+    ASSERT_EQ(RunScrpack({"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x",
+                          "--guid", kGuid, "-o", in.P("noversion.exe")})
+                  .ExitCode,
+              0);
     const std::size_t files = in.FileCount();
     const std::string out = in.P("out.exe");
     auto build = [&](std::vector<std::string> extra) {
@@ -368,6 +441,26 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         build({"--eula", in.P("readme.txt")}), // not UTF-8
         build({"--title", ""}),
         build({"--title"}),
+        // The signing command: both files named; it must succeed and add a signature.
+        build({"--sign-uninstaller", "cp {in} elsewhere"}),
+        build({"--sign-uninstaller", kCopyCommand}), // the fake stub carries no uninstaller
+        {"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out,
+         "--sign-uninstaller", kFailingCommand},
+        {"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out,
+         "--sign-uninstaller", kCopyCommand}, // copied, not signed
+        // The manifest: the schema's rules, and an installer that registers no version.
+        {"winget", in.P("noversion.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
+         "--license", "Freeware", "--description", "A saver", "-o", in.P("manifest")},
+        {"winget", in.P("stub.exe"), "--id", "Orvane", "--url", "https://example.com/s.exe", "--license",
+         "Freeware", "--description", "A saver", "-o", in.P("manifest")},
+        {"winget", in.P("stub.exe"), "--id", "Orvane.Sa ver", "--url", "https://example.com/s.exe", "--license",
+         "Freeware", "--description", "A saver", "-o", in.P("manifest")},
+        {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "ftp://example.com/s.exe", "--license",
+         "Freeware", "--description", "A saver", "-o", in.P("manifest")},
+        {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe", "--license",
+         "Freeware", "--description", "ab", "-o", in.P("manifest")},
+        {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe", "--license",
+         "Freeware", "--description", "A saver", "--moniker", std::string(41, 'm'), "-o", in.P("manifest")},
         // Failures while writing: a missing folder, and a folder in the way of OUT.
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o",
          in.P("no/out.exe")},
@@ -398,6 +491,10 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
     }
     // A picture the installer would not show says what to convert it to.
     EXPECT_NE(RunScrpack(build({"--top-image", in.P("rle.bmp")})).Err.find("save it as an uncompressed Windows BMP"),
+              std::string::npos);
+    EXPECT_NE(RunScrpack({"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o",
+                          out, "--sign-uninstaller", kCopyCommand})
+                  .Err.find("does not carry the uninstaller's container in front of a certificate table"),
               std::string::npos);
     EXPECT_EQ(ReadBytes(in.Dir / "stub.exe"), in.Stub); // a bad NAME=VALUE left it alone
     EXPECT_EQ(ReadBytes(in.Dir / "signed.exe"), signedFile.b);
@@ -572,3 +669,86 @@ TEST(Scrpack, JapaneseFileNamesOnTheCommandLine) {
     r = RunScrpack({"verify", Arg(setupPath)});
     EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
 }
+
+#ifndef _WIN32
+// The package manager's manifest, read back by a real YAML parser (Python's): every field
+// with its value, the version and publisher those the installer registers (here from the
+// screensaver's version record), the hash that of the file. (Under Wine, the end-to-end
+// tests compare the manifest with a real installation's entry.)
+TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
+    Inputs in;
+    WriteBytes(in.Dir / "pe-stub.exe", pebytes::PeWithResources(0x8664, {}));
+    WriteBytes(in.Dir / "versioned.scr", ScreenSaverWithVersionRecord());
+    ASSERT_EQ(RunScrpack({"build", "--stub", in.P("pe-stub.exe"), "--scr", in.P("versioned.scr"), "--name", kNameUtf8,
+                          "--guid", kGuid, "-o", in.P("setup.exe")})
+                  .ExitCode,
+              0);
+    const TRunResult r = RunScrpack({"winget", in.P("setup.exe"), "--id", "Orvane.Aurora", "--url",
+                                     "https://example.com/Aurora Setup.exe", "--license", "Freeware",
+                                     "--description", "Northern \"lights\"\n" + kTitleUtf8, "--moniker", "aurora",
+                                     "-o", in.P("manifest")});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+
+    const std::string script =
+        "import sys, json, yaml\n"
+        "def walk(path, v):\n"
+        "    if isinstance(v, dict):\n"
+        "        for k in v: walk(path + '.' + k if path else k, v[k])\n"
+        "    elif isinstance(v, list):\n"
+        "        for i, x in enumerate(v): walk('%s[%d]' % (path, i), x)\n"
+        "    else: print(path + '=' + json.dumps(v, ensure_ascii=False))\n"
+        "for f in sys.argv[1:]:\n"
+        "    print('== ' + f.rsplit('/', 1)[-1])\n"
+        "    walk('', yaml.safe_load(open(f, encoding='utf-8')))\n";
+    WriteBytes(in.Dir / "flatten.py", Bytes8(script.begin(), script.end()));
+    const std::string dir = in.P("manifest") + "/";
+    const std::string command = "python3 '" + in.P("flatten.py") + "' '" + dir + "Orvane.Aurora.yaml' '" + dir +
+                                "Orvane.Aurora.installer.yaml' '" + dir + "Orvane.Aurora.locale.ja-JP.yaml'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string fields;
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) fields.append(buf, n);
+    ASSERT_EQ(pclose(pipe), 0) << fields;
+
+    const Bytes8 installer = ReadBytes(in.Dir / "setup.exe");
+    const TSha256 hash = Sha256(installer.data(), installer.size());
+    std::string hex;
+    for (std::uint8_t b : hash) hex += std::string(1, "0123456789ABCDEF"[b >> 4]) + "0123456789ABCDEF"[b & 15];
+    const std::string version = "2.0 \xE3\x83\x99\xE3\x83\xBC\xE3\x82\xBF"; // "2.0 ベータ", blanks cut
+    const std::string publisher = "Orvane \xE6\xA0\xAA\xE5\xBC\x8F\xE4\xBC\x9A\xE7\xA4\xBE"; // "Orvane 株式会社"
+    const std::string displayName = kNameUtf8 + "\xE3\x82\xB9\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\xBC\xE3\x83\xB3"
+                                                "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x90\xE3\x83\xBC";
+    std::string codes;
+    const char* responses[] = {"invalidParameter", "contactSupport",  "missingDependency", "invalidParameter",
+                               "contactSupport",   "cancelledByUser", "contactSupport",    "alreadyInstalled",
+                               "diskFull",         "fileInUse",       "contactSupport",    "contactSupport"};
+    for (int i = 0; i < 12; ++i)
+        codes += "ExpectedReturnCodes[" + std::to_string(i) + "].InstallerReturnCode=" + std::to_string(i + 1) +
+                 "\nExpectedReturnCodes[" + std::to_string(i) + "].ReturnResponse=\"" + responses[i] + "\"\n";
+    const std::string head = "PackageIdentifier=\"Orvane.Aurora\"\nPackageVersion=\"" + version + "\"\n";
+    EXPECT_EQ(fields, "== Orvane.Aurora.yaml\n" + head +
+                          "DefaultLocale=\"ja-JP\"\nManifestType=\"version\"\nManifestVersion=\"1.10.0\"\n"
+                          "== Orvane.Aurora.installer.yaml\n" + head +
+                          "InstallerType=\"exe\"\nScope=\"machine\"\n"
+                          "InstallModes[0]=\"interactive\"\nInstallModes[1]=\"silent\"\n"
+                          "InstallModes[2]=\"silentWithProgress\"\n"
+                          "InstallerSwitches.Silent=\"/S\"\nInstallerSwitches.SilentWithProgress=\"/S\"\n"
+                          "InstallerSwitches.InstallLocation=\"/D=<INSTALLPATH>\"\n"
+                          "InstallerSwitches.Log=\"/LOG=\\\"<LOGPATH>\\\"\"\n"
+                          "ElevationRequirement=\"elevatesSelf\"\n" + codes +
+                          "AppsAndFeaturesEntries[0].DisplayName=\"" + displayName + "\"\n"
+                          "AppsAndFeaturesEntries[0].Publisher=\"" + publisher + "\"\n"
+                          "AppsAndFeaturesEntries[0].DisplayVersion=\"" + version + "\"\n"
+                          "AppsAndFeaturesEntries[0].ProductCode=\"" + kNameUtf8 + "\"\n"
+                          "Installers[0].Architecture=\"x64\"\n"
+                          "Installers[0].InstallerUrl=\"https://example.com/Aurora Setup.exe\"\n"
+                          "Installers[0].InstallerSha256=\"" + hex + "\"\n"
+                          "ManifestType=\"installer\"\nManifestVersion=\"1.10.0\"\n"
+                          "== Orvane.Aurora.locale.ja-JP.yaml\n" + head +
+                          "PackageLocale=\"ja-JP\"\nPublisher=\"" + publisher + "\"\n"
+                          "PackageName=\"" + displayName + "\"\nLicense=\"Freeware\"\n"
+                          "ShortDescription=\"Northern \\\"lights\\\"\\n" + kTitleUtf8 + "\"\n"
+                          "Moniker=\"aurora\"\nManifestType=\"defaultLocale\"\nManifestVersion=\"1.10.0\"\n");
+}
+#endif

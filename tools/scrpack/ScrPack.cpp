@@ -2,6 +2,9 @@
 
 #include "app/uDigest.h"
 #include "app/uInstall.h"
+#include "app/uOutcomes.h"
+#include "components/uFileEmbedder.h"
+#include "platform/uPeImage.h"
 #include "app/uStartup.h"
 #include "platform/uText.h"
 #include "store/uErrors.h"
@@ -12,6 +15,7 @@
 #include "store/uPayloadFormat.h"
 #include "store/uStreams.h"
 #include "toolkit/uBitmap.h"
+#include "toolkit/uClasses.h"
 
 #include <algorithm>
 #include <array>
@@ -22,6 +26,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -29,6 +34,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/wait.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -51,6 +58,7 @@ const char* const kMainHelp =
     "  extract  write the data of one item\n"
     "  append   append one more container to a file\n"
     "  verify   check the payload digest as the installer does\n"
+    "  winget   write the Windows Package Manager manifest of an installer\n"
     "\n"
     "\"scrpack VERB --help\" describes each verb. Exit codes: 0 success, 1 digest check\n"
     "failed (verify), 2 usage, input or I/O error.\n";
@@ -86,16 +94,31 @@ const char* const kBuildHelp =
     "  --publisher P          publisher shown there (item \"InstallerPublisher\";\n"
     "                         default: the company of the screensaver's version record)\n"
     "  --guid G               installation GUID {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX};\n"
-    "                         a fresh random one when not given\n"
+    "                         a fresh random one when not given (announced on\n"
+    "                         standard error: pin it for the next build)\n"
     "  --digest-length N      bytes of the screensaver the digest covers (default: all)\n"
     "  --text-encoding E      encoding of the --eula file: utf-8 (default) or cp932\n"
+    "  --sign-uninstaller C   sign the uninstaller now: the uninstaller the stub carries,\n"
+    "                         with this build's \"GUID\" container appended, is written to\n"
+    "                         a file {in}; the command C is run (by the shell: /bin/sh,\n"
+    "                         cmd.exe on Windows) with {in} and {out} replaced by quoted\n"
+    "                         file names and must write the signed program to {out}. It\n"
+    "                         travels as the item \"InstallerSignedUninstaller\", which the\n"
+    "                         installer writes as it is. A command that fails, or a result\n"
+    "                         without the container in front of a certificate table, fails\n"
+    "                         the build. Example:\n"
+    "                         osslsigncode sign -certs c.pem -key k.pem -in {in} -out {out}\n"
+    "\n"
+    "The same inputs with the same --guid give the same bytes: the container's key is\n"
+    "derived from its items (a signature made by --sign-uninstaller usually carries its\n"
+    "own signing time).\n"
     "\n"
     "NAME, T, V, P and the licence are converted from UTF-8 to code page 932; a\n"
     "character that code page lacks is an error. Items are written in this order:\n"
     "SCRName, InstallerTitle, GUID, FlashVersion, InstallerEULA, InstallerReadme,\n"
     "InstallerLeftImage, InstallerTopImage, InstallerForceSet, InstallerVerCheck,\n"
-    "InstallerNeedsPlayer, InstallerVersion, InstallerPublisher, mxl, mxf, SCR (optional\n"
-    "items only when given).\n";
+    "InstallerNeedsPlayer, InstallerVersion, InstallerPublisher, mxl, mxf,\n"
+    "InstallerSignedUninstaller, SCR (optional items only when given).\n";
 
 const char* const kListHelp =
     "usage: scrpack list FILE [--json]\n"
@@ -133,6 +156,27 @@ const char* const kVerifyHelp =
     "is not checked (neither its hash nor its certificate chain): use osslsigncode\n"
     "verify or signtool verify. A valid signature covers every byte of the installer;\n"
     "the digest covers only the screensaver.\n";
+
+const char* const kWingetHelp =
+    "usage: scrpack winget INSTALLER --id ID --url URL --license L --description D\n"
+    "                      [--moniker M] -o DIR\n"
+    "\n"
+    "Writes the three files of a multi-file Windows Package Manager manifest (version\n"
+    "1.10.0) for INSTALLER into DIR: ID.yaml, ID.installer.yaml, ID.locale.ja-JP.yaml.\n"
+    "\n"
+    "  --id ID            package identifier, Publisher.Package\n"
+    "  --url URL          where INSTALLER will be downloaded from (http or https)\n"
+    "  --license L        the licence, such as Freeware or Proprietary\n"
+    "  --description D    a short description (3 to 256 characters)\n"
+    "  --moniker M        the package's short name\n"
+    "  -o DIR             the folder to write to (made when missing)\n"
+    "\n"
+    "Taken from INSTALLER: its SHA-256, its architecture, the version, publisher and\n"
+    "name it registers in the list of installed programs (\"InstallerVersion\", else\n"
+    "the screensaver's version record; the entry's name is the uninstall key), its\n"
+    "switches (/S, /D=, /LOG=) and every exit code of an unattended run. Sign\n"
+    "INSTALLER before: the hash is of the file as it will be downloaded. A value the\n"
+    "schema forbids (too long, wrong form) is an error, and nothing is written.\n";
 
 // ---- Errors ----
 
@@ -500,9 +544,240 @@ std::string BindContainer(Bytes& file, std::size_t imageLimit, const Bytes& cont
     return "bound to the program image";
 }
 
+// ---- The signed uninstaller ----
+
+// The resource holding the installer's main window definition (its class name in capitals).
+constexpr char kMainWindowResource[] = "TFRMMAIN";
+
+// The uninstaller the stub carries: the data of the file embedder in its main window's
+// stored definition, as the installer itself loads it.
+Bytes StubUninstaller(const Bytes& stub, const std::string& what) {
+    const auto definition =
+        peimage::ResourceData(stub.data(), stub.size(), peimage::kResourceData, kMainWindowResource);
+    if (!definition)
+        throw TInputError(what + " carries no main window definition (resource " + kMainWindowResource +
+                          "): it is not the installer's stub");
+    std::optional<TStoredComponent> stored;
+    try {
+        stored = FindStoredComponent(definition->Data, definition->Size, "TFileEmbedder");
+    } catch (const Exception& e) {
+        throw TInputError(what + ": its main window definition is damaged (" + AsUtf8(e.what()) + ")");
+    }
+    if (!stored) throw TInputError(what + " carries no uninstaller in its main window definition");
+    const auto data = stored->Binaries.find(TFileEmbedder::kDataProperty);
+    if (data == stored->Binaries.end())
+        throw TInputError(what + " carries no uninstaller in its main window definition");
+    TFileEmbedder embedder(nullptr);
+    if (const auto compressed = stored->Values.find("Compressed"); compressed != stored->Values.end())
+        embedder.SetCompressed(compressed->second.Int != 0);
+    try {
+        TMemoryStream stream(data->second);
+        embedder.ReadData(stream);
+    } catch (const Exception& e) {
+        throw TInputError(what + ": its uninstaller is damaged (" + AsUtf8(e.what()) + ")");
+    }
+    if (embedder.Data().Bytes().empty()) throw TInputError(what + " carries an empty uninstaller");
+    return embedder.Data().Bytes();
+}
+
+// text with every from replaced by to (UTF-8: no byte of a character can match ASCII).
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string Utf8Path(const fs::path& p) {
+    const std::u8string u = p.u8string();
+    return std::string(u.begin(), u.end());
+}
+
+// A file name for the shell that runs the signing command.
+std::string ShellQuoted(const fs::path& p) {
+    const std::string path = Utf8Path(p);
+#ifdef _WIN32
+    return "\"" + path + "\""; // a Windows path cannot hold a quote
+#else
+    std::string out = "'";
+    for (char c : path) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+#endif
+}
+
+// Runs command through the shell, its output sent to standard error (standard output
+// carries scrpack's own result); true when it ran and exited with 0.
+bool RunShellCommand(const std::string& line) {
+    const std::string command = "(" + line + ") >&2";
+#ifdef _WIN32
+    // cmd.exe /c takes off the first and the last quote of the line: the outer pair.
+    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    wide.resize(wide.size() - 1);
+    return _wsystem((L"\"" + wide + L"\"").c_str()) == 0;
+#else
+    const int status = std::system(command.c_str());
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+#endif
+}
+
+// A folder of its own beside the output for the signing command's two files, removed
+// with everything in it whatever happens.
+class TSigningFolder {
+public:
+    explicit TSigningFolder(const fs::path& output) {
+        std::random_device random;
+        const fs::path parent = output.has_parent_path() ? output.parent_path() : fs::path(".");
+        for (int attempt = 0; attempt < 16 && FPath.empty(); ++attempt) {
+            const fs::path candidate = parent / ("." + output.filename().string() + ".sign-" + std::to_string(random()));
+            std::error_code ec;
+            if (fs::create_directory(candidate, ec)) FPath = candidate;
+        }
+        if (FPath.empty()) throw TInputError("no folder for signing the uninstaller can be made beside the output");
+    }
+    ~TSigningFolder() {
+        std::error_code ec;
+        fs::remove_all(FPath, ec);
+    }
+    TSigningFolder(const TSigningFolder&) = delete;
+    TSigningFolder& operator=(const TSigningFolder&) = delete;
+    const fs::path& Path() const { return FPath; }
+
+private:
+    fs::path FPath;
+};
+
+// Has the publisher's command sign the uninstaller with its container; returns the
+// signed program, checked to carry exactly that container in front of a certificate table.
+Bytes SignUninstaller(const Bytes& uninstaller, const Bytes& container, const std::string& command,
+                      const fs::path& output) {
+    const TSigningFolder folder(output);
+    const fs::path in = folder.Path() / "uninst.exe", out = folder.Path() / "uninst-signed.exe";
+    Bytes unsignedFile = uninstaller;
+    unsignedFile.insert(unsignedFile.end(), container.begin(), container.end());
+    WriteFileAtomically(in, unsignedFile.data(), unsignedFile.size());
+    const std::string line = Replaced(Replaced(command, "{in}", ShellQuoted(in)), "{out}", ShellQuoted(out));
+    if (!RunShellCommand(line)) throw TInputError("--sign-uninstaller: the command failed: " + line);
+    std::error_code ec;
+    if (!fs::is_regular_file(out, ec)) throw TInputError("--sign-uninstaller: the command wrote no {out}: " + line);
+    Bytes signedFile = ReadWholeFile(out);
+    const itemlayout::TContainerPlace place = itemlayout::LocateContainerInMemory(signedFile.data(), signedFile.size());
+    const bool carried = place.Place == itemlayout::TPlace::Found && place.Signature.Size > 0 &&
+                         static_cast<std::size_t>(place.BlockLength + kContainerTailSize) == container.size() &&
+                         std::equal(container.begin(), container.end(),
+                                    signedFile.begin() + static_cast<std::ptrdiff_t>(place.BlockStart));
+    if (!carried)
+        throw TInputError("--sign-uninstaller: {out} does not carry the uninstaller's container in front of a "
+                          "certificate table; the command must add an Authenticode signature to {in} and "
+                          "nothing else");
+    return signedFile;
+}
+
+// ---- The package manager's manifest ----
+
+// Characters (code points) of UTF-8 text, as the schema counts them.
+std::size_t Characters(const std::string& utf8) {
+    return static_cast<std::size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<std::uint8_t>(c) & 0xC0) != 0x80; }));
+}
+
+void CheckLength(const std::string& utf8, std::size_t min, std::size_t max, const std::string& what) {
+    if (InvalidUtf8At(utf8) != std::string::npos) throw TInputError(what + " is not valid UTF-8");
+    const std::size_t n = Characters(utf8);
+    if (n < min || n > max)
+        throw TInputError(what + " must have " + std::to_string(min) + " to " + std::to_string(max) +
+                          " characters, not " + std::to_string(n) + " (\"" + Shown(utf8) + "\")");
+}
+
+// No \ / : * ? " < > | and no control character: the schema's pattern of versions.
+bool HasForbiddenVersionChar(const std::string& s) {
+    return std::any_of(s.begin(), s.end(), [](char c) {
+        return static_cast<std::uint8_t>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr;
+    });
+}
+
+// Publisher.Package: 2 to 8 parts of 1 to 32 characters, none a dot, a blank or one of the
+// version's forbidden characters.
+void CheckPackageIdentifier(const std::string& id) {
+    CheckLength(id, 1, 128, "--id");
+    std::size_t parts = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t dot = id.find('.', start);
+        const std::string part = id.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        const bool blank = std::any_of(part.begin(), part.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+        if (part.empty() || Characters(part) > 32 || blank || HasForbiddenVersionChar(part))
+            throw TUsageError("--id must be Publisher.Package: 2 to 8 parts separated by dots, each 1 to 32 "
+                              "characters without blanks or \\ / : * ? \" < > |");
+        ++parts;
+        if (dot == std::string::npos) break;
+        start = dot + 1;
+    }
+    if (parts < 2 || parts > 8) throw TUsageError("--id must be Publisher.Package: 2 to 8 parts separated by dots");
+}
+
+bool IsHttpUrl(const std::string& url) {
+    const std::size_t colon = url.find("://");
+    if (colon == std::string::npos || url.size() <= colon + 3) return false;
+    std::string scheme = url.substr(0, colon);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    return (scheme == "http" || scheme == "https") &&
+           url.find_first_of("\r\n", colon) == std::string::npos;
+}
+
+// A double-quoted YAML scalar: \ and " escaped, and every character YAML does not let
+// stand in a document (C0, DEL, C1, the line and paragraph separators, the byte order mark).
+std::string YamlQuoted(const std::string& utf8) {
+    std::string out = "\"";
+    char buf[12];
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::uint32_t cp = 0;
+        const std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (cp == '"' || cp == '\\') {
+            out += '\\';
+            out += static_cast<char>(cp);
+        } else if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029 || cp == 0xFEFF) {
+            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
+            out += buf;
+        } else {
+            out.append(utf8, i, n);
+        }
+        i += n;
+    }
+    return out + "\"";
+}
+
+std::string Utf8Of(const std::string& cp932, const std::string& what) {
+    std::string utf8;
+    if (!Cp932ToUtf8(cp932, utf8)) throw TInputError(what + " is not code page 932 text");
+    return utf8;
+}
+
+std::string HexUpper(const TSha256& hash) {
+    std::string out;
+    for (std::uint8_t b : hash) {
+        out += "0123456789ABCDEF"[b >> 4];
+        out += "0123456789ABCDEF"[b & 0xF];
+    }
+    return out;
+}
+
+std::string ArchitectureOf(const Bytes& installer, const std::string& what) {
+    const std::optional<std::uint16_t> machine = peimage::Machine(installer.data(), installer.size());
+    if (!machine) throw TInputError(what + " is not a Windows program");
+    switch (*machine) {
+    case peimage::kMachineI386:
+        return "x86";
+    case peimage::kMachineAmd64:
+        return "x64";
+    case peimage::kMachineArm64:
+        return "arm64";
+    }
+    throw TInputError(what + " is built for a machine the package manager does not know (" +
+                      std::to_string(*machine) + ")");
+}
+
 // ---- Verbs ----
 
-int Build(const TArgs& a, std::ostream& out) {
+int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
     if (!a.Positional.empty()) throw TUsageError("unexpected argument \"" + a.Positional[0] + "\"");
     const std::string stubPath = a.Required("--stub"), scrPath = a.Required("--scr");
     const std::string nameUtf8 = a.Required("--name"), outPath = a.Required("-o");
@@ -516,12 +791,13 @@ int Build(const TArgs& a, std::ostream& out) {
         if (t->empty()) throw TUsageError("--title is empty");
         title = ToCp932(*t, "--title");
     }
-    std::string guid = NewGuid();
-    if (auto g = a.Get("--guid")) {
-        if (!IsGuidText(*g))
-            throw TUsageError("--guid must look like {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}");
-        guid = *g;
-    }
+    const std::optional<std::string> givenGuid = a.Get("--guid");
+    if (givenGuid && !IsGuidText(*givenGuid))
+        throw TUsageError("--guid must look like {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}");
+    const std::string guid = givenGuid.value_or(NewGuid());
+    const std::optional<std::string> signCommand = a.Get("--sign-uninstaller");
+    if (signCommand && (signCommand->find("{in}") == std::string::npos || signCommand->find("{out}") == std::string::npos))
+        throw TUsageError("--sign-uninstaller must name the files {in} and {out}");
     const std::optional<std::string> flashVersion = a.Get("--flash-version");
     if (flashVersion && !IsVersionText(*flashVersion))
         throw TUsageError(
@@ -544,11 +820,7 @@ int Build(const TArgs& a, std::ostream& out) {
     Bytes stub = ReadInput(stubPath, "--stub");
     if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z')
         throw TInputError("--stub: \"" + stubPath + "\" is not a Windows program (no \"MZ\" header)");
-    const auto readStub = [&](std::int64_t offset, std::uint8_t* buffer, std::size_t count) {
-        std::memcpy(buffer, stub.data() + offset, count);
-        return true;
-    };
-    RefuseSigned(itemlayout::FindCertificateTable(static_cast<std::int64_t>(stub.size()), readStub),
+    RefuseSigned(itemlayout::LocateContainerInMemory(stub.data(), stub.size()).Signature,
                  "--stub: \"" + stubPath + "\"");
     const Bytes scr = ReadInput(scrPath, "--scr");
     if (scr.empty()) throw TInputError("--scr: \"" + scrPath + "\" is empty");
@@ -610,9 +882,21 @@ int Build(const TArgs& a, std::ostream& out) {
     le::Put(mxlBytes, mxl, sizeof mxlBytes);
     helper.AddData(payload::kDigestLength, mxlBytes, sizeof mxlBytes, false);
     helper.AddString(payload::kDigest, mxf);
+    if (signCommand) {
+        // The uninstaller's own container is fixed here, as the installer would append it.
+        TWriteHelper own;
+        own.AddString(payload::kGuid, guid);
+        const Bytes uninstaller = StubUninstaller(stub, "--stub: \"" + stubPath + "\"");
+        const Bytes signedUninstaller =
+            SignUninstaller(uninstaller, own.ContainerBytes(ContainerKeyOf(own.Items())), *signCommand, PathArg(outPath));
+        if (signedUninstaller.size() > 0x7FFFFFFFu) throw TInputError("the signed uninstaller is too large");
+        helper.AddData(payload::kSignedUninstaller, signedUninstaller.data(),
+                       static_cast<std::int32_t>(signedUninstaller.size()), true);
+    }
     helper.AddData(payload::kScr, scr.data(), static_cast<std::int32_t>(scr.size()), true);
 
-    const Bytes container = helper.ContainerBytes();
+    // No time, path or random value enters the file: the same inputs give the same bytes.
+    const Bytes container = helper.ContainerBytes(ContainerKeyOf(helper.Items()));
     const std::string binding = BindContainer(stub, stub.size(), container, "--stub: \"" + stubPath + "\"");
     TTemporaryFile temp(PathArg(outPath));
     temp.WriteBuffer(stub.data(), stub.size());
@@ -620,11 +904,14 @@ int Build(const TArgs& a, std::ostream& out) {
     const auto size = temp.Size();
     temp.Commit();
     out << outPath << ": " << helper.Items().size() << " items, " << size << " bytes, GUID " << guid << "; "
-        << binding << "\n";
+        << binding << (signCommand ? "; signed uninstaller" : "") << "\n";
+    if (!givenGuid)
+        err << "scrpack build: the GUID " << guid << " is new; give --guid " << guid
+            << " to every later build of this release, so that rebuilding it gives the same bytes\n";
     return kExitOk;
 }
 
-int List(const TArgs& a, std::ostream& out) {
+int List(const TArgs& a, std::ostream& out, std::ostream&) {
     ExpectPositional(a, 1, "FILE");
     const TItemTypes items = ReadContainer(a.Positional[0]);
     if (a.Flags.count("--json")) {
@@ -643,7 +930,7 @@ int List(const TArgs& a, std::ostream& out) {
     return kExitOk;
 }
 
-int Extract(const TArgs& a, std::ostream& out) {
+int Extract(const TArgs& a, std::ostream& out, std::ostream&) {
     ExpectPositional(a, 2, "FILE and NAME");
     const std::string name = ToCp932(a.Positional[1], "NAME");
     const TItemTypes items = ReadContainer(a.Positional[0]);
@@ -661,7 +948,7 @@ int Extract(const TArgs& a, std::ostream& out) {
     return kExitOk;
 }
 
-int Append(const TArgs& a, std::ostream& out) {
+int Append(const TArgs& a, std::ostream& out, std::ostream&) {
     if (a.Positional.empty()) throw TUsageError("missing FILE");
     if (a.Positional.size() < 2) throw TUsageError("missing NAME=TEXT or NAME=@PATH");
     const std::string& filePath = a.Positional[0];
@@ -713,11 +1000,7 @@ int Append(const TArgs& a, std::ostream& out) {
 // binding holds, as the installer checks it; false when it does not hold.
 bool ReportBinding(const fs::path& path, std::ostream& out) {
     const Bytes file = ReadWholeFile(path);
-    const itemlayout::TContainerPlace place = itemlayout::LocateContainerIn(
-        static_cast<std::int64_t>(file.size()), [&](std::int64_t offset, void* buffer, std::size_t count) {
-            std::memcpy(buffer, file.data() + offset, count);
-            return true;
-        });
+    const itemlayout::TContainerPlace place = itemlayout::LocateContainerInMemory(file.data(), file.size());
     if (place.Place != itemlayout::TPlace::Found) return true; // reported as no or a damaged container
     const auto start = static_cast<std::size_t>(place.BlockStart);
     const std::size_t field =
@@ -739,7 +1022,7 @@ bool ReportBinding(const fs::path& path, std::ostream& out) {
     return false;
 }
 
-int Verify(const TArgs& a, std::ostream& out) {
+int Verify(const TArgs& a, std::ostream& out, std::ostream&) {
     ExpectPositional(a, 1, "FILE");
     const TItemTypes items = ReadContainer(a.Positional[0]);
     if (items.empty()) out << "no item container (the installer would report invalid data)\n";
@@ -766,11 +1049,124 @@ int Verify(const TArgs& a, std::ostream& out) {
     out << payload::kVersion << ": " << Shown(s.FVersion) << "\n";
     out << payload::kPublisher << ": " << Shown(s.FPublisher) << "\n";
     out << payload::kScr << ": " << s.FSCRData.size() << " bytes; " << payload::kReadMe << ": " << s.FReadMeData.size()
-        << " bytes; InstallerEULA: " << s.FEULA.size() << " bytes\n";
+        << " bytes; InstallerEULA: " << s.FEULA.size() << " bytes; " << payload::kSignedUninstaller << ": "
+        << s.FSignedUninstaller.size() << " bytes\n";
     // The installer's own rule decides; its reason is printed as the installer logs it.
     const TStartupVerdict verdict = s.IntegrityVerdict();
     out << Shown(verdict.Why) << "\n";
     return verdict.Welcome() && bindingOk ? kExitOk : kExitVerifyFailed;
+}
+
+// The three files of the manifest, as text; every value checked against the schema first.
+struct TManifest {
+    std::string Version, Installer, Locale;
+};
+
+constexpr char kManifestVersion[] = "1.10.0";
+constexpr char kManifestLocale[] = "ja-JP";
+
+std::string ManifestHeader(const char* type) {
+    return std::string("# Written by scrpack winget\n# yaml-language-server: $schema=https://aka.ms/winget-manifest.") +
+           type + "." + kManifestVersion + ".schema.json\n\n";
+}
+
+int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
+    ExpectPositional(a, 1, "INSTALLER");
+    const std::string installerPath = a.Positional[0];
+    const std::string id = a.Required("--id"), url = a.Required("--url"), license = a.Required("--license"),
+                      description = a.Required("--description"), dir = a.Required("-o");
+    const std::optional<std::string> moniker = a.Get("--moniker");
+    CheckPackageIdentifier(id);
+    if (!IsHttpUrl(url) || Characters(url) > 2048)
+        throw TUsageError("--url must be an http:// or https:// address of at most 2048 characters");
+    CheckLength(license, 3, 512, "--license");
+    CheckLength(description, 3, 256, "--description");
+    if (moniker) CheckLength(*moniker, 1, 40, "--moniker");
+    if (dir.empty()) throw TUsageError("-o is empty");
+
+    // The installer as the installer itself would take it.
+    const Bytes installer = ReadInput(installerPath, "INSTALLER");
+    const TItemTypes items = ReadContainer(installerPath);
+    TPayloadSettings s;
+    s.ResetSettings(kDesignedCaption);
+    s.ApplyItems(items);
+    const TStartupVerdict verdict = s.IntegrityVerdict();
+    std::ostringstream bindingReport;
+    if (!verdict.Welcome() || !ReportBinding(PathArg(installerPath), bindingReport))
+        throw TInputError("\"" + installerPath + "\" fails the installer's own check (" + Shown(verdict.Why) + "; " +
+                          bindingReport.str().substr(0, bindingReport.str().find('\n')) + ")");
+
+    // What the list of installed programs will show, by the entry's own rules.
+    const TListedIdentity identity = ListedIdentity(s);
+    if (identity.Version.empty())
+        throw TInputError("\"" + installerPath + "\" registers no version: build it with --version, or give the "
+                          "screensaver a version record");
+    if (identity.Publisher.empty())
+        throw TInputError("\"" + installerPath + "\" registers no publisher: build it with --publisher, or give the "
+                          "screensaver a version record with a company name");
+    const std::string version = Utf8Of(identity.Version, "the version");
+    const std::string publisher = Utf8Of(identity.Publisher, "the publisher");
+    const std::string displayName = Utf8Of(UninstallEntry(s.FSCRName, {}).DisplayName.Data, "the name");
+    const std::string productCode = Utf8Of(s.FSCRName, "SCRName");
+    CheckLength(version, 1, 128, "the version \"" + Shown(identity.Version) + "\"");
+    if (HasForbiddenVersionChar(version))
+        throw TInputError("the version \"" + version + "\" holds a character a package version cannot: \\ / : * ? \" < > |");
+    CheckLength(publisher, 2, 256, "the publisher");
+    CheckLength(displayName, 2, 256, "the name in the list of installed programs");
+    CheckLength(productCode, 1, 255, "the uninstall key's name");
+    const std::string architecture = ArchitectureOf(installer, "\"" + installerPath + "\"");
+
+    const std::string head = "PackageIdentifier: " + YamlQuoted(id) + "\nPackageVersion: " + YamlQuoted(version) + "\n";
+    const std::string tail = std::string("ManifestVersion: ") + kManifestVersion + "\n";
+    TManifest m;
+    m.Version = ManifestHeader("version") + head + "DefaultLocale: " + kManifestLocale + "\nManifestType: version\n" + tail;
+
+    std::string codes;
+    for (int code = 1; code <= kLastSetupExit; ++code)
+        codes += "- InstallerReturnCode: " + std::to_string(code) + "\n  ReturnResponse: " +
+                 PackageManagerResponse(static_cast<TSetupExit>(code)) + "\n";
+    m.Installer = ManifestHeader("installer") + head +
+                  "InstallerType: exe\n"
+                  "Scope: machine\n"
+                  "InstallModes:\n- interactive\n- silent\n- silentWithProgress\n"
+                  "InstallerSwitches:\n"
+                  "  Silent: /S\n"
+                  "  SilentWithProgress: /S\n"
+                  "  InstallLocation: /D=<INSTALLPATH>\n"
+                  "  Log: /LOG=\"<LOGPATH>\"\n"
+                  "ElevationRequirement: elevatesSelf\n"
+                  "ExpectedReturnCodes:\n" + codes +
+                  "AppsAndFeaturesEntries:\n"
+                  "- DisplayName: " + YamlQuoted(displayName) + "\n"
+                  "  Publisher: " + YamlQuoted(publisher) + "\n"
+                  "  DisplayVersion: " + YamlQuoted(version) + "\n"
+                  "  ProductCode: " + YamlQuoted(productCode) + "\n"
+                  "Installers:\n"
+                  "- Architecture: " + architecture + "\n"
+                  "  InstallerUrl: " + YamlQuoted(url) + "\n"
+                  "  InstallerSha256: " + YamlQuoted(HexUpper(Sha256(installer.data(), installer.size()))) + "\n"
+                  "ManifestType: installer\n" + tail;
+    m.Locale = ManifestHeader("defaultLocale") + head + "PackageLocale: " + kManifestLocale + "\n" +
+               "Publisher: " + YamlQuoted(publisher) + "\n" + "PackageName: " + YamlQuoted(displayName) + "\n" +
+               "License: " + YamlQuoted(license) + "\n" + "ShortDescription: " + YamlQuoted(description) + "\n" +
+               (moniker ? "Moniker: " + YamlQuoted(*moniker) + "\n" : std::string()) +
+               "ManifestType: defaultLocale\n" + tail;
+
+    const fs::path folder = PathArg(dir);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec)) throw TInputError("-o: \"" + dir + "\" is not a folder that can be made");
+    const std::pair<std::string, const std::string*> files[] = {
+        {id + ".yaml", &m.Version},
+        {id + ".installer.yaml", &m.Installer},
+        {id + ".locale." + kManifestLocale + ".yaml", &m.Locale},
+    };
+    for (const auto& [name, text] : files) {
+        WriteFileAtomically(folder / PathArg(name), text->data(), text->size());
+        out << Utf8Path(folder / PathArg(name)) << "\n";
+    }
+    out << id << " " << version << ": " << architecture << ", " << kLastSetupExit << " exit codes\n";
+    return kExitOk;
 }
 
 struct TVerb {
@@ -778,7 +1174,7 @@ struct TVerb {
     const char* Help;
     std::set<std::string> ValueOptions;
     std::set<std::string> FlagOptions;
-    int (*Run)(const TArgs&, std::ostream&);
+    int (*Run)(const TArgs&, std::ostream& out, std::ostream& err);
 };
 
 const std::vector<TVerb>& Verbs() {
@@ -787,13 +1183,14 @@ const std::vector<TVerb>& Verbs() {
          kBuildHelp,
          {"--stub", "--scr", "--name", "-o", "--title", "--eula", "--readme", "--flash-version",
           "--left-image", "--top-image", "--guid", "--digest-length", "--text-encoding", "--version",
-          "--publisher"},
+          "--publisher", "--sign-uninstaller"},
          {"--force-set", "--no-version-check", "--no-player"},
          Build},
         {"list", kListHelp, {}, {"--json"}, List},
         {"extract", kExtractHelp, {"-o"}, {}, Extract},
         {"append", kAppendHelp, {}, {"--stored"}, Append},
         {"verify", kVerifyHelp, {}, {}, Verify},
+        {"winget", kWingetHelp, {"--id", "--url", "--license", "--description", "--moniker", "-o"}, {}, Winget},
     };
     return verbs;
 }
@@ -823,7 +1220,7 @@ int RunScrPack(const std::vector<std::string>& args, std::ostream& out, std::ost
             out << verb->Help;
             return kExitOk;
         }
-        return verb->Run(parsed, out);
+        return verb->Run(parsed, out, err);
     } catch (const TUsageError& e) {
         err << prefix << e.what() << " (see \"scrpack " << verb->Name << " --help\")\n";
     } catch (const std::bad_alloc&) {
