@@ -1,11 +1,13 @@
 #include "store/uExeAdder.h"
 
 #include "store/uErrors.h"
+#include "store/uLittleEndian.h"
 #include "store/uStreamUtils.h"
 #include "store/uStreams.h"
 #include "store/uZCompress.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <stdexcept>
@@ -94,28 +96,53 @@ std::int32_t CheckedSize(std::size_t size, const std::string& name) {
 }
 
 // The whole container in memory: nothing reaches the file until every item is compressed.
-std::vector<std::uint8_t> BuildContainer(const TItemTypes& items, int key) {
-    TMemoryStream block;
-    WriteInteger(block, key);
-    WriteInteger(block, CheckedSize(items.size(), "(count)"));
+// The container in one buffer sized once for the largest form of each item: only the
+// bytes really written touch memory, and compressed data is deflated in place, so a large
+// screensaver is held once as it is and once compressed, never copied on the way.
+TContainerBytes BuildContainer(const TItemTypes& items, int key) {
+    CheckedSize(items.size(), "(count)");
+    std::size_t bound = kContainerHeadSize + kContainerTailSize;
     for (const TItemType& item : items) {
         if (item.Size > 0 && static_cast<std::size_t>(item.Size) > item.Data.size())
             throw std::invalid_argument("Item \"" + item.Name + "\" has a size larger than its data");
-        WriteString(block, ScrambleName(item.Name, key));
-        WriteByte(block, item.Compressed ? 1 : 0);
+        CheckedSize(item.Name.size(), item.Name);
+        const std::size_t size = item.Size > 0 ? static_cast<std::size_t>(item.Size) : 0;
+        bound += 9 + item.Name.size() + (item.Compressed && size > 0 ? CompressBound(size) : size);
+    }
+    TContainerBytes out;
+    out.resize(bound);
+    std::size_t at = 0;
+    const auto put = [&](std::uint64_t v, std::size_t width) {
+        le::Put(out.data() + at, v, width);
+        at += width;
+    };
+    const auto copy = [&](const void* data, std::size_t size) {
+        if (size) std::memcpy(out.data() + at, data, size);
+        at += size;
+    };
+    put(static_cast<std::uint32_t>(key), 4);
+    put(items.size(), 4);
+    for (const TItemType& item : items) {
+        const std::string name = ScrambleName(item.Name, key);
+        put(name.size(), 4);
+        copy(name.data(), name.size());
+        out[at++] = item.Compressed ? 1 : 0;
         if (item.Compressed && item.Size > 0) {
-            const std::vector<std::uint8_t> packed =
-                CompressBuffer(item.Data.data(), static_cast<std::size_t>(item.Size), 2);
-            WriteInteger(block, CheckedSize(packed.size(), item.Name));
-            block.WriteBuffer(packed.data(), packed.size());
+            const std::size_t sizeAt = at;
+            at += 4;
+            const std::size_t packed =
+                CompressInto(item.Data.data(), static_cast<std::size_t>(item.Size), out.data() + at, bound - at, 2);
+            le::Put(out.data() + sizeAt, static_cast<std::uint32_t>(CheckedSize(packed, item.Name)), 4);
+            at += packed;
         } else {
-            WriteInteger(block, item.Size);
-            if (item.Size > 0) block.WriteBuffer(item.Data.data(), static_cast<std::size_t>(item.Size));
+            put(static_cast<std::uint32_t>(item.Size), 4);
+            if (item.Size > 0) copy(item.Data.data(), static_cast<std::size_t>(item.Size));
         }
     }
-    WriteInt64(block, block.Size());
-    block.WriteBuffer(kContainerTrailer, sizeof kContainerTrailer);
-    return std::move(block.Bytes());
+    put(at, 8); // the block's length: everything before this field
+    copy(kContainerTrailer, sizeof kContainerTrailer);
+    out.resize(at);
+    return out;
 }
 
 } // namespace
@@ -196,7 +223,7 @@ void WriteItemsWithKey(const TPathName& fileName, const TItemTypes& items, int k
         throw std::out_of_range("Item container key " + std::to_string(key) + " is outside 17..255");
     if (!FileExistsName(fileName) && !DirectoryExistsName(fileName)) return;
 
-    const std::vector<std::uint8_t> container = BuildContainer(items, key);
+    const TContainerBytes container = BuildContainer(items, key);
     std::int64_t start = 0;
     bool written = false;
     {
@@ -238,6 +265,15 @@ void TWriteHelper::AddData(const std::string& name, const void* buffer, std::int
     FItems.push_back(std::move(item));
 }
 
+void TWriteHelper::AddData(const std::string& name, std::vector<std::uint8_t>&& data, bool compressed) {
+    TItemType item;
+    item.Name = name;
+    item.Size = CheckedSize(data.size(), name);
+    item.Compressed = compressed && !data.empty();
+    item.Data = std::move(data);
+    FItems.push_back(std::move(item));
+}
+
 void TWriteHelper::AddString(const std::string& name, const std::string& s) {
     AddData(name, s.data(), CheckedSize(s.size(), name), true);
 }
@@ -246,11 +282,11 @@ void TWriteHelper::AppendToFile(const TPathName& fileName) const {
     WriteItems(fileName, FItems);
 }
 
-std::vector<std::uint8_t> TWriteHelper::ContainerBytes() const {
+TContainerBytes TWriteHelper::ContainerBytes() const {
     return BuildContainer(FItems, RandomContainerKey());
 }
 
-std::vector<std::uint8_t> TWriteHelper::ContainerBytes(int key) const {
+TContainerBytes TWriteHelper::ContainerBytes(int key) const {
     if (key < kContainerKeyMin || key > kContainerKeyMax)
         throw std::out_of_range("Item container key " + std::to_string(key) + " is outside 17..255");
     return BuildContainer(FItems, key);
@@ -274,7 +310,7 @@ int ContainerKeyOf(const TItemTypes& items) {
 }
 
 void TWriteHelper::AppendToStream(TStream& stream) const {
-    const std::vector<std::uint8_t> container = ContainerBytes();
+    const TContainerBytes container = ContainerBytes();
     stream.Seek(0, TSeekOrigin::End);
     stream.WriteBuffer(container.data(), container.size());
 }

@@ -26,7 +26,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One item: its data is always uncompressed in memory and owned by the item.
@@ -87,12 +89,29 @@ int ContainerKeyOf(const TItemTypes& items);
 // Every byte XORed with the key's low byte; its own inverse.
 std::string ScrambleName(const std::string& name, int key);
 
+// Container bytes: a buffer whose growth writes no zeros, so that one sized for the largest
+// possible container costs only the memory its real bytes take.
+template <typename T> struct TUninitializedAllocator : std::allocator<T> {
+    template <typename U> struct rebind {
+        using other = TUninitializedAllocator<U>;
+    };
+    TUninitializedAllocator() = default;
+    template <typename U> TUninitializedAllocator(const TUninitializedAllocator<U>&) noexcept {}
+    template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <typename U, typename... A> void construct(U* p, A&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+    }
+};
+using TContainerBytes = std::vector<std::uint8_t, TUninitializedAllocator<std::uint8_t>>;
+
 // Builder for one write: add items, append them to a file.
 class TWriteHelper {
 public:
     // Copies size bytes from buffer. A size of 0 or less (or a null buffer) gives an item
     // with no data and Size 0, stored with flag 0 whatever compressed says.
     void AddData(const std::string& name, const void* buffer, std::int32_t size, bool compressed);
+    // The same, taking the bytes over instead of copying them (a large screensaver).
+    void AddData(const std::string& name, std::vector<std::uint8_t>&& data, bool compressed);
     // AddData(name, bytes of s, length of s, compressed = true).
     void AddString(const std::string& name, const std::string& s);
     void AppendToFile(const TPathName& fileName) const;
@@ -100,9 +119,9 @@ public:
     // TTemporaryFile being put together. Raises EWriteError when it cannot be written.
     void AppendToStream(TStream& stream) const;
     // The container's bytes as AppendToStream writes them (block, length and trailer).
-    std::vector<std::uint8_t> ContainerBytes() const;
+    TContainerBytes ContainerBytes() const;
     // The same with the given key (17..255, else std::out_of_range).
-    std::vector<std::uint8_t> ContainerBytes(int key) const;
+    TContainerBytes ContainerBytes(int key) const;
     const TItemTypes& Items() const { return FItems; }
 
 private:

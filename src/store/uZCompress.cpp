@@ -110,11 +110,14 @@ std::string ZLibMessage(int code) {
     }
 }
 
-std::vector<std::uint8_t> CompressBuffer(const void* input, std::size_t inputSize, int levelIndex) {
-    // Room for the input plus a tenth and the framing, rounded up to 256 bytes: enough
-    // for all but pathological input, which then grows 256 bytes at a time.
-    std::vector<std::uint8_t> out(RoundUp256(inputSize + inputSize / 10 + 12));
+std::size_t CompressBound(std::size_t inputSize) {
+    // zlib's bound for its default window and memory level, computed here in size_t
+    // (compressBound's uLong is 32-bit on Windows).
+    return inputSize + (inputSize >> 12) + (inputSize >> 14) + (inputSize >> 25) + 13;
+}
 
+std::size_t CompressInto(const void* input, std::size_t inputSize, std::uint8_t* out, std::size_t capacity,
+                         int levelIndex) {
     z_stream zs{};
     int rc = deflateInit2(&zs, LevelFromIndex(levelIndex), Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY);
     if (rc != Z_OK) throw EZCompressionError(ZLibMessage(rc));
@@ -125,17 +128,25 @@ std::vector<std::uint8_t> CompressBuffer(const void* input, std::size_t inputSiz
     std::size_t used = 0;
     for (;;) {
         FeedInput(zs, next, left);
-        SetOutput(zs, out, used);
+        if (zs.avail_out == 0) {
+            zs.next_out = out + used;
+            zs.avail_out = static_cast<uInt>(std::min(capacity - used, kMaxSlice));
+        }
         const uInt before = zs.avail_out;
         rc = deflate(&zs, left == 0 ? Z_FINISH : Z_NO_FLUSH);
         used += before - zs.avail_out;
         if (rc == Z_STREAM_END) break;
         if (rc < 0 && rc != Z_BUF_ERROR) throw EZCompressionError(ZLibMessage(rc));
-        if (used == out.size()) out.resize(out.size() + 256);
+        if (used == capacity) throw EZCompressionError(ZLibMessage(Z_BUF_ERROR));
     }
     rc = guard.End();
     if (rc < 0) throw EZCompressionError(ZLibMessage(rc));
-    out.resize(used);
+    return used;
+}
+
+std::vector<std::uint8_t> CompressBuffer(const void* input, std::size_t inputSize, int levelIndex) {
+    std::vector<std::uint8_t> out(CompressBound(inputSize));
+    out.resize(CompressInto(input, inputSize, out.data(), out.size(), levelIndex));
     return out;
 }
 

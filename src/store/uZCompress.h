@@ -27,6 +27,12 @@ std::string ZLibMessage(int code);
 
 // Level index: 0 store only, 1 fastest, 2 zlib's default (6), 3 best.
 std::vector<std::uint8_t> CompressBuffer(const void* input, std::size_t inputSize, int levelIndex = 2);
+// The most bytes CompressBuffer can make of inputSize bytes, at any level.
+std::size_t CompressBound(std::size_t inputSize);
+// Compresses straight into out, which has room for CompressBound(inputSize) bytes (less
+// raises EZCompressionError when it runs out); returns the bytes written.
+std::size_t CompressInto(const void* input, std::size_t inputSize, std::uint8_t* out, std::size_t capacity,
+                         int levelIndex = 2);
 
 // Inflates one complete zlib stream. Estimate 0 derives the starting capacity from the
 // input size; the output grows geometrically. An output larger than maxOutput raises

@@ -528,7 +528,7 @@ void RefuseSigned(const itemlayout::TCertificateTable& table, const std::string&
 // imageLimit bytes of file, so that the installer refuses any other container. Returns
 // what was done, for the output. A program without the field (not our installer) stays
 // as it is; one with the tag twice cannot be bound with certainty and is refused.
-std::string BindContainer(Bytes& file, std::size_t imageLimit, const Bytes& container, const std::string& what) {
+std::string BindContainer(Bytes& file, std::size_t imageLimit, const TContainerBytes& container, const std::string& what) {
     const std::size_t end = imagebinding::ImageEnd(file.data(), imageLimit);
     static constexpr std::uint8_t kTag[] = {SCR_BINDING_TAG_BYTES};
     const auto tagAt = std::search(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(end),
@@ -648,7 +648,7 @@ private:
 
 // Has the publisher's command sign the uninstaller with its container; returns the
 // signed program, checked to carry exactly that container in front of a certificate table.
-Bytes SignUninstaller(const Bytes& uninstaller, const Bytes& container, const std::string& command,
+Bytes SignUninstaller(const Bytes& uninstaller, const TContainerBytes& container, const std::string& command,
                       const fs::path& output) {
     const TSigningFolder folder(output);
     const fs::path in = folder.Path() / "uninst.exe", out = folder.Path() / "uninst-signed.exe";
@@ -822,7 +822,7 @@ int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
         throw TInputError("--stub: \"" + stubPath + "\" is not a Windows program (no \"MZ\" header)");
     RefuseSigned(itemlayout::LocateContainerInMemory(stub.data(), stub.size()).Signature,
                  "--stub: \"" + stubPath + "\"");
-    const Bytes scr = ReadInput(scrPath, "--scr");
+    Bytes scr = ReadInput(scrPath, "--scr");
     if (scr.empty()) throw TInputError("--scr: \"" + scrPath + "\" is empty");
     if (scr.size() > 0x7FFFFFFFu) throw TInputError("--scr: \"" + scrPath + "\" is too large");
 
@@ -893,10 +893,11 @@ int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
         helper.AddData(payload::kSignedUninstaller, signedUninstaller.data(),
                        static_cast<std::int32_t>(signedUninstaller.size()), true);
     }
-    helper.AddData(payload::kScr, scr.data(), static_cast<std::int32_t>(scr.size()), true);
+    // Taken over, not copied: a large screensaver is held once as it is and once compressed.
+    helper.AddData(payload::kScr, std::move(scr), true);
 
     // No time, path or random value enters the file: the same inputs give the same bytes.
-    const Bytes container = helper.ContainerBytes(ContainerKeyOf(helper.Items()));
+    const TContainerBytes container = helper.ContainerBytes(ContainerKeyOf(helper.Items()));
     const std::string binding = BindContainer(stub, stub.size(), container, "--stub: \"" + stubPath + "\"");
     TTemporaryFile temp(PathArg(outPath));
     temp.WriteBuffer(stub.data(), stub.size());
@@ -963,9 +964,9 @@ int Append(const TArgs& a, std::ostream& out, std::ostream&) {
             ToCp932(assignment.substr(0, eq), "item name \"" + assignment.substr(0, eq) + "\"");
         const std::string value = assignment.substr(eq + 1);
         if (!value.empty() && value[0] == '@') {
-            const Bytes data = ReadInput(value.substr(1), "item \"" + assignment.substr(0, eq) + "\"");
+            Bytes data = ReadInput(value.substr(1), "item \"" + assignment.substr(0, eq) + "\"");
             if (data.size() > 0x7FFFFFFFu) throw TInputError("\"" + value.substr(1) + "\" is too large");
-            helper.AddData(name, data.data(), static_cast<std::int32_t>(data.size()), compressed);
+            helper.AddData(name, std::move(data), compressed);
         } else {
             const std::string text = ToCp932(value, "item \"" + assignment.substr(0, eq) + "\"");
             helper.AddData(name, text.data(), static_cast<std::int32_t>(text.size()), compressed);
@@ -984,7 +985,7 @@ int Append(const TArgs& a, std::ostream& out, std::ostream&) {
     // The new container hides the older ones: the image is bound to it from now on. The
     // field is looked for in the program before the first of them only.
     Bytes file = ReadWholeFile(target);
-    const Bytes container = helper.ContainerBytes();
+    const TContainerBytes container = helper.ContainerBytes();
     const std::size_t imageLimit =
         place.Place == itemlayout::TPlace::Found ? static_cast<std::size_t>(place.BlockStart) : file.size();
     const std::string binding = BindContainer(file, imageLimit, container, "\"" + filePath + "\"");
