@@ -18,13 +18,18 @@ class TFileEmbedder;
 class TFlatBitColorBtn;
 class TImage;
 
+// Who the window is set up for: the wizard, the starter of an unattended run (which leaves
+// the screensaver's bytes and their digest to the machine-wide step: a large screensaver is
+// inflated and hashed once, not twice), or that step.
+enum class TRunMode { Wizard, Unattended, MachineStep };
+
 class TfrmMain : public TForm {
 public:
     // Reads the window's definition from the program's resources and sets the window up
     // (FormCreate): the first page on show is the welcome page or the failure page. For
-    // the machine-wide step (machineStep) the start-up checks only what that step relies
-    // on (the container's binding, the digest, the name), not the player.
-    explicit TfrmMain(TComponent* owner, bool machineStep = false);
+    // the machine-wide step the start-up checks only what that step relies on (the
+    // container's binding, the digest, the name), not the player.
+    explicit TfrmMain(TComponent* owner, TRunMode mode = TRunMode::Wizard);
     ~TfrmMain() override;
     std::string ClassName() const override { return "TfrmMain"; }
 
@@ -112,7 +117,7 @@ private:
     std::wstring TypedDestination() const;
 
     std::wstring FCommandLineDestination;
-    bool FMachineStep = false;
+    TRunMode FMode = TRunMode::Wizard;
     int FPageIndex = 0;
     TPanel* FCurrentPage = nullptr;
     std::vector<TPage> FPages;

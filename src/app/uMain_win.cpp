@@ -43,7 +43,7 @@ std::wstring DisplayPropertiesCommandLine() {
     return L"\"" + std::wstring(dir, n) + L"\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1";
 }
 
-TfrmMain::TfrmMain(TComponent* owner, bool machineStep) : TForm(owner), FMachineStep(machineStep) {
+TfrmMain::TfrmMain(TComponent* owner, TRunMode mode) : TForm(owner), FMode(mode) {
     LoadDefinitionResource("TFRMMAIN");
     BindComponents();
     FormCreate();
@@ -117,7 +117,8 @@ void TfrmMain::FormCreate() {
     // 4. The payload's settings; its own pictures replace the designed ones.
     // Bound to this image: a container other than the one scrpack bound it to is invalid.
     std::string loadError;
-    if (!FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, &loadError, OwnImageBinding()))
+    if (!FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, &loadError, OwnImageBinding(),
+                                       FMode != TRunMode::Unattended))
         installlog::Line("container: refused (" + loadError + ")");
     ReplacePicture(imgLeft, FSettings.FLeftImage);
     ReplacePicture(imgIcon, FSettings.FTopImage);
@@ -146,7 +147,7 @@ void TfrmMain::FormCreate() {
     Application.Title = FSettings.FTitle;
 
     // 11. The start-up verdict picks the first page.
-    if (FMachineStep) {
+    if (FMode == TRunMode::MachineStep) {
         FVerdict = FSettings.IntegrityVerdict();
     } else {
         TFlashPlayerProbe probe;

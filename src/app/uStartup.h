@@ -54,6 +54,7 @@ public:
     std::vector<std::uint8_t> FLeftImage;  // last non-empty "InstallerLeftImage" (BMP file)
     std::vector<std::uint8_t> FTopImage;   // last non-empty "InstallerTopImage" (BMP file)
     std::vector<std::uint8_t> FSignedUninstaller; // last non-empty "InstallerSignedUninstaller"
+    bool FScreenSaverLoaded = true;        // false: "SCR" was left out, the digest is not checked here
 
     // Every setting back to its default, the title to designedCaption.
     void ResetSettings(const std::string& designedCaption);
@@ -70,8 +71,11 @@ public:
     // the SHA-256 from the program's own mapped image) those bytes must hash to binding,
     // or none of them is used either: the file was replaced, or its container changed,
     // after the image was built. The items are parsed from the very bytes hashed.
+    //
+    // withScreenSaver false leaves the "SCR" items out (not inflated, not held): for the
+    // starter of an unattended run, whose machine-wide step checks the digest itself.
     bool LoadPayloadSettings(const TPathName& exePath, const std::string& designedCaption,
-                             std::string* error = nullptr, const TSha256& binding = {});
+                             std::string* error = nullptr, const TSha256& binding = {}, bool withScreenSaver = true);
 
     // Applies items in list order: a later string, number, Boolean or non-empty image
     // replaces an earlier one; "SCR" and "InstallerReadme" data are appended. Names are
@@ -96,7 +100,8 @@ public:
     // container's last "GUID" is FGUID. True when none is carried.
     bool SignedUninstallerFits() const;
 
-    // The integrity check alone: the digest, the name and the signed uninstaller's GUID.
+    // The integrity check alone: the digest (unless the screensaver was left out), the
+    // name and the signed uninstaller's GUID.
     // The one rule of what the installer accepts, which scrpack verify applies too.
     TStartupVerdict IntegrityVerdict() const;
     // The integrity check, then the player gate (only for a screensaver that needs the

@@ -196,6 +196,11 @@ void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items) {
 }
 
 void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items, std::size_t maxInflated) {
+    ParseItemsExcept(container, items, {}, maxInflated);
+}
+
+void ParseItemsExcept(const std::vector<std::uint8_t>& container, TItemTypes& items, std::string_view leftOut,
+                      std::size_t maxInflated) {
     FreeItems(items);
     if (container.empty()) return;
     if (container.size() < static_cast<std::size_t>(kContainerTailSize + kContainerHeadSize))
@@ -209,7 +214,15 @@ void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items, s
     itemlayout::TWalkFault fault;
     const itemlayout::TWalk walk = itemlayout::WalkContainer(
         container.data(), blockLength,
-        [&](const itemlayout::TItemRecord& record) { items.push_back(ReadItem(record, budget)); }, &fault);
+        [&](const itemlayout::TItemRecord& record) {
+            // A left-out record is checked by the walker like any other, but not copied.
+            if (!leftOut.empty() && record.NameLength == leftOut.size() &&
+                ScrambleName(std::string(reinterpret_cast<const char*>(record.Name), record.NameLength), record.Key) ==
+                    leftOut)
+                return;
+            items.push_back(ReadItem(record, budget));
+        },
+        &fault);
     if (walk != itemlayout::TWalk::Ok) CorruptBlock(walk, fault);
 }
 

@@ -23,11 +23,13 @@
 // with an allocation-free walker over a container in memory.
 #include "store/uItemLayout.h"
 #include "store/uStreams.h"
+#include "store/uZCompress.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -62,6 +64,10 @@ std::vector<std::uint8_t> ReadContainerBytes(const TPathName& fileName);
 // checks and errors of ReadItems; empty bytes give no items.
 void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items);
 void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items, std::size_t maxInflated);
+// The same without the items named leftOut (not inflated, not listed; their records are
+// checked all the same).
+void ParseItemsExcept(const std::vector<std::uint8_t>& container, TItemTypes& items, std::string_view leftOut,
+                      std::size_t maxInflated = kMaxInflatedSize);
 
 // Where the container of the file lies (the locator of store/uItemLayout.h: before the
 // certificate table of a signed program, else at the end), and that table; None for a

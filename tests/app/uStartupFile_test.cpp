@@ -94,6 +94,18 @@ TEST(LoadPayloadSettings, ReadsTheContainerAtTheEndOfTheFile) {
     // The stub itself is untouched by the reading.
     auto bytes = ReadBytes(path);
     EXPECT_TRUE(std::equal(kStub.begin(), kStub.end(), bytes.begin()));
+
+    // The starter of an unattended run: every setting, but not the screensaver, whose
+    // digest its machine-wide step checks; loading again takes the whole payload.
+    ASSERT_TRUE(s.LoadPayloadSettings(path, kDesignedCaption, &error, {}, false));
+    EXPECT_TRUE(s.FSCRData.empty());
+    EXPECT_EQ(s.FSCRName, "\x95\x5C\x8E\xA6saver");
+    EXPECT_EQ(std::string(s.FReadMeData.begin(), s.FReadMeData.end()), "read me");
+    EXPECT_EQ(s.IntegrityVerdict().Why, "digest: left to the machine-wide step");
+    EXPECT_TRUE(s.StartupVerdict(player).Welcome());
+    ASSERT_TRUE(s.LoadPayloadSettings(path, kDesignedCaption));
+    EXPECT_EQ(s.FSCRData.size(), kScr.size());
+    EXPECT_EQ(s.IntegrityVerdict().Why.rfind("digest: pass", 0), 0u);
 }
 
 TEST(LoadPayloadSettings, LoadingAgainStartsFromTheDefaults) {

@@ -73,12 +73,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RegisterSystemComponents();
     if (args.Step) {
         RelayLogTo(args.ReportWindow);
-        return Unattended([&] { return std::make_unique<TfrmMain>(nullptr, true)->InstallMachineWide(args); });
+        return Unattended([&] { return std::make_unique<TfrmMain>(nullptr, TRunMode::MachineStep)->InstallMachineWide(args); });
     }
     installlog::Line(args.Silent ? "installer: unattended (/S)" : "installer: wizard");
     if (args.Silent) {
         return Unattended([&] {
-            auto form = std::make_unique<TfrmMain>(nullptr);
+            auto form = std::make_unique<TfrmMain>(nullptr, TRunMode::Unattended);
             if (args.HasDestination) form->SetDestination(args.Destination);
             return form->InstallSilently();
         });

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Unattended installs of large screensavers against the raw cost of the same work, and
+# scrpack's memory, in one run under the same Wine (a fresh prefix):
+#
+#   bench/run_install_bench.sh [--runs N] [--sizes "1 128"]
+#
+# For each size (MiB) a screensaver-like file (random bytes with runs of text: it deflates
+# to about 79 %) is packed with scrpack (its wall time and peak memory measured by
+# /usr/bin/time), then, alternating N times (3 by default): "/S /D=<fresh folder>" of the
+# installer, and raw_install.exe (bench/raw_install: the container read, its SHA-256, the
+# inflate, the digest and the write, in one plain process). Medians and ratios are printed
+# and written to build/install-bench/results.txt.
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+RUNS=3
+SIZES="1 128"
+while (($#)); do
+  case $1 in
+    --runs) RUNS=$2; shift 2 ;;
+    --sizes) SIZES=$2; shift 2 ;;
+    *) echo "usage: $0 [--runs N] [--sizes \"1 128\"]" >&2; exit 2 ;;
+  esac
+done
+cd "$ROOT"
+OUT=build/install-bench
+mkdir -p "$OUT"
+say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
+
+say "building scrpack (host), scrsetup and raw_install (Windows)"
+[ -f build/host/CMakeCache.txt ] || cmake -S . -B build/host -G Ninja >/dev/null
+[ -f build/win/CMakeCache.txt ] ||
+  cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build build/host -j2 --target scrpack >/dev/null
+cmake --build build/win -j2 --target scrsetup raw_install >/dev/null
+
+export WINEPREFIX="$ROOT/$OUT/wineprefix" WINEDEBUG=-all WINEARCH=win64
+if [ ! -d "$WINEPREFIX" ]; then
+  say "wineboot ($WINEPREFIX)"
+  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
+fi
+wine cmd /c exit >/dev/null 2>&1
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+now() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
+results="$OUT/results.txt"
+: >"$results"
+for mib in $SIZES; do
+  scr="$OUT/Bench$mib.scr"
+  [ -s "$scr" ] || python3 - "$scr" "$mib" <<'PY'
+import os, sys
+with open(sys.argv[1], "wb") as f:
+    f.write(b"MZ")
+    for i in range(int(sys.argv[2])):
+        f.write(os.urandom(800 * 1024))
+        f.write((b"screensaver frame %06d " % i) * (224 * 1024 // 26))
+PY
+  say "$mib MiB: scrpack build"
+  /usr/bin/time -f "%e %M" -o "$OUT/time.txt" build/host/bin/scrpack build --stub build/win/bin/scrsetup.exe \
+    --scr "$scr" --name Bench$mib --guid '{0123ABCD-4567-89EF-0123-456789ABCDEF}' --no-player \
+    -o "$OUT/setup$mib.exe" >/dev/null
+  read -r build_s build_kb <"$OUT/time.txt"
+  input=$(stat -c %s "$scr")
+  installs=() raws=()
+  for ((i = 0; i < RUNS; i++)); do
+    dest="$WINEPREFIX/drive_c/bench-$mib"
+    rm -rf "$dest"; mkdir -p "$dest"
+    t0=$(now); wine "$OUT/setup$mib.exe" /S "/D=C:\\bench-$mib"; t1=$(now)
+    installs+=("$(calc "$t1 - $t0")")
+    wine reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench$mib" /f >/dev/null 2>&1 || true
+    t0=$(now); wine build/win/bin/raw_install.exe "$OUT/setup$mib.exe" 'C:\raw.scr' >"$OUT/raw.txt"; t1=$(now)
+    raws+=("$(calc "$t1 - $t0")")
+  done
+  install=$(printf '%s\n' "${installs[@]}" | median)
+  raw=$(printf '%s\n' "${raws[@]}" | median)
+  {
+    echo "$mib MiB screensaver ($input bytes):"
+    echo "  /S install  median ${install} s of ${installs[*]}"
+    echo "  raw work    median ${raw} s of ${raws[*]} ($(cat "$OUT/raw.txt"))"
+    echo "  ratio       $(calc "$install / $raw")"
+    echo "  scrpack build ${build_s} s, peak $((build_kb / 1024)) MiB = $(calc "$build_kb * 1024 / $input") x input"
+  } | tee -a "$results"
+done
+echo "stub: $(stat -c %s build/win/bin/scrsetup.exe) bytes" | tee -a "$results"
