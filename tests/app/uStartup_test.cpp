@@ -3,6 +3,7 @@
 #include "app/PayloadItems.h"
 #include "app/uDigest.h"
 #include "platform/uText.h"
+#include "store/uExeAdder.h"
 
 #include <gtest/gtest.h>
 
@@ -247,12 +248,21 @@ TEST(PayloadDigest, TwoScrItemsAreDigestedAsOne) {
 
 TEST(StartupVerdict, VerdictTable) {
     const std::string whole = PayloadDigestText(kScr.data(), kScr.size());
-    const auto intact = [&](const char* flashVersion, bool verCheck, const char* name = "Aurora") {
-        TItemTypes items = {Item("SCRName", name), Item("SCR", kScr),
+    const auto intact = [&](const char* flashVersion, bool verCheck, const char* name = "Aurora",
+                            const std::string& signedUninstaller = "") {
+        TItemTypes items = {Item("SCRName", name), Item("GUID", "{G}"), Item("SCR", kScr),
                             Item("mxl", Le32(std::uint32_t(kScr.size()))), Item("mxf", whole)};
         if (flashVersion) items.push_back(Item("FlashVersion", flashVersion));
         if (!verCheck) items.push_back(Item("InstallerVerCheck", std::string(1, '\0')));
+        if (!signedUninstaller.empty()) items.push_back(Item("InstallerSignedUninstaller", signedUninstaller));
         return Apply(items);
+    };
+    // An uninstaller carrying a container with the given "GUID".
+    const auto uninstallerOf = [](const std::string& guid) {
+        TWriteHelper helper;
+        helper.AddString("GUID", guid);
+        const TContainerBytes container = helper.ContainerBytes(77);
+        return "MZ uninstaller" + std::string(container.begin(), container.end());
     };
     struct Case {
         const char* what;
@@ -283,6 +293,13 @@ TEST(StartupVerdict, VerdictTable) {
         {"device name", intact("7.0.19.0", true, "nul.txt"), true, "9.0.124.0", TInstallResult::InvalidPayload, 0},
         {"no name: reported when installing", intact("7.0.19.0", true, ""), true, "9.0.124.0",
          TInstallResult::Installed, 1},
+        // A signed uninstaller carried in the payload must belong to this installation.
+        {"signed uninstaller of this GUID", intact("7.0.19.0", true, "Aurora", uninstallerOf("{G}")), true,
+         "9.0.124.0", TInstallResult::Installed, 1},
+        {"signed uninstaller of another GUID", intact("7.0.19.0", true, "Aurora", uninstallerOf("{H}")), true,
+         "9.0.124.0", TInstallResult::InvalidPayload, 0},
+        {"signed uninstaller without a container", intact("7.0.19.0", true, "Aurora", "MZ uninstaller"), true,
+         "9.0.124.0", TInstallResult::InvalidPayload, 0},
     };
     for (auto& c : cases) {
         TFakeProbe probe(c.installed, c.version);
