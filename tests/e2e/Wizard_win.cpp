@@ -122,12 +122,30 @@ int BuildSignedInstaller(const fs::path& out, const TempDir& work, std::string& 
     return code.empty() ? -1 : std::atoi(std::string(code.begin(), code.end()).c_str());
 }
 
-// Runs the Windows scrpack.exe with args and returns its exit code and standard output.
+// Runs the Windows scrpack.exe with args and returns its exit code and standard output
+// (kept in a file of dir, handed to it as its standard output: no shell in between).
 DWORD RunScrpack(const std::wstring& args, const TempDir& dir, std::string& out) {
     const fs::path outFile = dir.Path() / L"scrpack-out.txt";
-    Process p(L"cmd.exe /s /c \"\"" + Bin(L"scrpack.exe").wstring() + L"\" " + args + L" > \"" +
-              outFile.wstring() + L"\"\"");
-    const DWORD code = p.Wait(60000);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const HANDLE file = CreateFileW(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return static_cast<DWORD>(-1);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = file;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    std::wstring line = L"\"" + Bin(L"scrpack.exe").wstring() + L"\" " + args;
+    PROCESS_INFORMATION pi{};
+    const BOOL started =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    CloseHandle(file);
+    if (!started) return static_cast<DWORD>(-1);
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
     const std::vector<std::uint8_t> bytes = ReadBytes(outFile);
     out.assign(bytes.begin(), bytes.end());
     return code;
