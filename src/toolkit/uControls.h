@@ -124,6 +124,9 @@ public:
     virtual std::intptr_t WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
     // A WM_COMMAND notification the parent passes on to the control it came from.
     virtual void CommandNotify(int code);
+    // The screen DPI changed: the size it takes for its text, its font and its bounds
+    // again from the designed values, then the same for the controls on it.
+    virtual void DpiChanged();
     // The control's own id among its siblings (stable for a given definition).
     int ControlId() const;
 
@@ -375,6 +378,8 @@ public:
     void GetProperties(TPropList& props) override;
     TBevelShape Shape() const { return FShape; }
     void SetShape(TBevelShape s);
+    // Made anew: the system's etched line sizes itself when it is created.
+    void DpiChanged() override;
 
 protected:
     void CreateParams(TCreateParams& params) override;

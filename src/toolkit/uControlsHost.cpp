@@ -80,6 +80,9 @@ void TApplication::Run() {}
 int ScreenDpi() {
     return 96;
 }
+void SetScreenDpi(int) {}
+void TControl::DpiChanged() {}
+void TBevel::DpiChanged() {}
 bool MeasureText(const TFontSpec&, const std::string&, std::int32_t&, std::int32_t&) {
     return false;
 }

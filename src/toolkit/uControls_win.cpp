@@ -170,13 +170,21 @@ void FormStyles(const TForm& f, DWORD& style, DWORD& ex) {
 
 } // namespace
 
+namespace {
+int gDpi = 0; // 0: not asked yet
+} // namespace
+
 int ScreenDpi() {
-    static int dpi = [] {
+    if (gDpi == 0) {
         WindowDC dc(nullptr);
-        int v = dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
-        return v > 0 ? v : 96;
-    }();
-    return dpi;
+        const int v = dc.Get() ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
+        gDpi = v > 0 ? v : 96;
+    }
+    return gDpi;
+}
+
+void SetScreenDpi(int dpi) {
+    if (dpi > 0) gDpi = dpi;
 }
 
 namespace {
@@ -281,6 +289,16 @@ std::intptr_t TControl::WndProc(unsigned msg, std::uintptr_t wp, std::intptr_t l
         return TRUE;
     }
     return CallWindowProcW(BaseProcOf(h), h, msg, wp, lp);
+}
+
+void TControl::DpiChanged() {
+    if (!FHandle) return;
+    AdjustSize();
+    ApplyChange(TChange::Font);
+    ApplyChange(TChange::Bounds);
+    if (auto* parent = dynamic_cast<TWinControl*>(this))
+        for (TControl* c : parent->Controls()) c->DpiChanged();
+    InvalidateRect(H(FHandle), nullptr, TRUE);
 }
 
 void TControl::CreateParams(TCreateParams& p) {
@@ -563,6 +581,15 @@ void TBevel::CreateParams(TCreateParams& p) {
     }
 }
 
+void TBevel::DpiChanged() {
+    if (!Handle()) return;
+    // In its old place among its siblings, so painting and tab order stay as they were.
+    HWND before = GetWindow(H(Handle()), GW_HWNDPREV);
+    DestroyHandle();
+    CreateHandle();
+    if (Handle()) SetWindowPos(H(Handle()), before ? before : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 // ---- TForm ----
 
 void TForm::CreateParams(TCreateParams& p) {
@@ -698,6 +725,19 @@ std::intptr_t TForm::WndProc(unsigned msg, std::uintptr_t wp, std::intptr_t lp) 
             return 0;
         }
         break;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI (or its scale changed): everything is laid out
+        // again from the designed 96-DPI values, as a start at that DPI lays it out, and the
+        // window takes the rectangle the system suggests.
+        SetScreenDpi(HIWORD(wp));
+        TControl::ApplyChange(TChange::Font);
+        for (TControl* c : Controls()) c->DpiChanged();
+        const RECT& r = *reinterpret_cast<const RECT*>(lp);
+        SetWindowPos(H(FHandle), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        RedrawWindow(H(FHandle), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return 0;
+    }
     }
     return TWinControl::WndProc(msg, wp, lp);
 }

@@ -98,5 +98,7 @@ extern TApplication Application;
 // The text of an error for the user (its message, or a generic text).
 std::string ExceptionText(std::exception_ptr error);
 
-// The DPI of the screen (96 on the host and when it cannot be found).
+// The DPI every designed size is scaled to: the system's at start (96 on the host and when
+// it cannot be found), then that of the monitor the window moved to (WM_DPICHANGED).
 int ScreenDpi();
+void SetScreenDpi(int dpi);

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace windriver;
 namespace fs = std::filesystem;
@@ -124,3 +126,88 @@ TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, ScreensTest, ::testing::Values(96, 144));
+
+namespace {
+
+// Every control of the window: its class and its rectangle in the window's client area.
+std::vector<std::pair<std::wstring, std::vector<LONG>>> Layout(HWND main) {
+    std::vector<std::pair<std::wstring, std::vector<LONG>>> layout;
+    for (HWND h : Descendants(main)) {
+        const RECT r = ClientRectOf(h, main);
+        layout.push_back({ClassOf(h), {r.left, r.top, r.right, r.bottom}});
+    }
+    return layout;
+}
+
+// Sends WM_DPICHANGED as the system does when the window moves to a monitor of dpi: the
+// suggested rectangle (the window's own, scaled) lives in the program's memory, since the
+// message's pointer is not carried across processes.
+void ChangeDpi(const Process& p, HWND main, int from, int to) {
+    RECT r;
+    GetWindowRect(main, &r);
+    const RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, to, from),
+                         r.top + MulDiv(r.bottom - r.top, to, from)};
+    void* remote = VirtualAllocEx(p.Handle(), nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_NE(remote, nullptr);
+    ASSERT_TRUE(WriteProcessMemory(p.Handle(), remote, &suggested, sizeof suggested, nullptr));
+    SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(remote));
+    VirtualFreeEx(p.Handle(), remote, 0, MEM_RELEASE);
+}
+
+// From the welcome page to the options page, as the user goes.
+void ToOptions(HWND main) {
+    Click(FindControl(main, L"TButton", L"次へ(&N) >"));
+    HWND agree = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (agree = FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")) != nullptr; }));
+    Click(agree);
+    HWND next = FindControl(main, L"TButton", L"次へ(&N) >");
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(next); }));
+    Click(next);
+    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"インストール(&N)") != nullptr; }));
+}
+
+void BackToWelcome(HWND main) {
+    for (int i = 0; i < 2; ++i) Click(FindControl(main, L"TButton", L"< 戻る（&B）"));
+    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TRadioButton", L"使用許諾契約に同意する") == nullptr &&
+                                     FindControl(main, L"TButton", L"次へ(&N) >") != nullptr; }));
+}
+
+} // namespace
+
+// Moved to a monitor of another DPI: the running wizard lays every control out as a start
+// at that DPI does, the page on show at once and the pages shown later, and as before when
+// it comes back.
+TEST(DpiChange, LaysTheWizardOutAsAStartAtThatDpi) {
+    TComScope com;
+    TStandInRegistration player(BesideTestProgram(L"standin_player_new.dll"));
+    TempDir dir;
+    const fs::path exe = dir.Path() / L"setup.exe";
+    Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" + BinFile(L"scrsetup.exe").wstring() +
+                 L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() + L"\" --name Screens --eula \"Z:" SCR_SOURCE_DIR
+                 L"/samples/EULA.txt\" --flash-version 7 -o \"" + exe.wstring() + L"\"");
+    ASSERT_EQ(pack.Wait(60000), 0u);
+    using TLayout = decltype(Layout(nullptr));
+    TLayout welcome144, options144;
+    {
+        TDpiSetting setting(144);
+        Process p(L"\"" + exe.wstring() + L"\"");
+        HWND main = WaitTop(p.Id(), L"TfrmMain");
+        ASSERT_TRUE(main);
+        welcome144 = Layout(main);
+        ToOptions(main);
+        options144 = Layout(main);
+    }
+    Process p(L"\"" + exe.wstring() + L"\"");
+    HWND main = WaitTop(p.Id(), L"TfrmMain");
+    ASSERT_TRUE(main);
+    const TLayout welcome96 = Layout(main);
+    ASSERT_GT(welcome96.size(), 10u);
+    ASSERT_NE(welcome96, welcome144);
+    ToOptions(main);
+    ChangeDpi(p, main, 96, 144);
+    EXPECT_EQ(Layout(main), options144);
+    BackToWelcome(main);
+    EXPECT_EQ(Layout(main), welcome144);
+    ChangeDpi(p, main, 144, 96);
+    EXPECT_EQ(Layout(main), welcome96);
+}
