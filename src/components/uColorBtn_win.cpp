@@ -169,10 +169,12 @@ void TColorBtn::DrawFace(bool down, RECT& r) {
         r = ToRect(ThemedFaceContent(client.right, client.bottom));
         return;
     }
-    const TColor color = EffectiveColor();
+    const TColor color = PaintColor();
     const TBtnFaceLayout face =
         LayoutButtonFace(client.right, client.bottom, FEmphasis && GetFocus() == Hwnd(), down, color);
-    if (face.FocusFrame) FrameRect(FCanvas, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (face.FocusFrame)
+        FrameRect(FCanvas, &client,
+                  HighContrast() ? GetSysColorBrush(COLOR_HIGHLIGHT) : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     DrawBevel(FCanvas, face.Bevel, color, 1, 1, !down, true);
     DrawLineSegments(FCanvas, face.InnerLines);
     r = ToRect(face.Content);
@@ -184,7 +186,7 @@ void TColorBtn::DrawFocus(bool focused) {
     if (!themed) {
         SelectObject(FCanvas, GetStockObject(DC_PEN));
         SetDCPenColor(FCanvas, GetSysColor(COLOR_WINDOWFRAME));
-        SetBkColor(FCanvas, Ref(EffectiveColor()));
+        SetBkColor(FCanvas, Ref(PaintColor()));
     }
     RECT r = ClientRect(Hwnd());
     const int inset = ButtonFocusInset(themed);
@@ -212,10 +214,10 @@ void TColorBtn::DrawContent(bool down, const RECT& r) {
     }
     SetBkMode(FCanvas, TRANSPARENT);
     if (Enabled()) {
-        SetTextColor(FCanvas, Ref(EffectiveFont().Color));
+        SetTextColor(FCanvas, Ref(PaintTextColor()));
         DrawTextW(FCanvas, wide.c_str(), static_cast<int>(wide.size()), &tr, DT_NOPREFIX);
     } else {
-        DrawDisabledText(FCanvas, tr, text, EffectiveColor());
+        DrawDisabledText(FCanvas, tr, text, PaintColor());
     }
 }
 
@@ -250,7 +252,7 @@ void TBitColorBtn::DrawImage(int x, int y, const TBitmap& mask, const TBitmap& i
     if (Enabled()) {
         DrawTransparent(FCanvas, x, y, &image, &mask);
     } else {
-        const TColor color = EffectiveColor();
+        const TColor color = PaintColor();
         DrawDisabledBitmap(FCanvas, x, y, &mask, LighterColor(color), DarkerColor(color));
     }
 }
@@ -329,7 +331,7 @@ void TFlatBitColorBtn::DrawFace(bool down, RECT& r) {
         if (Themed() && UseTheme()) {
             DrawThemedParentBackground(*this, FCanvas, r);
         } else {
-            UniqueHBrush brush(CreateSolidBrush(Ref(EffectiveColor())));
+            UniqueHBrush brush(CreateSolidBrush(Ref(PaintColor())));
             FillRect(FCanvas, &r, brush.Get());
         }
     } else {
@@ -347,7 +349,7 @@ void TFlatBitColorBtn::DrawFocus(bool) {
         Rectangle(FCanvas, client.left, client.top, client.right, client.bottom);
     }
     if (FClosingLine) {
-        UniqueHBrush brush(CreateSolidBrush(Ref(FClosingLineColor)));
+        UniqueHBrush brush(CreateSolidBrush(Ref(HighContrast() ? PaintTextColor() : FClosingLineColor)));
         FrameRect(FCanvas, &client, brush.Get());
     }
 }

@@ -135,6 +135,23 @@ TColor TControl::EffectiveColor() const {
     return FParentColor && FParent ? FParent->EffectiveColor() : FColor;
 }
 
+namespace {
+bool gHighContrast = false;
+} // namespace
+
+bool HighContrast() { return gHighContrast; }
+void SetHighContrast(bool on) { gHighContrast = on; }
+
+TColor TControl::PaintColor() const {
+    if (!gHighContrast) return EffectiveColor();
+    return PaintsAsButton() ? clBtnFace : clWindow;
+}
+
+TColor TControl::PaintTextColor() const {
+    if (!gHighContrast) return EffectiveFont().Color;
+    return PaintsAsButton() ? clBtnText : clWindowText;
+}
+
 void TControl::ParentColorChanged() {
     ColorChanged();
     Changed(TChange::Color);

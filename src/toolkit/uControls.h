@@ -26,6 +26,11 @@ inline constexpr TColor clBtnText = kSysColorFlag | 18;
 inline constexpr TColor clGrayText = kSysColorFlag | 17;
 inline constexpr TColor clHighlight = kSysColorFlag | 13;
 
+// High contrast is on: controls paint in the system's colours (see TControl::PaintColor).
+// Read from the system when a form is created and when the settings change.
+bool HighContrast();
+void SetHighContrast(bool on);
+
 // Named colours for definitions: "clWhite" <-> value. False when the name is unknown.
 bool ColorFromName(const std::string& name, TColor& out);
 
@@ -100,6 +105,11 @@ public:
     bool ParentFont() const { return FParentFont; }
     void SetParentFont(bool v);
     const TFontSpec& EffectiveFont() const;
+    // The colours it is painted in: the designed ones (EffectiveColor and the font's), or
+    // while high contrast is on the system's: window and window text, button face and
+    // button text for buttons. So every text keeps the contrast the user chose.
+    TColor PaintColor() const;
+    TColor PaintTextColor() const;
 
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor c) { FCursor = c; }
@@ -144,6 +154,8 @@ protected:
     void Changed(TChange what);
     // The text or the font changed: a control that sizes itself to its text does it here.
     virtual void AdjustSize() {}
+    // Painted in the button colours under high contrast.
+    virtual bool PaintsAsButton() const { return false; }
     // The effective colour changed (its own or, with ParentColor, the parent's).
     virtual void ColorChanged() {}
     // Brush for WM_CTLCOLORxxx of this control (an HBRUSH), with the DC prepared.
@@ -240,6 +252,7 @@ public:
 
 protected:
     void CreateParams(TCreateParams& params) override;
+    bool PaintsAsButton() const override { return true; }
     void ApplyChange(TChange what) override;
 
 private:

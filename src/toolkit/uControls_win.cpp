@@ -372,8 +372,8 @@ void TControl::ApplyChange(TChange what) {
 
 std::intptr_t TControl::CtlColor(void* dc) {
     auto hdc = static_cast<HDC>(dc);
-    COLORREF color = ColorRef(EffectiveColor());
-    SetTextColor(hdc, ColorRef(EffectiveFont().Color));
+    COLORREF color = ColorRef(PaintColor());
+    SetTextColor(hdc, ColorRef(PaintTextColor()));
     SetBkColor(hdc, color);
     auto& n = TControlAccess::Native(this);
     if (!n.Brush || n.BrushColor != color) {
@@ -619,7 +619,16 @@ HWND OwnerWindow(const TComponent* c) {
 }
 } // namespace
 
+namespace {
+void ReadHighContrast() {
+    HIGHCONTRASTW hc{sizeof hc};
+    SetHighContrast(SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) &&
+                    (hc.dwFlags & HCF_HIGHCONTRASTON) != 0);
+}
+} // namespace
+
 void TForm::CreateHandle() {
+    ReadHighContrast();
     TCreateParams p;
     CreateParams(p);
     EnsureClass(p.ClassName, nullptr);
@@ -725,6 +734,16 @@ std::intptr_t TForm::WndProc(unsigned msg, std::uintptr_t wp, std::intptr_t lp) 
             return 0;
         }
         break;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED: {
+        // The colour scheme (high contrast on or off) may have changed: painted anew.
+        const bool before = HighContrast();
+        ReadHighContrast();
+        if (msg != WM_SETTINGCHANGE || before != HighContrast())
+            RedrawWindow(H(FHandle), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+        break;
+    }
     case WM_DPICHANGED: {
         // Moved to a monitor of another DPI (or its scale changed): everything is laid out
         // again from the designed 96-DPI values, as a start at that DPI lays it out, and the

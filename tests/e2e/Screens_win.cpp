@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -210,4 +212,146 @@ TEST(DpiChange, LaysTheWizardOutAsAStartAtThatDpi) {
     EXPECT_EQ(Layout(main), welcome144);
     ChangeDpi(p, main, 144, 96);
     EXPECT_EQ(Layout(main), welcome96);
+}
+
+namespace {
+
+// How far the lightest and the darkest pixel of the control's area on screen lie apart
+// (0: one flat colour, nothing readable there; 1: black on white).
+double LuminanceSpread(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return 0.0;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(mem, old);
+    BITMAPINFOHEADER bi{sizeof bi, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
+    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    int lo = 255, hi = 0;
+    for (std::uint32_t p : pixels) {
+        const int l = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
+        lo = std::min(lo, l);
+        hi = std::max(hi, l);
+    }
+    return (hi - lo) / 255.0;
+}
+
+// Loads helpers/high_contrast.dll into the running program (its colour change reaches the
+// windows as WM_SYSCOLORCHANGE) and tells them that the high-contrast setting changed, as
+// Windows does when the user turns high contrast on.
+void TurnOnHighContrast(const Process& p, HWND main) {
+    const std::wstring dll = BinFile(L"high_contrast.dll").wstring();
+    const SIZE_T bytes = (dll.size() + 1) * sizeof(wchar_t);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, L"scrtest-high-contrast-done");
+    void* remote = VirtualAllocEx(p.Handle(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_NE(remote, nullptr);
+    ASSERT_TRUE(WriteProcessMemory(p.Handle(), remote, dll.c_str(), bytes, nullptr));
+    const auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+    HANDLE thread = CreateRemoteThread(p.Handle(), nullptr, 0, load, remote, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    VirtualFreeEx(p.Handle(), remote, 0, MEM_RELEASE);
+    ASSERT_EQ(WaitForSingleObject(done, 10000), WAIT_OBJECT_0) << "high contrast was not turned on";
+    CloseHandle(done);
+    SendMessageW(main, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+}
+
+// Every text the user must read on the page: the memos, labels, check boxes and radio
+// buttons on show each have light and dark pixels in their area.
+void ExpectReadable(HWND main, const wchar_t* page) {
+    RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(300);
+    int texts = 0;
+    for (HWND h : Descendants(main)) {
+        const std::wstring cls = ClassOf(h);
+        if (!IsWindowVisible(h) ||
+            (cls != L"TMemo" && cls != L"TLabel" && cls != L"TCheckBox" && cls != L"TRadioButton"))
+            continue;
+        ++texts;
+        EXPECT_GT(LuminanceSpread(h), 0.5) << fs::path(page).string() << ": " << fs::path(cls).string() << " #" << texts;
+    }
+    EXPECT_GT(texts, 0) << fs::path(page).string();
+}
+
+} // namespace
+
+// High contrast turned on while the wizard is open: it repaints in the system's colours,
+// and every title, text, header and check-box label on every page can be read (the
+// designed white panels would leave white system text invisible). Screenshots beside the
+// normal ones, in build/win/screenshots/high-contrast/.
+TEST(HighContrast, EveryPageReadableInTheSystemsColours) {
+    TComScope com;
+    TStandInRegistration player(BesideTestProgram(L"standin_player_new.dll"));
+    TempDir dir;
+    int saved[8];
+    const int elements[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
+                            COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_3DFACE};
+    for (int i = 0; i < 8; ++i) saved[i] = static_cast<int>(GetSysColor(elements[i]));
+    const fs::path exe = dir.Path() / L"setup.exe";
+    Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" + BinFile(L"scrsetup.exe").wstring() +
+                 L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() + L"\" --name Screens --eula \"Z:" SCR_SOURCE_DIR
+                 L"/samples/EULA.txt\" --readme \"Z:" SCR_SOURCE_DIR L"/samples/ReadMe.txt\" --flash-version 7 -o \"" +
+                 exe.wstring() + L"\"");
+    ASSERT_EQ(pack.Wait(60000), 0u);
+    const fs::path shots = fs::path("Z:" SCR_BIN_DIR).parent_path() / "screenshots" / "high-contrast";
+
+    Process p(L"\"" + exe.wstring() + L"\"");
+    HWND main = WaitTop(p.Id(), L"TfrmMain");
+    ASSERT_TRUE(main);
+    TurnOnHighContrast(p, main);
+    ExpectReadable(main, L"welcome");
+    EXPECT_TRUE(SaveScreenshot(main, shots / L"1-welcome.bmp"));
+    Click(FindControl(main, L"TButton", L"次へ(&N) >"));
+    HWND agree = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (agree = FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")) != nullptr; }));
+    ExpectReadable(main, L"licence");
+    EXPECT_TRUE(SaveScreenshot(main, shots / L"2-licence.bmp"));
+    Click(agree);
+    HWND next = FindControl(main, L"TButton", L"次へ(&N) >");
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(next); }));
+    Click(next);
+    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"インストール(&N)") != nullptr; }));
+    ExpectReadable(main, L"options");
+    EXPECT_TRUE(SaveScreenshot(main, shots / L"3-options.bmp"));
+    HWND edit = FindControl(main, L"TEdit", L"");
+    Click(FindControl(main, L"TCheckBox", L"インストール先を変更する(&I)"));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
+    SetText(edit, dir.Path().wstring());
+    Click(FindControl(main, L"TCheckBox", L"このスクリーンセーバーを現在のスクリーンセーバーに設定する(&T)"));
+    Click(FindControl(main, L"TButton", L"インストール(&N)"));
+    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"完了(&N)") != nullptr; }));
+    ExpectReadable(main, L"finish");
+    EXPECT_TRUE(SaveScreenshot(main, shots / L"4-finish.bmp"));
+    Click(FindControl(main, L"TCheckBox", L"ReadMe.txt を読む(&R)"));
+    Click(FindControl(main, L"TButton", L"完了(&N)"));
+    EXPECT_EQ(p.Wait(20000), 0u);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Screens");
+
+    // The failure page: an installer that needs a newer player.
+    const fs::path failing = dir.Path() / L"failing.exe";
+    Process packFailing(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
+                        BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() +
+                        L"\" --name Screens --flash-version 99 -o \"" + failing.wstring() + L"\"");
+    ASSERT_EQ(packFailing.Wait(60000), 0u);
+    Process f(L"\"" + failing.wstring() + L"\"");
+    HWND fmain = WaitTop(f.Id(), L"TfrmMain");
+    ASSERT_TRUE(fmain);
+    ASSERT_TRUE(WaitFor([&] { return FindControl(fmain, L"TButton", L"終了(&N)") != nullptr; }));
+    TurnOnHighContrast(f, fmain);
+    ExpectReadable(fmain, L"failure");
+    EXPECT_TRUE(SaveScreenshot(fmain, shots / L"5-failure.bmp"));
+    Click(FindControl(fmain, L"TButton", L"終了(&N)"));
+    EXPECT_EQ(f.Wait(20000), 0u);
+    // The scheme as it was, should the change have reached beyond the installer.
+    SetSysColors(8, elements, reinterpret_cast<const COLORREF*>(saved));
 }
