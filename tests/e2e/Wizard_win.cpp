@@ -759,7 +759,16 @@ TEST_F(WizardTest, OldPlayerOffersTheDownload) {
     ExpectRow(w, {kExit, true, false, false});
     EXPECT_TRUE(w.MemoStartingWith(L"Flash ActiveX Player が見つからないかバージョンが古いため実行できません\r\n"
                                    L"バージョン 10.1.0.0 以降が必要です"));
-    EXPECT_TRUE(IsShown(FindControl(w.Main(), L"TFlatBitColorBtn", L"")));
+    const HWND download = FindControl(w.Main(), L"TFlatBitColorBtn", L"");
+    EXPECT_TRUE(IsShown(download));
+    // What a screen reader gets from the system's button proxy: the caption as the name
+    // (the window's text, though the button draws a picture) and the push-button role of
+    // an owner-drawn button. (Wine's oleacc gives no object for another process's window,
+    // so the proxy itself is not asked here.)
+    wchar_t caption[64] = L"";
+    SendMessageW(download, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(caption));
+    EXPECT_STREQ(caption, L"Get macromedia FLASH PLAYER");
+    EXPECT_EQ(GetWindowLongPtrW(download, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
     w.Finish();
 }
 
