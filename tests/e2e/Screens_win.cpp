@@ -53,6 +53,18 @@ RECT ClientRectOf(HWND h, HWND relativeTo) {
     return r;
 }
 
+// From the options page: installs into folder, without making it the current screensaver,
+// and waits for the finish page.
+void InstallToFinish(HWND main, const fs::path& folder) {
+    HWND edit = FindControl(main, L"TEdit", L"");
+    Click(FindControl(main, L"TCheckBox", L"インストール先を変更する(&I)"));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
+    SetText(edit, folder.wstring());
+    Click(FindControl(main, L"TCheckBox", L"このスクリーンセーバーを現在のスクリーンセーバーに設定する(&T)"));
+    Click(FindControl(main, L"TButton", L"インストール(&N)"));
+    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"完了(&N)") != nullptr; }));
+}
+
 class ScreensTest : public ::testing::TestWithParam<int> {};
 
 } // namespace
@@ -104,13 +116,7 @@ TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
         }
     }
     // Install into the temporary folder and capture the finish page.
-    HWND edit = FindControl(main, L"TEdit", L"");
-    Click(FindControl(main, L"TCheckBox", L"インストール先を変更する(&I)"));
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
-    SetText(edit, dir.Path().wstring());
-    Click(FindControl(main, L"TCheckBox", L"このスクリーンセーバーを現在のスクリーンセーバーに設定する(&T)"));
-    Click(FindControl(main, L"TButton", L"インストール(&N)"));
-    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"完了(&N)") != nullptr; }));
+    InstallToFinish(main, dir.Path());
     EXPECT_TRUE(SaveScreenshot(main, shots / L"4-finish.bmp"));
     Click(FindControl(main, L"TCheckBox", L"ReadMe.txt を読む(&R)"));
     Click(FindControl(main, L"TButton", L"完了(&N)"));
@@ -221,27 +227,18 @@ namespace {
 double LuminanceSpread(HWND control) {
     RECT r;
     GetWindowRect(control, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0) return 0.0;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFOHEADER bi{sizeof bi, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
-    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    BITMAPINFOHEADER bi;
+    const std::vector<std::uint8_t> pixels = ScreenPixels(r, bi);
+    const std::size_t stride = (static_cast<std::size_t>(bi.biWidth) * 3 + 3) / 4 * 4;
     int lo = 255, hi = 0;
-    for (std::uint32_t p : pixels) {
-        const int l = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
-        lo = std::min(lo, l);
-        hi = std::max(hi, l);
-    }
-    return (hi - lo) / 255.0;
+    for (LONG y = 0; y < bi.biHeight; ++y)
+        for (LONG x = 0; x < bi.biWidth; ++x) {
+            const std::uint8_t* p = pixels.data() + y * stride + x * 3; // blue, green, red
+            const int l = (p[2] * 30 + p[1] * 59 + p[0] * 11) / 100;
+            lo = std::min(lo, l);
+            hi = std::max(hi, l);
+        }
+    return hi >= lo ? (hi - lo) / 255.0 : 0.0;
 }
 
 // Loads helpers/high_contrast.dll into the running program (its colour change reaches the
@@ -323,13 +320,7 @@ TEST(HighContrast, EveryPageReadableInTheSystemsColours) {
     ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"インストール(&N)") != nullptr; }));
     ExpectReadable(main, L"options");
     EXPECT_TRUE(SaveScreenshot(main, shots / L"3-options.bmp"));
-    HWND edit = FindControl(main, L"TEdit", L"");
-    Click(FindControl(main, L"TCheckBox", L"インストール先を変更する(&I)"));
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
-    SetText(edit, dir.Path().wstring());
-    Click(FindControl(main, L"TCheckBox", L"このスクリーンセーバーを現在のスクリーンセーバーに設定する(&T)"));
-    Click(FindControl(main, L"TButton", L"インストール(&N)"));
-    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"完了(&N)") != nullptr; }));
+    InstallToFinish(main, dir.Path());
     ExpectReadable(main, L"finish");
     EXPECT_TRUE(SaveScreenshot(main, shots / L"4-finish.bmp"));
     Click(FindControl(main, L"TCheckBox", L"ReadMe.txt を読む(&R)"));
