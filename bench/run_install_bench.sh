@@ -24,14 +24,10 @@ done
 cd "$ROOT"
 OUT=build/install-bench
 mkdir -p "$OUT"
-say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
+. "$ROOT/bench/common.sh"
 
 say "building scrpack (host), scrsetup and raw_install (Windows)"
-[ -f build/host/CMakeCache.txt ] || cmake -S . -B build/host -G Ninja >/dev/null
-[ -f build/win/CMakeCache.txt ] ||
-  cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build build/host -j2 --target scrpack >/dev/null
-cmake --build build/win -j2 --target scrsetup raw_install >/dev/null
+build_for_bench scrsetup raw_install
 
 export WINEPREFIX="$ROOT/$OUT/wineprefix" WINEDEBUG=-all WINEARCH=win64
 if [ ! -d "$WINEPREFIX" ]; then

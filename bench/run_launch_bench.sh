@@ -32,14 +32,10 @@ done
 cd "$ROOT"
 OUT=build/launch-bench
 mkdir -p "$OUT"
-say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
+. "$ROOT/bench/common.sh"
 
 say "building scrpack (host), scrsetup, the stand-in player and wizard_timer (Windows)"
-[ -f build/host/CMakeCache.txt ] || cmake -S . -B build/host -G Ninja >/dev/null
-[ -f build/win/CMakeCache.txt ] ||
-  cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build build/host -j2 --target scrpack >/dev/null
-cmake --build build/win -j2 --target scrsetup standin_player_new wizard_timer >/dev/null
+build_for_bench scrsetup standin_player_new wizard_timer
 
 # 1 MB that does not compress, like a real payload (kept, so reruns carry the same bytes).
 [ -s "$OUT/BenchSaver.scr" ] || head -c 1048576 /dev/urandom >"$OUT/BenchSaver.scr"
