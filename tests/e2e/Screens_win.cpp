@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -275,6 +276,8 @@ void ExpectReadable(HWND main, const wchar_t* page) {
             (cls != L"TMemo" && cls != L"TLabel" && cls != L"TCheckBox" && cls != L"TRadioButton"))
             continue;
         ++texts;
+        // Painted in its own time by the installer's thread: looked at until it shows.
+        WaitFor([&] { return LuminanceSpread(h) > 0.5; }, std::chrono::seconds(5));
         EXPECT_GT(LuminanceSpread(h), 0.5) << fs::path(page).string() << ": " << fs::path(cls).string() << " #" << texts;
     }
     EXPECT_GT(texts, 0) << fs::path(page).string();
