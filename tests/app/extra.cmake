@@ -8,5 +8,5 @@ if(WIN32)
   scr_compile_definition(DEF ${CMAKE_CURRENT_LIST_DIR}/data/installform.def RESOURCE INSTALLFORM
     VARS UNINSTALLER=$<TARGET_FILE:uninst> DEPENDS uninst OUT_RC installform_rc)
   target_sources(test_app PRIVATE ${installform_rc})
-  set_tests_properties(app PROPERTIES RESOURCE_LOCK "scr_player_class;scr_current_screensaver")
+  set_tests_properties(app PROPERTIES RESOURCE_LOCK "scr_player_class;scr_current_screensaver;scr_display")
 endif()

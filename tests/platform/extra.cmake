@@ -37,5 +37,5 @@ if(WIN32)
                    standin_player_refuse)
   # The player class registration (shared with the app tests) and the current screensaver
   # (shared with the uninstaller tests) are per-prefix state: one test program at a time.
-  set_tests_properties(platform PROPERTIES RESOURCE_LOCK "scr_player_class;scr_current_screensaver")
+  set_tests_properties(platform PROPERTIES RESOURCE_LOCK "scr_player_class;scr_current_screensaver;scr_display")
 endif()
