@@ -668,6 +668,16 @@ TEST(Scrpack, JapaneseFileNamesOnTheCommandLine) {
     EXPECT_EQ(Find(items, "InstallerReadme")->Data, in.Readme);
     r = RunScrpack({"verify", Arg(setupPath)});
     EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+    // The signing folder beside a Japanese output name: the copy lands there and the
+    // folder goes again.
+    WriteBytes(in.Dir / "carrier.exe", StubCarrying(CodeLike(900)));
+    const std::size_t files = in.FileCount();
+    const auto signedPath = in.Dir.Path() / std::filesystem::path(u8"署名.exe");
+    r = RunScrpack({"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o",
+                    Arg(signedPath), "--sign-uninstaller", kCopyCommand});
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_NE(r.Err.find("does not carry the uninstaller's container"), std::string::npos) << r.Err;
+    EXPECT_EQ(in.FileCount(), files);
 }
 
 #ifndef _WIN32

@@ -628,7 +628,11 @@ public:
         std::random_device random;
         const fs::path parent = output.has_parent_path() ? output.parent_path() : fs::path(".");
         for (int attempt = 0; attempt < 16 && FPath.empty(); ++attempt) {
-            const fs::path candidate = parent / ("." + output.filename().string() + ".sign-" + std::to_string(random()));
+            // Built as a path, not through narrow text: the output's name may be Japanese.
+            fs::path name(".");
+            name += output.filename();
+            name += ".sign-" + std::to_string(random());
+            const fs::path candidate = parent / name;
             std::error_code ec;
             if (fs::create_directory(candidate, ec)) FPath = candidate;
         }
