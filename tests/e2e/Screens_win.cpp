@@ -1,6 +1,7 @@
-// The wizard at 96 and 144 DPI: the window and its button row scale with the system DPI,
-// and a screenshot of every page is written to build/win/screenshots/<dpi>/ for people to
-// look at.
+// The wizard at 96 and 144 DPI and under high contrast: the window and its button row scale
+// with the system DPI, a change of DPI lays it out again, every text stays readable under
+// high contrast, and a screenshot of every page is written to build/win/screenshots/<dpi>/
+// (and high-contrast/) for people to look at.
 #include "Screenshot.h"
 #include "StandInPlayer.h"
 #include "TestFiles.h"
@@ -66,75 +67,20 @@ void InstallToFinish(HWND main, const fs::path& folder) {
     ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"完了(&N)") != nullptr; }));
 }
 
-class ScreensTest : public ::testing::TestWithParam<int> {};
+struct TScreens {
+    int Dpi;
+    bool HighContrast; // turned on in the running wizard
+};
+void PrintTo(const TScreens& p, std::ostream* os) { *os << p.Dpi << (p.HighContrast ? " high contrast" : ""); }
+class ScreensTest : public ::testing::TestWithParam<TScreens> {};
+
+// The system colours the high-contrast run changes (and puts back).
+constexpr int kSchemeElements[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
+                                   COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_3DFACE};
 
 } // namespace
 
-TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
-    const int dpi = GetParam();
-    TComScope com;
-    TStandInRegistration player(BesideTestProgram(L"standin_player_new.dll"));
-    TDpiSetting setting(static_cast<DWORD>(dpi));
-    TempDir dir;
-    const auto build = [&](const wchar_t* name, const std::wstring& options) {
-        Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
-                     BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() +
-                     L"\" --name Screens " + options + L" -o \"" + (dir.Path() / name).wstring() + L"\"");
-        EXPECT_EQ(pack.Wait(60000), 0u);
-        return dir.Path() / name;
-    };
-    const fs::path exe = build(L"setup.exe", L"--eula \"Z:" SCR_SOURCE_DIR L"/samples/EULA.txt\" --flash-version 7");
-    const fs::path shots = fs::path("Z:" SCR_BIN_DIR).parent_path() / "screenshots" / std::to_string(dpi);
 
-    Process p(L"\"" + exe.wstring() + L"\"");
-    HWND main = WaitTop(p.Id(), L"TfrmMain");
-    ASSERT_TRUE(main);
-
-    // The client area is the designed 580 x 335 scaled by the DPI.
-    RECT client;
-    GetClientRect(main, &client);
-    EXPECT_EQ(client.right, MulDiv(580, dpi, 96));
-    EXPECT_EQ(client.bottom, MulDiv(335, dpi, 96));
-
-    const wchar_t* pages[] = {L"1-welcome", L"2-licence", L"3-options"};
-    for (int i = 0; i < 3; ++i) {
-        HWND next = FindControl(main, L"TButton", i == 2 ? L"インストール(&N)" : L"次へ(&N) >");
-        ASSERT_TRUE(next);
-        // The button row keeps its designed place, scaled, inside the client area.
-        RECT nr = ClientRectOf(next, main);
-        EXPECT_EQ(nr.left, MulDiv(382, dpi, 96));
-        EXPECT_EQ(nr.right - nr.left, MulDiv(88, dpi, 96));
-        EXPECT_LE(nr.bottom, client.bottom);
-        EXPECT_TRUE(SaveScreenshot(main, shots / (std::wstring(pages[i]) + L".bmp")));
-        if (i == 1) {
-            Click(FindControl(main, L"TRadioButton", L"使用許諾契約に同意する"));
-            ASSERT_TRUE(WaitFor([&] { return IsEnabled(next); }));
-        }
-        if (i < 2) {
-            Click(next);
-            ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", i == 1 ? L"インストール(&N)" : L"次へ(&N) >") &&
-                                             (i == 1 || FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")); }));
-        }
-    }
-    // Install into the temporary folder and capture the finish page.
-    InstallToFinish(main, dir.Path());
-    EXPECT_TRUE(SaveScreenshot(main, shots / L"4-finish.bmp"));
-    Click(FindControl(main, L"TCheckBox", L"ReadMe.txt を読む(&R)"));
-    Click(FindControl(main, L"TButton", L"完了(&N)"));
-    EXPECT_EQ(p.Wait(20000), 0u);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Screens");
-
-    // The failure page: an installer that needs a newer player.
-    Process f(L"\"" + build(L"failing.exe", L"--flash-version 99").wstring() + L"\"");
-    HWND fmain = WaitTop(f.Id(), L"TfrmMain");
-    ASSERT_TRUE(fmain);
-    ASSERT_TRUE(WaitFor([&] { return FindControl(fmain, L"TButton", L"終了(&N)") != nullptr; }));
-    EXPECT_TRUE(SaveScreenshot(fmain, shots / L"5-failure.bmp"));
-    Click(FindControl(fmain, L"TButton", L"終了(&N)"));
-    EXPECT_EQ(f.Wait(20000), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Dpi, ScreensTest, ::testing::Values(96, 144));
 
 namespace {
 
@@ -285,67 +231,85 @@ void ExpectReadable(HWND main, const wchar_t* page) {
 
 } // namespace
 
-// High contrast turned on while the wizard is open: it repaints in the system's colours,
-// and every title, text, header and check-box label on every page can be read (the
-// designed white panels would leave white system text invisible). Screenshots beside the
-// normal ones, in build/win/screenshots/high-contrast/.
-TEST(HighContrast, EveryPageReadableInTheSystemsColours) {
+// High contrast turned on while the wizard is open (the high-contrast run): it repaints in
+// the system's colours, and every title, text, header and check-box label on every page can
+// be read (the designed white panels would leave white system text invisible).
+TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
+    const int dpi = GetParam().Dpi;
+    const bool highContrast = GetParam().HighContrast;
+    int saved[8];
+    for (int i = 0; i < 8; ++i) saved[i] = static_cast<int>(GetSysColor(kSchemeElements[i]));
     TComScope com;
     TStandInRegistration player(BesideTestProgram(L"standin_player_new.dll"));
+    TDpiSetting setting(static_cast<DWORD>(dpi));
     TempDir dir;
-    int saved[8];
-    const int elements[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
-                            COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_3DFACE};
-    for (int i = 0; i < 8; ++i) saved[i] = static_cast<int>(GetSysColor(elements[i]));
-    const fs::path exe = dir.Path() / L"setup.exe";
-    Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" + BinFile(L"scrsetup.exe").wstring() +
-                 L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() + L"\" --name Screens --eula \"Z:" SCR_SOURCE_DIR
-                 L"/samples/EULA.txt\" --readme \"Z:" SCR_SOURCE_DIR L"/samples/ReadMe.txt\" --flash-version 7 -o \"" +
-                 exe.wstring() + L"\"");
-    ASSERT_EQ(pack.Wait(60000), 0u);
-    const fs::path shots = fs::path("Z:" SCR_BIN_DIR).parent_path() / "screenshots" / "high-contrast";
+    const auto build = [&](const wchar_t* name, const std::wstring& options) {
+        Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
+                     BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() +
+                     L"\" --name Screens " + options + L" -o \"" + (dir.Path() / name).wstring() + L"\"");
+        EXPECT_EQ(pack.Wait(60000), 0u);
+        return dir.Path() / name;
+    };
+    const fs::path exe = build(L"setup.exe", L"--eula \"Z:" SCR_SOURCE_DIR L"/samples/EULA.txt\" --flash-version 7");
+    const fs::path shots = fs::path("Z:" SCR_BIN_DIR).parent_path() / "screenshots" /
+                           (highContrast ? std::string("high-contrast") : std::to_string(dpi));
+    // Each page captured, and under high contrast every text on it readable.
+    const auto capture = [&](HWND window, const wchar_t* page) {
+        if (highContrast) ExpectReadable(window, page);
+        EXPECT_TRUE(SaveScreenshot(window, shots / (std::wstring(page) + L".bmp")));
+    };
 
     Process p(L"\"" + exe.wstring() + L"\"");
     HWND main = WaitTop(p.Id(), L"TfrmMain");
     ASSERT_TRUE(main);
-    TurnOnHighContrast(p, main);
-    ExpectReadable(main, L"welcome");
-    EXPECT_TRUE(SaveScreenshot(main, shots / L"1-welcome.bmp"));
-    Click(FindControl(main, L"TButton", L"次へ(&N) >"));
-    HWND agree = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (agree = FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")) != nullptr; }));
-    ExpectReadable(main, L"licence");
-    EXPECT_TRUE(SaveScreenshot(main, shots / L"2-licence.bmp"));
-    Click(agree);
-    HWND next = FindControl(main, L"TButton", L"次へ(&N) >");
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(next); }));
-    Click(next);
-    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"インストール(&N)") != nullptr; }));
-    ExpectReadable(main, L"options");
-    EXPECT_TRUE(SaveScreenshot(main, shots / L"3-options.bmp"));
+    if (highContrast) TurnOnHighContrast(p, main);
+
+    // The client area is the designed 580 x 335 scaled by the DPI.
+    RECT client;
+    GetClientRect(main, &client);
+    EXPECT_EQ(client.right, MulDiv(580, dpi, 96));
+    EXPECT_EQ(client.bottom, MulDiv(335, dpi, 96));
+
+    const wchar_t* pages[] = {L"1-welcome", L"2-licence", L"3-options"};
+    for (int i = 0; i < 3; ++i) {
+        HWND next = FindControl(main, L"TButton", i == 2 ? L"インストール(&N)" : L"次へ(&N) >");
+        ASSERT_TRUE(next);
+        // The button row keeps its designed place, scaled, inside the client area.
+        RECT nr = ClientRectOf(next, main);
+        EXPECT_EQ(nr.left, MulDiv(382, dpi, 96));
+        EXPECT_EQ(nr.right - nr.left, MulDiv(88, dpi, 96));
+        EXPECT_LE(nr.bottom, client.bottom);
+        capture(main, pages[i]);
+        if (i == 1) {
+            Click(FindControl(main, L"TRadioButton", L"使用許諾契約に同意する"));
+            ASSERT_TRUE(WaitFor([&] { return IsEnabled(next); }));
+        }
+        if (i < 2) {
+            Click(next);
+            ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", i == 1 ? L"インストール(&N)" : L"次へ(&N) >") &&
+                                             (i == 1 || FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")); }));
+        }
+    }
+    // Install into the temporary folder and capture the finish page.
     InstallToFinish(main, dir.Path());
-    ExpectReadable(main, L"finish");
-    EXPECT_TRUE(SaveScreenshot(main, shots / L"4-finish.bmp"));
+    capture(main, L"4-finish");
     Click(FindControl(main, L"TCheckBox", L"ReadMe.txt を読む(&R)"));
     Click(FindControl(main, L"TButton", L"完了(&N)"));
     EXPECT_EQ(p.Wait(20000), 0u);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Screens");
 
     // The failure page: an installer that needs a newer player.
-    const fs::path failing = dir.Path() / L"failing.exe";
-    Process packFailing(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
-                        BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() +
-                        L"\" --name Screens --flash-version 99 -o \"" + failing.wstring() + L"\"");
-    ASSERT_EQ(packFailing.Wait(60000), 0u);
-    Process f(L"\"" + failing.wstring() + L"\"");
+    Process f(L"\"" + build(L"failing.exe", L"--flash-version 99").wstring() + L"\"");
     HWND fmain = WaitTop(f.Id(), L"TfrmMain");
     ASSERT_TRUE(fmain);
     ASSERT_TRUE(WaitFor([&] { return FindControl(fmain, L"TButton", L"終了(&N)") != nullptr; }));
-    TurnOnHighContrast(f, fmain);
-    ExpectReadable(fmain, L"failure");
-    EXPECT_TRUE(SaveScreenshot(fmain, shots / L"5-failure.bmp"));
+    if (highContrast) TurnOnHighContrast(f, fmain);
+    capture(fmain, L"5-failure");
     Click(FindControl(fmain, L"TButton", L"終了(&N)"));
     EXPECT_EQ(f.Wait(20000), 0u);
     // The scheme as it was, should the change have reached beyond the installer.
-    SetSysColors(8, elements, reinterpret_cast<const COLORREF*>(saved));
+    SetSysColors(8, kSchemeElements, reinterpret_cast<const COLORREF*>(saved));
 }
+
+INSTANTIATE_TEST_SUITE_P(Dpi, ScreensTest,
+                         ::testing::Values(TScreens{96, false}, TScreens{144, false}, TScreens{96, true}));

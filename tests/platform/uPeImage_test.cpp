@@ -1,4 +1,5 @@
-// Resources and version records read from hand-made program files, without a loader.
+// Version records read from hand-made program files, without a loader (resources by name
+// are read by scrpack's signing tests, arbitrary bytes by the fuzz target).
 #include "platform/uPeImage.h"
 #include "platform/uVersionRecord.h"
 
@@ -36,23 +37,6 @@ Bytes Record(const Bytes& fixed, const std::vector<Bytes>& tables, const Bytes& 
 Bytes Program(const Bytes& record) { return pebytes::PeWithResources(0x8664, {{16, u"", 1, record}}); }
 
 } // namespace
-
-TEST(PeImage, ResourcesByNameAndNumberAndTheMachine) {
-    const Bytes data = {1, 2, 3};
-    const Bytes file = pebytes::PeWithResources(0x014C, {{10, u"TFRMMAIN", 0, data}, {16, u"", 1, {9}}});
-    const auto byName = peimage::ResourceData(file.data(), file.size(), 10, "tfrmMain");
-    ASSERT_TRUE(byName);
-    EXPECT_EQ(Bytes(byName->Data, byName->Data + byName->Size), data);
-    EXPECT_TRUE(peimage::ResourceData(file.data(), file.size(), 16, std::uint16_t(1)));
-    EXPECT_FALSE(peimage::ResourceData(file.data(), file.size(), 10, "TFRMMAI"));
-    EXPECT_FALSE(peimage::ResourceData(file.data(), file.size(), 10, std::uint16_t(1)));
-    EXPECT_EQ(peimage::Machine(file.data(), file.size()), std::optional<std::uint16_t>(0x014C));
-    // Cut anywhere, the file reads as having no such resource; never past its end.
-    for (std::size_t size = 0; size < file.size(); size += 7) {
-        const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
-        EXPECT_FALSE(peimage::ResourceData(cut.data(), cut.size(), 10, "TFRMMAIN")) << size;
-    }
-}
 
 // The texts the list of installed programs shows, by the system's rules: the languages the
 // record lists first, then Japanese and English; table keys in any case; trailing blanks
