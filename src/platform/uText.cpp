@@ -111,6 +111,16 @@ std::string FromWide(std::wstring_view wide) {
     return s;
 }
 
+std::string Utf16ToCp932(std::u16string_view text) {
+    if (text.empty()) return {};
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(text.size()), nullptr, 0, "?",
+                                      nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(text.size()), out.data(), n, "?", nullptr);
+    return out;
+}
+
 bool FromWideExact(std::wstring_view wide, std::string& out) {
     out.clear();
     if (wide.empty()) return true;
@@ -223,6 +233,23 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::string* bad) {
 }
 
 bool Cp932ToUtf8(std::string_view cp932, std::string& out) { return Convert("UTF-8", "CP932", cp932, out, nullptr); }
+
+std::string Utf16ToCp932(std::u16string_view text) {
+    std::string out, one;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // One character at a time (a surrogate pair together), so one that cannot be
+        // converted costs only itself.
+        const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                          text[i + 1] <= 0xDFFF;
+        const char bytes[4] = {static_cast<char>(text[i] & 0xFF), static_cast<char>(text[i] >> 8),
+                               static_cast<char>(pair ? text[i + 1] & 0xFF : 0),
+                               static_cast<char>(pair ? text[i + 1] >> 8 : 0)};
+        const bool lone = !pair && text[i] >= 0xD800 && text[i] <= 0xDFFF;
+        out += !lone && Convert("CP932", "UTF-16LE", std::string_view(bytes, pair ? 4 : 2), one, nullptr) ? one : "?";
+        if (pair) ++i;
+    }
+    return out;
+}
 
 TPathName PathFromCp932(std::string_view cp932) { return std::string(cp932); }
 std::string PathToCp932(const TPathName& p) { return p; }

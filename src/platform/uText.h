@@ -55,6 +55,9 @@ std::string UpperAscii932(std::string_view s);
 // Conversions between UTF-8 and code page 932. Utf8ToCp932 fails when a character has
 // no code page 932 form; the offending character (UTF-8) is put into *bad when given.
 bool Utf8ToCp932(std::string_view utf8, std::string& out, std::string* bad = nullptr);
+// UTF-16 (a program's resources) as code page 932, never best fit: each character the code
+// page lacks, and each lone surrogate, becomes "?".
+std::string Utf16ToCp932(std::u16string_view text);
 bool Cp932ToUtf8(std::string_view cp932, std::string& out);
 
 // A file-system path from a code page 932 string (on POSIX hosts the bytes are taken as

@@ -47,54 +47,22 @@ public:
         return i == node.KeyChars;
     }
 
-    // The text value up to its first NUL, without trailing blanks, in code page 932 (a
-    // character that code page lacks, and a lone surrogate, as "?").
+    // The text value up to its first NUL, without trailing blanks, in code page 932.
     std::string Text(const TNode& node) const {
-        std::string out;
-        std::size_t blanks = 0; // bytes of trailing blanks in out
+        std::u16string text;
         for (std::size_t p = node.Value; p + 2 <= node.Value + node.ValueBytes; p += 2) {
-            std::uint32_t cp = le::Get16(FData + p);
-            if (cp == 0) break;
-            if (cp >= 0xD800 && cp <= 0xDBFF && p + 4 <= node.Value + node.ValueBytes) {
-                const std::uint32_t low = le::Get16(FData + p + 2);
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                    p += 2;
-                }
-            }
-            const std::string c = Cp932Char(cp);
-            blanks = cp == ' ' || cp == '\t' ? blanks + 1 : 0;
-            out += c;
+            const char16_t c = le::Get16(FData + p);
+            if (c == 0) break;
+            text.push_back(c);
         }
-        out.resize(out.size() - blanks);
-        return out;
+        while (!text.empty() && (text.back() == u' ' || text.back() == u'\t')) text.pop_back();
+        return Utf16ToCp932(text);
     }
 
     const std::uint8_t* Data() const { return FData; }
 
 private:
     static std::uint32_t Lower(std::uint32_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-
-    static std::string Cp932Char(std::uint32_t cp) {
-        char utf8[4];
-        std::size_t n = 0;
-        if (cp < 0x80) {
-            utf8[n++] = static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            utf8[n++] = static_cast<char>(0xC0 | cp >> 6);
-        } else if (cp < 0x10000) {
-            utf8[n++] = static_cast<char>(0xE0 | cp >> 12);
-            utf8[n++] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        } else {
-            utf8[n++] = static_cast<char>(0xF0 | cp >> 18);
-            utf8[n++] = static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-            utf8[n++] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        }
-        if (cp >= 0x80) utf8[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-        std::string out;
-        if ((cp >= 0xD800 && cp <= 0xDFFF) || !Utf8ToCp932(std::string_view(utf8, n), out)) return "?";
-        return out;
-    }
 
     std::optional<TNode> NodeAt(std::size_t at, std::size_t limit) const {
         if (at > limit || limit - at < 6) return std::nullopt;
