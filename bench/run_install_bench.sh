@@ -8,8 +8,10 @@
 # to about 79 %) is packed with scrpack (its wall time and peak memory measured by
 # /usr/bin/time), then, alternating N times (3 by default): "/S /D=<fresh folder>" of the
 # installer, and raw_install.exe (bench/raw_install: the container read, its SHA-256, the
-# inflate, the digest and the write, in one plain process). Medians and ratios are printed
-# and written to build/install-bench/results.txt.
+# inflate, the digest and the write, in one plain process), each after a sync; then one
+# more of each for the peak memory (bench/peak_rss.py: the largest sum of the resident
+# memory of the installer's processes, sampled). Medians and ratios are printed and written
+# to build/install-bench/results.txt.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 RUNS=3
@@ -61,12 +63,23 @@ PY
   for ((i = 0; i < RUNS; i++)); do
     dest="$WINEPREFIX/drive_c/bench-$mib"
     rm -rf "$dest"; mkdir -p "$dest"
+    # Each run starts with the previous run's written pages on disk: otherwise their
+    # write-back lands in whichever run comes next.
+    sync
     t0=$(now); wine "$OUT/setup$mib.exe" /S "/D=C:\\bench-$mib"; t1=$(now)
     installs+=("$(calc "$t1 - $t0")")
     wine reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench$mib" /f >/dev/null 2>&1 || true
+    sync
     t0=$(now); wine build/win/bin/raw_install.exe "$OUT/setup$mib.exe" 'C:\raw.scr' >"$OUT/raw.txt"; t1=$(now)
     raws+=("$(calc "$t1 - $t0")")
   done
+  # Memory in runs of their own (the sampling takes processor time from the timed runs).
+  rm -rf "$dest"; mkdir -p "$dest"; sync
+  install_kb=$(python3 bench/peak_rss.py "setup$mib.exe" wine "$OUT/setup$mib.exe" /S "/D=C:\\bench-$mib")
+  wine reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench$mib" /f >/dev/null 2>&1 || true
+  sync
+  raw_kb=$(python3 bench/peak_rss.py raw_install.exe wine build/win/bin/raw_install.exe "$OUT/setup$mib.exe" 'C:\raw.scr')
+  held=$(($(stat -c %s "$OUT/setup$mib.exe") - $(stat -c %s build/win/bin/scrsetup.exe) + input))
   install=$(printf '%s\n' "${installs[@]}" | median)
   raw=$(printf '%s\n' "${raws[@]}" | median)
   {
@@ -74,6 +87,8 @@ PY
     echo "  /S install  median ${install} s of ${installs[*]}"
     echo "  raw work    median ${raw} s of ${raws[*]} ($(cat "$OUT/raw.txt"))"
     echo "  ratio       $(calc "$install / $raw")"
+    echo "  peak memory /S $((install_kb / 1024)) MiB (both processes), raw $((raw_kb / 1024)) MiB;" \
+      "container + screensaver $((held / 1048576)) MiB: /S $(calc "$install_kb * 1024 / $held") x, raw $(calc "$raw_kb * 1024 / $held") x"
     echo "  scrpack build ${build_s} s, peak $((build_kb / 1024)) MiB = $(calc "$build_kb * 1024 / $input") x input"
   } | tee -a "$results"
 done
