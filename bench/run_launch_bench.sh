@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Our installer against an NSIS installer, side by side in one run under the same Wine (a
 # fresh prefix, Xvfb): process start to the welcome page, click on the install button to
-# the finish page (bench/launch_timer/wizard_timer.cpp), and the sizes of both stubs.
+# the finish page (bench/launch_timer/wizard_timer.cpp), and the sizes of both stubs; the
+# start of a bare window (bench/launch_timer/bare_window.cpp) in the same runs.
 #
 #   bench/run_launch_bench.sh [--runs N] [--nsis-compressor zlib|lzma] [--managed]
 #
@@ -34,8 +35,8 @@ OUT=build/launch-bench
 mkdir -p "$OUT"
 . "$ROOT/bench/common.sh"
 
-say "building scrpack (host), scrsetup, the stand-in player and wizard_timer (Windows)"
-build_for_bench scrsetup standin_player_new wizard_timer
+say "building scrpack (host), scrsetup, the stand-in player, wizard_timer and bare_window (Windows)"
+build_for_bench scrsetup standin_player_new wizard_timer bare_window
 
 # 1 MB that does not compress, like a real payload (kept, so reruns carry the same bytes).
 [ -s "$OUT/BenchSaver.scr" ] || head -c 1048576 /dev/urandom >"$OUT/BenchSaver.scr"
@@ -75,7 +76,7 @@ key='HKCR\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}\InprocServer32'
 wine reg add "$key" /ve /d "$(winepath -w build/win/bin/standin_player_new.dll)" /f >/dev/null 2>&1
 wine reg add "$key" /v ThreadingModel /d Apartment /f >/dev/null 2>&1
 wine build/win/bin/wizard_timer.exe --runs "$runs" --ours "$(winepath -w "$out/ours-setup.exe")" \
-  --nsis "$(winepath -w "$out/nsis-setup.exe")" --dest-root 'C:\wizard-bench' </dev/null | tr -d '\r'
+  --nsis "$(winepath -w "$out/nsis-setup.exe")" --bare "$(winepath -w build/win/bin/bare_window.exe)" --ours-entry BenchSaver --dest-root 'C:\wizard-bench' </dev/null | tr -d '\r'
 INNER
 then
   cat "$OUT/timer.txt" >&2
@@ -93,6 +94,10 @@ field() { # label measure -> median
   echo "| measure | ours | NSIS |"
   echo "|---|---|---|"
   echo "| start to welcome page | $(field scrsetup launch_to_welcome_ms) | $(field NSIS launch_to_welcome_ms) |"
+  echo "| start of a bare window | $(field bare launch_to_welcome_ms) | |"
+  echo "| ours against NSIS, against the bare window | $(awk -v o="$(field scrsetup launch_to_welcome_ms)" \
+    -v n="$(field NSIS launch_to_welcome_ms)" -v b="$(field bare launch_to_welcome_ms)" \
+    'BEGIN { printf "%.2fx, %.2fx", o / n, o / b }') | |"
   echo "| install click to finish page | $(field scrsetup install_to_finish_ms) | $(field NSIS install_to_finish_ms) |"
   echo "| stub without payload (bytes) | $OURS_STUB | $NSIS_STUB |"
   echo "| installer with the 1 MB screensaver (bytes) | $(size "$OUT/ours-setup.exe") | $(size "$OUT/nsis-setup.exe") |"

@@ -3,12 +3,16 @@
 // on the install button to the finish page being shown.
 //
 //   wizard_timer.exe --ours SETUP.exe --nsis REFERENCE.exe --dest-root DIR
-//                    [--runs N] [--nsis-name NAME] [--timeout SECONDS]
+//                    [--bare BARE.exe] [--ours-entry KEY] [--runs N] [--nsis-name NAME]
+//                    [--timeout SECONDS]
 //
 // SETUP.exe is an installer built by scrpack onto scrsetup.exe, REFERENCE.exe the NSIS
 // reference installer (bench/nsis/reference.nsi, Japanese Modern UI, radio buttons on its
-// licence page) whose product name is NAME ("Launch Bench Reference" by default). The runs
-// alternate between the two, after one warm-up run of each that is not counted, so that a
+// licence page) whose product name is NAME ("Launch Bench Reference" by default), BARE.exe
+// bench/launch_timer/bare_window.cpp (one plain window: its start only). The runs
+// KEY is the uninstall entry our installer writes (under HKLM\...\Uninstall), deleted
+// after each of its runs: ours refuses another folder while it is installed. The runs
+// alternate between them, after one warm-up run of each that is not counted, so that a
 // busy moment of the machine hits both alike.
 //
 // One run: start the program with CreateProcess, poll (about every millisecond) until the
@@ -34,7 +38,7 @@
 namespace {
 
 struct Options {
-    std::wstring Ours, Nsis, DestRoot;
+    std::wstring Ours, Nsis, Bare, DestRoot, OursEntry;
     std::wstring NsisName = L"Launch Bench Reference";
     int Runs = 10;
     double TimeoutSeconds = 60;
@@ -113,6 +117,7 @@ struct Wizard {
     Marker Install;     // the install button
     Marker Finished;    // text of the finish page
     Marker FinishButton;
+    bool LaunchOnly() const { return NextButton.Text.empty(); }
 };
 
 Wizard OurWizard() {
@@ -126,6 +131,9 @@ Wizard OurWizard() {
             {L"TCheckBox", L"画面のプロパティを開く(&P)"},
             {L"TButton", L"完了(&N)"}};
 }
+
+// The plain window: only its start is timed, then it is closed.
+Wizard BareWindow() { return {L"bare", {L"Static", L"bare window"}, {}, {}, {}, {}, {}, {}, {}}; }
 
 Wizard NsisWizard(const std::wstring& name) {
     return {L"NSIS",
@@ -234,8 +242,14 @@ RunResult RunOnce(const std::wstring& exe, const Wizard& w, const std::wstring& 
     const LARGE_INTEGER start = clock.Now();
     Child child(exe);
     if (!child.Started()) return fail(L"cannot start the program");
-    if (!WaitShown(child, w.Welcome, timeout, clock)) return fail(L"no welcome page");
+    const HWND welcome = WaitShown(child, w.Welcome, timeout, clock);
+    if (!welcome) return fail(L"no welcome page");
     r.LaunchMs = clock.Ms(start, clock.Now());
+    if (w.LaunchOnly()) {
+        PostMessageW(GetAncestor(welcome, GA_ROOT), WM_CLOSE, 0, 0);
+        if (!child.Ended(static_cast<DWORD>(timeout * 1000))) r.Failure = L"the program did not end";
+        return r;
+    }
 
     HWND next = WaitShown(child, w.NextButton, timeout, clock);
     if (!next) return fail(L"no Next button on the welcome page");
@@ -285,7 +299,7 @@ double Median(std::vector<double> v) {
 
 int Usage() {
     std::fwprintf(stderr, L"usage: wizard_timer --ours SETUP.exe --nsis REFERENCE.exe --dest-root DIR [--runs N] "
-                          L"[--nsis-name NAME] [--timeout SECONDS]\n");
+                          L"[--bare BARE.exe] [--ours-entry KEY] [--nsis-name NAME] [--timeout SECONDS]\n");
     return 2;
 }
 
@@ -300,6 +314,8 @@ int wmain(int argc, wchar_t** argv) {
         if (arg == L"--ours") options.Ours = value;
         else if (arg == L"--nsis") options.Nsis = value;
         else if (arg == L"--dest-root") options.DestRoot = value;
+        else if (arg == L"--bare") options.Bare = value;
+        else if (arg == L"--ours-entry") options.OursEntry = value;
         else if (arg == L"--nsis-name") options.NsisName = value;
         else if (arg == L"--runs") options.Runs = _wtoi(value);
         else if (arg == L"--timeout") options.TimeoutSeconds = _wtof(value);
@@ -316,7 +332,9 @@ int wmain(int argc, wchar_t** argv) {
         Wizard W;
         std::vector<double> Launch, Install;
     };
-    Subject subjects[] = {{options.Ours, OurWizard(), {}, {}}, {options.Nsis, NsisWizard(options.NsisName), {}, {}}};
+    std::vector<Subject> subjects = {{options.Ours, OurWizard(), {}, {}},
+                                     {options.Nsis, NsisWizard(options.NsisName), {}, {}}};
+    if (!options.Bare.empty()) subjects.push_back({options.Bare, BareWindow(), {}, {}});
     bool failed = false;
     int folder = 0;
     for (int run = 0; run <= options.Runs; ++run) { // run 0 warms up and is not counted
@@ -324,6 +342,9 @@ int wmain(int argc, wchar_t** argv) {
             const std::wstring dest = options.DestRoot + L"\\run" + std::to_wstring(++folder);
             const RunResult r = RunOnce(s.Exe, s.W, dest, options, clock);
             RemoveTree(dest);
+            if (&s == &subjects[0] && !options.OursEntry.empty())
+                RegDeleteTreeW(HKEY_LOCAL_MACHINE,
+                               (L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + options.OursEntry).c_str());
             if (!r.Failure.empty()) {
                 std::wprintf(L"%-8ls run %d: FAILED (%ls)\n", s.W.Label, run, r.Failure.c_str());
                 failed = true;
@@ -341,6 +362,7 @@ int wmain(int argc, wchar_t** argv) {
         if (s.Launch.empty()) continue;
         std::wprintf(L"RESULT %ls launch_to_welcome_ms median %.1f min %.1f runs %zu\n", s.W.Label, Median(s.Launch),
                      *std::min_element(s.Launch.begin(), s.Launch.end()), s.Launch.size());
+        if (s.W.LaunchOnly()) continue;
         std::wprintf(L"RESULT %ls install_to_finish_ms median %.1f min %.1f runs %zu\n", s.W.Label,
                      Median(s.Install), *std::min_element(s.Install.begin(), s.Install.end()), s.Install.size());
     }
