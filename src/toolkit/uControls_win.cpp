@@ -315,13 +315,16 @@ void TControl::CreateHandle() {
     DWORD style = p.Style | WS_CHILD | WS_CLIPSIBLINGS;
     if (FVisible) style |= WS_VISIBLE;
     if (!FEnabled) style |= WS_DISABLED;
-    HWND h = CreateWindowExW(p.ExStyle, p.ClassName.c_str(), ToWide(Text()).c_str(), style, Scale(FLeft),
-                             Scale(FTop), Scale(FWidth), Scale(FHeight), H(FParent->FHandle),
+    // The text goes in after the font: an edit control lays its text out on either, and
+    // Japanese text laid out in the system font first costs a memo a few milliseconds.
+    HWND h = CreateWindowExW(p.ExStyle, p.ClassName.c_str(), L"", style, Scale(FLeft), Scale(FTop), Scale(FWidth),
+                             Scale(FHeight), H(FParent->FHandle),
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId())),
                              GetModuleHandleW(nullptr), this);
     if (!h) throw EComponentError("Cannot create the window of " + Name());
     FHandle = h;
     ApplyChange(TChange::Font);
+    if (!Text().empty()) ApplyChange(TChange::Text);
     ApplyChange(TChange::State);
 }
 
