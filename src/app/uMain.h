@@ -34,6 +34,7 @@ public:
     std::string ClassName() const override { return "TfrmMain"; }
 
     void FormCreate();
+    void FillDefaultDestination();
     void FormDestroy();
     void AddPage(TPanel* page, TPanel* header);
     void ShowPage(TPanel* page);

@@ -129,12 +129,12 @@ void TfrmMain::FormCreate() {
     // 6. The welcome text names the screensaver.
     dmemoPage1Explain->Lines().SetText(FormatMessageText(dmemoPage1Explain->Lines().Text(), FSettings.FSCRName));
 
-    // 7. The default destination: the folder this screensaver is registered in, else the
-    // Windows directory.
-    const TRegisteredEntry registered = InspectUninstallEntry(FSettings.FSCRName);
-    edtPage3Path->SetText(registered.Owner == TEntryOwner::Ours && !FSettings.FSCRName.empty()
-                              ? ExcludeTrailingBackslash932(registered.Folder)
-                              : GetSpecialFolderPath(TSpecialFolder::Windows));
+    // 7. The default destination. Only the options page shows it: the wizard looks it up
+    // after its first page is on screen.
+    if (FMode == TRunMode::Wizard)
+        AfterFirstPaint = [this] { FillDefaultDestination(); };
+    else
+        FillDefaultDestination();
 
     // 8. The licence text.
     memoPage2EULA->SetMemoText(FSettings.FEULA);
@@ -162,6 +162,16 @@ void TfrmMain::FormCreate() {
         ShowFailure(VerdictMessageText(FVerdict));
         if (OutcomeRule(FVerdict.Result).OfferDownload) btnPage5GetFlashPlayer->SetVisible(true);
     }
+}
+
+// The folder this screensaver is registered in, else the Windows directory; a destination
+// given on the command line stays.
+void TfrmMain::FillDefaultDestination() {
+    if (!FCommandLineDestination.empty()) return;
+    const TRegisteredEntry registered = InspectUninstallEntry(FSettings.FSCRName);
+    edtPage3Path->SetText(registered.Owner == TEntryOwner::Ours && !FSettings.FSCRName.empty()
+                              ? ExcludeTrailingBackslash932(registered.Folder)
+                              : GetSpecialFolderPath(TSpecialFolder::Windows));
 }
 
 void TfrmMain::FormDestroy() {

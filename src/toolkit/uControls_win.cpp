@@ -605,6 +605,9 @@ void TForm::CreateParams(TCreateParams& p) {
 }
 
 namespace {
+// Posted to a form by Show for its AfterFirstPaint work.
+constexpr UINT kMsgAfterFirstPaint = WM_APP + 0x100;
+
 // The outer rectangle for a client size, for the form's styles.
 RECT OuterRect(const TForm& f, int clientW, int clientH) {
     DWORD style, ex;
@@ -703,6 +706,9 @@ void TForm::Show() {
     if (HWND hw = H(Handle())) {
         SetForegroundWindow(hw);
         UpdateWindow(hw);
+        // Posted now, it comes before the input that arrives meanwhile (GetMessage takes
+        // posted messages first).
+        if (AfterFirstPaint) PostMessageW(hw, kMsgAfterFirstPaint, 0, 0);
     }
 }
 
@@ -730,6 +736,9 @@ std::intptr_t TForm::WndProc(unsigned msg, std::uintptr_t wp, std::intptr_t lp) 
     switch (msg) {
     case WM_CLOSE:
         Close();
+        return 0;
+    case kMsgAfterFirstPaint:
+        if (auto work = std::exchange(AfterFirstPaint, nullptr)) work();
         return 0;
     case WM_COMMAND:
         if (lp == 0 && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {

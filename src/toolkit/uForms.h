@@ -51,6 +51,9 @@ public:
     TNotifyEvent OnCreate;  // after the definition is read (called by the form's own code)
     TNotifyEvent OnClose;   // when the form is closed
     TNotifyEvent OnDestroy; // at the start of destruction
+    // Work the first view of the form does not need: run once from the message loop after
+    // the form was first shown and painted (before any input that came meanwhile).
+    std::function<void()> AfterFirstPaint;
 
     std::intptr_t WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
 
