@@ -509,6 +509,9 @@ TEST_F(WizardTest, FullRunWithLicenceIntoTypedFolder) {
     w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
     ExpectRow(w, {kInstall, true, true, true});
     EXPECT_FALSE(IsEnabled(FindControl(w.Main(), L"TEdit", L"")));
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")), std::wstring(windows, length) + L"\\"); // nothing registered
     EXPECT_FALSE(IsEnabled(w.Button(L"参照(&R)...")));
     EXPECT_TRUE(IsChecked(w.Check(kSetCurrent)));
     HWND edit = w.TypeDestination(dest.wstring());
@@ -629,6 +632,7 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDire
     TWizard w(exe, L"/D=" + FDir.Path().wstring());
     TChildWatch steps(w.Proc().Id(), L"setup.exe");
     w.ToOptions();
+    EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")), FDir.Path().wstring()); // "/D=" stays
     ASSERT_TRUE(MoveFileW(exe.c_str(), moved.c_str()));
     Click(w.Button(kInstall));
     HWND box = nullptr;
