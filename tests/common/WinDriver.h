@@ -172,7 +172,9 @@ public:
     ~Process() {
         if (FInfo.hThread) CloseHandle(FInfo.hThread);
         if (FInfo.hProcess) {
-            if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(FInfo.hProcess, 99);
+            // A program still running is ended, and gone, before the test goes on.
+            if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT && TerminateProcess(FInfo.hProcess, 99))
+                WaitForSingleObject(FInfo.hProcess, 10000);
             CloseHandle(FInfo.hProcess);
         }
     }
