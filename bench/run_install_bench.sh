@@ -6,15 +6,16 @@
 #
 # For each size (MiB) a screensaver-like file (random bytes with runs of text: it deflates
 # to about 79 %) is packed with scrpack (its wall time and peak memory measured by
-# /usr/bin/time), then, alternating N times (3 by default): "/S /D=<fresh folder>" of the
-# installer, and raw_install.exe (bench/raw_install: the container read, its SHA-256, the
-# inflate, the digest and the write, in one plain process), each after a sync; then one
+# /usr/bin/time), then, alternating N times (7 by default, after one warm-up run of each
+# that is not counted): "/S /D=<fresh folder>" of the installer, and raw_install.exe
+# (bench/raw_install: the container read, its SHA-256, the inflate, the digest and the
+# write, in one plain process), each after a sync; then one
 # more of each for the peak memory (bench/peak_rss.py: the largest sum of the resident
 # memory of the installer's processes, sampled). Medians and ratios are printed and written
 # to build/install-bench/results.txt.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-RUNS=3
+RUNS=7
 SIZES="1 128"
 while (($#)); do
   case $1 in
@@ -60,18 +61,18 @@ PY
   read -r build_s build_kb <"$OUT/time.txt"
   input=$(stat -c %s "$scr")
   installs=() raws=()
-  for ((i = 0; i < RUNS; i++)); do
+  for ((i = 0; i <= RUNS; i++)); do # run 0 warms up (the prefix's first start of each) and is not counted
     dest="$WINEPREFIX/drive_c/bench-$mib"
     rm -rf "$dest"; mkdir -p "$dest"
     # Each run starts with the previous run's written pages on disk: otherwise their
     # write-back lands in whichever run comes next.
     sync
     t0=$(now); wine "$OUT/setup$mib.exe" /S "/D=C:\\bench-$mib"; t1=$(now)
-    installs+=("$(calc "$t1 - $t0")")
+    ((i == 0)) || installs+=("$(calc "$t1 - $t0")")
     wine reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench$mib" /f >/dev/null 2>&1 || true
     sync
     t0=$(now); wine build/win/bin/raw_install.exe "$OUT/setup$mib.exe" 'C:\raw.scr' >"$OUT/raw.txt"; t1=$(now)
-    raws+=("$(calc "$t1 - $t0")")
+    ((i == 0)) || raws+=("$(calc "$t1 - $t0")")
   done
   # Memory in runs of their own (the sampling takes processor time from the timed runs).
   rm -rf "$dest"; mkdir -p "$dest"; sync
