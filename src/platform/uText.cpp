@@ -112,13 +112,8 @@ std::string FromWide(std::wstring_view wide) {
 }
 
 std::string Utf16ToCp932(std::u16string_view text) {
-    if (text.empty()) return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(text.size()), nullptr, 0, "?",
-                                      nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(text.size()), out.data(), n, "?", nullptr);
-    return out;
+    // UTF-16 is the wide text of Windows: the one conversion, whose default character is "?".
+    return FromWide(std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
 }
 
 bool FromWideExact(std::wstring_view wide, std::string& out) {
