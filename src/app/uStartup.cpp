@@ -173,10 +173,13 @@ bool TPayloadSettings::SignedUninstallerFits() const {
 TStartupVerdict TPayloadSettings::IntegrityVerdict() const {
     const std::string span =
         std::to_string(DigestedLength()) + " of " + std::to_string(FSCRData.size()) + " bytes";
-    const std::string computed = FScreenSaverLoaded ? ComputedDigest() : FExpectedDigest;
-    if (computed != FExpectedDigest)
-        return {TInstallResult::InvalidPayload, {},
-                "digest: FAIL (expected \"" + FExpectedDigest + "\", computed \"" + computed + "\" over " + span + ")"};
+    if (FScreenSaverLoaded) {
+        const std::string computed = ComputedDigest();
+        if (computed != FExpectedDigest)
+            return {TInstallResult::InvalidPayload, {},
+                    "digest: FAIL (expected \"" + FExpectedDigest + "\", computed \"" + computed + "\" over " + span +
+                        ")"};
+    }
     if (HasUnsafeName()) return {TInstallResult::InvalidPayload, {}, "SCRName: FAIL (not one plain file name)"};
     if (!SignedUninstallerFits())
         return {TInstallResult::InvalidPayload, {},
