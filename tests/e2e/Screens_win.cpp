@@ -74,15 +74,35 @@ struct TScreens {
 void PrintTo(const TScreens& p, std::ostream* os) { *os << p.Dpi << (p.HighContrast ? " high contrast" : ""); }
 class ScreensTest : public ::testing::TestWithParam<TScreens> {};
 
-// The system colours the high-contrast run changes (and puts back).
-constexpr int kSchemeElements[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
-                                   COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_3DFACE};
+// The system colours the high-contrast run changes: put back however the test ends, since
+// the change reaches every program of the session.
+class TSchemeKept {
+public:
+    TSchemeKept() {
+        for (int i = 0; i < kCount; ++i) FSaved[i] = GetSysColor(kElements[i]);
+    }
+    ~TSchemeKept() { SetSysColors(kCount, kElements, FSaved); }
+    TSchemeKept(const TSchemeKept&) = delete;
+    TSchemeKept& operator=(const TSchemeKept&) = delete;
 
-} // namespace
+private:
+    static constexpr int kCount = 8;
+    static constexpr int kElements[kCount] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
+                                              COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_3DFACE};
+    COLORREF FSaved[kCount];
+};
 
+// An installer of the sample screensaver built into dir by scrpack.exe with options.
+fs::path BuildScreensInstaller(const TempDir& dir, const wchar_t* name, const std::wstring& options) {
+    Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" + BinFile(L"scrsetup.exe").wstring() +
+                 L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() + L"\" --name Screens " + options + L" -o \"" +
+                 (dir.Path() / name).wstring() + L"\"");
+    EXPECT_EQ(pack.Wait(60000), 0u);
+    return dir.Path() / name;
+}
 
+const std::wstring kWithLicence = L"--eula \"Z:" SCR_SOURCE_DIR L"/samples/EULA.txt\" --flash-version 7";
 
-namespace {
 
 // Every control of the window: its class and its rectangle in the window's client area.
 std::vector<std::pair<std::wstring, std::vector<LONG>>> Layout(HWND main) {
@@ -136,11 +156,7 @@ TEST(DpiChange, LaysTheWizardOutAsAStartAtThatDpi) {
     TComScope com;
     TStandInRegistration player(BesideTestProgram(L"standin_player_new.dll"));
     TempDir dir;
-    const fs::path exe = dir.Path() / L"setup.exe";
-    Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" + BinFile(L"scrsetup.exe").wstring() +
-                 L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() + L"\" --name Screens --eula \"Z:" SCR_SOURCE_DIR
-                 L"/samples/EULA.txt\" --flash-version 7 -o \"" + exe.wstring() + L"\"");
-    ASSERT_EQ(pack.Wait(60000), 0u);
+    const fs::path exe = BuildScreensInstaller(dir, L"setup.exe", kWithLicence);
     using TLayout = decltype(Layout(nullptr));
     TLayout welcome144, options144;
     {
@@ -237,20 +253,12 @@ void ExpectReadable(HWND main, const wchar_t* page) {
 TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
     const int dpi = GetParam().Dpi;
     const bool highContrast = GetParam().HighContrast;
-    int saved[8];
-    for (int i = 0; i < 8; ++i) saved[i] = static_cast<int>(GetSysColor(kSchemeElements[i]));
+    TSchemeKept scheme;
     TComScope com;
     TStandInRegistration player(BesideTestProgram(L"standin_player_new.dll"));
     TDpiSetting setting(static_cast<DWORD>(dpi));
     TempDir dir;
-    const auto build = [&](const wchar_t* name, const std::wstring& options) {
-        Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
-                     BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() +
-                     L"\" --name Screens " + options + L" -o \"" + (dir.Path() / name).wstring() + L"\"");
-        EXPECT_EQ(pack.Wait(60000), 0u);
-        return dir.Path() / name;
-    };
-    const fs::path exe = build(L"setup.exe", L"--eula \"Z:" SCR_SOURCE_DIR L"/samples/EULA.txt\" --flash-version 7");
+    const fs::path exe = BuildScreensInstaller(dir, L"setup.exe", kWithLicence);
     const fs::path shots = fs::path("Z:" SCR_BIN_DIR).parent_path() / "screenshots" /
                            (highContrast ? std::string("high-contrast") : std::to_string(dpi));
     // Each page captured, and under high contrast every text on it readable.
@@ -299,7 +307,7 @@ TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Screens");
 
     // The failure page: an installer that needs a newer player.
-    Process f(L"\"" + build(L"failing.exe", L"--flash-version 99").wstring() + L"\"");
+    Process f(L"\"" + BuildScreensInstaller(dir, L"failing.exe", L"--flash-version 99").wstring() + L"\"");
     HWND fmain = WaitTop(f.Id(), L"TfrmMain");
     ASSERT_TRUE(fmain);
     ASSERT_TRUE(WaitFor([&] { return FindControl(fmain, L"TButton", L"終了(&N)") != nullptr; }));
@@ -307,8 +315,6 @@ TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
     capture(fmain, L"5-failure");
     Click(FindControl(fmain, L"TButton", L"終了(&N)"));
     EXPECT_EQ(f.Wait(20000), 0u);
-    // The scheme as it was, should the change have reached beyond the installer.
-    SetSysColors(8, kSchemeElements, reinterpret_cast<const COLORREF*>(saved));
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, ScreensTest,

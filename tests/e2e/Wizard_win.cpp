@@ -10,6 +10,7 @@
 #include "platform/uSha256.h"
 #include "store/uExeAdder.h"
 #include "store/uImageBinding.h"
+#include "tools/RunTool.h"
 
 #include <windows.h>
 
@@ -120,35 +121,6 @@ int BuildSignedInstaller(const fs::path& out, const TempDir& work, std::string& 
     log.assign(logBytes.begin(), logBytes.end());
     const std::vector<std::uint8_t> code = ReadBytes(status);
     return code.empty() ? -1 : std::atoi(std::string(code.begin(), code.end()).c_str());
-}
-
-// Runs the Windows scrpack.exe with args and returns its exit code and standard output
-// (kept in a file of dir, handed to it as its standard output: no shell in between).
-DWORD RunScrpack(const std::wstring& args, const TempDir& dir, std::string& out) {
-    const fs::path outFile = dir.Path() / L"scrpack-out.txt";
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE file = CreateFileW(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return static_cast<DWORD>(-1);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = file;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    std::wstring line = L"\"" + Bin(L"scrpack.exe").wstring() + L"\" " + args;
-    PROCESS_INFORMATION pi{};
-    const BOOL started =
-        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-    CloseHandle(file);
-    if (!started) return static_cast<DWORD>(-1);
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    const std::vector<std::uint8_t> bytes = ReadBytes(outFile);
-    out.assign(bytes.begin(), bytes.end());
-    return code;
 }
 
 // name null: the key's default value.
@@ -680,15 +652,15 @@ TEST_F(WizardTest, SignedUninstallerAndSignedInstaller) {
     ASSERT_EQ(BuildSignedInstaller(signedExe, work, log), 0) << log;
     EXPECT_NE(log.find("Signature verification: ok"), std::string::npos) << log;
 
-    std::string out;
-    const std::wstring quoted = L"\"" + signedExe.wstring() + L"\"";
-    EXPECT_EQ(RunScrpack(L"verify " + quoted, FDir, out), 0u) << out;
+    const TRunResult verified = RunScrpack({"verify", Arg(signedExe)});
+    const std::string& out = verified.Out;
+    EXPECT_EQ(verified.ExitCode, 0) << out;
     const std::uintmax_t table = fs::file_size(signedExe) - (fs::file_size(work.Path() / L"unsigned.exe") + 7) / 8 * 8;
     EXPECT_NE(out.find("signature: present (certificate table " + std::to_string(table) + " bytes)"), std::string::npos)
         << out;
     EXPECT_NE(out.find("digest: pass"), std::string::npos) << out;
     const std::vector<std::uint8_t> signedBytes = ReadBytes(signedExe);
-    EXPECT_EQ(RunScrpack(L"append " + quoted + L" Extra=1", FDir, out), 2u);
+    EXPECT_EQ(RunScrpack({"append", Arg(signedExe), "Extra=1"}).ExitCode, 2);
     EXPECT_EQ(ReadBytes(signedExe), signedBytes);
 
     const fs::path dest = FDir.Path() / L"dest";
@@ -714,8 +686,9 @@ TEST_F(WizardTest, SignedUninstallerAndSignedInstaller) {
 // only Next ("exit") works.
 TEST_F(WizardTest, ChangedScreenSaverFailsTheDigest) {
     const fs::path exe = WithChangedScreenSaver(BuildInstaller(FDir, {}), FDir.Path() / L"changed.exe");
-    std::string out;
-    EXPECT_EQ(RunScrpack(L"verify \"" + exe.wstring() + L"\"", FDir, out), 1u) << out;
+    const TRunResult verified = RunScrpack({"verify", Arg(exe)});
+    const std::string& out = verified.Out;
+    EXPECT_EQ(verified.ExitCode, 1) << out;
     EXPECT_NE(out.find("binding: pass"), std::string::npos) << out;
     EXPECT_NE(out.find("digest: FAIL"), std::string::npos) << out;
 
@@ -824,12 +797,10 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
     // The package manager's manifest of this installer names what it registered (ASCII
     // here), the file's hash and every exit code of an unattended run.
     const fs::path manifest = FDir.Path() / L"manifest";
-    std::string out;
-    ASSERT_EQ(RunScrpack(L"winget \"" + exe.wstring() + L"\" --id Orvane.E2eSaver --url https://example.com/setup.exe "
-                         L"--license Freeware --description \"A test saver\" -o \"" + manifest.wstring() + L"\"",
-                         FDir, out),
-              0u)
-        << out;
+    const TRunResult winget = RunScrpack({"winget", Arg(exe), "--id", "Orvane.E2eSaver", "--url",
+                                          "https://example.com/setup.exe", "--license", "Freeware", "--description",
+                                          "A test saver", "-o", Arg(manifest)});
+    ASSERT_EQ(winget.ExitCode, 0) << winget.Out << winget.Err;
     const auto text = [](const fs::path& p) {
         const std::vector<std::uint8_t> b = ReadBytes(p);
         return std::string(b.begin(), b.end());

@@ -27,8 +27,10 @@ std::string Pattern(std::size_t size) {
 } // namespace
 
 // Known answers (FIPS 180-2's examples, the others from Python's hashlib), at the lengths
-// where the padding takes one or two last blocks; whichever way this processor hashes.
-TEST(Sha256, KnownAnswersAroundTheBlockBoundaries) {
+// where the padding takes one or two last blocks, by the plain code and by whichever way
+// this processor hashes; where it has SHA instructions, they and the plain code agree on
+// every length and alignment.
+TEST(Sha256, KnownAnswersAndBothWaysAgree) {
     const struct {
         std::string Input;
         const char* Hash;
@@ -52,11 +54,8 @@ TEST(Sha256, KnownAnswersAroundTheBlockBoundaries) {
         EXPECT_EQ(Hex(sha256detail::Sha256Portable(c.Input.data(), c.Input.size())), c.Hash)
             << c.Input.size() << " bytes, plain code";
     }
-}
 
-// The processor's instructions and the plain code agree on every length and alignment.
-TEST(Sha256, InstructionsAndPlainCodeAgree) {
-    if (!sha256detail::ProcessorHasShaInstructions()) GTEST_SKIP() << "this processor has no SHA instructions";
+    if (!sha256detail::ProcessorHasShaInstructions()) return; // one way only: nothing to compare
     std::vector<std::uint8_t> bytes(4099);
     std::uint32_t x = 1;
     for (auto& b : bytes) {

@@ -37,12 +37,6 @@ std::string Str(const Bytes8& b) {
     return std::string(b.begin(), b.end());
 }
 
-// A path argument as UTF-8.
-std::string Arg(const std::filesystem::path& p) {
-    const std::u8string u = p.u8string();
-    return std::string(u.begin(), u.end());
-}
-
 Bytes8 CodeLike(std::size_t size) {
     Bytes8 out(size);
     std::uint32_t x = 99;
