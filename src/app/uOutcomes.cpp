@@ -11,6 +11,8 @@ using X = TSetupExit;
 // The order of TInstallResult.
 constexpr TOutcomeRule kRules[] = {
     {R::Installed, X::Installed, TStringId{}, P::Finish, false, "installed"},
+    {R::InstalledRestartPending, X::RestartRequired, SRestartCompletes, P::Finish, false,
+     "installed; the earlier files in use go at the next restart"},
     {R::InvalidPayload, X::InvalidPayload, SInvalidData, P::Failure, false, "invalid data"},
     {R::PlayerMissing, X::PlayerMissing, SFlashMissing, P::Failure, true, "player missing or too old"},
     {R::NoName, X::InvalidPayload, SNoScreenSaverName, P::Failure, false, "no screensaver name"},
@@ -110,6 +112,8 @@ const char* PackageManagerResponse(TSetupExit exit) {
         return "cancelledByUser";
     case TSetupExit::InstalledElsewhere:
         return "alreadyInstalled";
+    case TSetupExit::RestartRequired:
+        return "rebootRequiredToFinish";
     case TSetupExit::DiskFull:
         return "diskFull";
     case TSetupExit::FileInUse:

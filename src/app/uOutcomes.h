@@ -21,8 +21,18 @@ enum class TSetupExit : int {
     FileInUse = 10,         // a file could not be written: another program holds it
     RegistrationFailed = 11, // the files are written, the uninstall entry could not be
     Unexpected = 12,        // anything else (memory ran out, a fault of the installer)
+    // Installed, but a file of the earlier installation was in use: it is set aside and
+    // removed at the next restart (the code package managers know as "restart required").
+    RestartRequired = 3010,
 };
-inline constexpr int kLastSetupExit = static_cast<int>(TSetupExit::Unexpected);
+// The exit codes of an unattended run other than 0, in order.
+inline constexpr TSetupExit kFailureExits[] = {
+    TSetupExit::BadCommandLine, TSetupExit::InvalidPayload,     TSetupExit::PlayerMissing,
+    TSetupExit::NoDestination,  TSetupExit::WriteFailed,        TSetupExit::ElevationRefused,
+    TSetupExit::EntryConflict,  TSetupExit::InstalledElsewhere, TSetupExit::DiskFull,
+    TSetupExit::FileInUse,      TSetupExit::RegistrationFailed, TSetupExit::Unexpected,
+    TSetupExit::RestartRequired,
+};
 
 // What a package manager should make of an exit code of an unattended run: the closest
 // of the responses it knows ("ReturnResponse" of a winget manifest).
@@ -30,16 +40,17 @@ const char* PackageManagerResponse(TSetupExit exit);
 
 enum class TInstallResult {
     Installed,                  // every file and value written (for a start-up: the welcome page)
+    InstalledRestartPending,    // the same; a file of the earlier installation goes at the next restart
     InvalidPayload,             // the container, its binding, digest or name: nothing written
     PlayerMissing,              // the player is missing or too old (subject: the version needed)
     NoName,                     // the payload names no screensaver: nothing written
     NoDestination,              // the folder does not exist: nothing written
     BadDestination,             // no full local path: nothing written
     UnrepresentableDestination, // a path code page 932 cannot hold exactly: nothing written
-    WriteFailed,                // a file (subject) could not be written; files before it stay
+    WriteFailed,                // a file (subject) could not be written; everything put back as it was
     DiskFull,                   // the same, the disk being full
     FileInUse,                  // the same, another program holding the file
-    RegistrationFailed,         // a registry value (subject) could not be written: no entry left
+    RegistrationFailed,         // a registry value (subject) could not be written; put back likewise
     ElevationRefused,           // the machine-wide step did not get administrator rights
     EntryConflict,              // the uninstall key of the name (subject) is another product's
     InstalledElsewhere,         // registered in another folder (subject): nothing written

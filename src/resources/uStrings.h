@@ -26,6 +26,9 @@
 #define SCR_IDS_CAUSE_IN_USE 1022
 #define SCR_IDS_CAUSE_PATH_TOO_LONG 1023
 #define SCR_IDS_CAUSE_OUT_OF_MEMORY 1024
+#define SCR_IDS_RESTART_COMPLETES 1025
+#define SCR_IDS_ROLLED_BACK 1026
+#define SCR_IDS_NOT_ROLLED_BACK 1027
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -63,5 +66,11 @@ enum TStringId : unsigned {
     SEntryConflict = SCR_IDS_ENTRY_CONFLICT,
     // Holds one "%s": the folder the screensaver is registered in.
     SInstalledElsewhere = SCR_IDS_INSTALLED_ELSEWHERE,
+    // Installed; a file of the earlier installation was in use and goes at the next restart.
+    SRestartCompletes = SCR_IDS_RESTART_COMPLETES,
+    // The line after a failed installation: everything was put back as it was before it;
+    // or, when that failed too, what the next run will do.
+    SRolledBack = SCR_IDS_ROLLED_BACK,
+    SNotRolledBack = SCR_IDS_NOT_ROLLED_BACK,
 };
 #endif

@@ -41,6 +41,19 @@ SCR_PAYLOAD_NAME(kScrSuffix, ".scr")
 SCR_PAYLOAD_NAME(kReadMeSuffix, ".txt")
 SCR_PAYLOAD_NAME(kUninstallerSuffix, "Uninst.exe")
 
+// ---- A change at work: names beside the files ---------------------------------------------
+// An installation, upgrade or removal works in the destination folder under names that mark
+// them as its own, "<file>.~<id><suffix>", <file> an installation file's full name (or, for
+// the pending mark, "<folder>\<name>"), <id> the change's 32 lowercase hex digits from the
+// system's random generator (uChangeNames.h reads them back). A run that dies leaves them;
+// the next run of the installer or the uninstaller finds them and finishes the job.
+SCR_PAYLOAD_NAME(kChangeMark, ".~")
+SCR_PAYLOAD_NAME(kStagedSuffix, ".tmp")    // a new file written in full, not in place yet
+SCR_PAYLOAD_NAME(kSetAsideSuffix, ".old")  // the earlier file, moved aside; deleted at the end
+SCR_PAYLOAD_NAME(kFreshSuffix, ".new")     // empty: <file> did not exist before the change
+SCR_PAYLOAD_NAME(kPendingSuffix, ".pending") // empty, "<name>.~<id>.pending": not complete yet
+inline constexpr unsigned kChangeIdDigits = 32;
+
 // ---- Registry -------------------------------------------------------------------------------
 // Under HKEY_LOCAL_MACHINE; the key of one installation is this + the screensaver's name.
 SCR_PAYLOAD_NAME(kUninstallRoot, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\")

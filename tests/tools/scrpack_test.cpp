@@ -726,9 +726,11 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
     std::string codes;
     const char* responses[] = {"invalidParameter", "contactSupport",  "missingDependency", "invalidParameter",
                                "contactSupport",   "cancelledByUser", "contactSupport",    "alreadyInstalled",
-                               "diskFull",         "fileInUse",       "contactSupport",    "contactSupport"};
-    for (int i = 0; i < 12; ++i)
-        codes += "ExpectedReturnCodes[" + std::to_string(i) + "].InstallerReturnCode=" + std::to_string(i + 1) +
+                               "diskFull",         "fileInUse",       "contactSupport",    "contactSupport",
+                               "rebootRequiredToFinish"};
+    for (int i = 0; i < 13; ++i)
+        codes += "ExpectedReturnCodes[" + std::to_string(i) + "].InstallerReturnCode=" +
+                 std::to_string(i < 12 ? i + 1 : 3010) +
                  "\nExpectedReturnCodes[" + std::to_string(i) + "].ReturnResponse=\"" + responses[i] + "\"\n";
     const std::string head = "PackageIdentifier=\"Orvane.Aurora\"\nPackageVersion=\"" + version + "\"\n";
     EXPECT_EQ(fields, "== Orvane.Aurora.yaml\n" + head +

@@ -1127,9 +1127,9 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
     m.Version = ManifestHeader("version") + head + "DefaultLocale: " + kManifestLocale + "\nManifestType: version\n" + tail;
 
     std::string codes;
-    for (int code = 1; code <= kLastSetupExit; ++code)
-        codes += "- InstallerReturnCode: " + std::to_string(code) + "\n  ReturnResponse: " +
-                 PackageManagerResponse(static_cast<TSetupExit>(code)) + "\n";
+    for (TSetupExit code : kFailureExits)
+        codes += "- InstallerReturnCode: " + std::to_string(static_cast<int>(code)) + "\n  ReturnResponse: " +
+                 PackageManagerResponse(code) + "\n";
     m.Installer = ManifestHeader("installer") + head +
                   "InstallerType: exe\n"
                   "Scope: machine\n"
@@ -1170,7 +1170,7 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
         WriteFileAtomically(folder / PathArg(name), text->data(), text->size());
         out << Utf8Path(folder / PathArg(name)) << "\n";
     }
-    out << id << " " << version << ": " << architecture << ", " << kLastSetupExit << " exit codes\n";
+    out << id << " " << version << ": " << architecture << ", " << std::size(kFailureExits) << " exit codes\n";
     return kExitOk;
 }
 
