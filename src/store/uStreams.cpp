@@ -1,6 +1,7 @@
 #include "store/uStreams.h"
 
 #include "store/uErrors.h"
+#include "store/uPayloadFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -137,20 +138,34 @@ bool SystemRandom(void* buffer, std::size_t size) {
 #endif
 }
 
+} // namespace
+
+std::string NewChangeId() {
+    std::uint8_t random[16];
+    static_assert(sizeof random * 2 == payload::kChangeIdDigits);
+    if (!SystemRandom(random, sizeof random)) return {};
+    std::string id;
+    for (std::uint8_t b : random) {
+        id += "0123456789abcdef"[b >> 4];
+        id += "0123456789abcdef"[b & 15];
+    }
+    return id;
+}
+
+TPathName MarkedSibling(const TPathName& fileName, std::string_view id, std::string_view suffix) {
+    TPathName name = fileName;
+    for (std::string_view part : {std::string_view(payload::kChangeMark), id, suffix})
+        for (char c : part) name += static_cast<TPathName::value_type>(c);
+    return name;
+}
+
+namespace {
+
 // "<fileName>.~<32 hex digits>.tmp", the digits from the system's random generator; empty
 // when it fails.
 TPathName RandomSibling(const TPathName& fileName) {
-    std::uint8_t random[16];
-    if (!SystemRandom(random, sizeof random)) return {};
-    TPathName name = fileName;
-    name += TPathName::value_type('.');
-    name += TPathName::value_type('~');
-    for (std::uint8_t b : random) {
-        name += static_cast<TPathName::value_type>("0123456789abcdef"[b >> 4]);
-        name += static_cast<TPathName::value_type>("0123456789abcdef"[b & 15]);
-    }
-    for (char c : std::string_view(".tmp")) name += static_cast<TPathName::value_type>(c);
-    return name;
+    const std::string id = NewChangeId();
+    return id.empty() ? TPathName() : MarkedSibling(fileName, id, payload::kStagedSuffix);
 }
 
 // Repeats a partial transfer, step(done, left) -> bytes moved, until count bytes have
@@ -446,31 +461,46 @@ std::vector<std::uint8_t> ReadWholeFile(const TPathName& fileName) {
 TTemporaryFile::TTemporaryFile(const TPathName& target)
     : TTemporaryFile(target, [](const TPathName& t, int) { return RandomSibling(t); }) {}
 
+namespace {
+// Creates path exclusively (CREATE_NEW; O_CREAT | O_EXCL | O_NOFOLLOW): whatever stands
+// there is never opened. -1 when it cannot; *exists tells a name taken from other failures.
+std::intptr_t CreateExclusively(const TPathName& path, bool* exists) {
+#ifdef _WIN32
+    // DELETE: the file is renamed and, on failure, deleted through this handle.
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<std::intptr_t>(h);
+    const DWORD error = GetLastError();
+    *exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    return -1;
+#else
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    *exists = fd < 0 && errno == EEXIST;
+    return fd;
+#endif
+}
+} // namespace
+
 TTemporaryFile::TTemporaryFile(const TPathName& target, TNameSource nameFor) : FTarget(target) {
     // A clash with 128 random bits means a name was planted or guessed: try afresh, a few
     // times only.
     for (int attempt = 0; attempt < 16; ++attempt) {
         FPath = nameFor(target, attempt);
         if (FPath.empty()) break;
-#ifdef _WIN32
-        // DELETE: the file is renamed and, on failure, deleted through this handle.
-        HANDLE h = CreateFileW(FPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            FHandle = reinterpret_cast<std::intptr_t>(h);
-            return;
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
-#else
-        const int fd = ::open(FPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            FHandle = fd;
-            return;
-        }
-        if (errno != EEXIST) break;
-#endif
+        bool exists = false;
+        FHandle = CreateExclusively(FPath, &exists);
+        if (FHandle != -1) return;
+        if (!exists) break;
     }
+    const unsigned long code = LastSystemError();
+    FPath.clear();
+    throw EFCreateError(FileErrorText("Cannot create", target, code), code);
+}
+
+TTemporaryFile::TTemporaryFile(const TPathName& target, const TPathName& name) : FTarget(target), FPath(name) {
+    bool exists = false;
+    FHandle = CreateExclusively(FPath, &exists);
+    if (FHandle != -1) return;
     const unsigned long code = LastSystemError();
     FPath.clear();
     throw EFCreateError(FileErrorText("Cannot create", target, code), code);
@@ -498,32 +528,71 @@ void TTemporaryFile::Discard() {
     FHandle = -1;
 }
 
-void TTemporaryFile::Commit() {
-    if (!IsOpen()) throw EFCreateError("Cannot create file \"" + MessageName(FTarget) + "\".");
+// Renames the file to the target through its handle: the very file written, not what its
+// name may stand for now. The handle stays open.
+bool TTemporaryFile::Rename(bool replace) {
 #ifdef _WIN32
-    // Renamed through the handle: the very file written, not what its name may stand for now.
     const std::size_t nameBytes = FTarget.size() * sizeof(wchar_t);
     std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(nameBytes);
     std::memcpy(rename->FileName, FTarget.c_str(), nameBytes);
-    const bool ok =
-        FlushFileBuffers(H(FHandle)) &&
-        SetFileInformationByHandle(H(FHandle), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
-    if (ok) {
-        CloseHandle(H(FHandle));
-        FHandle = -1;
-        return;
-    }
+    if (!SetFileInformationByHandle(H(FHandle), FileRenameInfo, rename, static_cast<DWORD>(buffer.size())))
+        return false;
 #else
-    if (::fsync(static_cast<int>(FHandle)) == 0 && ::rename(FPath.c_str(), FTarget.c_str()) == 0) {
-        ::close(static_cast<int>(FHandle));
-        FHandle = -1;
-        return;
+    if (replace) {
+        if (::rename(FPath.c_str(), FTarget.c_str()) != 0) return false;
+    } else {
+        // link() never replaces: the target must not exist.
+        if (::link(FPath.c_str(), FTarget.c_str()) != 0) return false;
+        ::unlink(FPath.c_str());
     }
 #endif
+    FPath = FTarget;
+    return true;
+}
+
+void TTemporaryFile::Flush() {
+    if (!IsOpen()) throw EFCreateError("Cannot create file \"" + MessageName(FTarget) + "\".");
+#ifdef _WIN32
+    const bool ok = FlushFileBuffers(H(FHandle));
+#else
+    const bool ok = ::fsync(static_cast<int>(FHandle)) == 0;
+#endif
+    if (ok) return;
+    const unsigned long code = LastSystemError();
+    throw EWriteError(FileErrorText("Cannot write", FTarget, code), code);
+}
+
+void TTemporaryFile::MoveIn() {
+    if (!IsOpen()) throw EFCreateError("Cannot create file \"" + MessageName(FTarget) + "\".");
+    if (Rename(false)) return;
+    const unsigned long code = LastSystemError();
+    throw EFCreateError(FileErrorText("Cannot create", FTarget, code), code);
+}
+
+void TTemporaryFile::Keep() {
+    if (!IsOpen()) return;
+#ifdef _WIN32
+    CloseHandle(H(FHandle));
+#else
+    ::close(static_cast<int>(FHandle));
+#endif
+    FHandle = -1;
+}
+
+void TTemporaryFile::Commit() {
+#ifdef _WIN32
+    const bool ok = IsOpen() && FlushFileBuffers(H(FHandle)) && Rename(true);
+#else
+    const bool ok = IsOpen() && ::fsync(static_cast<int>(FHandle)) == 0 && Rename(true);
+#endif
+    if (ok) {
+        Keep();
+        return;
+    }
     const unsigned long code = LastSystemError();
     Discard();
     throw EFCreateError(FileErrorText("Cannot create", FTarget, code), code);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A file name as the system takes it: UTF-16 on Windows, bytes elsewhere. A plain string
@@ -138,6 +139,9 @@ public:
     // under the names it gives).
     using TNameSource = TPathName (*)(const TPathName& target, int attempt);
     TTemporaryFile(const TPathName& target, TNameSource nameFor);
+    // The file under exactly name, created exclusively, once: the files of one change to an
+    // installation share one id in their names, so a later run can tell them apart.
+    TTemporaryFile(const TPathName& target, const TPathName& name);
     ~TTemporaryFile() override;
     const TPathName& Path() const { return FPath; }
     // Flushes the data to the disk (so a power loss cannot leave an empty file under the
@@ -145,10 +149,27 @@ public:
     // target; the temporary file is then deleted.
     void Commit();
 
-private:
+    // The steps of Commit for a caller that must be able to take the file back out:
+    // Flush, then MoveIn renames it to the target, which must not exist (nothing is
+    // replaced), keeping it open, so that until Keep the object still deletes it (through
+    // its handle) when it goes away or on Discard. Each raises EWriteError / EFCreateError
+    // naming the target; the file stays as it was.
+    void Flush();
+    void MoveIn();
+    void Keep();
+    // Deletes the file, wherever it stands now.
     void Discard();
+
+private:
+    bool Rename(bool replace);
     TPathName FTarget, FPath;
 };
+
+// 32 lowercase hex digits from the system's random generator, the id of one change to an
+// installation (uPayloadFormat.h); empty when the generator fails.
+std::string NewChangeId();
+// "<fileName>.~<id><suffix>": a name of that change beside fileName.
+TPathName MarkedSibling(const TPathName& fileName, std::string_view id, std::string_view suffix);
 
 // A file name for messages: code page 932 text on Windows, the native bytes elsewhere.
 std::string MessageName(const TPathName& fileName);
