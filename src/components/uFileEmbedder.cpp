@@ -78,3 +78,16 @@ void TFileEmbedder::SaveToStream(TStream& stream) {
 void TFileEmbedder::SaveToFile(const std::string& fileName) {
     WriteFileAtomically(PathFromCp932(fileName), FData.Memory(), FData.Bytes().size());
 }
+
+std::vector<std::uint8_t> EmbeddedFileOf(const std::uint8_t* definition, std::size_t size) {
+    const std::optional<TStoredComponent> stored = FindStoredComponent(definition, size, "TFileEmbedder");
+    if (!stored) return {};
+    const auto data = stored->Binaries.find(TFileEmbedder::kDataProperty);
+    if (data == stored->Binaries.end()) return {};
+    TFileEmbedder embedder(nullptr);
+    if (const auto compressed = stored->Values.find("Compressed"); compressed != stored->Values.end())
+        embedder.SetCompressed(compressed->second.Int != 0);
+    TMemoryStream stream(data->second);
+    embedder.ReadData(stream);
+    return embedder.Data().Bytes();
+}

@@ -48,3 +48,10 @@ private:
     bool FCompressed = true;
     TMemoryStream FData;
 };
+
+// The file the first file embedder of a stored window definition carries (the installer's
+// main window carries its uninstaller so), read without creating the window or any of its
+// controls. Empty when the definition holds no file embedder or it carries nothing.
+// ECorruptData for a malformed definition or stored size, EZDecompressionError for a
+// damaged zlib stream.
+std::vector<std::uint8_t> EmbeddedFileOf(const std::uint8_t* definition, std::size_t size);

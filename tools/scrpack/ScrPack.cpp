@@ -557,27 +557,15 @@ Bytes StubUninstaller(const Bytes& stub, const std::string& what) {
     if (!definition)
         throw TInputError(what + " carries no main window definition (resource " + kMainWindowResource +
                           "): it is not the installer's stub");
-    std::optional<TStoredComponent> stored;
+    Bytes uninstaller;
     try {
-        stored = FindStoredComponent(definition->Data, definition->Size, "TFileEmbedder");
+        uninstaller = EmbeddedFileOf(definition->Data, definition->Size);
     } catch (const Exception& e) {
-        throw TInputError(what + ": its main window definition is damaged (" + AsUtf8(e.what()) + ")");
+        throw TInputError(what + ": its main window definition or the uninstaller in it is damaged (" +
+                          AsUtf8(e.what()) + ")");
     }
-    if (!stored) throw TInputError(what + " carries no uninstaller in its main window definition");
-    const auto data = stored->Binaries.find(TFileEmbedder::kDataProperty);
-    if (data == stored->Binaries.end())
-        throw TInputError(what + " carries no uninstaller in its main window definition");
-    TFileEmbedder embedder(nullptr);
-    if (const auto compressed = stored->Values.find("Compressed"); compressed != stored->Values.end())
-        embedder.SetCompressed(compressed->second.Int != 0);
-    try {
-        TMemoryStream stream(data->second);
-        embedder.ReadData(stream);
-    } catch (const Exception& e) {
-        throw TInputError(what + ": its uninstaller is damaged (" + AsUtf8(e.what()) + ")");
-    }
-    if (embedder.Data().Bytes().empty()) throw TInputError(what + " carries an empty uninstaller");
-    return embedder.Data().Bytes();
+    if (uninstaller.empty()) throw TInputError(what + " carries no uninstaller in its main window definition");
+    return uninstaller;
 }
 
 // text with every from replaced by to (UTF-8: no byte of a character can match ASCII).
