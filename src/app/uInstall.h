@@ -13,8 +13,6 @@
 #include <string_view>
 #include <vector>
 
-class TFileEmbedder;
-
 // ---- What is installed where ------------------------------------------------------------
 
 // Code page 932: "スクリーンセーバー" (screensaver), the suffix of the displayed name.
@@ -124,8 +122,8 @@ struct TInstallOutcome {
 
 // The machine-wide part of an installation: what the elevated step writes.
 struct TInstallRequest {
-    std::string Destination;                    // the chosen folder (code page 932)
-    const TFileEmbedder* Uninstaller = nullptr; // carries the uninstaller program
+    std::string Destination;               // the chosen folder (code page 932)
+    std::vector<std::uint8_t> Uninstaller; // the uninstaller program, without its container
 };
 
 #ifdef _WIN32
@@ -156,12 +154,16 @@ TInstallResult ResolveDestination(std::wstring_view typed, std::string& folder);
 TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination,
                                    TRegisteredEntry* entry = nullptr);
 
-// The machine-wide step: checks the target again, then writes the screensaver, its ReadMe
-// and the uninstaller into the destination and registers the uninstaller under HKLM. It
-// shows nothing and touches nothing of the user's (the current screensaver is set by the
-// user's own process afterwards). Each file and value written, and each failure, goes to
-// the install log. A value that cannot be written fails the installation
-// (RegistrationFailed) and the entry is removed again: an entry without its uninstaller's
-// command would refuse to uninstall. Errors never leave it: they come back as the outcome.
+// The machine-wide step: checks the target again, then changes the destination and the
+// HKLM entry all or nothing. Every new file is written in full beside its target before any
+// existing file is touched; the earlier files are moved aside, the new ones moved in, the
+// entry written (the earlier entry's values kept until the new ones are all there), and
+// only then are the earlier files deleted; one in use goes at the next restart
+// (InstalledRestartPending). Any failure before that puts the folder and the entry back as
+// they were, in reverse, and the message says so. What a run that died left in the folder
+// is found first and finished (the earlier files back when the new set was incomplete).
+// It shows nothing and touches nothing of the user's (the current screensaver is set by
+// the user's own process afterwards). Each file and value, and each failure, goes to the
+// install log. Errors never leave it: they come back as the outcome.
 TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInstallRequest& request);
 #endif

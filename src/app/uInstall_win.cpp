@@ -3,14 +3,20 @@
 #include "app/uInstallLog.h"
 #include "store/uPayloadFormat.h"
 
-#include "components/uFileEmbedder.h"
 #include "platform/uShellUtils.h"
 #include "platform/uText.h"
+#include "platform/uWinHandles.h"
+#include "store/uChangeNames.h"
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
 #include "store/uStreams.h"
 
 #include <windows.h>
+
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
 
 
 namespace {
@@ -32,70 +38,336 @@ std::string SystemErrorNote(unsigned long code) {
     return code ? " (system error " + std::to_string(code) + ": " + SystemErrorText(code) + ")" : std::string();
 }
 
-// Runs one write of the file at path and logs it. Whatever goes wrong there fails the
-// step with the system's code behind it, so the message can tell a full disk from a file
-// in use. A read-only target is refused first (access denied): the rename over it would
-// replace it on some systems and not on others.
-template <typename F> void WriteStep(const std::string& path, F write) {
-    unsigned long code = 0;
-    try {
-        const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-            code = ERROR_ACCESS_DENIED;
-        } else {
-            const std::uint64_t bytes = write();
-            installlog::Line("file " + path + ": " + std::to_string(bytes) + " bytes written");
-            return;
-        }
-    } catch (...) {
-        code = SystemErrorOf(std::current_exception());
-    }
+// Fails the step on the file at path with the system's code behind it, so the message can
+// tell a full disk from a file in use, and logs it.
+[[noreturn]] void FileFailed(const std::string& path, unsigned long code) {
     const TInstallResult result = WriteFailure(code);
     installlog::Line("file " + path + ": FAILED, " + OutcomeRule(result).LogName + SystemErrorNote(code));
     throw TStepFailure{Failure(result, path, code)};
 }
 
-void WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& data) {
-    WriteStep(path, [&] {
-        WriteFileAtomically(PathFromCp932(path), data.data(), data.size());
-        return data.size();
-    });
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Deletes a file of ours; one in use (a running screensaver's image can be renamed but not
+// deleted) goes at the next restart, which the elevated step may arrange. A link is deleted
+// as itself. False when neither could be done; *later tells the second way.
+bool DeleteOrSchedule(const std::wstring& path, bool* later) {
+    if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+    if (!MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+    *later = true;
+    return true;
 }
 
-// The uninstaller with its "GUID" container is put together in a temporary file in the
-// destination folder, through the one handle held on it, and renamed over the target only
-// when complete, so a failure never leaves a program without its container under the real
-// name (it would not know what it belongs to).
-void WriteUninstaller(const TFileEmbedder& embedder, const std::string& target, const std::string& guid) {
-    WriteStep(target, [&] {
-        TTemporaryFile tmp(PathFromCp932(target));
-        const auto& bytes = embedder.Data().Bytes();
-        tmp.WriteBuffer(bytes.data(), bytes.size());
-        TWriteHelper helper;
-        helper.AddString(payload::kGuid, guid);
-        helper.AppendToStream(tmp);
-        const auto size = static_cast<std::uint64_t>(tmp.Size());
-        tmp.Commit();
-        return size;
-    });
+// An empty mark of the change (uPayloadFormat.h), created exclusively and flushed, so that
+// a run that dies finds it again.
+void CreateMark(const std::wstring& path, const std::string& shownPath) {
+    UniqueHandle mark(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!mark) FileFailed(shownPath, GetLastError());
+    FlushFileBuffers(mark.Get());
 }
 
-// The files, in order. Returns whether a ReadMe was written.
-bool WriteFiles(const TPayloadSettings& settings, const TInstallRequest& request, const TInstallPaths& paths) {
-    WriteWholeFile(paths.SCRPath, settings.FSCRData);
-    if (!settings.FReadMeData.empty()) WriteWholeFile(paths.ReadMePath, settings.FReadMeData);
-    // Only a ReadMe of this installation is offered: an older one left in the folder is not.
-    const bool readMe = !settings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
-    // A publisher's signed uninstaller already carries its container; a signature covers
-    // every byte, so it is written exactly as it came.
-    if (!settings.FSignedUninstaller.empty()) {
-        WriteWholeFile(paths.Uninstaller, settings.FSignedUninstaller);
-    } else {
-        if (!request.Uninstaller) throw TStepFailure{Failure(TInstallResult::Unexpected, {}, 0)};
-        WriteUninstaller(*request.Uninstaller, paths.Uninstaller, settings.FGUID);
+// The change to the destination folder, all or nothing. Every new file is staged in full
+// beside its target ("<file>.~<id>.tmp") before any existing file is touched; then, behind
+// a pending mark, each earlier file is moved aside ("<file>.~<id>.old", or a fresh mark
+// "<file>.~<id>.new" where there was none) and the new one moved in. Commit (after the
+// uninstall entry is complete) removes the pending mark first, then the earlier files;
+// Undo puts everything back in reverse. A run that dies leaves the marks, from which
+// RecoverFolder finishes the job.
+class TFolderChange {
+public:
+    TFolderChange(const TInstallPaths& paths, std::string_view name)
+        : FId(NewChangeId()), FPending(MarkedSibling(ToWide(paths.Folder + std::string(name)), FId,
+                                                   payload::kPendingSuffix)) {
+        if (FId.empty()) throw TStepFailure{Failure(TInstallResult::Unexpected, {}, GetLastError())};
     }
-    return readMe;
+    TFolderChange(const TFolderChange&) = delete;
+    TFolderChange& operator=(const TFolderChange&) = delete;
+
+    // Writes the new file for target in full and flushes it; nothing under the target's own
+    // name changes yet. A read-only file or a folder in the way is refused first.
+    template <typename F> void Stage(const std::string& target, F write) {
+        const std::wstring wide = ToWide(target);
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+            FileFailed(target, ERROR_ACCESS_DENIED);
+        TFileSwap swap{target, wide, nullptr};
+        try {
+            swap.Staged = std::make_unique<TTemporaryFile>(wide, MarkedSibling(wide, FId, payload::kStagedSuffix));
+            write(*swap.Staged);
+            swap.Staged->Flush();
+        } catch (const TStepFailure&) {
+            throw;
+        } catch (...) {
+            FileFailed(target, SystemErrorOf(std::current_exception()));
+        }
+        installlog::Line("file " + target + ": " + std::to_string(swap.Staged->Size()) + " bytes written");
+        FFiles.push_back(std::move(swap));
+    }
+
+    // Puts every staged file in place.
+    void Swap() {
+        CreateMark(FPending, FromWide(FPending));
+        FPendingMade = true;
+        for (TFileSwap& f : FFiles) {
+            const bool earlier = Exists(f.Wide);
+            const std::wstring aside =
+                MarkedSibling(f.Wide, FId, earlier ? payload::kSetAsideSuffix : payload::kFreshSuffix);
+            if (!earlier)
+                CreateMark(aside, f.Target);
+            else if (!MoveFileExW(f.Wide.c_str(), aside.c_str(), 0))
+                FileFailed(f.Target, GetLastError());
+            f.Aside = aside;
+            f.Fresh = !earlier;
+            try {
+                f.Staged->MoveIn();
+            } catch (...) {
+                FileFailed(f.Target, SystemErrorOf(std::current_exception()));
+            }
+            f.In = true;
+        }
+    }
+
+    // The change is complete: the pending mark goes first (from then on a later run keeps
+    // the new files), then the earlier files.
+    void Commit() {
+        if (FPendingMade && !DeleteFileW(FPending.c_str())) {
+            const DWORD code = GetLastError();
+            installlog::Line("file " + FromWide(FPending) + ": FAILED to remove" + SystemErrorNote(code));
+            throw TStepFailure{Failure(TInstallResult::Unexpected, {}, code)};
+        }
+        FPendingMade = false;
+        for (TFileSwap& f : FFiles) {
+            f.Staged->Keep();
+            if (f.Aside.empty()) continue;
+            bool later = false;
+            if (!DeleteOrSchedule(f.Aside, &later))
+                installlog::Line("file " + FromWide(f.Aside) + ": in use, left for the next run" +
+                                 SystemErrorNote(GetLastError()));
+            else if (later)
+                installlog::Line("file " + FromWide(f.Aside) + ": in use, removed at the next restart");
+            FRestartPending = FRestartPending || later;
+        }
+        FFiles.clear();
+    }
+
+    // Puts the folder back as it was, in reverse; false when something could not be.
+    bool Undo() {
+        bool whole = true;
+        for (auto f = FFiles.rbegin(); f != FFiles.rend(); ++f) {
+            if (f->In) {
+                f->Staged->Discard();
+                whole = whole && !Exists(f->Wide);
+            }
+            if (f->Aside.empty()) continue;
+            const bool back = f->Fresh ? DeleteFileW(f->Aside.c_str())
+                                  : MoveFileExW(f->Aside.c_str(), f->Wide.c_str(), 0);
+            whole = whole && back;
+        }
+        FFiles.clear(); // the staged files not moved in go with their objects
+        if (FPendingMade && !DeleteFileW(FPending.c_str())) whole = false;
+        FPendingMade = false;
+        return whole;
+    }
+
+    bool RestartPending() const { return FRestartPending; }
+
+private:
+    struct TFileSwap {
+        std::string Target;
+        std::wstring Wide;
+        std::unique_ptr<TTemporaryFile> Staged; // the new file; in place once In
+        std::wstring Aside = {};                // the earlier file moved aside, or the fresh mark
+        bool Fresh = false;                     // Aside is the mark: there was no earlier file
+        bool In = false;
+    };
+    std::string FId;
+    std::wstring FPending;
+    bool FPendingMade = false;
+    bool FRestartPending = false;
+    std::vector<TFileSwap> FFiles;
+};
+
+// What a run that died left of a change in this folder: the names of one change to this
+// installation, by change id. A change whose pending mark is there and one of whose new
+// files is still staged had not put its whole new set in place: its earlier files come
+// back. Any other (its new set complete, or nothing swapped yet) leaves the files as they
+// are, and its marks and earlier files go. Only names of the installation's own files are
+// looked at; folders are passed over, and a link is moved or deleted as itself.
+void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
+    const std::wstring folder = ToWide(paths.Folder);
+    const std::wstring own[] = {FileNameOf(ToWide(paths.SCRPath)), FileNameOf(ToWide(paths.ReadMePath)),
+                                FileNameOf(ToWide(paths.Uninstaller)), ToWide(name)};
+    const auto same = [](std::wstring_view a, std::wstring_view b) {
+        return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+               CSTR_EQUAL;
+    };
+    struct TChange {
+        std::vector<std::pair<changenames::TKind, std::wstring>> Names; // kind, file name
+        bool Pending = false, Staged = false;
+    };
+    std::map<std::wstring, TChange> changes;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                           nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::wstring fileName = found.cFileName;
+        const auto leftover = changenames::ParseLeftover<wchar_t>(fileName);
+        if (leftover.Kind == changenames::TKind::None) continue;
+        const bool pending = leftover.Kind == changenames::TKind::Pending;
+        if (!(pending ? same(leftover.File, own[3])
+                      : same(leftover.File, own[0]) || same(leftover.File, own[1]) || same(leftover.File, own[2])))
+            continue;
+        TChange& change = changes[std::wstring(leftover.Id)];
+        change.Names.emplace_back(leftover.Kind, fileName);
+        change.Pending = change.Pending || pending;
+        change.Staged = change.Staged || leftover.Kind == changenames::TKind::Staged;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+
+    for (auto& [id, change] : changes) {
+        const std::string shownId = FromWide(id);
+        bool whole = true;
+        if (change.Pending && change.Staged) {
+            // Earlier files back under their names; files this change created go.
+            for (const auto& [kind, fileName] : change.Names) {
+                if (kind != changenames::TKind::SetAside && kind != changenames::TKind::Fresh) continue;
+                const std::wstring target =
+                    folder + std::wstring(changenames::ParseLeftover<wchar_t>(fileName).File);
+                if (Exists(target) && !DeleteFileW(target.c_str())) whole = false;
+                if (kind == changenames::TKind::SetAside && !MoveFileExW((folder + fileName).c_str(), target.c_str(), 0))
+                    whole = false;
+            }
+            installlog::Line("recovery: change " + shownId + " had not put its files in place: the earlier files " +
+                             (whole ? "are back" : "could not all be put back"));
+        }
+        // Its marks go, the pending mark last: while any is left, a later run finds the change.
+        std::wstring pendingMark;
+        for (const auto& [kind, fileName] : change.Names) {
+            const std::wstring path = folder + fileName;
+            if (kind == changenames::TKind::Pending) {
+                pendingMark = path;
+                continue;
+            }
+            if (!Exists(path)) continue;
+            bool later = false;
+            if (!DeleteOrSchedule(path, &later)) whole = false;
+        }
+        if (whole && !pendingMark.empty()) DeleteFileW(pendingMark.c_str());
+        installlog::Line("recovery: leftovers of change " + shownId + (whole ? " removed" : " not all removed"));
+    }
 }
+
+// The uninstall entry, all or nothing: the values of an earlier entry are kept until the
+// new ones are all written; those the new version no longer has go last. Undo restores
+// the earlier values exactly (types and data), or removes the key it created.
+class TEntryChange {
+public:
+    explicit TEntryChange(std::string key) : FKey(std::move(key)), FWideKey(ToWide(FKey)) {
+        UniqueHKey existing;
+        FExisted = RegOpenKeyExW(HKEY_LOCAL_MACHINE, FWideKey.c_str(), 0, KEY_QUERY_VALUE, existing.Put()) ==
+                   ERROR_SUCCESS;
+        if (!FExisted) return;
+        DWORD count = 0, longestName = 0, longestData = 0;
+        RegQueryInfoKeyW(existing.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
+                         &longestData, nullptr, nullptr);
+        for (DWORD i = 0; i < count; ++i) {
+            TSavedValue v;
+            std::wstring nameBuffer(longestName + 1, L'\0');
+            v.Data.resize(longestData);
+            DWORD nameLength = longestName + 1, dataLength = longestData;
+            if (RegEnumValueW(existing.Get(), i, nameBuffer.data(), &nameLength, nullptr, &v.Type, v.Data.data(),
+                              &dataLength) != ERROR_SUCCESS)
+                continue;
+            v.Name.assign(nameBuffer.data(), nameLength);
+            v.Data.resize(dataLength);
+            FSaved.push_back(std::move(v));
+        }
+    }
+
+    void Write(const std::vector<TUninstallValue>& values) {
+        FWritten = true;
+        for (const TUninstallValue& value : values) {
+            WriteValue(value);
+            FNames.push_back(ToWide(value.ValuePath.substr(FKey.size() + 1)));
+        }
+        for (const TSavedValue& old : FSaved) {
+            if (Named(FNames, old.Name)) continue;
+            const std::string shown = "HKEY_LOCAL_MACHINE\\" + FKey + "\\" + FromWide(old.Name);
+            const LSTATUS status = RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, FWideKey.c_str(), old.Name.c_str());
+            if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+                installlog::Line("registry " + shown + ": FAILED to remove" + SystemErrorNote(status));
+                throw TStepFailure{Failure(TInstallResult::RegistrationFailed, shown, static_cast<unsigned long>(status))};
+            }
+            installlog::Line("registry " + shown + ": removed (the earlier version's)");
+        }
+    }
+
+    bool Undo() {
+        if (!FWritten) return true;
+        if (!FExisted) {
+            const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, FWideKey.c_str());
+            return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+        }
+        bool whole = true;
+        for (const std::wstring& name : FNames) {
+            bool earlier = false;
+            for (const TSavedValue& old : FSaved) earlier = earlier || Same(old.Name, name);
+            if (!earlier) {
+                const LSTATUS status = RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, FWideKey.c_str(), name.c_str());
+                whole = whole && (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
+            }
+        }
+        for (const TSavedValue& old : FSaved)
+            whole = whole && RegSetKeyValueW(HKEY_LOCAL_MACHINE, FWideKey.c_str(), old.Name.c_str(), old.Type,
+                                             old.Data.data(), static_cast<DWORD>(old.Data.size())) == ERROR_SUCCESS;
+        return whole;
+    }
+
+private:
+    struct TSavedValue {
+        std::wstring Name;
+        DWORD Type = REG_NONE;
+        std::vector<BYTE> Data;
+    };
+    static bool Same(const std::wstring& a, const std::wstring& b) {
+        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                    TRUE) == CSTR_EQUAL;
+    }
+    static bool Named(const std::vector<std::wstring>& names, const std::wstring& name) {
+        for (const std::wstring& n : names)
+            if (Same(n, name)) return true;
+        return false;
+    }
+
+    // Writes one value and logs it; a value that cannot be written fails the step with the
+    // registry's code.
+    static void WriteValue(const TUninstallValue& value) {
+        LONG status = ERROR_SUCCESS;
+        const bool ok = value.IsNumber
+                            ? WriteRegistryDword(HKEY_LOCAL_MACHINE, value.ValuePath, value.Number, &status)
+                            : WriteRegistryString(HKEY_LOCAL_MACHINE, value.ValuePath, value.Data, &status);
+        const std::string shown = "HKEY_LOCAL_MACHINE\\" + value.ValuePath;
+        const std::string data = value.IsNumber ? std::to_string(value.Number) : "\"" + value.Data + "\"";
+        if (ok) {
+            installlog::Line("registry " + shown + " = " + data + ": written");
+            return;
+        }
+        const auto code = static_cast<unsigned long>(status);
+        installlog::Line("registry " + shown + " = " + data + ": FAILED" + SystemErrorNote(code));
+        throw TStepFailure{Failure(TInstallResult::RegistrationFailed, shown, code)};
+    }
+
+    std::string FKey;
+    std::wstring FWideKey;
+    bool FExisted = false, FWritten = false;
+    std::vector<TSavedValue> FSaved;
+    std::vector<std::wstring> FNames; // the values written
+};
+
 // The size of a file, 0 when it cannot be read.
 std::uint64_t FileSize932(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -120,21 +392,28 @@ TUninstallDetails Details(const TPayloadSettings& settings, const TInstallPaths&
     return d;
 }
 
-// Writes one value of the registration and logs it; a value that cannot be written fails
-// the step with the registry's code.
-void WriteUninstallValue(const TUninstallValue& value) {
-    LONG status = ERROR_SUCCESS;
-    const bool ok = value.IsNumber ? WriteRegistryDword(HKEY_LOCAL_MACHINE, value.ValuePath, value.Number, &status)
-                                   : WriteRegistryString(HKEY_LOCAL_MACHINE, value.ValuePath, value.Data, &status);
-    const std::string shown = "HKEY_LOCAL_MACHINE\\" + value.ValuePath;
-    const std::string data = value.IsNumber ? std::to_string(value.Number) : "\"" + value.Data + "\"";
-    if (ok) {
-        installlog::Line("registry " + shown + " = " + data + ": written");
-        return;
+// The files of the installation, staged in order.
+void StageFiles(TFolderChange& change, const TPayloadSettings& settings, const TInstallRequest& request,
+                const TInstallPaths& paths) {
+    const auto whole = [](const std::vector<std::uint8_t>& data) {
+        return [&data](TStream& file) { file.WriteBuffer(data.data(), data.size()); };
+    };
+    change.Stage(paths.SCRPath, whole(settings.FSCRData));
+    if (!settings.FReadMeData.empty()) change.Stage(paths.ReadMePath, whole(settings.FReadMeData));
+    // A publisher's signed uninstaller already carries its container; a signature covers
+    // every byte, so it is written exactly as it came. Otherwise the program gets this
+    // installation's "GUID" container, so that it knows what it belongs to.
+    if (!settings.FSignedUninstaller.empty()) {
+        change.Stage(paths.Uninstaller, whole(settings.FSignedUninstaller));
+    } else {
+        if (request.Uninstaller.empty()) throw TStepFailure{Failure(TInstallResult::Unexpected, {}, 0)};
+        change.Stage(paths.Uninstaller, [&](TStream& file) {
+            file.WriteBuffer(request.Uninstaller.data(), request.Uninstaller.size());
+            TWriteHelper helper;
+            helper.AddString(payload::kGuid, settings.FGUID);
+            helper.AppendToStream(file);
+        });
     }
-    const auto code = static_cast<unsigned long>(status);
-    installlog::Line("registry " + shown + " = " + data + ": FAILED" + SystemErrorNote(code));
-    throw TStepFailure{Failure(TInstallResult::RegistrationFailed, shown, code)};
 }
 
 } // namespace
@@ -239,32 +518,42 @@ TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInst
     TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination, &earlier);
     if (outcome.Result != TInstallResult::Installed) return outcome;
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
-    const std::string key = kUninstallRoot + settings.FSCRName;
     // A ReadMe an earlier installation of ours left in this folder stays its own.
     const bool earlierReadMe = earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
-    bool registering = false;
+    std::unique_ptr<TFolderChange> files;
+    std::unique_ptr<TEntryChange> entry;
     try {
-        outcome.ReadMePresent = WriteFiles(settings, request, paths);
-        // The whole key afresh: no value of an earlier version survives.
-        registering = true;
-        const LONG cleared = RegDeleteTreeW(HKEY_LOCAL_MACHINE, ToWide(key).c_str());
-        if (cleared != ERROR_SUCCESS && cleared != ERROR_FILE_NOT_FOUND)
-            throw TStepFailure{Failure(TInstallResult::RegistrationFailed, "HKEY_LOCAL_MACHINE\\" + key,
-                                       static_cast<unsigned long>(cleared))};
+        RecoverFolder(paths, settings.FSCRName);
+        files = std::make_unique<TFolderChange>(paths, settings.FSCRName);
+        StageFiles(*files, settings, request, paths);
+        files->Swap();
+        // Only a ReadMe of this installation is offered: an older one left in the folder is not.
+        outcome.ReadMePresent = !settings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
         TUninstallDetails details = Details(settings, paths, outcome.ReadMePresent);
         details.ReadMe = outcome.ReadMePresent || earlierReadMe;
-        const TUninstallEntry entry = UninstallEntry(settings.FSCRName, paths.Uninstaller);
-        WriteUninstallValue(entry.UninstallString);
-        WriteUninstallValue(entry.DisplayName);
-        for (const TUninstallValue& value : UninstallDetailValues(settings.FSCRName, paths, details))
-            WriteUninstallValue(value);
+        const TUninstallEntry names = UninstallEntry(settings.FSCRName, paths.Uninstaller);
+        std::vector<TUninstallValue> values{names.UninstallString, names.DisplayName};
+        for (TUninstallValue& value : UninstallDetailValues(settings.FSCRName, paths, details))
+            values.push_back(std::move(value));
+        entry = std::make_unique<TEntryChange>(kUninstallRoot + settings.FSCRName);
+        entry->Write(values);
+        files->Commit();
+        if (files->RestartPending()) {
+            outcome.Result = TInstallResult::InstalledRestartPending;
+            outcome.Message = OutcomeText(outcome.Result);
+        }
+        return outcome;
     } catch (const TStepFailure& failure) {
         outcome = failure.Outcome;
     } catch (...) {
         outcome = Failure(TInstallResult::Unexpected, {}, SystemErrorOf(std::current_exception()));
     }
-    // Half an entry is worse than none: without its command the uninstaller refuses to run.
-    if (registering && outcome.Result != TInstallResult::Installed)
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, ToWide(key).c_str());
+    // Back to how it was, the entry first (its values name the files), then the files.
+    const bool entryBack = !entry || entry->Undo();
+    const bool filesBack = !files || files->Undo();
+    const bool back = entryBack && filesBack;
+    installlog::Line(back ? "undone: the folder and the uninstall entry are as they were"
+                          : "undone in part: a later run of the installer puts back the rest");
+    outcome.Message += "\r\n" + LoadResString(back ? SRolledBack : SNotRolledBack);
     return outcome;
 }

@@ -19,9 +19,10 @@
 // failure text (or a text of the exit code when none came).
 TInstallOutcome RunMachineStep(const std::string& destination, HWND owner);
 
-// In the step: hands the failure text to the starter's window, when it is a window.
-void SendStepReport(std::uintptr_t window, const std::string& text);
-// In the step: the install log's lines go to the starter's window, which writes them into
-// its own log (the step writes no file of its own).
-void RelayLogTo(std::uintptr_t window);
+// The step's own process ("/STEP="): its log relayed to the starter's window, its payload
+// read and checked again from this image, the starter's binding equal to this image's,
+// then the installation; a failure's text goes to the starter's window. It creates no
+// window and builds no form: the uninstaller it writes is read from the main window's
+// stored definition directly.
+TSetupExit RunStepProcess(const TSetupCommandLine& args);
 #endif

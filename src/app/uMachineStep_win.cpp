@@ -1,7 +1,9 @@
 #include "app/uMachineStep.h"
 
 #include "app/uInstallLog.h"
+#include "app/uMain.h"
 #include "app/uOwnBinding.h"
+#include "components/uFileEmbedder.h"
 #include "platform/uElevation.h"
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
@@ -110,13 +112,52 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
     installlog::Line("step: exit code " + std::to_string(run.ExitCode));
     outcome.Result = ResultOfExit(static_cast<int>(run.ExitCode));
     if (outcome.Result == TInstallResult::Installed) return outcome;
-    outcome.Message = sink.Text().empty() ? OutcomeText(outcome.Result) : sink.Text();
+    outcome.Message = sink.Text().empty() || IsInstalled(outcome.Result) ? OutcomeText(outcome.Result) : sink.Text();
     return outcome;
 }
 
-void SendStepReport(std::uintptr_t window, const std::string& text) { Send(window, kStepReportTag, text); }
+namespace {
 
-void RelayLogTo(std::uintptr_t window) {
-    gReportWindow = window;
+// The uninstaller the main window's definition carries (resource TFRMMAIN); empty when it
+// cannot be read.
+std::vector<std::uint8_t> CarriedUninstaller() {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC resource = FindResourceW(module, L"TFRMMAIN", MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    const HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data) return {};
+    return EmbeddedFileOf(static_cast<const std::uint8_t*>(data), SizeofResource(module, resource));
+}
+
+} // namespace
+
+TSetupExit RunStepProcess(const TSetupCommandLine& args) {
+    gReportWindow = args.ReportWindow;
     installlog::RelayTo(&RelayLogLine);
+    TPayloadSettings settings;
+    std::string loadError;
+    // Bound to this image: a container other than the one scrpack bound it to is invalid.
+    if (!settings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, &loadError, OwnImageBinding()))
+        installlog::Line("container: refused (" + loadError + ")");
+    const TStartupVerdict verdict = settings.IntegrityVerdict();
+    installlog::Line(std::string("start-up: ") + (verdict.Welcome() ? "passed" : OutcomeRule(verdict.Result).LogName) +
+                     " (" + verdict.Why + ")");
+    TInstallOutcome outcome;
+    outcome.Result = verdict.Result;
+    std::string destination;
+    // A binding other than this image's: the file was replaced by another build of ours
+    // between the starter's start and this one's, so its payload is not the one the user
+    // was shown.
+    if (outcome.Result == TInstallResult::Installed && args.StepBinding != OwnImageBinding())
+        outcome.Result = TInstallResult::InvalidPayload;
+    if (outcome.Result == TInstallResult::Installed) outcome.Result = ResolveDestination(args.Destination, destination);
+    if (outcome.Result == TInstallResult::Installed) {
+        TInstallRequest request{destination, {}};
+        if (settings.FSignedUninstaller.empty()) request.Uninstaller = CarriedUninstaller();
+        outcome = InstallScreenSaver(settings, request);
+    } else {
+        outcome.Message = OutcomeText(outcome.Result);
+    }
+    if (!IsInstalled(outcome.Result)) Send(args.ReportWindow, kStepReportTag, outcome.Message);
+    return OutcomeRule(outcome.Result).Exit;
 }

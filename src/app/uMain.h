@@ -21,7 +21,7 @@ class TImage;
 // Who the window is set up for: the wizard, the starter of an unattended run (which leaves
 // the screensaver's bytes and their digest to the machine-wide step: a large screensaver is
 // inflated and hashed once, not twice), or that step.
-enum class TRunMode { Wizard, Unattended, MachineStep };
+enum class TRunMode { Wizard, Unattended };
 
 class TfrmMain : public TForm {
 public:
@@ -53,11 +53,6 @@ public:
     // the path edit's folder with the options page's defaults, without showing anything.
     // The window is never shown.
     TSetupExit InstallSilently();
-    // The machine-wide step itself ("/STEP="), in the elevated process: its payload checked
-    // again, the starter's binding equal to this image's, then the files and the HKLM
-    // entry; a failure's text goes to the starter's report window. Shows nothing.
-    TSetupExit InstallMachineWide(const TSetupCommandLine& args);
-
     const TPayloadSettings& Settings() const { return FSettings; }
 
     // Event handlers.
@@ -93,6 +88,7 @@ public:
     TCheckBox* chbxPage3SetScreenSaver{};
     TCheckBox* chbxPage4ShowReadMe{};
     TCheckBox* chbxPage4OpenDialog{};
+    TDeactiveMemo* dmemoPage4Explain{};
     TDeactiveMemo* dmemoPage5Message{};
     TFlatBitColorBtn* btnPage5GetFlashPlayer{};
     TBitmapList* bmplstImages{};

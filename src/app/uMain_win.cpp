@@ -77,6 +77,7 @@ void TfrmMain::BindComponents() {
     chbxPage3SetScreenSaver = Need<TCheckBox>(*this, "chbxPage3SetScreenSaver");
     chbxPage4ShowReadMe = Need<TCheckBox>(*this, "chbxPage4ShowReadMe");
     chbxPage4OpenDialog = Need<TCheckBox>(*this, "chbxPage4OpenDialog");
+    dmemoPage4Explain = Need<TDeactiveMemo>(*this, "dmemoPage4Explain");
     dmemoPage5Message = Need<TDeactiveMemo>(*this, "dmemoPage5Message");
     btnPage5GetFlashPlayer = Need<TFlatBitColorBtn>(*this, "btnPage5GetFlashPlayer");
     bmplstImages = Need<TBitmapList>(*this, "bmplstImages");
@@ -147,9 +148,7 @@ void TfrmMain::FormCreate() {
     Application.Title = FSettings.FTitle;
 
     // 11. The start-up verdict picks the first page.
-    if (FMode == TRunMode::MachineStep) {
-        FVerdict = FSettings.IntegrityVerdict();
-    } else {
+    {
         TFlashPlayerProbe probe;
         FVerdict = FSettings.StartupVerdict(probe);
     }
@@ -350,27 +349,9 @@ TInstallOutcome TfrmMain::InstallInto(HWND owner) {
         }
         outcome = RunMachineStep(destination, owner);
     }
-    if (outcome.Result == TInstallResult::Installed) FinishForUser(destination, outcome);
+    if (IsInstalled(outcome.Result)) FinishForUser(destination, outcome);
     LogOutcome(outcome.Result);
     return outcome;
-}
-
-TSetupExit TfrmMain::InstallMachineWide(const TSetupCommandLine& args) {
-    TInstallOutcome outcome;
-    outcome.Result = FVerdict.Result;
-    std::string destination;
-    // A binding other than this image's: the file was replaced by another build of ours
-    // between the starter's start and this one's, so its payload is not the one the user
-    // was shown.
-    if (outcome.Result == TInstallResult::Installed && args.StepBinding != OwnImageBinding())
-        outcome.Result = TInstallResult::InvalidPayload;
-    if (outcome.Result == TInstallResult::Installed) outcome.Result = ResolveDestination(args.Destination, destination);
-    if (outcome.Result == TInstallResult::Installed)
-        outcome = InstallScreenSaver(FSettings, {destination, embedderUninstaller});
-    else
-        outcome.Message = OutcomeText(outcome.Result);
-    if (outcome.Result != TInstallResult::Installed) SendStepReport(args.ReportWindow, outcome.Message);
-    return OutcomeRule(outcome.Result).Exit;
 }
 
 TSetupExit LogOutcome(TInstallResult result) {
@@ -382,8 +363,14 @@ TSetupExit LogOutcome(TInstallResult result) {
 
 TInstallOutcome TfrmMain::Install() {
     const TInstallOutcome outcome = InstallInto(static_cast<HWND>(Handle()));
-    if (outcome.Result == TInstallResult::Installed)
+    if (IsInstalled(outcome.Result)) {
         chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
+        // An earlier file in use goes at the next restart: the finish page says so first.
+        if (outcome.Result == TInstallResult::InstalledRestartPending) {
+            dmemoPage4Explain->Lines().SetText(outcome.Message + "\r\n" + dmemoPage4Explain->Lines().Text());
+            dmemoPage4Explain->SetHeight(dmemoPage4Explain->Height() * 2);
+        }
+    }
     else if (OutcomeRule(outcome.Result).Page == TOutcomePage::Box)
         Application.ShowErrorBox(outcome.Message);
     return outcome;

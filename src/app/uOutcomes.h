@@ -75,6 +75,12 @@ struct TOutcomeRule {
 
 const TOutcomeRule& OutcomeRule(TInstallResult result);
 
+// The screensaver is installed (a file of the earlier installation may still go at the
+// next restart).
+inline bool IsInstalled(TInstallResult result) {
+    return result == TInstallResult::Installed || result == TInstallResult::InstalledRestartPending;
+}
+
 // The outcome an exit code of the machine-wide step stands for: the first rule with that
 // code; a code of no rule is Unexpected.
 TInstallResult ResultOfExit(int exitCode);

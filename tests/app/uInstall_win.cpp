@@ -156,7 +156,7 @@ protected:
     // The machine-wide step: it never touches the user's current screensaver.
     TInstallOutcome Install(const fs::path& dir) {
         const std::wstring before = CurrentScreenSaver();
-        TInstallOutcome outcome = InstallScreenSaver(Settings, {PathToCp932(dir), Embedder});
+        TInstallOutcome outcome = InstallScreenSaver(Settings, {PathToCp932(dir), Embedder->Data().Bytes()});
         EXPECT_EQ(CurrentScreenSaver(), before);
         return outcome;
     }
@@ -265,7 +265,8 @@ TEST_F(InstallTest, ReadOnlyTargetFailsNamingItAndKeepsIt) {
     SetFileAttributesW(scr.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(outcome.Result, TInstallResult::WriteFailed);
     EXPECT_EQ(outcome.Message, Sjis("次のファイルを書き込めませんでした\r\n") + PathToCp932(scr) +
-                                   Sjis("\r\n原因: アクセスが拒否されました (書き込みが禁止されているか、権限がありません)"));
+                                   Sjis("\r\n原因: アクセスが拒否されました (書き込みが禁止されているか、権限がありません)\r\n") +
+                                   LoadResString(SRolledBack));
     EXPECT_EQ(ReadBytes(scr), old);
     EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
     EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
@@ -298,8 +299,15 @@ TEST_F(InstallTest, UninstallerInUseFailsNamingItAndKeepsIt) {
 }
 
 // A value that cannot be written (here: HKLM seen through a volatile key, under which no
-// lasting key can be made) fails the installation, naming it, and leaves no half entry.
-TEST_F(InstallTest, AnUnwritableRegistrationFailsAndLeavesNoEntry) {
+// lasting key can be made) fails the upgrade, naming it: the earlier files come back byte
+// for byte, nothing else is left in the folder, and the earlier entry is as it was.
+TEST_F(InstallTest, AnUnwritableRegistrationPutsTheEarlierInstallationBack) {
+    ASSERT_EQ(Install(Dir.Path()).Result, TInstallResult::Installed);
+    const auto scr = ReadBytes(File(Dir.Path(), ".scr")), txt = ReadBytes(File(Dir.Path(), ".txt")),
+               uninst = ReadBytes(File(Dir.Path(), "Uninst.exe"));
+    const std::wstring command = RegValue(L"UninstallString"), location = RegValue(L"InstallLocation");
+    Settings.FSCRData = Bytes("MZ screensaver, second edition with more bytes");
+    Settings.FReadMeData = Bytes("read me again");
     ScopedRegTree scratch(HKEY_CURRENT_USER, L"Software\\ScrTestVolatileMachine");
     UniqueHKey root;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\ScrTestVolatileMachine", 0, nullptr,
@@ -307,10 +315,17 @@ TEST_F(InstallTest, AnUnwritableRegistrationFailsAndLeavesNoEntry) {
               ERROR_SUCCESS);
     ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, root.Get()), ERROR_SUCCESS);
     const TInstallOutcome outcome = Install(Dir.Path());
+    EXPECT_EQ(RawRegString(HKEY_LOCAL_MACHINE, Key().c_str(), L"UninstallString"), L"<missing>");
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     EXPECT_EQ(outcome.Result, TInstallResult::RegistrationFailed);
     EXPECT_NE(outcome.Message.find("UninstallString"), std::string::npos) << outcome.Message;
-    EXPECT_EQ(RawRegString(HKEY_LOCAL_MACHINE, Key().c_str(), L"UninstallString"), L"<missing>");
+    EXPECT_NE(outcome.Message.find(LoadResString(SRolledBack)), std::string::npos) << outcome.Message;
+    EXPECT_EQ(ReadBytes(File(Dir.Path(), ".scr")), scr);
+    EXPECT_EQ(ReadBytes(File(Dir.Path(), ".txt")), txt);
+    EXPECT_EQ(ReadBytes(File(Dir.Path(), "Uninst.exe")), uninst);
+    EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
+    EXPECT_EQ(RegValue(L"UninstallString"), command);
+    EXPECT_EQ(RegValue(L"InstallLocation"), location);
 }
 
 TEST_F(InstallTest, NoNameIsRefusedBeforeAnythingIsWritten) {

@@ -68,13 +68,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return static_cast<int>(TSetupExit::BadCommandLine);
     }
 
+    // The step needs no window, no COM and no toolkit: only its payload and the files.
+    if (args.Step) return Unattended([&] { return RunStepProcess(args); });
     TComInit com; // for the whole run of the GUI thread
     RegisterToolkitClasses();
     RegisterSystemComponents();
-    if (args.Step) {
-        RelayLogTo(args.ReportWindow);
-        return Unattended([&] { return std::make_unique<TfrmMain>(nullptr, TRunMode::MachineStep)->InstallMachineWide(args); });
-    }
     installlog::Line(args.Silent ? "installer: unattended (/S)" : "installer: wizard");
     if (args.Silent) {
         return Unattended([&] {
