@@ -7,6 +7,7 @@
 #include "UninstallerTraces.h"
 #include "WinDriver.h"
 #include "platform/WinTestSupport.h"
+#include "platform/uWinHandles.h"
 #include "platform/uSha256.h"
 #include "store/uExeAdder.h"
 #include "store/uImageBinding.h"
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -63,17 +65,21 @@ struct TPack {
     bool ReadMe = true;
     std::wstring FlashVersion = L"7.0.19.0";
     std::wstring Extra; // more scrpack options, such as --no-player or --force-set
+    fs::path Scr = {}, ReadMeFile = {}; // other than the sample's
 };
 
 // Builds an installer with the Windows scrpack.exe onto the real installer program.
 fs::path BuildInstaller(const TempDir& dir, const TPack& pack, const std::wstring& fileName = L"setup.exe") {
     fs::path out = dir.Path() / fileName;
     std::wstring cmd = L"\"" + Bin(L"scrpack.exe").wstring() + L"\" build --stub \"" +
-                       Bin(L"scrsetup.exe").wstring() + L"\" --scr \"" + Bin(L"OrvaneSample.scr").wstring() +
+                       Bin(L"scrsetup.exe").wstring() + L"\" --scr \"" +
+                       (pack.Scr.empty() ? Bin(L"OrvaneSample.scr") : pack.Scr).wstring() +
                        L"\" --name " + kName + L" --title \"" + kTitle + L"\" --flash-version " + pack.FlashVersion +
                        L" -o \"" + out.wstring() + L"\"";
     if (pack.Eula) cmd += L" --eula \"" + Source("samples/EULA.txt").wstring() + L"\"";
-    if (pack.ReadMe) cmd += L" --readme \"" + Source("samples/ReadMe.txt").wstring() + L"\"";
+    if (pack.ReadMe)
+        cmd += L" --readme \"" + (pack.ReadMeFile.empty() ? Source("samples/ReadMe.txt") : pack.ReadMeFile).wstring() +
+               L"\"";
     cmd += pack.Extra;
     Process p(cmd);
     EXPECT_EQ(p.Wait(60000), 0u) << "scrpack build failed";
@@ -858,26 +864,6 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     }
     EXPECT_FALSE(fs::exists(dir.Path() / L"dest2"));
     EXPECT_EQ(RunSilently(native, L"/S /X " + to), 1u);
-    // A full disk (the test run's tmpfs drive Q:): its own code, nothing left there or
-    // registered, and the log names the cause and the file.
-    if (GetDriveTypeW(L"Q:\\") != DRIVE_NO_ROOT_DIR) {
-        const fs::path log = dir.Path() / L"full.log";
-        EXPECT_EQ(RunSilently(native, L"/S /LOG=" + log.wstring() + L" /D=Q:\\"), 9u);
-        const std::vector<std::uint8_t> logBytes = ReadBytes(log);
-        const std::string logText(logBytes.begin(), logBytes.end());
-        EXPECT_NE(logText.find("file Q:\\E2eSaver.scr: FAILED, disk full (system error 112"), std::string::npos)
-            << logText;
-        std::vector<std::wstring> left;
-        WIN32_FIND_DATAW found;
-        if (const HANDLE search = FindFirstFileW(L"Q:\\*", &found); search != INVALID_HANDLE_VALUE) {
-            do
-                if (std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0)
-                    left.push_back(found.cFileName);
-            while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        EXPECT_TRUE(left.empty()) << "left on the full disk: " << fs::path(left.front()).string();
-    }
     // A log that cannot be written: a bad command line, before anything is installed.
     EXPECT_EQ(RunSilently(native, L"/S /LOG=" + (dir.Path() / L"nofolder\\log.txt").wstring() + L" " + to), 1u);
     EXPECT_TRUE(IsEmptyFolder(dest));
@@ -1108,6 +1094,263 @@ TEST_F(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
                      nullptr);
     RegCloseKey(key);
     EXPECT_EQ(values, 2u);
+}
+
+// Version 1 of the sample installed, and what an upgrade to version 2 (a larger screensaver,
+// a ReadMe of 400 KB) must leave: version 2 whole, or version 1 byte for byte with its
+// entry value for value, and in either case no other file of ours in the folder.
+class Upgrade : public NativeInstallerTest {
+protected:
+    Upgrade() {
+        std::vector<std::uint8_t> scr = ReadBytes(Bin(L"OrvaneSample.scr"));
+        std::vector<std::uint8_t> readMe(400 * 1024, 'r');
+        for (std::size_t i = 0; i < 20 * 1024; ++i) scr.push_back(static_cast<std::uint8_t>(i * 7919 >> 3));
+        WriteBytes(dir.Path() / L"v2.scr", scr);
+        WriteBytes(dir.Path() / L"v2.txt", readMe);
+        TPack v2 = pack;
+        v2.Scr = dir.Path() / L"v2.scr";
+        v2.ReadMeFile = dir.Path() / L"v2.txt";
+        v2.Extra += L" --version 2.0";
+        version2 = BuildInstaller(dir, v2, L"setup2.exe");
+    }
+    // Nothing of ours in folder, and no registration: a fresh start.
+    static void Clear(const fs::path& folder) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
+        for (const auto& f : fs::directory_iterator(folder)) fs::remove(f.path());
+    }
+    void InstallVersion1(const fs::path& folder) {
+        Clear(folder);
+        ASSERT_EQ(RunSilently(exe, L"/S /D=" + folder.wstring()), 0u);
+        v1Files = Snapshot(folder);
+        v1Entry = EntryValues();
+    }
+    // The files of folder, by name, with their bytes.
+    static std::map<std::wstring, std::vector<std::uint8_t>> Snapshot(const fs::path& folder) {
+        std::map<std::wstring, std::vector<std::uint8_t>> files;
+        for (const auto& f : fs::directory_iterator(folder)) files[f.path().filename().wstring()] = ReadBytes(f.path());
+        return files;
+    }
+    // Every value of the uninstall key: name, type and data.
+    static std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> EntryValues() {
+        std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> values;
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+        wchar_t name[256];
+        BYTE data[4096];
+        for (DWORD i = 0;; ++i) {
+            DWORD nameLength = 256, type = 0, size = sizeof data;
+            if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+            values[std::wstring(name, nameLength)] = {type, std::vector<BYTE>(data, data + size)};
+        }
+        RegCloseKey(key);
+        return values;
+    }
+    // Version 2 whole in folder, its three files only (and what is named in also).
+    void ExpectVersion2(const fs::path& folder, const std::set<std::wstring>& also = {}) {
+        EXPECT_EQ(ReadBytes(folder / L"E2eSaver.scr"), ReadBytes(dir.Path() / L"v2.scr"));
+        EXPECT_EQ(ReadBytes(folder / L"E2eSaver.txt"), ReadBytes(dir.Path() / L"v2.txt"));
+        EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"2.0");
+        std::set<std::wstring> names;
+        for (const auto& f : fs::directory_iterator(folder))
+            if (!also.count(f.path().filename().wstring())) names.insert(f.path().filename().wstring());
+        EXPECT_EQ(names, (std::set<std::wstring>{L"E2eSaver.scr", L"E2eSaver.txt", L"E2eSaverUninst.exe"}));
+    }
+    void ExpectVersion1(const fs::path& folder, const std::set<std::wstring>& also = {}) {
+        auto files = Snapshot(folder);
+        for (const std::wstring& name : also) files.erase(name);
+        EXPECT_TRUE(files == v1Files) << "version 1's files are not as they were";
+        EXPECT_TRUE(EntryValues() == v1Entry) << "version 1's entry is not as it was";
+    }
+
+    fs::path version2;
+    std::map<std::wstring, std::vector<std::uint8_t>> v1Files;
+    std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> v1Entry;
+};
+
+// A full disk at each file. Version 1 on the test run's small drive Q:, then version 2 over
+// it with the free space cut (a filler file) to where its screensaver, its ReadMe, its
+// uninstaller no longer fits, and to where all fit. A fresh install on a full drive leaves
+// nothing, and the log names the file and the cause.
+TEST_F(Upgrade, AFullDiskAtEachFileLeavesOneWholeVersion) {
+    if (GetDriveTypeW(L"Q:\\") == DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no small drive Q: in this run";
+    // A folder of the drive: its root is no folder to the runtime's directory listing.
+    const fs::path q = L"Q:\\dest", filler = L"Q:\\dest\\filler";
+    fs::create_directories(q);
+    const auto freeBytes = [] {
+        ULARGE_INTEGER available{};
+        GetDiskFreeSpaceExW(L"Q:\\", &available, nullptr, nullptr);
+        return available.QuadPart;
+    };
+    // Leaves bytes free on Q: (in the drive's 4 KiB pages).
+    const auto fillTo = [&](std::uint64_t bytes) {
+        fs::remove(filler);
+        const std::uint64_t now = freeBytes();
+        ASSERT_GE(now, bytes);
+        WriteBytes(filler, std::vector<std::uint8_t>(static_cast<std::size_t>(now - bytes), 'f'));
+    };
+    const auto pages = [](std::uint64_t bytes) { return (bytes + 4095) / 4096 * 4096; };
+
+    Clear(q);
+    fillTo(0);
+    const fs::path log = dir.Path() / L"full.log";
+    EXPECT_EQ(RunSilently(exe, L"/S /LOG=" + log.wstring() + L" /D=" + q.wstring()), 9u);
+    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
+    const std::string logText(logBytes.begin(), logBytes.end());
+    EXPECT_NE(logText.find("file Q:\\dest\\E2eSaver.scr: FAILED, disk full (system error 112"), std::string::npos)
+        << logText;
+    EXPECT_EQ(Snapshot(q).size(), 1u) << "left on the full disk";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    fs::remove(filler);
+
+    const std::uint64_t scr = pages(fs::file_size(dir.Path() / L"v2.scr")),
+                        readMe = pages(fs::file_size(dir.Path() / L"v2.txt"));
+    const struct {
+        std::uint64_t free;
+        DWORD exit;
+    } rows[] = {{scr / 2, 9}, {scr + readMe / 2, 9}, {scr + readMe + 8192, 9}, {scr + readMe + 256 * 1024, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.free);
+        fs::remove(filler);
+        InstallVersion1(q);
+        fillTo(row.free);
+        EXPECT_EQ(RunSilently(version2, L"/S /D=" + q.wstring()), row.exit);
+        if (row.exit == 0)
+            ExpectVersion2(q, {L"filler"});
+        else
+            ExpectVersion1(q, {L"filler"});
+    }
+    fs::remove(filler);
+    Clear(q);
+    fs::remove(q);
+}
+
+// A file in use. Held open without delete sharing, the screensaver cannot be moved aside:
+// the upgrade fails with the in-use code and puts everything back, and says so. Mapped as a
+// running program's image (as the settings dialog's preview holds it), it can: the wizard's
+// upgrade completes, its finish page says that a restart removes the earlier file, which
+// is scheduled for that; "/S" exits with 3010 the same way. The next run removes it.
+TEST_F(Upgrade, AScreenSaverInUse) {
+    const fs::path scr = dest / L"E2eSaver.scr";
+    InstallVersion1(dest);
+    {
+        UniqueHandle held(CreateFileW(scr.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        const fs::path log = dir.Path() / L"in-use.log";
+        EXPECT_EQ(RunSilently(version2, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()), 10u);
+        const std::vector<std::uint8_t> logBytes = ReadBytes(log);
+        const std::string logText(logBytes.begin(), logBytes.end());
+        EXPECT_NE(logText.find("undone: the folder and the uninstall entry are as they were"), std::string::npos)
+            << logText;
+    }
+    ExpectVersion1(dest);
+
+    const auto pendingRenames = [] {
+        wchar_t buf[8192] = {};
+        DWORD size = sizeof buf;
+        RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                     L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, buf, &size);
+        return std::wstring(buf, size / sizeof(wchar_t));
+    };
+    const std::wstring renamesBefore = pendingRenames();
+    std::wstring aside;
+    {
+        Process preview(L"\"" + scr.wstring() + L"\" /p 0", nullptr, true);
+        ASSERT_TRUE(preview.Started());
+        TWizard w(version2, L"/D=" + dest.wstring());
+        w.ToOptions();
+        w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish() || w.OnFailure(); });
+        EXPECT_TRUE(w.MemoStartingWith(L"以前のバージョンのファイルの一部は使用中のため、コンピューターの再起動後に削除されます"));
+        for (const auto& f : fs::directory_iterator(dest))
+            if (f.path().filename().wstring().starts_with(L"E2eSaver.scr.~")) aside = f.path().filename().wstring();
+        ASSERT_FALSE(aside.empty()) << "the earlier screensaver was not moved aside";
+        ExpectVersion2(dest, {aside});
+        EXPECT_NE(pendingRenames().find(L"\\??\\" + (dest / aside).wstring()), std::wstring::npos) << pendingRenames();
+    }
+    EXPECT_EQ(RunSilently(version2, L"/S /D=" + dest.wstring()), 0u);
+    ExpectVersion2(dest);
+    {
+        Process preview(L"\"" + scr.wstring() + L"\" /p 0", nullptr, true);
+        EXPECT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 3010u);
+    }
+    WriteValue(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+               L"PendingFileRenameOperations", L"<none>");
+    if (!renamesBefore.empty())
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                        L"PendingFileRenameOperations", REG_MULTI_SZ, renamesBefore.data(),
+                        static_cast<DWORD>(renamesBefore.size() * sizeof(wchar_t)));
+}
+
+// What a run that died leaves is finished by the next run. Left by hand as a run dies while
+// moving files in (the screensaver swapped, the ReadMe still staged): the next run puts the
+// earlier files back before its own change. Then the step itself ended (as power loss or
+// Task Manager end it) at points of a large upgrade, each seen as it happens (a staged file,
+// the pending mark, an earlier file moved aside, the new entry), and run again: version 2
+// whole, and no file of the dead run left.
+TEST_F(Upgrade, WhatADeadRunLeftIsFinishedByTheNextRun) {
+    InstallVersion1(dest);
+    const std::wstring id = L"0123456789abcdef0123456789abcdef";
+    const fs::path scr = dest / L"E2eSaver.scr";
+    ASSERT_TRUE(MoveFileW(scr.c_str(), (dest / (L"E2eSaver.scr.~" + id + L".old")).c_str()));
+    WriteBytes(scr, ReadBytes(dir.Path() / L"v2.scr"));
+    WriteBytes(dest / (L"E2eSaver.txt.~" + id + L".tmp"), ReadBytes(dir.Path() / L"v2.txt"));
+    WriteBytes(dest / (L"E2eSaver.~" + id + L".pending"), {});
+    WriteBytes(dest / (L"Other.scr.~" + id + L".old"), {'k', 'e', 'e', 'p'}); // not of this installation
+    const fs::path log = dir.Path() / L"recovery.log";
+    EXPECT_EQ(RunSilently(version2, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()), 0u);
+    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
+    const std::string logText(logBytes.begin(), logBytes.end());
+    EXPECT_NE(logText.find("recovery: change 0123456789abcdef0123456789abcdef had not put its files in place: the "
+                           "earlier files are back"),
+              std::string::npos)
+        << logText;
+    ExpectVersion2(dest, {L"Other.scr.~" + id + L".old"});
+    fs::remove(dest / (L"Other.scr.~" + id + L".old"));
+
+    // A screensaver of 24 MiB that does not compress: the step takes a while to write it.
+    std::vector<std::uint8_t> big = ReadBytes(Bin(L"OrvaneSample.scr"));
+    std::uint32_t x = 2463534242u;
+    for (std::size_t i = 0; i < 24u << 20; ++i) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        big.push_back(static_cast<std::uint8_t>(x));
+    }
+    WriteBytes(dir.Path() / L"v2.scr", big);
+    TPack v2 = pack;
+    v2.Scr = dir.Path() / L"v2.scr";
+    v2.ReadMeFile = dir.Path() / L"v2.txt";
+    v2.Extra += L" --version 2.0";
+    const fs::path large = BuildInstaller(dir, v2, L"large.exe");
+    const std::wstring step =
+        L"\"" + large.wstring() + L"\" /STEP=" + BindingOf(large) + L" /REPORT=0 /D=" + dest.wstring();
+    const auto named = [&](const std::wstring& start, const std::wstring& end) {
+        for (const auto& f : fs::directory_iterator(dest)) {
+            const std::wstring name = f.path().filename().wstring();
+            if (name.starts_with(start) && name.ends_with(end)) return true;
+        }
+        return false;
+    };
+    const std::function<bool()> points[] = {
+        [&] { return named(L"E2eSaver", L".tmp"); },
+        [&] { return named(L"E2eSaver", L".pending"); },
+        [&] { return named(L"E2eSaver.scr.~", L".old"); },
+        [&] { return named(L"E2eSaver.txt.~", L".old"); },
+        [&] { return ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion") == L"2.0"; },
+    };
+    for (std::size_t point = 0; point < std::size(points); ++point) {
+        SCOPED_TRACE(point);
+        InstallVersion1(dest);
+        {
+            Process dying(step);
+            // Looked for as fast as this thread can: the later points last milliseconds.
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (!points[point]() && WaitForSingleObject(dying.Handle(), 0) == WAIT_TIMEOUT &&
+                   std::chrono::steady_clock::now() < end) {
+            }
+            TerminateProcess(dying.Handle(), 1);
+            dying.Wait(10000);
+        }
+        EXPECT_EQ(RunSilently(large, L"/S /D=" + dest.wstring()), 0u);
+        ExpectVersion2(dest);
+    }
 }
 
 // A screensaver that does not need the player, with no player registered: the wizard
