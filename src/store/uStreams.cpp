@@ -15,6 +15,7 @@
 #include <ntsecapi.h>
 #else
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -498,14 +499,52 @@ void TTemporaryFile::Discard() {
     FHandle = -1;
 }
 
+void TTemporaryFile::Flush() {
+    if (!IsOpen()) throw EWriteError("Cannot write file \"" + MessageName(FTarget) + "\".");
+#ifdef _WIN32
+    if (FlushFileBuffers(H(FHandle))) return;
+#else
+    if (::fsync(static_cast<int>(FHandle)) == 0) return;
+#endif
+    const unsigned long code = LastSystemError();
+    throw EWriteError(FileErrorText("Cannot write", FTarget, code), code);
+}
+
 void TTemporaryFile::Commit() {
+    Rename(true);
+}
+
+void TTemporaryFile::CommitNew() {
+    Rename(false);
+}
+
+#ifndef _WIN32
+namespace {
+
+// rename() that fails with EEXIST instead of replacing an existing file. renameat2 does it
+// in one step; where the system or the file system lacks it (NFS), a hard link under the
+// new name does, the old name going afterwards.
+bool RenameNoReplace(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif
+    if (::link(from, to) != 0) return false;
+    ::unlink(from);
+    return true;
+}
+
+} // namespace
+#endif
+
+void TTemporaryFile::Rename(bool replace) {
     if (!IsOpen()) throw EFCreateError("Cannot create file \"" + MessageName(FTarget) + "\".");
 #ifdef _WIN32
     // Renamed through the handle: the very file written, not what its name may stand for now.
     const std::size_t nameBytes = FTarget.size() * sizeof(wchar_t);
     std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(nameBytes);
     std::memcpy(rename->FileName, FTarget.c_str(), nameBytes);
@@ -518,7 +557,9 @@ void TTemporaryFile::Commit() {
         return;
     }
 #else
-    if (::fsync(static_cast<int>(FHandle)) == 0 && ::rename(FPath.c_str(), FTarget.c_str()) == 0) {
+    if (::fsync(static_cast<int>(FHandle)) == 0 &&
+        (replace ? ::rename(FPath.c_str(), FTarget.c_str()) == 0
+                 : RenameNoReplace(FPath.c_str(), FTarget.c_str()))) {
         ::close(static_cast<int>(FHandle));
         FHandle = -1;
         return;

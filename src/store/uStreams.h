@@ -140,13 +140,21 @@ public:
     TTemporaryFile(const TPathName& target, TNameSource nameFor);
     ~TTemporaryFile() override;
     const TPathName& Path() const { return FPath; }
+    // Flushes the data to the disk; raises EWriteError naming the target. Files that must
+    // change together are all flushed before the first of them is committed.
+    void Flush();
     // Flushes the data to the disk (so a power loss cannot leave an empty file under the
     // real name), then renames the file over the target. Raises EFCreateError naming the
     // target; the temporary file is then deleted.
     void Commit();
+    // The same, except that an existing target is not replaced: the commit fails instead.
+    // A caller that undoes the commit by deleting the target then deletes its own file,
+    // never one that appeared under the name in the meantime.
+    void CommitNew();
 
 private:
     void Discard();
+    void Rename(bool replace);
     TPathName FTarget, FPath;
 };
 
