@@ -570,10 +570,73 @@ void TTemporaryFile::Rename(bool replace) {
     throw EFCreateError(FileErrorText("Cannot create", FTarget, code), code);
 }
 
+namespace {
+
+// Writes all of data to a fresh temporary file; raises EWriteError naming its target.
+void WriteAll(TTemporaryFile& tmp, const TPathName& target, const void* data, std::size_t size) {
+    if (size != 0 && tmp.Write(data, size) != size)
+        throw EWriteError(FileErrorText("Cannot write", target, tmp.LastError()), tmp.LastError());
+}
+
+} // namespace
+
 void WriteFileAtomically(const TPathName& fileName, const void* data, std::size_t size) {
     // The temporary file sits beside the target, so the rename never crosses volumes.
     TTemporaryFile tmp(fileName);
-    if (size != 0 && tmp.Write(data, size) != size)
-        throw EWriteError(FileErrorText("Cannot write", fileName, tmp.LastError()), tmp.LastError());
+    WriteAll(tmp, fileName, data, size);
     tmp.Commit();
+}
+
+void WriteFilesTogether(const std::vector<TFileWrite>& files) {
+    const auto stage = [](const TPathName& target, const void* data, std::size_t size) {
+        auto tmp = std::make_unique<TTemporaryFile>(target);
+        WriteAll(*tmp, target, data, size);
+        tmp->Flush();
+        return tmp;
+    };
+    // Every file's new bytes, and the bytes it holds now when it is a file, are on the disk
+    // before anything under a real name changes; the undo itself is then a rename.
+    struct TStaged {
+        std::unique_ptr<TTemporaryFile> New, Earlier;
+    };
+    std::vector<TStaged> staged;
+    staged.reserve(files.size());
+    for (const TFileWrite& f : files) {
+        TStaged s;
+        s.New = stage(f.FileName, f.Data, f.Size);
+        if (FileExistsName(f.FileName)) {
+            const std::vector<std::uint8_t> earlier = ReadWholeFile(f.FileName);
+            s.Earlier = stage(f.FileName, earlier.data(), earlier.size());
+        }
+        staged.push_back(std::move(s));
+    }
+    // A file that was not there is only ever created, never put over one that appeared in
+    // the meantime: deleting it again cannot destroy anything.
+    std::size_t placed = 0;
+    try {
+        for (; placed < staged.size(); ++placed) {
+            if (staged[placed].Earlier)
+                staged[placed].New->Commit();
+            else
+                staged[placed].New->CommitNew();
+        }
+    } catch (...) {
+        // Undone newest first, each as far as it goes: the error reported is the one that
+        // stopped the writing.
+        while (placed-- > 0) {
+            try {
+                if (staged[placed].Earlier) {
+                    staged[placed].Earlier->Commit();
+                } else {
+#ifdef _WIN32
+                    DeleteFileW(files[placed].FileName.c_str());
+#else
+                    ::unlink(files[placed].FileName.c_str());
+#endif
+                }
+            } catch (...) {
+            }
+        }
+        throw;
+    }
 }
