@@ -16,6 +16,7 @@
 #include <ntsecapi.h>
 #else
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -528,6 +529,25 @@ void TTemporaryFile::Discard() {
     FHandle = -1;
 }
 
+#ifndef _WIN32
+namespace {
+
+// rename() that fails with EEXIST instead of replacing an existing file. renameat2 does it
+// in one step; where the system or the file system lacks it (NFS), a hard link under the
+// new name does, the old name going afterwards.
+bool RenameNoReplace(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif
+    if (::link(from, to) != 0) return false;
+    ::unlink(from);
+    return true;
+}
+
+} // namespace
+#endif
+
 // Renames the file to the target through its handle: the very file written, not what its
 // name may stand for now. The handle stays open.
 bool TTemporaryFile::Rename(bool replace) {
@@ -542,13 +562,8 @@ bool TTemporaryFile::Rename(bool replace) {
     if (!SetFileInformationByHandle(H(FHandle), FileRenameInfo, rename, static_cast<DWORD>(buffer.size())))
         return false;
 #else
-    if (replace) {
-        if (::rename(FPath.c_str(), FTarget.c_str()) != 0) return false;
-    } else {
-        // link() never replaces: the target must not exist.
-        if (::link(FPath.c_str(), FTarget.c_str()) != 0) return false;
-        ::unlink(FPath.c_str());
-    }
+    if (replace ? ::rename(FPath.c_str(), FTarget.c_str()) != 0 : !RenameNoReplace(FPath.c_str(), FTarget.c_str()))
+        return false;
 #endif
     FPath = FTarget;
     return true;
@@ -598,10 +613,69 @@ void TTemporaryFile::Commit() {
     throw EFCreateError(FileErrorText("Cannot create", FTarget, code), code);
 }
 
+namespace {
+
+// Writes all of data to a fresh temporary file; raises EWriteError naming its target.
+void WriteAll(TTemporaryFile& tmp, const TPathName& target, const void* data, std::size_t size) {
+    if (size != 0 && tmp.Write(data, size) != size)
+        throw EWriteError(FileErrorText("Cannot write", target, tmp.LastError()), tmp.LastError());
+}
+
+} // namespace
+
 void WriteFileAtomically(const TPathName& fileName, const void* data, std::size_t size) {
     // The temporary file sits beside the target, so the rename never crosses volumes.
     TTemporaryFile tmp(fileName);
-    if (size != 0 && tmp.Write(data, size) != size)
-        throw EWriteError(FileErrorText("Cannot write", fileName, tmp.LastError()), tmp.LastError());
+    WriteAll(tmp, fileName, data, size);
     tmp.Commit();
+}
+
+void WriteFilesTogether(const std::vector<TFileWrite>& files) {
+    const auto stage = [](const TPathName& target, const void* data, std::size_t size) {
+        auto tmp = std::make_unique<TTemporaryFile>(target);
+        WriteAll(*tmp, target, data, size);
+        tmp->Flush();
+        return tmp;
+    };
+    // Every file's new bytes, and the bytes it holds now when it is a file, are on the disk
+    // before anything under a real name changes; the undo itself is then a rename.
+    struct TStaged {
+        std::unique_ptr<TTemporaryFile> New, Earlier;
+    };
+    std::vector<TStaged> staged;
+    staged.reserve(files.size());
+    for (const TFileWrite& f : files) {
+        TStaged s;
+        s.New = stage(f.FileName, f.Data, f.Size);
+        if (FileExistsName(f.FileName)) {
+            const std::vector<std::uint8_t> earlier = ReadWholeFile(f.FileName);
+            s.Earlier = stage(f.FileName, earlier.data(), earlier.size());
+        }
+        staged.push_back(std::move(s));
+    }
+    // A file that was not there is only moved in, never put over one that appeared in the
+    // meantime, and stays open until all are in: taking it out again deletes this very file.
+    std::size_t placed = 0;
+    try {
+        for (; placed < staged.size(); ++placed) {
+            if (staged[placed].Earlier)
+                staged[placed].New->Commit();
+            else
+                staged[placed].New->MoveIn();
+        }
+    } catch (...) {
+        // Undone newest first, each as far as it goes: the error reported is the one that
+        // stopped the writing.
+        while (placed-- > 0) {
+            try {
+                if (staged[placed].Earlier)
+                    staged[placed].Earlier->Commit();
+                else
+                    staged[placed].New->Discard();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    for (TStaged& s : staged) s.New->Keep();
 }

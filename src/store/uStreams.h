@@ -181,3 +181,16 @@ std::vector<std::uint8_t> ReadWholeFile(const TPathName& fileName);
 // so a failed or interrupted write never leaves a truncated file under the real name.
 // Raises EFCreateError / EWriteError naming the target.
 void WriteFileAtomically(const TPathName& fileName, const void* data, std::size_t size);
+
+// One file for WriteFilesTogether: its name and the bytes it is to hold.
+struct TFileWrite {
+    TPathName FileName;
+    const void* Data;
+    std::size_t Size;
+};
+// Writes the files all or none. Each is written and flushed under a TTemporaryFile beside
+// it (with a copy of the bytes it holds now, when it is a file) before the first is put in
+// place; when one cannot be put in place, those put in place before it are undone: a file
+// that was there gets its earlier bytes back, a new one is deleted. Raises the error of the
+// file that failed (EFOpenError, EFCreateError, EWriteError naming it).
+void WriteFilesTogether(const std::vector<TFileWrite>& files);

@@ -17,6 +17,11 @@
 
 #include <algorithm>
 
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 using Bytes8 = std::vector<std::uint8_t>;
 
 namespace {
@@ -81,9 +86,10 @@ struct Inputs {
     std::vector<std::string> MinimalBuild(const std::string& out) const {
         return {"build", "--stub", P("stub.exe"), "--scr", P("saver.scr"), "--name", kNameUtf8, "-o", P(out)};
     }
-    // Files in the folder, to prove that nothing (not even a temporary) was left behind.
-    std::size_t FileCount() const {
-        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(Dir.Path()), {}));
+    // Files in the folder (or one inside it), to prove that nothing (not even a temporary)
+    // was left behind.
+    std::size_t FileCount(const std::string& folder = "") const {
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(Dir / folder), {}));
     }
 };
 
@@ -403,6 +409,22 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
                           "--guid", kGuid, "-o", in.P("noversion.exe")})
                   .ExitCode,
               0);
+    // One that does, and two folders where its manifest's last file cannot go (a folder
+    // stands under its name): one holding an earlier manifest's other files, one nothing else.
+    ASSERT_EQ(RunScrpack({"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x",
+                          "--guid", kGuid, "--version", "1.0", "--publisher", "Orvane", "-o",
+                          in.P("versioned.exe")})
+                  .ExitCode,
+              0);
+    const std::string locale = "Orvane.Saver.locale.ja-JP.yaml";
+    std::filesystem::create_directories(in.Dir / "earlier" / locale);
+    std::filesystem::create_directories(in.Dir / "fresh" / locale);
+    WriteBytes(in.Dir / "earlier" / "Orvane.Saver.yaml", Bytes("earlier version"));
+    WriteBytes(in.Dir / "earlier" / "Orvane.Saver.installer.yaml", Bytes("earlier installer"));
+    auto winget = [&](const std::string& folder) -> std::vector<std::string> {
+        return {"winget", in.P("versioned.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
+                "--license", "Freeware", "--description", "A saver", "-o", in.P(folder)};
+    };
     const std::size_t files = in.FileCount();
     const std::string out = in.P("out.exe");
     auto build = [&](std::vector<std::string> extra) {
@@ -455,6 +477,9 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
          "Freeware", "--description", "ab", "-o", in.P("manifest")},
         {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe", "--license",
          "Freeware", "--description", "A saver", "--moniker", std::string(41, 'm'), "-o", in.P("manifest")},
+        // A folder in the way of the manifest's last file.
+        winget("earlier"),
+        winget("fresh"),
         // Failures while writing: a missing folder, and a folder in the way of OUT.
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o",
          in.P("no/out.exe")},
@@ -490,6 +515,29 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
                           out, "--sign-uninstaller", kCopyCommand})
                   .Err.find("does not carry the uninstaller's container in front of a certificate table"),
               std::string::npos);
+    // The manifest is written all or none: the files put in place before the last went back
+    // to their earlier bytes, or away.
+    EXPECT_EQ(Str(ReadBytes(in.Dir / "earlier" / "Orvane.Saver.yaml")), "earlier version");
+    EXPECT_EQ(Str(ReadBytes(in.Dir / "earlier" / "Orvane.Saver.installer.yaml")), "earlier installer");
+    EXPECT_EQ(in.FileCount("earlier"), 3u);
+    EXPECT_EQ(in.FileCount("fresh"), 1u);
+    const std::string inTheWay = RunScrpack(winget("fresh")).Err;
+    EXPECT_NE(inTheWay.find(locale + "\""), std::string::npos) << inTheWay;
+#ifndef _WIN32
+    // A folder made for the manifest goes again (here its second file is more than the
+    // process may write).
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{1024, limit.rlim_max};
+    const auto handler = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const TRunResult tooLarge = RunScrpack(winget("made/manifest"));
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, handler);
+    EXPECT_EQ(tooLarge.ExitCode, 2);
+    EXPECT_NE(tooLarge.Err.find("Orvane.Saver.installer.yaml\""), std::string::npos) << tooLarge.Err;
+    EXPECT_EQ(in.FileCount(), files);
+#endif
     EXPECT_EQ(ReadBytes(in.Dir / "stub.exe"), in.Stub); // a bad NAME=VALUE left it alone
     EXPECT_EQ(ReadBytes(in.Dir / "signed.exe"), signedFile.b);
 }

@@ -1145,19 +1145,39 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
                (moniker ? "Moniker: " + YamlQuoted(*moniker) + "\n" : std::string()) +
                "ManifestType: defaultLocale\n" + tail;
 
+    // The folders this run makes go again when it fails, innermost first (a folder that
+    // holds anything stays).
+    struct TMadeFolders {
+        std::vector<fs::path> Paths;
+        bool Keep = false;
+        ~TMadeFolders() {
+            std::error_code e;
+            if (!Keep)
+                for (const fs::path& p : Paths)
+                    if (fs::is_directory(fs::symlink_status(p, e))) fs::remove(p, e);
+        }
+    } made;
     const fs::path folder = PathArg(dir);
     std::error_code ec;
+    for (fs::path p = folder; !p.empty() && fs::symlink_status(p, ec).type() == fs::file_type::not_found;
+         p = p.parent_path()) {
+        made.Paths.push_back(p);
+        if (p == p.parent_path()) break;
+    }
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec)) throw TInputError("-o: \"" + dir + "\" is not a folder that can be made");
-    const std::pair<std::string, const std::string*> files[] = {
-        {id + ".yaml", &m.Version},
-        {id + ".installer.yaml", &m.Installer},
-        {id + ".locale." + kManifestLocale + ".yaml", &m.Locale},
+    // All three or none: a package manager would take a new version file beside an old
+    // installer file.
+    const std::pair<fs::path, const std::string*> files[] = {
+        {folder / PathArg(id + ".yaml"), &m.Version},
+        {folder / PathArg(id + ".installer.yaml"), &m.Installer},
+        {folder / PathArg(id + ".locale." + kManifestLocale + ".yaml"), &m.Locale},
     };
-    for (const auto& [name, text] : files) {
-        WriteFileAtomically(folder / PathArg(name), text->data(), text->size());
-        out << Utf8Path(folder / PathArg(name)) << "\n";
-    }
+    std::vector<TFileWrite> writes;
+    for (const auto& [path, text] : files) writes.push_back({path, text->data(), text->size()});
+    WriteFilesTogether(writes);
+    made.Keep = true;
+    for (const auto& [path, text] : files) out << Utf8Path(path) << "\n";
     out << id << " " << version << ": " << architecture << ", " << std::size(kFailureExits) << " exit codes\n";
     return kExitOk;
 }
