@@ -14,7 +14,6 @@
 
 class TBitmapList;
 class TDeactiveMemo;
-class TFileEmbedder;
 class TFlatBitColorBtn;
 class TImage;
 
@@ -92,7 +91,6 @@ public:
     TDeactiveMemo* dmemoPage5Message{};
     TFlatBitColorBtn* btnPage5GetFlashPlayer{};
     TBitmapList* bmplstImages{};
-    TFileEmbedder* embedderUninstaller{};
 
 private:
     struct TPage {

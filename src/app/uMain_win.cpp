@@ -81,7 +81,6 @@ void TfrmMain::BindComponents() {
     dmemoPage5Message = Need<TDeactiveMemo>(*this, "dmemoPage5Message");
     btnPage5GetFlashPlayer = Need<TFlatBitColorBtn>(*this, "btnPage5GetFlashPlayer");
     bmplstImages = Need<TBitmapList>(*this, "bmplstImages");
-    embedderUninstaller = Need<TFileEmbedder>(*this, "embedderUninstaller");
 
     btnNext->OnClick = [this](TComponent* s) { btnNextClick(s); };
     btnPrev->OnClick = [this](TComponent* s) { btnPrevClick(s); };

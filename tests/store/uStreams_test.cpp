@@ -1,5 +1,6 @@
 #include "store/uErrors.h"
 #include "store/uStreams.h"
+#include "store/uChangeNames.h"
 
 #include "common/TestFiles.h"
 
@@ -103,4 +104,54 @@ TEST(TemporaryFile, PlantedNamesAreSkippedNotFollowed) {
         EXPECT_TRUE(fs::exists(a.Path()));
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 4);
+}
+
+// The names a change works under read back into their parts, by the one reader the
+// installer's recovery and the uninstaller share; nothing of another form is taken for
+// ours. A file moved in goes again on Discard, through its handle.
+TEST(TemporaryFile, ChangeNamesAndTakingAMovedInFileBackOut) {
+    namespace fs = std::filesystem;
+    using changenames::TKind;
+    const std::string id = NewChangeId();
+    ASSERT_EQ(id.size(), 32u);
+    const TPathName marked = MarkedSibling(TPathName(fs::path("Aurora.scr").native()), id, ".old");
+    const auto parsed = changenames::ParseLeftover<TPathName::value_type>(marked);
+    EXPECT_EQ(parsed.Kind, TKind::SetAside);
+    EXPECT_TRUE(parsed.File == fs::path("Aurora.scr").native());
+    EXPECT_EQ(parsed.Id.size(), 32u);
+    const struct {
+        const char* name;
+        TKind kind;
+        const char* file;
+    } cases[] = {
+        {"Aurora.~0123456789abcdef0123456789abcdef.pending", TKind::Pending, "Aurora"},
+        {"AuroraUninst.exe.~0123456789abcdef0123456789abcdef.tmp", TKind::Staged, "AuroraUninst.exe"},
+        {"\x95\x5C.txt.~0123456789abcdef0123456789abcdef.new", TKind::Fresh, "\x95\x5C.txt"}, // "表" ends in 5C
+        {"Aurora.scr.~0123456789ABCDEF0123456789abcdef.old", TKind::None, ""}, // not our digits
+        {"Aurora.scr.~0123456789abcdef0123456789abcde.old", TKind::None, ""},  // 31 digits
+        {"Aurora.scr.0123456789abcdef0123456789abcdef.old", TKind::None, ""},  // no mark
+        {".~0123456789abcdef0123456789abcdef.old", TKind::None, ""},          // no file
+        {"Aurora.scr.~0123456789abcdef0123456789abcdef.bak", TKind::None, ""},
+    };
+    for (const auto& c : cases) {
+        const auto leftover = changenames::ParseLeftover<char>(c.name);
+        EXPECT_EQ(leftover.Kind, c.kind) << c.name;
+        EXPECT_EQ(leftover.File, c.file) << c.name;
+    }
+
+    TempDir dir;
+    const auto target = dir / "target.bin";
+    {
+        TTemporaryFile tmp(target, MarkedSibling(target.native(), id, ".tmp"));
+        tmp.WriteBuffer("new", 3);
+        tmp.Flush();
+        tmp.MoveIn();
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);
+        EXPECT_TRUE(fs::exists(target));
+        WriteBytes(dir / "other.bin", Bytes("x"));
+        TTemporaryFile clash(dir / "other.bin", MarkedSibling(target.native(), id, ".new"));
+        EXPECT_THROW(clash.MoveIn(), EFCreateError);
+        EXPECT_EQ(ReadBytes(dir / "other.bin"), Bytes("x")); // an existing target is never replaced
+    }
+    EXPECT_FALSE(fs::exists(target));
 }
