@@ -192,9 +192,13 @@ private:
 // What a run that died left of a change in this folder: the names of one change to this
 // installation, by change id. A change whose pending mark is there and one of whose new
 // files is still staged had not put its whole new set in place: its earlier files come
-// back. Any other (its new set complete, or nothing swapped yet) leaves the files as they
-// are, and its marks and earlier files go. Only names of the installation's own files are
-// looked at; folders are passed over, and a link is moved or deleted as itself.
+// back, and the files it created go. Any other (its new set complete, or nothing swapped
+// yet) leaves the files as they are. Then its pending mark goes, first (from then on what
+// is left is only leftovers), then its other names. Only names of the installation's own
+// files are looked at; folders are passed over, and a link is moved or deleted as itself.
+// An earlier file that cannot be put back (or a pending mark that cannot go) fails the step
+// with everything of that change left as it is: another change over it would let a later
+// run put those earlier files back over the newer ones.
 void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
     const std::wstring folder = ToWide(paths.Folder);
     const std::wstring own[] = {FileNameOf(ToWide(paths.SCRPath)), FileNameOf(ToWide(paths.ReadMePath)),
@@ -230,33 +234,30 @@ void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
 
     for (auto& [id, change] : changes) {
         const std::string shownId = FromWide(id);
-        bool whole = true;
+        const auto fail = [&](const std::wstring& path) {
+            const DWORD code = GetLastError();
+            installlog::Line("recovery: change " + shownId + " could not be finished");
+            FileFailed(FromWide(path), code);
+        };
         if (change.Pending && change.Staged) {
-            // Earlier files back under their names; files this change created go.
             for (const auto& [kind, fileName] : change.Names) {
                 if (kind != changenames::TKind::SetAside && kind != changenames::TKind::Fresh) continue;
-                const std::wstring target =
-                    folder + std::wstring(changenames::ParseLeftover<wchar_t>(fileName).File);
-                if (Exists(target) && !DeleteFileW(target.c_str())) whole = false;
+                const std::wstring target = folder + std::wstring(changenames::ParseLeftover<wchar_t>(fileName).File);
+                if (Exists(target) && !DeleteFileW(target.c_str())) fail(target);
                 if (kind == changenames::TKind::SetAside && !MoveFileExW((folder + fileName).c_str(), target.c_str(), 0))
-                    whole = false;
+                    fail(target);
             }
-            installlog::Line("recovery: change " + shownId + " had not put its files in place: the earlier files " +
-                             (whole ? "are back" : "could not all be put back"));
+            installlog::Line("recovery: change " + shownId +
+                             " had not put its files in place: the earlier files are back");
         }
-        // Its marks go, the pending mark last: while any is left, a later run finds the change.
-        std::wstring pendingMark;
+        bool whole = true;
+        for (const auto& [kind, fileName] : change.Names)
+            if (kind == changenames::TKind::Pending && !DeleteFileW((folder + fileName).c_str())) fail(folder + fileName);
         for (const auto& [kind, fileName] : change.Names) {
             const std::wstring path = folder + fileName;
-            if (kind == changenames::TKind::Pending) {
-                pendingMark = path;
-                continue;
-            }
-            if (!Exists(path)) continue;
             bool later = false;
-            if (!DeleteOrSchedule(path, &later)) whole = false;
+            if (kind != changenames::TKind::Pending && Exists(path) && !DeleteOrSchedule(path, &later)) whole = false;
         }
-        if (whole && !pendingMark.empty()) DeleteFileW(pendingMark.c_str());
         installlog::Line("recovery: leftovers of change " + shownId + (whole ? " removed" : " not all removed"));
     }
 }
