@@ -2,10 +2,11 @@
 // an item container holding the installation's "GUID" at its end.
 //
 // It removes <name>.scr and (when the installation wrote it) <name>.txt from its own
-// folder, and then the uninstall registration <name> when that names this program; it
-// removes nothing unless that registration names it. A file in use goes at the next
-// restart; the registration goes only once every file is gone or bound to go, so that it
-// can be run again while anything is left. That removal runs elevated, in a second run
+// folder, with what a dead change to the installation left beside them, and then the
+// uninstall registration <name> when that names this program; it removes nothing unless
+// that registration names it. A file in use goes at the next restart; the registration
+// goes only once every file is gone or bound to go, so that it can be run again while
+// anything is left. That removal runs elevated, in a second run
 // of this program ("/_remove"); the first run, as the user who started it, asks and then
 // resets that user's current-screensaver setting when it named this screensaver. Then it
 // removes itself: a running program's file cannot be deleted, so it copies itself into a
@@ -26,6 +27,7 @@
 #include "UninstArgs.h"
 #include "platform/uDllSearch.h"
 #include "platform/uWinHandles.h"
+#include "store/uChangeNames.h"
 #include "store/uItemLayout.h"
 #include "store/uPayloadFormat.h"
 
@@ -598,6 +600,7 @@ public:
         if (!FRemoveStep) return RunAsUser(self);
 
         std::wstring_view folder = FolderOf(self);
+        RemoveLeftovers(folder);
         RemoveFile(Cat({folder, L"\\"sv, FName, Text(payload::kScrSuffixW)}), true);
         // A <name>.txt of somebody else's, beside an installation without a ReadMe, stays.
         if (ReadMeInstalled(FName))
@@ -697,11 +700,12 @@ private:
         return kExitIncomplete;
     }
 
-    // Removes a file of the installation: deleted at once or, while a program has it open
-    // or mapped, at the next restart. With setAside, a file in use is first renamed
-    // "<file>.~<id>.old" in its folder (a running program's file can be renamed though not
-    // deleted): its name is free at once, and what stays is a leftover a later run
-    // recognises. A link is deleted as itself, never followed, and never left to the restart.
+    // Removes a file of the installation (setAside) or one a dead change left: deleted at
+    // once or, while a program has it open or mapped, at the next restart. With setAside, a
+    // file in use is first renamed "<file>.~<id>.old" in its folder (a running program's
+    // file can be renamed though not deleted): its name is free at once, and what stays is
+    // a leftover a later run recognises. A link is deleted as itself, never followed, and
+    // never left to the restart.
     void RemoveFile(const TText& path, bool setAside) {
         const DWORD attr = GetFileAttributesW(path.c_str());
         if (attr == INVALID_FILE_ATTRIBUTES) {
@@ -733,6 +737,32 @@ private:
         }
         if (cleared) SetFileAttributesW(left->c_str(), attr);
         FFailed.Add(*left);
+    }
+
+    // Removes what a change to this installation left when it died: "<file>.~<id>" names
+    // of its own three files and "<name>.~<id>.pending". Those of other screensavers in
+    // the same folder, and every other name, stay.
+    void RemoveLeftovers(std::wstring_view folder) {
+        WIN32_FIND_DATAW found;
+        const HANDLE find = FindFirstFileW(Cat({folder, L"\\*"sv}).c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::wstring_view name(found.cFileName,
+                                         static_cast<std::size_t>(lstrlenW(found.cFileName)));
+            const changenames::TLeftover<wchar_t> leftover = changenames::ParseLeftover<wchar_t>(name);
+            // A change writes files only.
+            if (leftover.Kind == changenames::TKind::None ||
+                (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                continue;
+            // The pending mark is named after the installation, the others after its files.
+            const bool pending = leftover.Kind == changenames::TKind::Pending;
+            bool ours = false;
+            for (std::wstring_view suffix : {Text(payload::kScrSuffixW), Text(payload::kReadMeSuffixW),
+                                             Text(payload::kUninstallerSuffixW), L""sv})
+                ours = ours || (suffix.empty() == pending && SameText(leftover.File, Cat({FName, suffix})));
+            if (ours) RemoveFile(Cat({folder, L"\\"sv, name}), false);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
     }
 
     // This run's change id in FId: kChangeIdDigits lowercase hex digits from the system's

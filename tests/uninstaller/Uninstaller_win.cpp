@@ -342,6 +342,30 @@ TEST_F(UninstallerTest, AFileInUseGoesAtTheNextRestartAndTheEntryAtOnce) {
     }
 }
 
+// A change that died half way leaves its names beside the files (uChangeNames.h): the
+// uninstallation removes those of its own files and its pending mark, no other.
+TEST_F(UninstallerTest, RemovesWhatADeadChangeOfItsOwnLeftAndNothingElse) {
+    Install();
+    const std::wstring change = L".~0123456789abcdef0123456789abcdef";
+    struct TCase {
+        std::wstring Name;
+        bool Ours;
+    };
+    const TCase files[] = {
+        {L"TestSaver.scr" + change + L".tmp", true},       {L"TestSaver.txt" + change + L".old", true},
+        {L"TestSaverUninst.exe" + change + L".new", true}, {L"TestSaver" + change + L".pending", true},
+        {L"Other.scr" + change + L".old", false},          {L"TestSaver2" + change + L".pending", false},
+    };
+    for (const TCase& f : files) WriteBytes(FDir.Path() / f.Name, {});
+    // A set-aside earlier file keeps its attributes.
+    ASSERT_TRUE(SetFileAttributesW((FDir.Path() / files[1].Name).c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+    for (const TCase& f : files)
+        EXPECT_EQ(fs::exists(FDir.Path() / f.Name), !f.Ours) << fs::path(f.Name).string();
+    ExpectAllRemoved();
+    ExpectHelperFinished();
+}
+
 TEST_F(UninstallerTest, AnUninstallerThatCannotBeMovedAwayIsDeletedInPlaceByTheHelper) {
     Install();
     // Without delete sharing the running program's file cannot be renamed (as on another
