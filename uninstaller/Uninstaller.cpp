@@ -2,8 +2,11 @@
 // an item container holding the installation's "GUID" at its end.
 //
 // It removes <name>.scr and (when the installation wrote it) <name>.txt from its own
-// folder and the uninstall registration <name> when that names this program; it removes
-// nothing unless that registration names it. That removal runs elevated, in a second run
+// folder, with what a dead change to the installation left beside them, and then the
+// uninstall registration <name> when that names this program; it removes nothing unless
+// that registration names it. A file in use goes at the next restart; the registration
+// goes only once every file is gone or bound to go, so that it can be run again while
+// anything is left. That removal runs elevated, in a second run
 // of this program ("/_remove"); the first run, as the user who started it, asks and then
 // resets that user's current-screensaver setting when it named this screensaver. Then it
 // removes itself: a running program's file cannot be deleted, so it copies itself into a
@@ -24,6 +27,7 @@
 #include "UninstArgs.h"
 #include "platform/uDllSearch.h"
 #include "platform/uWinHandles.h"
+#include "store/uChangeNames.h"
 #include "store/uItemLayout.h"
 #include "store/uPayloadFormat.h"
 
@@ -64,6 +68,9 @@ enum TExitCode : int {
     kExitIncomplete = 3,   // something could not be removed
     kExitBadArguments = 4,
     kExitNotElevated = 5,  // the removal could not be started with administrator rights: nothing removed
+    // Everything removed, but a file in use goes only at the next restart (the code package
+    // managers know as "restart required").
+    kExitRestartNeeded = 3010,
 };
 
 // No memory for a text: the run cannot go on, and says so by its exit code.
@@ -344,22 +351,12 @@ bool ClearReadOnly(const TText& path, DWORD attr) {
     return SetFileAttributesW(path.c_str(), attr & ~FILE_ATTRIBUTE_READONLY);
 }
 
-void DeleteInstalledFile(const TText& path, TFailures& failed) {
-    DWORD attr = GetFileAttributesW(path.c_str());
-    if (attr == INVALID_FILE_ATTRIBUTES) {
-        DWORD err = GetLastError();
-        if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) failed.Add(path);
-        return; // already gone
-    }
-    if (attr & FILE_ATTRIBUTE_DIRECTORY) { // not what the installer wrote: leave it
-        failed.Add(path);
-        return;
-    }
-    const bool cleared = ClearReadOnly(path, attr);
-    if (!DeleteFileW(path.c_str())) {
-        if (cleared) SetFileAttributesW(path.c_str(), attr);
-        failed.Add(path);
-    }
+// Why a deletion failed: some program has the file open or mapped (a running program's
+// image refuses with ERROR_ACCESS_DENIED), which ends when it closes it, at the latest
+// at the next restart.
+bool InUse(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+           error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
 }
 
 // Whether the current-screensaver setting of the user running this names scrPath (in
@@ -603,15 +600,17 @@ public:
         if (!FRemoveStep) return RunAsUser(self);
 
         std::wstring_view folder = FolderOf(self);
-        TText scr = Cat({folder, L"\\"sv, FName, Text(payload::kScrSuffixW)});
-        TFailures failed;
-        DeleteInstalledFile(scr, failed);
+        RemoveLeftovers(folder);
+        RemoveFile(Cat({folder, L"\\"sv, FName, Text(payload::kScrSuffixW)}), true);
         // A <name>.txt of somebody else's, beside an installation without a ReadMe, stays.
-        if (ReadMeInstalled(FName)) DeleteInstalledFile(Cat({folder, L"\\"sv, FName, Text(payload::kReadMeSuffixW)}), failed);
-        DeleteUninstallKey(FName, failed);
-        if (!RemoveSelf(self, FName, FSilent)) failed.Add(self);
+        if (ReadMeInstalled(FName))
+            RemoveFile(Cat({folder, L"\\"sv, FName, Text(payload::kReadMeSuffixW)}), true);
+        // All or nothing: while a file stays, so do the registration and this program, and
+        // the uninstallation can be run again.
+        if (!FFailed.Any) DeleteUninstallKey(FName, FFailed);
+        if (!FFailed.Any && !RemoveSelf(self, FName, FSilent)) FFailed.Add(self);
 
-        return failed.Any ? kExitIncomplete : kExitOk;
+        return FFailed.Any ? kExitIncomplete : FScheduled ? kExitRestartNeeded : kExitOk;
     }
 
     // The helper copy's run: waits for the first run to end, deletes its file, and
@@ -666,27 +665,117 @@ private:
                  MB_ICONERROR);
             return kExitNotElevated;
         }
-        // What is still there, told by looking: the step shows nothing itself.
+        // What is still there, told by looking: the step shows nothing itself. When it left
+        // a file in use to the next restart, that file may still stand under its name.
+        const bool restart = code == kExitRestartNeeded;
         TFailures failed;
-        for (const TText* file : {&scr, readMe ? &txt : nullptr})
-            if (file && GetFileAttributesW(file->c_str()) != INVALID_FILE_ATTRIBUTES) failed.Add(*file);
+        if (!restart)
+            for (const TText* file : {&scr, readMe ? &txt : nullptr})
+                if (file && GetFileAttributesW(file->c_str()) != INVALID_FILE_ATTRIBUTES) failed.Add(*file);
         const TText key = Cat({Text(kUninstallRoot), FName});
         UniqueHKey left;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, left.Put()) == ERROR_SUCCESS)
-            failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, key}));
-        // The setting goes with the uninstallation, even when a file in use stays behind.
-        if (current && (code == kExitOk || code == kExitIncomplete) && !ResetScreenSaver())
+        const bool entryKept =
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, left.Put()) == ERROR_SUCCESS;
+        if (entryKept) failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, key}));
+        // The setting goes with the screensaver's file, once that is gone or bound to go,
+        // even when something else stays behind.
+        const bool scrGone = restart || GetFileAttributesW(scr.c_str()) == INVALID_FILE_ATTRIBUTES;
+        if (current && scrGone && (code == kExitOk || code == kExitIncomplete || restart) &&
+            !ResetScreenSaver())
             failed.Add(Cat({L"HKEY_CURRENT_USER\\"sv, Text(kDesktopKey), L"\\"sv, Text(kScreenSaverValue)}));
-        if (code != kExitOk && !failed.Any) failed.Add(self);
+        if (code != kExitOk && !restart && !failed.Any) failed.Add(self);
         if (!failed.Any) {
-            Show(Cat({L"「"sv, FName, L"」のアンインストールが完了しました。"sv}), MB_ICONINFORMATION);
-            return kExitOk;
+            Show(Cat({L"「"sv, FName, L"」のアンインストールが完了しました。"sv,
+                      restart ? L"\n使用中のファイルは、コンピューターの再起動後に削除されます。"sv : L""sv}),
+                 MB_ICONINFORMATION);
+            return restart ? kExitRestartNeeded : kExitOk;
         }
         Show(
             Cat({L"次の項目を削除できませんでした。\n\n"sv, failed.List,
-                 L"\n使用中の場合は、スクリーンセーバーの設定画面などを閉じてから手動で削除してください。"sv}),
+                 entryKept
+                     ? L"\nアンインストールの登録は残してあります。原因を取り除いてから、"
+                       L"もう一度アンインストールしてください。"sv
+                     : L"\n使用中の場合は、スクリーンセーバーの設定画面などを閉じてから手動で削除してください。"sv}),
             MB_ICONWARNING);
         return kExitIncomplete;
+    }
+
+    // Removes a file of the installation (setAside) or one a dead change left: deleted at
+    // once or, while a program has it open or mapped, at the next restart. With setAside, a
+    // file in use is first renamed "<file>.~<id>.old" in its folder (a running program's
+    // file can be renamed though not deleted): its name is free at once, and what stays is
+    // a leftover a later run recognises. A link is deleted as itself, never followed, and
+    // never left to the restart.
+    void RemoveFile(const TText& path, bool setAside) {
+        const DWORD attr = GetFileAttributesW(path.c_str());
+        if (attr == INVALID_FILE_ATTRIBUTES) {
+            const DWORD err = GetLastError();
+            if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) FFailed.Add(path);
+            return; // already gone
+        }
+        if (attr & FILE_ATTRIBUTE_DIRECTORY) { // not what the installer wrote: leave it
+            FFailed.Add(path);
+            return;
+        }
+        const bool cleared = ClearReadOnly(path, attr);
+        if (DeleteFileW(path.c_str())) return;
+        const TText* left = &path;
+        TText aside;
+        if (InUse(GetLastError()) && !(attr & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            if (setAside && ChangeId()) {
+                aside =
+                    Cat({path, Text(payload::kChangeMarkW), std::wstring_view(FId, payload::kChangeIdDigits),
+                         Text(payload::kSetAsideSuffixW)});
+                if (MoveFileExW(path.c_str(), aside.c_str(), 0)) left = &aside;
+            }
+            if (MoveFileExW(left->c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+                FScheduled = true;
+                return;
+            }
+            // The installation stays, and with it the file under its own name.
+            if (left == &aside && MoveFileExW(aside.c_str(), path.c_str(), 0)) left = &path;
+        }
+        if (cleared) SetFileAttributesW(left->c_str(), attr);
+        FFailed.Add(*left);
+    }
+
+    // Removes what a change to this installation left when it died: "<file>.~<id>" names
+    // of its own three files and "<name>.~<id>.pending". Those of other screensavers in
+    // the same folder, and every other name, stay.
+    void RemoveLeftovers(std::wstring_view folder) {
+        WIN32_FIND_DATAW found;
+        const HANDLE find = FindFirstFileW(Cat({folder, L"\\*"sv}).c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::wstring_view name(found.cFileName,
+                                         static_cast<std::size_t>(lstrlenW(found.cFileName)));
+            const changenames::TLeftover<wchar_t> leftover = changenames::ParseLeftover<wchar_t>(name);
+            // A change writes files only.
+            if (leftover.Kind == changenames::TKind::None ||
+                (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                continue;
+            // The pending mark is named after the installation, the others after its files.
+            const bool pending = leftover.Kind == changenames::TKind::Pending;
+            bool ours = false;
+            for (std::wstring_view suffix : {Text(payload::kScrSuffixW), Text(payload::kReadMeSuffixW),
+                                             Text(payload::kUninstallerSuffixW), L""sv})
+                ours = ours || (suffix.empty() == pending && SameText(leftover.File, Cat({FName, suffix})));
+            if (ours) RemoveFile(Cat({folder, L"\\"sv, name}), false);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+
+    // This run's change id in FId: kChangeIdDigits lowercase hex digits from the system's
+    // random generator, drawn once. False when the generator fails.
+    bool ChangeId() {
+        if (FIdDrawn) return true;
+        unsigned char random[payload::kChangeIdDigits / 2];
+        if (!RtlGenRandom(random, sizeof random)) return false;
+        for (std::size_t i = 0; i < sizeof random; ++i) {
+            FId[2 * i] = L"0123456789abcdef"[random[i] >> 4];
+            FId[2 * i + 1] = L"0123456789abcdef"[random[i] & 15];
+        }
+        return FIdDrawn = true;
     }
 
     static bool DeleteWhenUnlocked(const TText& path) {
@@ -720,6 +809,11 @@ private:
     bool FSilent;
     bool FRemoveStep;
     TText FName;
+    // The removal step's outcome: what stays, and whether anything waits for a restart.
+    TFailures FFailed;
+    bool FScheduled = false;
+    wchar_t FId[payload::kChangeIdDigits];
+    bool FIdDrawn = false;
 };
 
 int Main() {

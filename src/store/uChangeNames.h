@@ -41,16 +41,19 @@ template <typename C> constexpr TLeftover<C> ParseLeftover(std::basic_string_vie
                                      {TKind::Fresh, payload::kFreshSuffix},
                                      {TKind::Pending, payload::kPendingSuffix}};
     constexpr std::string_view kMark = payload::kChangeMark;
+    // The name is cut with the view's constructor, never substr: its range check may throw,
+    // which would bring the C++ runtime into the uninstaller.
+    using TView = std::basic_string_view<C>;
     for (const TSuffix& suffix : kSuffixes) {
         if (!detail::EndsWith(name, suffix.Text)) continue;
-        const std::basic_string_view<C> rest = name.substr(0, name.size() - suffix.Text.size());
+        const TView rest(name.data(), name.size() - suffix.Text.size());
         if (rest.size() <= kMark.size() + payload::kChangeIdDigits) return {};
-        const std::basic_string_view<C> id = rest.substr(rest.size() - payload::kChangeIdDigits);
+        const TView marked(rest.data(), rest.size() - payload::kChangeIdDigits);
+        const TView id(rest.data() + marked.size(), payload::kChangeIdDigits);
         for (C c : id)
             if (!((c >= C('0') && c <= C('9')) || (c >= C('a') && c <= C('f')))) return {};
-        const std::basic_string_view<C> marked = rest.substr(0, rest.size() - payload::kChangeIdDigits);
         if (!detail::EndsWith(marked, kMark)) return {};
-        return {suffix.Kind, marked.substr(0, marked.size() - kMark.size()), id};
+        return {suffix.Kind, TView(marked.data(), marked.size() - kMark.size()), id};
     }
     return {};
 }

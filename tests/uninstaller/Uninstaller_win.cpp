@@ -5,6 +5,7 @@
 #include "UninstallerTraces.h"
 #include "WinDriver.h"
 #include "platform/uWinHandles.h"
+#include "store/uChangeNames.h"
 #include "store/uExeAdder.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +55,20 @@ void RegRemoveValue(HKEY root, const std::wstring& key, const std::wstring& name
     RegCloseKey(k);
 }
 
+// A value's data as stored (any type); none when it is missing.
+std::optional<std::vector<BYTE>> RegReadRaw(HKEY root, const std::wstring& key, const std::wstring& name) {
+    DWORD bytes = 0;
+    if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, nullptr, nullptr, &bytes) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    std::vector<BYTE> data(bytes);
+    if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, nullptr, data.data(),
+                     &bytes) != ERROR_SUCCESS)
+        return std::nullopt;
+    data.resize(bytes);
+    return data;
+}
+
 bool RegKeyExists(HKEY root, const std::wstring& key) {
     HKEY k;
     if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
@@ -99,15 +114,30 @@ UniqueHandle HoldOpen(const fs::path& file) {
 }
 
 const std::wstring kQuestion = L"「TestSaver」スクリーンセーバーをコンピューターから削除します。";
+const std::wstring kPendingValue = L"PendingFileRenameOperations";
 
 // A fake installation of "TestSaver" in a temporary folder, as the installer leaves it.
 class UninstallerTest : public ::testing::Test {
 protected:
     const std::wstring kName = L"TestSaver";
 
-    void SetUp() override { FSavedScreenSaver = RegRead(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE"); }
+    void SetUp() override {
+        FSavedScreenSaver = RegRead(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
+        FSavedPending = RegReadRaw(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
+    }
 
     void TearDown() override {
+        // What the runs left to the next restart is forgotten: the prefix outlives the test.
+        if (FSavedPending) {
+            HKEY k;
+            ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), 0, KEY_SET_VALUE, &k),
+                      ERROR_SUCCESS);
+            RegSetValueExW(k, kPendingValue.c_str(), 0, REG_MULTI_SZ, FSavedPending->data(),
+                           static_cast<DWORD>(FSavedPending->size()));
+            RegCloseKey(k);
+        } else {
+            RegRemoveValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
+        }
         if (FSavedScreenSaver) {
             RegWrite(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE", *FSavedScreenSaver);
         } else {
@@ -123,6 +153,18 @@ protected:
     fs::path Uninst() const { return FDir.Path() / (kName + L"Uninst.exe"); }
 
     std::vector<fs::path> NewHelperFolders() const { return FHelpers.NewFolders(); }
+
+    // The files of the folder that a change set aside from file (uChangeNames.h).
+    std::vector<fs::path> SetAsideFrom(const fs::path& file) const {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(FDir.Path())) {
+            const std::wstring name = entry.path().filename().wstring();
+            const auto leftover = changenames::ParseLeftover<wchar_t>(name);
+            if (leftover.Kind == changenames::TKind::SetAside && leftover.File == file.filename().wstring())
+                found.push_back(entry.path());
+        }
+        return found;
+    }
 
     // The carried program, copied under the given name, with a one-item "GUID" container.
     void PlaceUninstaller(const fs::path& as, bool withGuid = true) {
@@ -192,6 +234,7 @@ protected:
 
     TempDir FDir;
     std::optional<std::wstring> FSavedScreenSaver;
+    std::optional<std::vector<BYTE>> FSavedPending;
     const std::wstring FSavedTemp = Env(L"TEMP"), FSavedTmp = Env(L"TMP");
     // The helper copies end on their own; their folders wait for a restart otherwise.
     HelperCleanup FHelpers;
@@ -254,19 +297,72 @@ TEST_F(UninstallerTest, SilentRunAcceptsAnUnquotedUninstallStringAndNoReadMe) {
     ExpectHelperFinished();
 }
 
-TEST_F(UninstallerTest, FileInUseIsReportedByTheExitCodeAndTheRestIsRemoved) {
+// A file in use goes at the next restart, and the entry at once with the rest (exit code
+// 3010). A running program's file is first renamed aside, freeing its name; one held open
+// without delete sharing cannot be renamed and waits for the restart under its own name.
+TEST_F(UninstallerTest, AFileInUseGoesAtTheNextRestartAndTheEntryAtOnce) {
+    struct TCase {
+        const char* How;
+        bool Running;
+    };
+    for (const TCase& c : {TCase{"a running program's file", true}, TCase{"held open", false}}) {
+        SCOPED_TRACE(c.How);
+        Install();
+        SetCurrentScreenSaver(Scr().wstring());
+        RegRemoveValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
+        std::optional<Process> program;
+        UniqueHandle held;
+        if (c.Running) {
+            fs::copy_file(BinDir() / "uninst.exe", Scr(), fs::copy_options::overwrite_existing);
+            program.emplace(L"\"" + Scr().wstring() + L"\"", nullptr, true);
+            ASSERT_TRUE(program->Started());
+        } else {
+            held = HoldOpen(Scr());
+            ASSERT_TRUE(held);
+        }
+        EXPECT_EQ(Run(Uninst(), L"/S"), 3010u);
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+        EXPECT_FALSE(CurrentScreenSaver());
+        EXPECT_FALSE(fs::exists(Txt()));
+        EXPECT_FALSE(fs::exists(Uninst()));
+        const std::vector<fs::path> aside = SetAsideFrom(Scr());
+        if (c.Running) {
+            EXPECT_FALSE(fs::exists(Scr()));
+            ASSERT_EQ(aside.size(), 1u);
+            EXPECT_TRUE(DeletionPending(aside[0].wstring()));
+            program.reset(); // ended: its file can go now
+            windriver::WaitFor([&] {
+                std::error_code ec;
+                return fs::remove(aside[0], ec) || !fs::exists(aside[0]);
+            });
+        } else {
+            EXPECT_TRUE(aside.empty());
+            EXPECT_TRUE(DeletionPending(Scr().wstring()));
+        }
+    }
+}
+
+// A change that died half way leaves its names beside the files (uChangeNames.h): the
+// uninstallation removes those of its own files and its pending mark, no other.
+TEST_F(UninstallerTest, RemovesWhatADeadChangeOfItsOwnLeftAndNothingElse) {
     Install();
-    SetCurrentScreenSaver(Scr().wstring());
-    UniqueHandle busy = HoldOpen(Scr());
-    ASSERT_TRUE(busy);
-    DWORD code = Run(Uninst(), L"/S");
-    busy.Reset();
-    EXPECT_EQ(code, 3u);
-    EXPECT_TRUE(fs::exists(Scr()));
-    EXPECT_FALSE(fs::exists(Txt()));
-    EXPECT_FALSE(fs::exists(Uninst()));
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
-    EXPECT_FALSE(CurrentScreenSaver());
+    const std::wstring change = L".~0123456789abcdef0123456789abcdef";
+    struct TCase {
+        std::wstring Name;
+        bool Ours;
+    };
+    const TCase files[] = {
+        {L"TestSaver.scr" + change + L".tmp", true},       {L"TestSaver.txt" + change + L".old", true},
+        {L"TestSaverUninst.exe" + change + L".new", true}, {L"TestSaver" + change + L".pending", true},
+        {L"Other.scr" + change + L".old", false},          {L"TestSaver2" + change + L".pending", false},
+    };
+    for (const TCase& f : files) WriteBytes(FDir.Path() / f.Name, {});
+    // A set-aside earlier file keeps its attributes.
+    ASSERT_TRUE(SetFileAttributesW((FDir.Path() / files[1].Name).c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+    for (const TCase& f : files)
+        EXPECT_EQ(fs::exists(FDir.Path() / f.Name), !f.Ours) << fs::path(f.Name).string();
+    ExpectAllRemoved();
     ExpectHelperFinished();
 }
 
@@ -317,23 +413,46 @@ TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
     ExpectHelperFinished();
 }
 
-TEST_F(UninstallerTest, InteractiveRunListsWhatItCouldNotRemove) {
+// What can be neither removed nor left to the next restart keeps the entry and the
+// uninstaller: the run lists it, and once it is out of the way the entry finishes the job.
+TEST_F(UninstallerTest, InteractiveRunListsWhatItCouldNotRemoveAndKeepsTheEntry) {
     Install();
+    SetCurrentScreenSaver(Scr().wstring());
+    fs::remove(Txt());
+    fs::create_directory(Txt());
+    {
+        Process p(L"\"" + Uninst().wstring() + L"\"");
+        ASSERT_TRUE(p.Started());
+        ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
+        HWND report = WaitBox(p, L"次の項目を削除できませんでした。");
+        ASSERT_TRUE(report);
+        std::wstring text = BoxText(report);
+        EXPECT_TRUE(Contains(text, Txt().wstring()));
+        EXPECT_FALSE(Contains(text, Scr().wstring()));
+        EXPECT_TRUE(Contains(text, L"アンインストールの登録は残してあります。"));
+        ASSERT_TRUE(windriver::AnswerMessageBox(report, IDOK));
+        EXPECT_EQ(p.Wait(), 3u);
+    }
+    EXPECT_FALSE(fs::exists(Scr()));
+    EXPECT_TRUE(fs::exists(Uninst()));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+    EXPECT_FALSE(CurrentScreenSaver()); // its file is gone
+    EXPECT_TRUE(NewHelperFolders().empty());
+
+    fs::remove(Txt());
+    WriteBytes(Txt(), Bytes("readme"));
     UniqueHandle busy = HoldOpen(Txt());
     ASSERT_TRUE(busy);
-    Process p(L"\"" + Uninst().wstring() + L"\"");
-    ASSERT_TRUE(p.Started());
-    ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
-    HWND report = WaitBox(p, L"次の項目を削除できませんでした。");
-    ASSERT_TRUE(report);
-    std::wstring text = BoxText(report);
-    EXPECT_TRUE(Contains(text, Txt().wstring()));
-    EXPECT_FALSE(Contains(text, Scr().wstring()));
-    ASSERT_TRUE(windriver::AnswerMessageBox(report, IDOK));
-    EXPECT_EQ(p.Wait(), 3u);
-    busy.Reset();
-    EXPECT_FALSE(fs::exists(Scr()));
-    EXPECT_TRUE(fs::exists(Txt()));
+    Process again(L"\"" + Uninst().wstring() + L"\"");
+    ASSERT_TRUE(again.Started());
+    ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(again, kQuestion), IDYES));
+    HWND done = WaitBox(again, L"「TestSaver」のアンインストールが完了しました。\n"
+                               L"使用中のファイルは、コンピューターの再起動後に削除されます。");
+    ASSERT_TRUE(done);
+    ASSERT_TRUE(windriver::AnswerMessageBox(done, IDOK));
+    EXPECT_EQ(again.Wait(), 3010u);
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+    EXPECT_TRUE(DeletionPending(Txt().wstring()));
     ExpectHelperFinished();
 }
 
