@@ -22,29 +22,19 @@ std::wstring_view Arguments(std::wstring_view line) {
     return line.substr(i);
 }
 
-// Up to 16 hexadecimal digits; anything else makes the line bad.
-std::uintptr_t ParseReportWindow(std::wstring_view digits, bool& bad) {
-    std::uint64_t value = 0;
-    if (digits.empty() || digits.size() > 16) bad = true;
-    for (wchar_t c : digits) {
-        const int d = c >= L'0' && c <= L'9' ? c - L'0' : c >= L'a' && c <= L'f' ? c - L'a' + 10 : -1;
-        if (d < 0) {
-            bad = true;
-            return 0;
-        }
-        value = value << 4 | static_cast<unsigned>(d);
-    }
-    return static_cast<std::uintptr_t>(value);
+// The id of the starter's report pipe: exactly 32 lowercase hexadecimal digits, as the
+// starter draws them; anything else makes the line bad.
+std::wstring ParseReportPipe(std::wstring_view digits, bool& bad) {
+    bool ok = digits.size() == 32;
+    for (wchar_t c : digits) ok = ok && ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'));
+    if (!ok) bad = true;
+    return ok ? std::wstring(digits) : std::wstring();
 }
 
 } // namespace
 
-std::wstring StepArguments(const TSha256& binding, std::uintptr_t reportWindow, std::wstring_view folder) {
-    static constexpr wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring window;
-    for (std::uint64_t v = reportWindow; window.empty() || v != 0; v >>= 4)
-        window.insert(window.begin(), kDigits[v & 15]);
-    return L"/STEP=" + BindingText(binding) + L" /REPORT=" + window + L" /D=" + std::wstring(folder);
+std::wstring StepArguments(const TSha256& binding, std::wstring_view reportPipe, std::wstring_view folder) {
+    return L"/STEP=" + BindingText(binding) + L" /REPORT=" + std::wstring(reportPipe) + L" /D=" + std::wstring(folder);
 }
 
 TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
@@ -70,7 +60,7 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
             r.Step = true;
             if (!ParseBindingText(word.substr(6), r.StepBinding)) r.Bad = true;
         } else if (word.starts_with(L"/REPORT="))
-            r.ReportWindow = ParseReportWindow(word.substr(8), r.Bad);
+            r.ReportPipe = ParseReportPipe(word.substr(8), r.Bad);
         else if (word.starts_with(L"/LOG=") || word.starts_with(L"/log=")) {
             std::wstring_view path = word.substr(5);
             if (quotedLog) {

@@ -23,12 +23,12 @@ struct TSetupCommandLine {
     // starter's image, which must equal this image's own.
     bool Step = false;
     TSha256 StepBinding{};
-    // "/REPORT=<hex>": the starter's window that receives the step's failure text.
-    std::uintptr_t ReportWindow = 0;
+    // "/REPORT=<32 hex digits>": the id of the starter's pipe that takes the step's report.
+    std::wstring ReportPipe;
 };
 
 // The step's own switches before "/D=<folder>", as the starter passes them.
-std::wstring StepArguments(const TSha256& binding, std::uintptr_t reportWindow, std::wstring_view folder);
+std::wstring StepArguments(const TSha256& binding, std::wstring_view reportPipe, std::wstring_view folder);
 
 // Splits the whole command line (program name first, quoted or not). Switches are
 // separated by blanks; "/D=" takes the rest of the line as it is, spaces included.

@@ -70,6 +70,9 @@ TListedIdentity ListedIdentity(const TPayloadSettings& settings) {
         if (identity.Version.empty()) identity.Version = record.ProductVersion;
         if (identity.Publisher.empty()) identity.Publisher = record.CompanyName;
     }
+    // Shown in the list of programs and logged: no value may break a line there.
+    identity.Version = EscapeControls932(identity.Version);
+    identity.Publisher = EscapeControls932(identity.Publisher);
     return identity;
 }
 

@@ -41,7 +41,8 @@ void Line(std::string_view text) {
     digits(now.wMinute, 2, ':');
     digits(now.wSecond, 2, '.');
     digits(now.wMilliseconds, 3, ' ');
-    const std::wstring wide = ToWide(stamp + std::string(text) + "\r\n");
+    // Whatever the line names (a path, a version, a step's text), it stays one line.
+    const std::wstring wide = ToWide(stamp + EscapeControls932(text) + "\r\n");
     const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
                                       nullptr);
     if (n <= 0) return;

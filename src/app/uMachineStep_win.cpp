@@ -7,112 +7,233 @@
 #include "platform/uElevation.h"
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
+#include "platform/uWinHandles.h"
 #include "store/uStreams.h"
 
-#include <cwchar>
-#include <iterator>
+#include <string>
+#include <vector>
 
 namespace {
 
-// Mark our WM_COPYDATA among any other: the failure text, and a line of the install log.
-// A text longer than kMaxReport is no report of ours.
-constexpr ULONG_PTR kStepReportTag = 0x53435250; // "SCRP"
-constexpr ULONG_PTR kStepLogTag = 0x5343524C;    // "SCRL"
+// The step's report: messages on a pipe of the starter's, each a kind byte and code page 932
+// text. A message longer than kMaxReport is no report of ours.
+constexpr char kLogLine = 'L'; // a line of the install log
+constexpr char kFailure = 'F'; // the failure text for the user
+constexpr char kResult = 'R';  // "<exit code> <binding in hex>": the step's last word
 constexpr DWORD kMaxReport = 64 * 1024;
 
-constexpr wchar_t kSinkClass[] = L"TScrStepReportSink";
+std::wstring ReportPipeName(std::wstring_view id) { return L"\\\\.\\pipe\\ScrSetupStepReport-" + std::wstring(id); }
 
-// A message-only window that keeps the last failure text it received while it lives and
-// writes the log lines it receives into this process's install log.
-class TStepReportSink {
-public:
-    TStepReportSink() {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &TStepReportSink::WindowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kSinkClass;
-        RegisterClassExW(&wc); // fails harmlessly when registered already
-        FWindow = CreateWindowExW(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
-    }
-    ~TStepReportSink() {
-        if (FWindow) DestroyWindow(FWindow);
-    }
-    TStepReportSink(const TStepReportSink&) = delete;
-    TStepReportSink& operator=(const TStepReportSink&) = delete;
-
-    std::uintptr_t Handle() const { return reinterpret_cast<std::uintptr_t>(FWindow); }
-    const std::string& Text() const { return FText; }
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        } else if (message == WM_COPYDATA) {
-            auto* self = reinterpret_cast<TStepReportSink*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            if (!self || !data || data->cbData > kMaxReport) return FALSE;
-            if (data->dwData != kStepReportTag && data->dwData != kStepLogTag) return FALSE;
-            // No exception may leave a window procedure.
-            try {
-                const std::string text(static_cast<const char*>(data->lpData), data->cbData);
-                if (data->dwData == kStepLogTag)
-                    installlog::Line("step: " + text);
-                else
-                    self->FText = text;
-            } catch (...) {
-                return FALSE;
-            }
-            return TRUE;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-
-    HWND FWindow = nullptr;
-    std::string FText;
-};
-
-std::uintptr_t gReportWindow = 0;
-
-// Sends one report of kind tag to the starter's window, when it is a report window of ours.
-void Send(std::uintptr_t window, ULONG_PTR tag, std::string_view text) {
-    const HWND target = reinterpret_cast<HWND>(window);
-    if (!target || text.empty() || text.size() > kMaxReport || !IsWindow(target)) return;
-    // The window comes from a command line anybody could have written: only a report
-    // window of ours gets it, never another (elevated) program's window, which would
-    // take our message for one of its own peers'.
-    wchar_t className[64];
-    const int n = GetClassNameW(target, className, 64);
-    if (n != static_cast<int>(std::size(kSinkClass)) - 1 || std::wmemcmp(className, kSinkClass, n) != 0) return;
-    COPYDATASTRUCT data{tag, static_cast<DWORD>(text.size()), const_cast<char*>(text.data())};
-    // Bounded: a starter that no longer answers must not hold the step.
-    SendMessageTimeoutW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                        5000, nullptr);
+std::string ResultText(TSetupExit exit, const TSha256& binding) {
+    return std::to_string(static_cast<int>(exit)) + " " + FromWide(BindingText(binding));
 }
 
-void RelayLogLine(std::string_view line) { Send(gReportWindow, kStepLogTag, line); }
+// The starter's end: a pipe with a name from the system's random generator, one instance,
+// local clients only. It listens while the step runs and takes messages only from the
+// process it started, and only when that process runs this very program file: another
+// process of the user that finds the pipe is disconnected unread.
+class TReportPipe final : public IElevatedRunWatcher {
+public:
+    TReportPipe() : FId(ToWide(NewChangeId())), FEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        if (FId.empty() || !FEvent) return;
+        FPipe.Reset(CreateNamedPipeW(ReportPipeName(FId).c_str(),
+                                     PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+                                     1, 0, kMaxReport, 0, nullptr));
+    }
+    ~TReportPipe() override {
+        if (FPipe && FState != TState::Done) CancelIo(FPipe.Get());
+    }
+    bool Ok() const { return static_cast<bool>(FPipe); }
+    const std::wstring& Id() const { return FId; }
+
+    void Started(HANDLE process) override {
+        FProcessId = GetProcessId(process);
+        FOurProgram = RunsHeldProgram(process);
+        Listen();
+    }
+    HANDLE Event() override { return FState == TState::Done ? nullptr : FEvent.Get(); }
+    void Signalled() override {
+        DWORD bytes = 0;
+        const bool ok = GetOverlappedResult(FPipe.Get(), &FOverlapped, &bytes, FALSE);
+        if (FState == TState::Listening) {
+            if (ok) Connected();
+            else FState = TState::Done;
+        } else if (FState == TState::Reading) {
+            if (ok) {
+                Take(bytes);
+                Read();
+            } else if (GetLastError() == ERROR_MORE_DATA) {
+                Refuse("a message too long"); // no report of ours
+            } else {
+                FState = TState::Done; // the step closed its end: all is read
+            }
+        }
+    }
+    // After the step ended: what it wrote is still in the pipe.
+    void Finish() {
+        for (int i = 0; i < 1000 && FState != TState::Done; ++i) {
+            if (WaitForSingleObject(FEvent.Get(), FState == TState::Listening ? 0 : 5000) != WAIT_OBJECT_0) break;
+            Signalled();
+        }
+        if (FState != TState::Done) {
+            CancelIo(FPipe.Get());
+            FState = TState::Done;
+        }
+    }
+
+    bool OurProgram() const { return FOurProgram; }
+    bool HasResult() const { return FHasResult; }
+    const std::string& Result() const { return FResult; }
+    const std::string& Failure() const { return FFailure; }
+    const std::vector<std::string>& Lines() const { return FLines; }
+
+private:
+    enum class TState { Idle, Listening, Reading, Done };
+
+    void Listen() {
+        FState = TState::Listening;
+        ResetEvent(FEvent.Get());
+        FOverlapped = {};
+        FOverlapped.hEvent = FEvent.Get();
+        if (ConnectNamedPipe(FPipe.Get(), &FOverlapped)) return;
+        const DWORD error = GetLastError();
+        if (error == ERROR_PIPE_CONNECTED) Connected();
+        else if (error != ERROR_IO_PENDING) FState = TState::Done;
+    }
+    void Connected() {
+        ULONG client = 0;
+        if (!GetNamedPipeClientProcessId(FPipe.Get(), &client) || client != FProcessId)
+            return Refuse("process " + std::to_string(client));
+        if (!FOurProgram) return Refuse("the program started, which is not this installer's file");
+        FState = TState::Reading;
+        Read();
+    }
+    void Refuse(const std::string& what) {
+        FLines.push_back("a report from " + what + " was ignored");
+        DisconnectNamedPipe(FPipe.Get());
+        Listen();
+    }
+    void Read() {
+        ResetEvent(FEvent.Get());
+        FOverlapped = {};
+        FOverlapped.hEvent = FEvent.Get();
+        // Completed at once or later, the event is set either way.
+        if (!ReadFile(FPipe.Get(), FBuffer, sizeof FBuffer, nullptr, &FOverlapped) && GetLastError() != ERROR_IO_PENDING &&
+            GetLastError() != ERROR_MORE_DATA)
+            FState = TState::Done;
+    }
+    void Take(DWORD bytes) {
+        if (bytes == 0) return;
+        const std::string text(FBuffer + 1, bytes - 1);
+        switch (FBuffer[0]) {
+        case kLogLine: FLines.push_back(text); break;
+        case kFailure: FFailure = text; break;
+        case kResult:
+            FHasResult = true;
+            FResult = text;
+            break;
+        default: break;
+        }
+    }
+
+    std::wstring FId;
+    UniqueHandle FEvent, FPipe;
+    OVERLAPPED FOverlapped{};
+    TState FState = TState::Idle;
+    DWORD FProcessId = 0;
+    bool FOurProgram = false, FHasResult = false;
+    char FBuffer[kMaxReport];
+    std::string FResult, FFailure;
+    std::vector<std::string> FLines;
+};
+
+// The step's end of the pipe, when its starter named one.
+UniqueHandle gReport;
+
+void Send(char kind, std::string_view text) {
+    if (!gReport) return;
+    std::string message(1, kind);
+    message.append(text.substr(0, kMaxReport - 1));
+    DWORD written = 0;
+    WriteFile(gReport.Get(), message.data(), static_cast<DWORD>(message.size()), &written, nullptr);
+}
+
+void RelayLogLine(std::string_view line) { Send(kLogLine, line); }
+
+// Connects to the starter's pipe, waiting a while for it to be free (another process may
+// hold it for a moment until the starter turns it away). The starter may not act as the
+// step: identification only.
+bool ConnectReport(std::wstring_view id) {
+    const std::wstring name = ReportPipeName(id);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        gReport.Reset(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+        if (gReport) {
+            DWORD mode = PIPE_READMODE_MESSAGE;
+            SetNamedPipeHandleState(gReport.Get(), &mode, nullptr, nullptr);
+            return true;
+        }
+        if (GetLastError() != ERROR_PIPE_BUSY) return false;
+        WaitNamedPipeW(name.c_str(), 500);
+    }
+    return false;
+}
 
 } // namespace
 
 TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
     TInstallOutcome outcome;
-    TStepReportSink sink;
-    const std::wstring program = sys::ProgramPath();
-    installlog::Line("step: starting \"" + FromWide(program) + "\" with administrator rights");
+    // Started from the file this process runs, held since its start: never by a name
+    // another process could have put something else under.
+    const std::wstring program = HeldProgramPath();
+    if (program.empty()) {
+        outcome.Result = TInstallResult::ProgramNotHeld;
+        outcome.Message = OutcomeText(outcome.Result);
+        installlog::Line("step: not started: this program's file could not be held open");
+        return outcome;
+    }
+    TReportPipe pipe;
+    if (!pipe.Ok()) {
+        outcome.Result = TInstallResult::Unexpected;
+        outcome.Message = OutcomeText(outcome.Result, {}, GetLastError());
+        installlog::Line("step: not started: no report pipe (system error " + std::to_string(GetLastError()) + ")");
+        return outcome;
+    }
     const TElevatedRun run =
-        RunElevatedAndWait(program, StepArguments(OwnImageBinding(), sink.Handle(), ToWide(destination)), owner);
+        RunElevatedAndWait(program, StepArguments(OwnImageBinding(), pipe.Id(), ToWide(destination)), owner, &pipe);
     if (!run.Started) {
         outcome.Result = TInstallResult::ElevationRefused;
         // A refused prompt says it all; any other cause is the system's to tell.
         outcome.Message = OutcomeText(outcome.Result, {}, run.Error == ERROR_CANCELLED ? 0 : run.Error);
-        installlog::Line("step: not started (system error " + std::to_string(run.Error) + ")");
+        installlog::Line("step: \"" + FromWide(program) + "\" not started (system error " + std::to_string(run.Error) +
+                         ")");
+        return outcome;
+    }
+    pipe.Finish();
+    installlog::Line("step: \"" + FromWide(program) + "\" started with administrator rights");
+    for (const std::string& line : pipe.Lines()) installlog::Line("step: " + line);
+    if (run.WaitError) {
+        outcome.Result = TInstallResult::Unexpected;
+        outcome.Message = OutcomeText(outcome.Result, {}, run.WaitError);
+        installlog::Line("step: its end could not be waited for (system error " + std::to_string(run.WaitError) + ")");
         return outcome;
     }
     installlog::Line("step: exit code " + std::to_string(run.ExitCode));
     outcome.Result = ResultOfExit(static_cast<int>(run.ExitCode));
+    // Only this program's own step, reporting the exit code it ended with and the binding
+    // it was given, has done what it says.
+    const bool confirmed = pipe.OurProgram() && pipe.HasResult() &&
+                           pipe.Result() == ResultText(OutcomeRule(outcome.Result).Exit, OwnImageBinding()) &&
+                           static_cast<int>(OutcomeRule(outcome.Result).Exit) == static_cast<int>(run.ExitCode);
+    if (!confirmed) {
+        installlog::Line(pipe.OurProgram() ? "step: no report of its result" : "step: the program started is not this installer's file");
+        outcome.Result = TInstallResult::StepUnconfirmed;
+        outcome.Message = OutcomeText(outcome.Result);
+        return outcome;
+    }
     if (outcome.Result == TInstallResult::Installed) return outcome;
-    outcome.Message = sink.Text().empty() || IsInstalled(outcome.Result) ? OutcomeText(outcome.Result) : sink.Text();
+    outcome.Message = pipe.Failure().empty() || IsInstalled(outcome.Result) ? OutcomeText(outcome.Result) : pipe.Failure();
     return outcome;
 }
 
@@ -132,8 +253,12 @@ std::vector<std::uint8_t> CarriedUninstaller() {
 } // namespace
 
 TSetupExit RunStepProcess(const TSetupCommandLine& args) {
-    gReportWindow = args.ReportWindow;
-    installlog::RelayTo(&RelayLogLine);
+    // A starter that named a pipe hears of everything through it; without it the step does
+    // nothing (its result would be nobody's to confirm).
+    if (!args.ReportPipe.empty()) {
+        if (!ConnectReport(args.ReportPipe)) return TSetupExit::BadCommandLine;
+        installlog::RelayTo(&RelayLogLine);
+    }
     TPayloadSettings settings;
     std::string loadError;
     // Bound to this image: a container other than the one scrpack bound it to is invalid.
@@ -158,6 +283,8 @@ TSetupExit RunStepProcess(const TSetupCommandLine& args) {
     } else {
         outcome.Message = OutcomeText(outcome.Result);
     }
-    if (!IsInstalled(outcome.Result)) Send(args.ReportWindow, kStepReportTag, outcome.Message);
-    return OutcomeRule(outcome.Result).Exit;
+    const TSetupExit exit = OutcomeRule(outcome.Result).Exit;
+    if (!IsInstalled(outcome.Result)) Send(kFailure, outcome.Message);
+    Send(kResult, ResultText(exit, args.StepBinding));
+    return exit;
 }

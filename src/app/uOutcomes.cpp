@@ -25,6 +25,8 @@ constexpr TOutcomeRule kRules[] = {
     {R::FileInUse, X::FileInUse, SWriteFailed, P::Failure, false, "file in use"},
     {R::RegistrationFailed, X::RegistrationFailed, SRegistrationFailed, P::Failure, false, "registration failed"},
     {R::ElevationRefused, X::ElevationRefused, SElevationRefused, P::Box, false, "administrator rights refused"},
+    {R::ProgramNotHeld, X::ElevationRefused, SProgramNotHeld, P::Box, false, "the program's file could not be held"},
+    {R::StepUnconfirmed, X::StepUnconfirmed, SStepUnconfirmed, P::Failure, false, "the step did not confirm its result"},
     {R::EntryConflict, X::EntryConflict, SEntryConflict, P::Failure, false, "uninstall entry of another product"},
     {R::InstalledElsewhere, X::InstalledElsewhere, SInstalledElsewhere, P::Box, false, "installed elsewhere"},
     {R::Unexpected, X::Unexpected, SUnexpectedError, P::Failure, false, "unexpected error"},
@@ -123,6 +125,7 @@ const char* PackageManagerResponse(TSetupExit exit) {
     case TSetupExit::EntryConflict:
     case TSetupExit::RegistrationFailed:
     case TSetupExit::Unexpected:
+    case TSetupExit::StepUnconfirmed:
         return "contactSupport";
     }
     return "";

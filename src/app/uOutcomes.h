@@ -21,6 +21,7 @@ enum class TSetupExit : int {
     FileInUse = 10,         // a file could not be written: another program holds it
     RegistrationFailed = 11, // the files are written, the uninstall entry could not be
     Unexpected = 12,        // anything else (memory ran out, a fault of the installer)
+    StepUnconfirmed = 13,   // the step did not confirm its result: what it did is unknown
     // Installed, but a file of the earlier installation was in use: it is set aside and
     // removed at the next restart (the code package managers know as "restart required").
     RestartRequired = 3010,
@@ -31,7 +32,7 @@ inline constexpr TSetupExit kFailureExits[] = {
     TSetupExit::NoDestination,  TSetupExit::WriteFailed,        TSetupExit::ElevationRefused,
     TSetupExit::EntryConflict,  TSetupExit::InstalledElsewhere, TSetupExit::DiskFull,
     TSetupExit::FileInUse,      TSetupExit::RegistrationFailed, TSetupExit::Unexpected,
-    TSetupExit::RestartRequired,
+    TSetupExit::StepUnconfirmed, TSetupExit::RestartRequired,
 };
 
 // What a package manager should make of an exit code of an unattended run: the closest
@@ -52,6 +53,8 @@ enum class TInstallResult {
     FileInUse,                  // the same, another program holding the file
     RegistrationFailed,         // a registry value (subject) could not be written; put back likewise
     ElevationRefused,           // the machine-wide step did not get administrator rights
+    ProgramNotHeld,             // this program's file could not be held open: the step is not started
+    StepUnconfirmed,            // the step's process did not confirm its result (or is not this program)
     EntryConflict,              // the uninstall key of the name (subject) is another product's
     InstalledElsewhere,         // registered in another folder (subject): nothing written
     Unexpected,                 // an error nobody foresaw (memory ran out)

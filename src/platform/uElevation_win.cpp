@@ -13,7 +13,8 @@ bool IsProcessElevated() {
            elevation.TokenIsElevated != 0;
 }
 
-TElevatedRun RunElevatedAndWait(const std::wstring& program, const std::wstring& parameters, HWND owner) {
+TElevatedRun RunElevatedAndWait(const std::wstring& program, const std::wstring& parameters, HWND owner,
+                                IElevatedRunWatcher* watcher) {
     TElevatedRun run;
     const std::wstring directory = sys::SystemDirectory();
     SHELLEXECUTEINFOW info{};
@@ -38,11 +39,23 @@ TElevatedRun RunElevatedAndWait(const std::wstring& program, const std::wstring&
     }
     UniqueHandle process(info.hProcess);
     run.Started = true;
+    if (watcher) watcher->Started(info.hProcess);
     bool quit = false;
     WPARAM quitCode = 0;
     for (;;) {
-        const DWORD wait = MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, INFINITE, QS_ALLINPUT);
-        if (wait != WAIT_OBJECT_0 + 1) break; // the process ended (or the wait failed)
+        HANDLE handles[2] = {info.hProcess, watcher ? watcher->Event() : nullptr};
+        const DWORD count = handles[1] ? 2 : 1;
+        const DWORD wait = MsgWaitForMultipleObjects(count, handles, FALSE, INFINITE, QS_ALLINPUT);
+        if (wait == WAIT_OBJECT_0) break; // the process ended
+        if (wait == WAIT_OBJECT_0 + 1 && count == 2) {
+            watcher->Signalled();
+            continue;
+        }
+        if (wait != WAIT_OBJECT_0 + count) {
+            run.WaitError = GetLastError();
+            if (run.WaitError == 0) run.WaitError = ERROR_INVALID_HANDLE;
+            break;
+        }
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -55,6 +68,60 @@ TElevatedRun RunElevatedAndWait(const std::wstring& program, const std::wstring&
         }
     }
     if (quit) PostQuitMessage(static_cast<int>(quitCode));
-    if (!GetExitCodeProcess(info.hProcess, &run.ExitCode)) run.ExitCode = static_cast<DWORD>(-1);
+    if (!run.WaitError && !GetExitCodeProcess(info.hProcess, &run.ExitCode)) run.WaitError = GetLastError();
     return run;
+}
+
+namespace {
+
+UniqueHandle gHeldProgram;
+
+bool SameFile(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    return GetFileInformationByHandle(a, &ia) && GetFileInformationByHandle(b, &ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+} // namespace
+
+bool HoldProgramFile() {
+    if (gHeldProgram) return true;
+    const std::wstring path = sys::ProgramPath();
+    if (path.empty()) return false;
+    // Read sharing only: neither writing, nor renaming, nor deleting while it is held.
+    gHeldProgram.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(gHeldProgram);
+}
+
+std::wstring HeldProgramPath() {
+    if (!gHeldProgram) return {};
+    std::wstring path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD n = GetFinalPathNameByHandleW(gHeldProgram.Get(), path.data(), static_cast<DWORD>(path.size()),
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(n + 1);
+    }
+    // "\\?\C:\..." as "C:\..." and "\\?\UNC\server\..." as "\\server\...": the forms the shell starts.
+    if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\" + path.substr(7);
+    if (path.starts_with(L"\\\\?\\") && path.size() > 6 && path[5] == L':') return path.substr(4);
+    return path;
+}
+
+bool RunsHeldProgram(HANDLE process) {
+    if (!gHeldProgram) return false;
+    std::wstring image(32768, L'\0');
+    DWORD size = static_cast<DWORD>(image.size());
+    if (!QueryFullProcessImageNameW(process, 0, image.data(), &size)) return false;
+    image.resize(size);
+    const UniqueHandle file(CreateFileW(image.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return file && SameFile(file.Get(), gHeldProgram.Get());
 }

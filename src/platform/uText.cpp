@@ -87,6 +87,33 @@ std::string Trim(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
+std::string EscapeControls932(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    const auto escape = [&out](std::uint8_t b) {
+        out += "\\x";
+        out += "0123456789ABCDEF"[b >> 4];
+        out += "0123456789ABCDEF"[b & 15];
+    };
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(s[i]);
+        if (IsLeadByte932(b)) {
+            const std::uint8_t t = i + 1 < s.size() ? static_cast<std::uint8_t>(s[i + 1]) : 0;
+            if (t >= 0x40 && t != 0x7F && t <= 0xFC) {
+                out += s.substr(i, 2);
+                ++i;
+            } else {
+                escape(b);
+            }
+        } else if (b < 0x20 || b == 0x7F || b == 0x80 || b == 0xA0 || b >= 0xFD) {
+            escape(b);
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
+
 std::string UpperAscii932(std::string_view s) {
     std::string r(s);
     for (std::size_t i = 0; i < r.size(); i += CharLen932(r, i)) {

@@ -49,6 +49,12 @@ std::string ExcludeTrailingBackslash932(std::string_view s);
 // Trims spaces and control characters (bytes <= 0x20) at both ends.
 std::string Trim(std::string_view s);
 
+// Text from outside made fit for one line of a log or of a message: every control
+// character (a byte below 0x20, DEL) and every byte that starts no character of code page
+// 932 (0x80, 0xA0, 0xFD-0xFF, a lead byte without a valid trail byte) becomes "\xNN", so no
+// value can end a line or forge one. Everything else stays as it is.
+std::string EscapeControls932(std::string_view s);
+
 // Upper-cases ASCII letters only; double-byte characters are left untouched.
 std::string UpperAscii932(std::string_view s);
 

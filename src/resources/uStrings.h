@@ -29,6 +29,8 @@
 #define SCR_IDS_RESTART_COMPLETES 1025
 #define SCR_IDS_ROLLED_BACK 1026
 #define SCR_IDS_NOT_ROLLED_BACK 1027
+#define SCR_IDS_PROGRAM_NOT_HELD 1028
+#define SCR_IDS_STEP_UNCONFIRMED 1029
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -72,5 +74,9 @@ enum TStringId : unsigned {
     // or, when that failed too, what the next run will do.
     SRolledBack = SCR_IDS_ROLLED_BACK,
     SNotRolledBack = SCR_IDS_NOT_ROLLED_BACK,
+    // The program's own file could not be held open, so the step is not started from it.
+    SProgramNotHeld = SCR_IDS_PROGRAM_NOT_HELD,
+    // The elevated process did not confirm its result (or was not this program).
+    SStepUnconfirmed = SCR_IDS_STEP_UNCONFIRMED,
 };
 #endif

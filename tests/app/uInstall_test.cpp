@@ -151,10 +151,10 @@ TEST(SetupCommandLine, SwitchesAndTheDestinationToTheEnd) {
     TSha256 binding{};
     for (std::size_t i = 0; i < binding.size(); ++i) binding[i] = static_cast<std::uint8_t>(i * 37 + 5);
     const TSetupCommandLine step =
-        ParseSetupCommandLine(L"setup.exe " + StepArguments(binding, 0x1a2b3c, L"C:\\表示 先"));
+        ParseSetupCommandLine(L"setup.exe " + StepArguments(binding, L"0123456789abcdef0123456789abcdef", L"C:\\表示 先"));
     EXPECT_TRUE(step.Step && !step.Bad && !step.Silent);
     EXPECT_EQ(step.StepBinding, binding);
-    EXPECT_EQ(step.ReportWindow, 0x1a2b3cu);
+    EXPECT_EQ(step.ReportPipe, L"0123456789abcdef0123456789abcdef");
     EXPECT_TRUE(step.Destination == L"C:\\表示 先");
 }
 

@@ -827,7 +827,7 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
     for (std::uint8_t b : Sha256(exeBytes.data(), exeBytes.size()))
         hex += std::string(1, "0123456789ABCDEF"[b >> 4]) + "0123456789ABCDEF"[b & 15];
     EXPECT_NE(installerYaml.find("InstallerSha256: \"" + hex + "\"\n"), std::string::npos) << installerYaml;
-    for (int code : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 3010})
+    for (int code : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 3010})
         EXPECT_NE(installerYaml.find("- InstallerReturnCode: " + std::to_string(code) + "\n"), std::string::npos) << code;
 
     // The quiet uninstall command, as a package manager runs it.
@@ -901,9 +901,9 @@ TEST_F(Elevation, TheStepWritesMachineWideAndTheStarterSetsTheScreenSaver) {
     ASSERT_EQ(binding.size(), 64u);
     SetCurrentScreenSaver(L"C:\\other.scr");
 
-    EXPECT_EQ(RunSilently(exe, L"/STEP=" + std::wstring(64, L'f') + L" /REPORT=0 /D=" + dest.wstring()), 2u);
+    EXPECT_EQ(RunSilently(exe, L"/STEP=" + std::wstring(64, L'f') + L" /D=" + dest.wstring()), 2u);
     EXPECT_TRUE(IsEmptyFolder(dest));
-    EXPECT_EQ(RunSilently(exe, L"/STEP=" + binding + L" /REPORT=0 /D=" + dest.wstring()), 0u);
+    EXPECT_EQ(RunSilently(exe, L"/STEP=" + binding + L" /D=" + dest.wstring()), 0u);
     EXPECT_TRUE(fs::exists(dest / L"E2eSaver.scr"));
     EXPECT_TRUE(fs::exists(dest / L"E2eSaverUninst.exe"));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
@@ -995,6 +995,36 @@ TEST_F(Elevation, TheUninstallerRemovesElevatedAndResetsAsTheUser) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     const std::wstring after = CurrentScreenSaver();
     EXPECT_TRUE(after == L"<none>" || after.empty()) << after;
+}
+
+// The step is this very program file or nothing. While the wizard runs, its file cannot be
+// renamed or replaced. Its folder can be under Wine (Windows refuses to rename a folder
+// that holds an open file): a program put where the installer was is then started in its
+// place, and its report, forged with the step's command line from its own process, is
+// taken for nothing: the wizard shows the failure page, no file or entry is written, and
+// the log has no line of it.
+TEST_F(Elevation, OnlyThisProgramFileIsTheStep) {
+    const fs::path folder = dir.Path() / L"inst", installer = folder / L"setup.exe";
+    fs::create_directory(folder);
+    ASSERT_TRUE(MoveFileW(exe.c_str(), installer.c_str()));
+    const fs::path log = dir.Path() / L"forged.log";
+    TWizard w(installer, L"/LOG=" + log.wstring() + L" /D=" + dest.wstring());
+    w.ToOptions();
+    EXPECT_FALSE(MoveFileW(installer.c_str(), (dir.Path() / L"moved.exe").c_str())) << "the running file moved";
+    EXPECT_FALSE(CopyFileW(Bin(L"step_forger.exe").c_str(), installer.c_str(), FALSE)) << "the running file replaced";
+    if (!MoveFileW(folder.c_str(), (dir.Path() / L"inst2").c_str())) GTEST_SKIP() << "the folder cannot move either";
+    fs::create_directory(folder);
+    ASSERT_TRUE(CopyFileW(Bin(L"step_forger.exe").c_str(), installer.c_str(), FALSE));
+    w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFailure() || w.OnFinish(); });
+    EXPECT_TRUE(w.MemoStartingWith(L"管理者の権限で実行した処理から、インストールの結果の報告がありませんでした"));
+    w.Finish();
+    EXPECT_TRUE(IsEmptyFolder(dest));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
+    const std::string logText(logBytes.begin(), logBytes.end());
+    EXPECT_EQ(logText.find("forged.scr"), std::string::npos) << logText;
+    EXPECT_NE(logText.find("step: the program started is not this installer's file"), std::string::npos) << logText;
+    EXPECT_NE(logText.find("outcome: the step did not confirm its result, exit code 13"), std::string::npos) << logText;
 }
 
 // The container is bound to the image scrpack wrote it for. An installer whose file is
@@ -1307,7 +1337,7 @@ TEST_F(Upgrade, WhatADeadRunLeftIsFinishedByTheNextRun) {
     v2.Extra += L" --version 2.0";
     const fs::path large = BuildInstaller(dir, v2, L"large.exe");
     const std::wstring step =
-        L"\"" + large.wstring() + L"\" /STEP=" + BindingOf(large) + L" /REPORT=0 /D=" + dest.wstring();
+        L"\"" + large.wstring() + L"\" /STEP=" + BindingOf(large) + L" /D=" + dest.wstring();
     const auto named = [&](const std::wstring& start, const std::wstring& end) {
         for (const auto& f : fs::directory_iterator(dest)) {
             const std::wstring name = f.path().filename().wstring();
@@ -1399,7 +1429,7 @@ TEST(InstallerImage, ImportsOnlyCoreSystemDlls) {
     auto extra = peimports::ImportsOutside(Bin(L"scrsetup.exe"), {"kernel32.dll", "user32.dll", "gdi32.dll",
                                                                    "advapi32.dll", "msvcrt.dll"});
     EXPECT_TRUE(extra.empty()) << "unexpected import: " << (extra.empty() ? "" : extra.front());
-    EXPECT_LE(fs::file_size(Bin(L"scrsetup.exe")), 560u * 1024u) << "the stub outgrew 560 KB";
+    EXPECT_LE(fs::file_size(Bin(L"scrsetup.exe")), 576u * 1024u) << "the stub outgrew 576 KB";
 }
 
 // A uxtheme.dll planted beside the installer is never loaded. The same planted DLL is

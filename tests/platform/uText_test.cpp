@@ -31,6 +31,14 @@ TEST(Text932, TrimAndUpperCase) {
     EXPECT_EQ(UpperAscii932("ab\x81" "a"), "AB\x81" "a");
 }
 
+// Nothing from outside can end or forge a line: control characters and bytes that start
+// no character are shown as "\xNN"; Japanese text (a trail byte 5C or 7C too) stays.
+TEST(Text932, EscapeControls) {
+    EXPECT_EQ(EscapeControls932("2.0\r\nfile C:\\x.scr\x1b[2J\x7f"), "2.0\\x0D\\x0Afile C:\\x.scr\\x1B[2J\\x7F");
+    EXPECT_EQ(EscapeControls932("\x95\x5C\x83\x7C \xB1"), "\x95\x5C\x83\x7C \xB1"); // 表ポ ｱ
+    EXPECT_EQ(EscapeControls932("\x80\xA0\xFF\x95\x0A\x95"), "\\x80\\xA0\\xFF\\x95\\x0A\\x95");
+}
+
 TEST(Text932, Utf8RoundTripAndUnmappableCharacter) {
     std::string out;
     ASSERT_TRUE(Utf8ToCp932("表示 ﾃｽﾄ", out));

@@ -775,10 +775,10 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
     const char* responses[] = {"invalidParameter", "contactSupport",  "missingDependency", "invalidParameter",
                                "contactSupport",   "cancelledByUser", "contactSupport",    "alreadyInstalled",
                                "diskFull",         "fileInUse",       "contactSupport",    "contactSupport",
-                               "rebootRequiredToFinish"};
-    for (int i = 0; i < 13; ++i)
+                               "contactSupport",   "rebootRequiredToFinish"};
+    for (int i = 0; i < 14; ++i)
         codes += "ExpectedReturnCodes[" + std::to_string(i) + "].InstallerReturnCode=" +
-                 std::to_string(i < 12 ? i + 1 : 3010) +
+                 std::to_string(i < 13 ? i + 1 : 3010) +
                  "\nExpectedReturnCodes[" + std::to_string(i) + "].ReturnResponse=\"" + responses[i] + "\"\n";
     const std::string head = "PackageIdentifier=\"Orvane.Aurora\"\nPackageVersion=\"" + version + "\"\n";
     EXPECT_EQ(fields, "== Orvane.Aurora.yaml\n" + head +

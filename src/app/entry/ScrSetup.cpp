@@ -5,6 +5,7 @@
 #include "app/uMain.h"
 #include "components/uRegister.h"
 #include "platform/uDllSearch.h"
+#include "platform/uElevation.h"
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
@@ -70,6 +71,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     // The step needs no window, no COM and no toolkit: only its payload and the files.
     if (args.Step) return Unattended([&] { return RunStepProcess(args); });
+    // Held from here to the end: the step is started from this very file (a failure to
+    // hold it is told when the step would start).
+    HoldProgramFile();
     TComInit com; // for the whole run of the GUI thread
     RegisterToolkitClasses();
     RegisterSystemComponents();
