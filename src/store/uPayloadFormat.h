@@ -53,6 +53,10 @@ SCR_PAYLOAD_NAME(kSetAsideSuffix, ".old")  // the earlier file, moved aside; del
 SCR_PAYLOAD_NAME(kFreshSuffix, ".new")     // empty: <file> did not exist before the change
 SCR_PAYLOAD_NAME(kPendingSuffix, ".pending") // empty, "<name>.~<id>.pending": not complete yet
 inline constexpr unsigned kChangeIdDigits = 32;
+// The named mutex that one change to an installation holds while it works (prefix + the
+// screensaver's name, which holds no "\\"): a second installer or uninstaller of the same
+// screensaver waits for it instead of taking the first one's names for a dead run's.
+SCR_PAYLOAD_NAME(kChangeLockPrefix, "Global\\ScrSetupChange-")
 
 // ---- Registry -------------------------------------------------------------------------------
 // Under HKEY_LOCAL_MACHINE; the key of one installation is this + the screensaver's name.
