@@ -132,9 +132,13 @@ struct TInstallRequest {
 // build of the same screensaver upgrades it; or it names one that is gone and the key's
 // "DisplayName" is ours, a registration whose files were deleted by hand), or another
 // product.
-enum class TEntryOwner { Absent, Ours, Foreign };
+// Unreadable: the key, or the uninstaller it names, exists but cannot be read (in use,
+// access denied): whose it is cannot be told.
+enum class TEntryOwner { Absent, Ours, Foreign, Unreadable };
 struct TRegisteredEntry {
     TEntryOwner Owner = TEntryOwner::Absent;
+    std::string Unread;        // unreadable: the key or file, for the message
+    unsigned long Error = 0;   // unreadable: the system's code
     std::string Folder;  // ours: "InstallLocation" (else the uninstaller's folder), ending in "\"
     bool ReadMe = false; // ours: it recorded <name>.txt as its own (or predates the record)
 };
@@ -148,7 +152,8 @@ TInstallResult ResolveDestination(std::wstring_view typed, std::string& folder);
 // What can be told before anything is written: a payload without a screensaver name
 // (NoName, with its message), a destination folder that does not exist (NoDestination),
 // an uninstall key of that name that is another product's (EntryConflict) or this
-// screensaver registered in another folder (InstalledElsewhere), each with its message.
+// screensaver registered in another folder (InstalledElsewhere), a key or registered
+// uninstaller that cannot be read (ReadFailed), each with its message.
 // Shows nothing; Installed when all is fine.
 // The registration found is put into *entry when given.
 TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination,

@@ -16,9 +16,18 @@ void (*gRelay)(std::string_view) = nullptr;
 
 bool Open(const std::wstring& path) {
     // Read by others while it is written (an administrator's tail), never shared for writing.
-    gFile.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(gFile);
+    // The name itself is opened, never what a link there points to (a starter running as an
+    // administrator would otherwise write wherever the link leads), and a file that has
+    // other names too is left alone: only then is it emptied.
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.Get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        info.nNumberOfLinks > 1 || !SetEndOfFile(file.Get()))
+        return false;
+    gFile = std::move(file);
+    return true;
 }
 
 void RelayTo(void (*relay)(std::string_view)) { gRelay = relay; }

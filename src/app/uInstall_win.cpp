@@ -262,6 +262,29 @@ void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
     }
 }
 
+// One change to this installation at a time: a second installer or the uninstaller of the
+// same screensaver waits for the first, instead of taking its names for a dead run's. A
+// mutex a dead run left (abandoned) is this run's to take, with what that run left.
+class TChangeLock {
+public:
+    explicit TChangeLock(std::string_view name)
+        : FMutex(CreateMutexW(nullptr, FALSE, (ToWide(payload::kChangeLockPrefix) + ToWide(name)).c_str())) {
+        if (!FMutex) return;
+        const DWORD wait = WaitForSingleObject(FMutex.Get(), 60000);
+        FHeld = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    }
+    ~TChangeLock() {
+        if (FHeld) ReleaseMutex(FMutex.Get());
+    }
+    TChangeLock(const TChangeLock&) = delete;
+    TChangeLock& operator=(const TChangeLock&) = delete;
+    bool Held() const { return FHeld; }
+
+private:
+    UniqueHandle FMutex;
+    bool FHeld = false;
+};
+
 // The uninstall entry, all or nothing: the values of an earlier entry are kept until the
 // new ones are all written; those the new version no longer has go last. Undo restores
 // the earlier values exactly (types and data), or removes the key it created.
@@ -448,7 +471,18 @@ std::string QuotedPath(const std::string& command) {
     return command.substr(1, command.size() - 2);
 }
 
-bool CarriesInstallationGuid(const std::string& path) {
+// Whether the file carries a "GUID" container; *error the system's code when it cannot be
+// opened at all (in use, access denied), which tells nothing about whose it is.
+bool CarriesInstallationGuid(const std::string& path, unsigned long* error) {
+    {
+        const UniqueHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            *error = GetLastError();
+            return false;
+        }
+    }
     TItemTypes items;
     try {
         ReadItems(PathFromCp932(path), items);
@@ -472,8 +506,14 @@ TRegisteredEntry InspectUninstallEntry(std::string_view scrName) {
     TRegisteredEntry entry;
     const std::string key = kUninstallRoot + std::string(scrName);
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ToWide(key).c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+    const LSTATUS opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, ToWide(key).c_str(), 0, KEY_QUERY_VALUE, &raw);
+    if (opened == ERROR_FILE_NOT_FOUND) return entry;
+    if (opened != ERROR_SUCCESS) {
+        entry.Owner = TEntryOwner::Unreadable;
+        entry.Unread = "HKEY_LOCAL_MACHINE\\" + key;
+        entry.Error = static_cast<unsigned long>(opened);
         return entry;
+    }
     RegCloseKey(raw);
     entry.Owner = TEntryOwner::Foreign;
     const std::string uninstaller = QuotedPath(ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\" + payload::kUninstallString));
@@ -481,10 +521,17 @@ TRegisteredEntry InspectUninstallEntry(std::string_view scrName) {
     const TInstallPaths expected =
         InstallPaths(slash == std::string::npos ? std::string() : uninstaller.substr(0, slash + 1), scrName);
     if (slash == std::string::npos || !SameFolder(uninstaller, expected.Uninstaller)) return entry;
+    unsigned long unreadable = 0;
     const bool ours = FileExists932(uninstaller)
-                          ? CarriesInstallationGuid(uninstaller)
+                          ? CarriesInstallationGuid(uninstaller, &unreadable)
                           : ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\" + payload::kDisplayName) ==
                                 UninstallEntry(scrName, uninstaller).DisplayName.Data;
+    if (unreadable) {
+        entry.Owner = TEntryOwner::Unreadable;
+        entry.Unread = uninstaller;
+        entry.Error = unreadable;
+        return entry;
+    }
     if (!ours) return entry;
     entry.Owner = TEntryOwner::Ours;
     entry.Folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\" + payload::kInstallLocation);
@@ -507,6 +554,7 @@ TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::
     if (!DirectoryExists932(paths.Folder)) return Failure(TInstallResult::NoDestination, paths.Folder, 0);
     const TRegisteredEntry entry = InspectUninstallEntry(settings.FSCRName);
     if (found) *found = entry;
+    if (entry.Owner == TEntryOwner::Unreadable) return Failure(TInstallResult::ReadFailed, entry.Unread, entry.Error);
     if (entry.Owner == TEntryOwner::Foreign) return Failure(TInstallResult::EntryConflict, settings.FSCRName, 0);
     // Another folder would leave the first installation without an entry that removes it.
     if (entry.Owner == TEntryOwner::Ours && !SameFolder(entry.Folder, paths.Folder))
@@ -521,6 +569,11 @@ TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInst
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
     // A ReadMe an earlier installation of ours left in this folder stays its own.
     const bool earlierReadMe = earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
+    const TChangeLock lock(settings.FSCRName);
+    if (!lock.Held()) {
+        installlog::Line("file " + paths.Folder + ": another installation or removal of this screensaver is running");
+        return Failure(TInstallResult::FileInUse, paths.Folder, ERROR_SHARING_VIOLATION);
+    }
     std::unique_ptr<TFolderChange> files;
     std::unique_ptr<TEntryChange> entry;
     try {

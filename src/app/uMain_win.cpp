@@ -275,8 +275,7 @@ void TfrmMain::GoNext() {
 
 void TfrmMain::RunFinishActions() {
     if (chbxPage4OpenDialog->Checked()) {
-        installlog::Line("user: Display Properties opened");
-        // Failures are silent: the installation is complete either way.
+        // Failures are only logged: the installation is complete either way.
         std::wstring cmd = DisplayPropertiesCommandLine();
         STARTUPINFOW si{};
         si.cb = sizeof si;
@@ -289,11 +288,14 @@ void TfrmMain::RunFinishActions() {
                                            directory.empty() ? nullptr : directory.c_str(), &si, &pi)) {
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
+            installlog::Line("user: Display Properties opened");
+        } else {
+            installlog::Line("user: Display Properties not opened (system error " + std::to_string(GetLastError()) + ")");
         }
     }
     if (chbxPage4ShowReadMe->Checked() && !FSettings.FReadMeData.empty()) {
-        installlog::Line("user: ReadMe opened: " + FSettings.FReadMePath);
-        OpenWithAssociatedProgram(FSettings.FReadMePath);
+        const bool opened = OpenWithAssociatedProgram(FSettings.FReadMePath);
+        installlog::Line("user: ReadMe " + std::string(opened ? "opened: " : "not opened: ") + FSettings.FReadMePath);
     }
 }
 
@@ -381,8 +383,9 @@ void TfrmMain::FinishForUser(const std::string& destination, TInstallOutcome& ou
     // Only a ReadMe of this installation is offered: an older one left in the folder is not.
     outcome.ReadMePresent = !FSettings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
     if (chbxPage3SetScreenSaver->Checked() && FileExists932(paths.SCRPath)) {
-        SetScreenSaver(paths.SCRPath);
-        installlog::Line("user: current screensaver set to " + paths.SCRPath);
+        const bool set = SetScreenSaver(paths.SCRPath);
+        installlog::Line(std::string(set ? "user: current screensaver set to " : "user: current screensaver NOT set to ") +
+                         paths.SCRPath);
     }
 }
 

@@ -24,6 +24,7 @@ constexpr TOutcomeRule kRules[] = {
     {R::DiskFull, X::DiskFull, SWriteFailed, P::Failure, false, "disk full"},
     {R::FileInUse, X::FileInUse, SWriteFailed, P::Failure, false, "file in use"},
     {R::RegistrationFailed, X::RegistrationFailed, SRegistrationFailed, P::Failure, false, "registration failed"},
+    {R::ReadFailed, X::WriteFailed, SReadFailed, P::Failure, false, "the registration could not be read"},
     {R::ElevationRefused, X::ElevationRefused, SElevationRefused, P::Box, false, "administrator rights refused"},
     {R::ProgramNotHeld, X::ElevationRefused, SProgramNotHeld, P::Box, false, "the program's file could not be held"},
     {R::StepUnconfirmed, X::StepUnconfirmed, SStepUnconfirmed, P::Failure, false, "the step did not confirm its result"},

@@ -52,6 +52,7 @@ enum class TInstallResult {
     DiskFull,                   // the same, the disk being full
     FileInUse,                  // the same, another program holding the file
     RegistrationFailed,         // a registry value (subject) could not be written; put back likewise
+    ReadFailed,                 // the uninstall key or the uninstaller it names (subject) cannot be read
     ElevationRefused,           // the machine-wide step did not get administrator rights
     ProgramNotHeld,             // this program's file could not be held open: the step is not started
     StepUnconfirmed,            // the step's process did not confirm its result (or is not this program)

@@ -10,6 +10,7 @@
 #include "store/uZCompress.h"
 
 #include <algorithm>
+#include <new>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -29,6 +30,7 @@ void Append(std::vector<std::uint8_t>& buffer, std::string_view bytes) {
 } // namespace
 
 void TPayloadSettings::ResetSettings(const std::string& designedCaption) {
+    FOutOfMemory = false;
     FSCRData.clear();
     FReadMeData.clear();
     FSCRName.clear();
@@ -68,6 +70,7 @@ bool TPayloadSettings::LoadPayloadSettings(const TPathName& exePath, const std::
         // cannot be trusted or held as a whole is not used at all.
         FreeItems(items);
         ResetSettings(designedCaption);
+        FOutOfMemory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
         if (error) *error = e.what();
         return false;
     }
@@ -170,7 +173,13 @@ bool TPayloadSettings::SignedUninstallerFits() const {
     return guid != items.rend() && std::string(guid->Data.begin(), guid->Data.end()) == FGUID;
 }
 
+namespace {
+// ERROR_NOT_ENOUGH_MEMORY: the cause the user is told when the container cannot be held.
+constexpr unsigned long kOutOfMemoryCode = 8;
+} // namespace
+
 TStartupVerdict TPayloadSettings::IntegrityVerdict() const {
+    if (FOutOfMemory) return {TInstallResult::Unexpected, {}, "container: memory ran out", kOutOfMemoryCode};
     const std::string span =
         std::to_string(DigestedLength()) + " of " + std::to_string(FSCRData.size()) + " bytes";
     if (FScreenSaverLoaded) {

@@ -28,6 +28,7 @@ struct TStartupVerdict {
     TInstallResult Result = TInstallResult::Installed;
     std::string Argument; // PlayerMissing: the version needed, for the message's "%s"
     std::string Why;      // what decided it, for the install log and scrpack verify
+    unsigned long Cause = 0; // Unexpected: the system's code behind it
 
     bool Welcome() const { return Result == TInstallResult::Installed; }
 };
@@ -55,6 +56,7 @@ public:
     std::vector<std::uint8_t> FTopImage;   // last non-empty "InstallerTopImage" (BMP file)
     std::vector<std::uint8_t> FSignedUninstaller; // last non-empty "InstallerSignedUninstaller"
     bool FScreenSaverLoaded = true;        // false: "SCR" was left out, the digest is not checked here
+    bool FOutOfMemory = false;             // the container could not be held: memory ran out
 
     // Every setting back to its default, the title to designedCaption.
     void ResetSettings(const std::string& designedCaption);
@@ -65,7 +67,8 @@ public:
     // same way, and so is any other failure on the way (memory running out): none of its
     // items is applied, so the integrity check fails and the failure page says the data
     // is invalid. Returns false in that case, with the reader's message in *error when
-    // given.
+    // given. Memory running out is no fault of the data: FOutOfMemory says so, and the
+    // verdict is then Unexpected.
     //
     // The container is read once into memory; with a bound image (binding not all zeros:
     // the SHA-256 from the program's own mapped image) those bytes must hash to binding,
@@ -128,6 +131,6 @@ std::string LoadResString(unsigned id);
 std::string OutcomeText(TInstallResult result, std::string_view subject = {}, unsigned long systemError = 0);
 // The failure page's text for a verdict.
 inline std::string VerdictMessageText(const TStartupVerdict& verdict) {
-    return verdict.Welcome() ? std::string() : OutcomeText(verdict.Result, verdict.Argument);
+    return verdict.Welcome() ? std::string() : OutcomeText(verdict.Result, verdict.Argument, verdict.Cause);
 }
 #endif

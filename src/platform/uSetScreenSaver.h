@@ -10,9 +10,9 @@ enum class TPlatformFamily { WindowsNT, Windows9x };
 // The family of the running system (GetVersionEx's platform identifier).
 TPlatformFamily CurrentPlatformFamily();
 
-// Stores the short form of path as the current screensaver. A missing file changes
-// nothing. On the older family a SYSTEM.INI that cannot be written raises Exception
-// (store/uErrors.h), and the screensaver is then not switched on.
-void SetScreenSaver(std::string_view path);
-void SetScreenSaver(std::string_view path, TPlatformFamily family);
+// Stores the short form of path as the current screensaver; false when it was not stored (a
+// missing file changes nothing). On the older family a SYSTEM.INI that cannot be written
+// raises Exception (store/uErrors.h), and the screensaver is then not switched on.
+bool SetScreenSaver(std::string_view path);
+bool SetScreenSaver(std::string_view path, TPlatformFamily family);
 #endif

@@ -17,36 +17,35 @@ TPlatformFamily CurrentPlatformFamily() {
 }
 
 namespace {
-// The key already exists on every NT system; it is not created, and failures go unreported
-// (the installation does not depend on it).
-void SetScreenSaverNT(const std::string& shortPath) {
+// The key already exists on every NT system; it is not created (the installation does not
+// depend on it: a failure is only told).
+bool SetScreenSaverNT(const std::string& shortPath) {
     UniqueHKey key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, payload::kDesktopKeyW, 0, KEY_WRITE, key.Put()) != ERROR_SUCCESS)
-        return;
+        return false;
     const std::wstring data = ToWide(shortPath);
-    RegSetValueExW(key.Get(), payload::kScreenSaverValueW, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    return RegSetValueExW(key.Get(), payload::kScreenSaverValueW, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
-void SetScreenSaver9x(const std::string& shortPath) {
+bool SetScreenSaver9x(const std::string& shortPath) {
     const std::string iniFile = Trim(ExpandEnvironment("%windir%\\SYSTEM.INI"));
-    if (iniFile.empty()) return;
+    if (iniFile.empty()) return false;
     if (!WritePrivateProfileStringW(L"boot", payload::kScreenSaverValueW, ToWide(shortPath).c_str(),
                                     ToWide(iniFile).c_str()))
         throw Exception("Cannot write the screen saver setting to " + iniFile);
     SystemParametersInfoW(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
+    return true;
 }
 } // namespace
 
-void SetScreenSaver(std::string_view path) {
-    SetScreenSaver(path, CurrentPlatformFamily());
+bool SetScreenSaver(std::string_view path) {
+    return SetScreenSaver(path, CurrentPlatformFamily());
 }
 
-void SetScreenSaver(std::string_view path, TPlatformFamily family) {
-    if (!FileExists932(path)) return;
+bool SetScreenSaver(std::string_view path, TPlatformFamily family) {
+    if (!FileExists932(path)) return false;
     const std::string shortPath = GetShortPath(path);
-    if (family == TPlatformFamily::WindowsNT)
-        SetScreenSaverNT(shortPath);
-    else
-        SetScreenSaver9x(shortPath);
+    return family == TPlatformFamily::WindowsNT ? SetScreenSaverNT(shortPath) : SetScreenSaver9x(shortPath);
 }

@@ -31,6 +31,7 @@
 #define SCR_IDS_NOT_ROLLED_BACK 1027
 #define SCR_IDS_PROGRAM_NOT_HELD 1028
 #define SCR_IDS_STEP_UNCONFIRMED 1029
+#define SCR_IDS_READ_FAILED 1030
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -78,5 +79,7 @@ enum TStringId : unsigned {
     SProgramNotHeld = SCR_IDS_PROGRAM_NOT_HELD,
     // The elevated process did not confirm its result (or was not this program).
     SStepUnconfirmed = SCR_IDS_STEP_UNCONFIRMED,
+    // Holds one "%s": the uninstall key or the uninstaller it names, which cannot be read.
+    SReadFailed = SCR_IDS_READ_FAILED,
 };
 #endif

@@ -171,7 +171,7 @@ TEST(LoadPayloadSettings, RejectedContainerIsNotUsedAtAll) {
     }
 }
 
-TEST(LoadPayloadSettings, RunningOutOfMemoryMeansInvalidData) {
+TEST(LoadPayloadSettings, RunningOutOfMemoryIsUnexpectedNotInvalidData) {
     TempDir dir;
     auto path = dir / "big.exe";
     WriteBytes(path, kStub);
@@ -191,5 +191,6 @@ TEST(LoadPayloadSettings, RunningOutOfMemoryMeansInvalidData) {
     EXPECT_EQ(s.FTitle, kDesignedCaption);
     EXPECT_TRUE(s.FSCRData.empty());
     TRecentPlayer player;
-    EXPECT_EQ(s.StartupVerdict(player).Result, TInstallResult::InvalidPayload);
+    EXPECT_EQ(s.StartupVerdict(player).Result, TInstallResult::Unexpected);
+    EXPECT_EQ(OutcomeRule(s.StartupVerdict(player).Result).Exit, TSetupExit::Unexpected);
 }

@@ -864,8 +864,15 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     }
     EXPECT_FALSE(fs::exists(dir.Path() / L"dest2"));
     EXPECT_EQ(RunSilently(native, L"/S /X " + to), 1u);
-    // A log that cannot be written: a bad command line, before anything is installed.
+    // A log that cannot be written, or whose name is another name of a file (a hard link: a
+    // starter running as an administrator would empty that file): a bad command line, before
+    // anything is installed, and that file untouched.
     EXPECT_EQ(RunSilently(native, L"/S /LOG=" + (dir.Path() / L"nofolder\\log.txt").wstring() + L" " + to), 1u);
+    const fs::path victim = dir.Path() / L"victim.txt", linked = dir.Path() / L"linked.log";
+    WriteBytes(victim, {'k', 'e', 'e', 'p'});
+    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), victim.c_str(), nullptr));
+    EXPECT_EQ(RunSilently(native, L"/S /LOG=" + linked.wstring() + L" " + to), 1u);
+    EXPECT_EQ(ReadBytes(victim), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     EXPECT_TRUE(IsEmptyFolder(dest));
     EXPECT_FALSE(fs::exists(dir.Path() / L"missing folder"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -1389,6 +1396,28 @@ TEST(SilentInstall, NoPlayerNeededInstallsWithoutAPlayer) {
     EXPECT_TRUE(fs::exists(silent / L"E2eSaver.scr"));
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"2.0 ベータ");
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher"), L"オルベイン工房");
+
+    // A version whose line break would forge a line of the log: one line, escaped, in the
+    // log and in the list of programs.
+    const fs::path forging = dir.Path() / L"forging.exe";
+    fs::copy_file(exe, forging);
+    TItemTypes items;
+    ReadItems(forging, items);
+    for (TItemType& item : items)
+        if (item.Name == "InstallerVersion") {
+            const std::string forged = "2.0\r\nfile C:\\Windows\\forged.scr: 1 bytes written";
+            item.Data.assign(forged.begin(), forged.end());
+            item.Size = static_cast<std::int32_t>(forged.size());
+        }
+    WriteBoundItems(forging, items);
+    const fs::path log = dir.Path() / L"forging.log";
+    ASSERT_EQ(RunSilently(forging, L"/S /LOG=" + log.wstring() + L" /D=" + silent.wstring()), 0u);
+    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
+    const std::string logText(logBytes.begin(), logBytes.end());
+    EXPECT_EQ(logText.find("\nfile C:\\Windows\\forged.scr"), std::string::npos) << logText;
+    EXPECT_NE(logText.find("2.0\\x0D\\x0Afile C:\\Windows\\forged.scr"), std::string::npos) << logText;
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
+              L"2.0\\x0D\\x0Afile C:\\Windows\\forged.scr: 1 bytes written");
 
     // "/D=" without "/S" fills the wizard's destination (with no registration left, which
     // would keep the installation in its folder).

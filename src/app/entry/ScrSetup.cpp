@@ -85,8 +85,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             return form->InstallSilently();
         });
     }
-    // An error escaping a window's handler: a box in the user's language, and the run ends.
-    Application.OnException = [](std::exception_ptr error) { Application.ShowErrorBox(Unexpected(error)); };
+    // An error escaping a window's handler: a box in the user's language, and the run ends
+    // with the unexpected-error code (what the wizard was doing cannot be trusted to go on).
+    static int handlerExit = 0;
+    Application.OnException = [](std::exception_ptr error) {
+        Application.ShowErrorBox(Unexpected(error));
+        handlerExit = static_cast<int>(TSetupExit::Unexpected);
+        Application.Terminate();
+        PostQuitMessage(handlerExit);
+    };
     int exitCode = 0;
     try {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
@@ -99,5 +106,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         Application.HandleException(std::current_exception());
         exitCode = static_cast<int>(TSetupExit::Unexpected);
     }
-    return exitCode;
+    return exitCode ? exitCode : handlerExit;
 }
