@@ -195,6 +195,12 @@ DWORD RunSilently(const fs::path& exe, const std::wstring& switches) {
     return p.Wait(1000);
 }
 
+// A file's bytes as text (a log, a manifest).
+std::string FileText(const fs::path& file) {
+    const std::vector<std::uint8_t> bytes = ReadBytes(file);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 bool IsEmptyFolder(const fs::path& dir) { return fs::is_directory(dir) && fs::is_empty(dir); }
 
 // Counts, while it watches, the programs a process starts from a file of the given name
@@ -593,16 +599,17 @@ TEST_F(WizardTest, MissingDestinationThenForceSetWithoutReadMe) {
 
 // The wizard's Install starts the machine-wide step elevated. When the step cannot be
 // started with administrator rights (here the shell fails to start it because the
-// program's file is gone, as it fails a refused prompt) a box says so and the options
-// page stays. Then exactly one step runs, the wizard sets the screensaver itself, and the
+// program's folder was renamed, which Wine allows while the program runs, as it fails a
+// refused prompt) a box says so and the options page stays. Then exactly one step runs, the wizard sets the screensaver itself, and the
 // finish actions start, as the user and in the system directory, the program registered
 // machine-wide for ".txt" on the ReadMe and the system's Display Properties.
 TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDirectory) {
     TPack pack;
     pack.Eula = false;
     pack.Extra = L" --no-player";
-    const fs::path exe = BuildInstaller(FDir, pack);
-    const fs::path moved = FDir.Path() / L"moved.exe";
+    const fs::path folder = FDir.Path() / L"inst", moved = FDir.Path() / L"moved", exe = folder / L"setup.exe";
+    fs::create_directory(folder);
+    ASSERT_TRUE(MoveFileW(BuildInstaller(FDir, pack).c_str(), exe.c_str()));
     const fs::path log = FDir.Path() / L"recorder.log";
     TFinishRecorder recorder(log);
     SetCurrentScreenSaver(L"C:\\other.scr");
@@ -611,7 +618,7 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDire
     TChildWatch steps(w.Proc().Id(), L"setup.exe");
     w.ToOptions();
     EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")), FDir.Path().wstring()); // "/D=" stays
-    ASSERT_TRUE(MoveFileW(exe.c_str(), moved.c_str()));
+    ASSERT_TRUE(MoveFileW(folder.c_str(), moved.c_str()));
     Click(w.Button(kInstall));
     HWND box = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(w.Proc().Id())) != nullptr; }));
@@ -628,7 +635,7 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDire
     EXPECT_FALSE(fs::exists(FDir.Path() / L"E2eSaver.scr"));
     EXPECT_EQ(CurrentScreenSaver(), L"C:\\other.scr");
 
-    ASSERT_TRUE(MoveFileW(moved.c_str(), exe.c_str()));
+    ASSERT_TRUE(MoveFileW(moved.c_str(), folder.c_str()));
     w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
     EXPECT_EQ(steps.Stop(), 1u);
     EXPECT_EQ(CurrentScreenSaver(), ShortPathOf(FDir.Path() / L"E2eSaver.scr"));
@@ -769,8 +776,7 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
     ASSERT_EQ(RunSilently(exe, L"/S /LOG=\"" + log.wstring() + L"\" /D=" + dest.wstring()), 0u);
     const std::wstring dayAfter = Today();
     // The log, written by this process of the user: the elevated step's lines relayed.
-    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
-    const std::string logText(logBytes.begin(), logBytes.end());
+    const std::string logText = FileText(log);
     for (const char* line : {"start-up: passed (digest: pass", "step: file ", "E2eSaver.scr: ", " bytes written",
                              "step: registry HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
                              "\\Uninstall\\E2eSaver\\UninstallString = ",
@@ -807,13 +813,9 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
                                           "https://example.com/setup.exe", "--license", "Freeware", "--description",
                                           "A test saver", "-o", Arg(manifest)});
     ASSERT_EQ(winget.ExitCode, 0) << winget.Out << winget.Err;
-    const auto text = [](const fs::path& p) {
-        const std::vector<std::uint8_t> b = ReadBytes(p);
-        return std::string(b.begin(), b.end());
-    };
     const auto ascii = [](const std::wstring& w) { return std::string(w.begin(), w.end()); };
-    const std::string versionYaml = text(manifest / L"Orvane.E2eSaver.yaml");
-    const std::string installerYaml = text(manifest / L"Orvane.E2eSaver.installer.yaml");
+    const std::string versionYaml = FileText(manifest / L"Orvane.E2eSaver.yaml");
+    const std::string installerYaml = FileText(manifest / L"Orvane.E2eSaver.installer.yaml");
     const std::string registered = ascii(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"));
     EXPECT_NE(versionYaml.find("PackageVersion: \"" + registered + "\"\n"), std::string::npos) << versionYaml;
     EXPECT_NE(installerYaml.find("  DisplayVersion: \"" + registered + "\"\n  ProductCode: \"E2eSaver\"\n"),
@@ -1027,8 +1029,7 @@ TEST_F(Elevation, OnlyThisProgramFileIsTheStep) {
     w.Finish();
     EXPECT_TRUE(IsEmptyFolder(dest));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
-    const std::string logText(logBytes.begin(), logBytes.end());
+    const std::string logText = FileText(log);
     EXPECT_EQ(logText.find("forged.scr"), std::string::npos) << logText;
     EXPECT_NE(logText.find("step: the program started is not this installer's file"), std::string::npos) << logText;
     EXPECT_NE(logText.find("outcome: the step did not confirm its result, exit code 13"), std::string::npos) << logText;
@@ -1231,8 +1232,7 @@ TEST_F(Upgrade, AFullDiskAtEachFileLeavesOneWholeVersion) {
     fillTo(0);
     const fs::path log = dir.Path() / L"full.log";
     EXPECT_EQ(RunSilently(exe, L"/S /LOG=" + log.wstring() + L" /D=" + q.wstring()), 9u);
-    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
-    const std::string logText(logBytes.begin(), logBytes.end());
+    const std::string logText = FileText(log);
     EXPECT_NE(logText.find("file Q:\\dest\\E2eSaver.scr: FAILED, disk full (system error 112"), std::string::npos)
         << logText;
     EXPECT_EQ(Snapshot(q).size(), 1u) << "left on the full disk";
@@ -1274,8 +1274,7 @@ TEST_F(Upgrade, AScreenSaverInUse) {
         ASSERT_TRUE(held);
         const fs::path log = dir.Path() / L"in-use.log";
         EXPECT_EQ(RunSilently(version2, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()), 10u);
-        const std::vector<std::uint8_t> logBytes = ReadBytes(log);
-        const std::string logText(logBytes.begin(), logBytes.end());
+        const std::string logText = FileText(log);
         EXPECT_NE(logText.find("undone: the folder and the uninstall entry are as they were"), std::string::npos)
             << logText;
     }
@@ -1321,8 +1320,7 @@ TEST_F(Upgrade, WhatADeadRunLeftIsFinishedByTheNextRun) {
     WriteBytes(dest / (L"Other.scr.~" + id + L".old"), {'k', 'e', 'e', 'p'}); // not of this installation
     const fs::path log = dir.Path() / L"recovery.log";
     EXPECT_EQ(RunSilently(version2, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()), 0u);
-    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
-    const std::string logText(logBytes.begin(), logBytes.end());
+    const std::string logText = FileText(log);
     EXPECT_NE(logText.find("recovery: change 0123456789abcdef0123456789abcdef had not put its files in place: the "
                            "earlier files are back"),
               std::string::npos)
@@ -1412,8 +1410,7 @@ TEST(SilentInstall, NoPlayerNeededInstallsWithoutAPlayer) {
     WriteBoundItems(forging, items);
     const fs::path log = dir.Path() / L"forging.log";
     ASSERT_EQ(RunSilently(forging, L"/S /LOG=" + log.wstring() + L" /D=" + silent.wstring()), 0u);
-    const std::vector<std::uint8_t> logBytes = ReadBytes(log);
-    const std::string logText(logBytes.begin(), logBytes.end());
+    const std::string logText = FileText(log);
     EXPECT_EQ(logText.find("\nfile C:\\Windows\\forged.scr"), std::string::npos) << logText;
     EXPECT_NE(logText.find("2.0\\x0D\\x0Afile C:\\Windows\\forged.scr"), std::string::npos) << logText;
     EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
