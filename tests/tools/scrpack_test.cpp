@@ -425,6 +425,21 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         return {"winget", in.P("versioned.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
                 "--license", "Freeware", "--description", "A saver", "-o", in.P(folder)};
     };
+#ifndef _WIN32
+    // An output folder whose name would end the quoting of {in} and run touch, were {out}
+    // replaced again inside the name that replaced {in}.
+    const std::string trap = "a'{out};touch " + in.P("injected") + ";'";
+    std::filesystem::create_directories(in.Dir / trap);
+    const std::vector<std::string> trapped = {"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"),
+                                              "--name", "x", "-o", in.P(trap + "/out.exe"), "--sign-uninstaller",
+                                              kCopyCommand};
+#else
+    // An output folder with a name cmd.exe would expand inside quotes.
+    std::filesystem::create_directories(in.Dir / "a%OS%b");
+    const std::vector<std::string> trapped = {"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"),
+                                              "--name", "x", "-o", in.P("a%OS%b/out.exe"), "--sign-uninstaller",
+                                              kCopyCommand};
+#endif
     const std::size_t files = in.FileCount();
     const std::string out = in.P("out.exe");
     auto build = [&](std::vector<std::string> extra) {
@@ -464,6 +479,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
          "--sign-uninstaller", kFailingCommand},
         {"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out,
          "--sign-uninstaller", kCopyCommand}, // copied, not signed
+        trapped,
         // The manifest: the schema's rules, and an installer that registers no version.
         {"winget", in.P("noversion.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
          "--license", "Freeware", "--description", "A saver", "-o", in.P("manifest")},
@@ -515,6 +531,12 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
                           out, "--sign-uninstaller", kCopyCommand})
                   .Err.find("does not carry the uninstaller's container in front of a certificate table"),
               std::string::npos);
+#ifndef _WIN32
+    // The copy ran on the two files it was given, and nothing else ran.
+    EXPECT_NE(RunScrpack(trapped).Err.find("does not carry the uninstaller's container"), std::string::npos);
+#else
+    EXPECT_NE(RunScrpack(trapped).Err.find("cmd.exe"), std::string::npos);
+#endif
     // The manifest is written all or none: the files put in place before the last went back
     // to their earlier bytes, or away.
     EXPECT_EQ(Str(ReadBytes(in.Dir / "earlier" / "Orvane.Saver.yaml")), "earlier version");

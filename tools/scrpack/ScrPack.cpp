@@ -102,11 +102,13 @@ const char* const kBuildHelp =
     "                         with this build's \"GUID\" container appended, is written to\n"
     "                         a file {in}; the command C is run (by the shell: /bin/sh,\n"
     "                         cmd.exe on Windows) with {in} and {out} replaced by quoted\n"
-    "                         file names and must write the signed program to {out}. It\n"
-    "                         travels as the item \"InstallerSignedUninstaller\", which the\n"
-    "                         installer writes as it is. A command that fails, or a result\n"
-    "                         without the container in front of a certificate table, fails\n"
-    "                         the build. Example:\n"
+    "                         file names and must write the signed program to {out} (on\n"
+    "                         Windows OUT may not hold % ! ^ & | < >, which cmd.exe reads\n"
+    "                         inside quotes or after them). It travels as the item\n"
+    "                         \"InstallerSignedUninstaller\", which the installer writes as\n"
+    "                         it is. A command that fails, or a result without the\n"
+    "                         container in front of a certificate table, fails the build.\n"
+    "                         Example:\n"
     "                         osslsigncode sign -certs c.pem -key k.pem -in {in} -out {out}\n"
     "\n"
     "The same inputs with the same --guid give the same bytes: the container's key is\n"
@@ -568,11 +570,23 @@ Bytes StubUninstaller(const Bytes& stub, const std::string& what) {
     return uninstaller;
 }
 
-// text with every from replaced by to (UTF-8: no byte of a character can match ASCII).
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
+// The publisher's command with every {in} and {out} replaced, in one pass over the command:
+// the names put in are never read again, so nothing in a path can act as a placeholder.
+// (UTF-8: no byte of a character can match ASCII.)
+std::string CommandFor(const std::string& command, const std::string& in, const std::string& out) {
+    std::string line;
+    for (std::size_t i = 0; i < command.size();) {
+        if (command.compare(i, 4, "{in}") == 0) {
+            line += in;
+            i += 4;
+        } else if (command.compare(i, 5, "{out}") == 0) {
+            line += out;
+            i += 5;
+        } else {
+            line += command[i++];
+        }
+    }
+    return line;
 }
 
 std::string Utf8Path(const fs::path& p) {
@@ -580,11 +594,30 @@ std::string Utf8Path(const fs::path& p) {
     return std::string(u.begin(), u.end());
 }
 
-// A file name for the shell that runs the signing command.
+// cmd.exe expands %NAME% (and !NAME!) inside quotes too, and a quote, ^ & | < > or a line
+// break ends the quoting or the command: the signing folder beside an output path holding
+// any of them is refused before anything is made. /bin/sh takes any path single-quoted.
+void CheckShellSafeOutput(const std::string& outPath) {
+#ifdef _WIN32
+    const auto bad = std::find_if(outPath.begin(), outPath.end(), [](char c) {
+        return static_cast<std::uint8_t>(c) < 0x20 || std::strchr("\"%!^&|<>", c) != nullptr;
+    });
+    if (bad != outPath.end())
+        throw TUsageError("-o \"" + outPath + "\" holds " +
+                          (static_cast<std::uint8_t>(*bad) < 0x20 ? std::string("a control character")
+                                                                  : "\"" + std::string(1, *bad) + "\"") +
+                          ", which cmd.exe would read in the --sign-uninstaller command: choose another name");
+#else
+    (void)outPath;
+#endif
+}
+
+// A file name for the shell that runs the signing command (a Windows one checked by
+// CheckShellSafeOutput).
 std::string ShellQuoted(const fs::path& p) {
     const std::string path = Utf8Path(p);
 #ifdef _WIN32
-    return "\"" + path + "\""; // a Windows path cannot hold a quote
+    return "\"" + path + "\"";
 #else
     std::string out = "'";
     for (char c : path) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -647,7 +680,7 @@ Bytes SignUninstaller(const Bytes& uninstaller, const TContainerBytes& container
     Bytes unsignedFile = uninstaller;
     unsignedFile.insert(unsignedFile.end(), container.begin(), container.end());
     WriteFileAtomically(in, unsignedFile.data(), unsignedFile.size());
-    const std::string line = Replaced(Replaced(command, "{in}", ShellQuoted(in)), "{out}", ShellQuoted(out));
+    const std::string line = CommandFor(command, ShellQuoted(in), ShellQuoted(out));
     if (!RunShellCommand(line)) throw TInputError("--sign-uninstaller: the command failed: " + line);
     std::error_code ec;
     if (!fs::is_regular_file(out, ec)) throw TInputError("--sign-uninstaller: the command wrote no {out}: " + line);
@@ -790,6 +823,7 @@ int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
     const std::optional<std::string> signCommand = a.Get("--sign-uninstaller");
     if (signCommand && (signCommand->find("{in}") == std::string::npos || signCommand->find("{out}") == std::string::npos))
         throw TUsageError("--sign-uninstaller must name the files {in} and {out}");
+    if (signCommand) CheckShellSafeOutput(outPath);
     const std::optional<std::string> flashVersion = a.Get("--flash-version");
     if (flashVersion && !IsVersionText(*flashVersion))
         throw TUsageError(
