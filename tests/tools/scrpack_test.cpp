@@ -440,6 +440,12 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
                                               "--name", "x", "-o", in.P("a%OS%b/out.exe"), "--sign-uninstaller",
                                               kCopyCommand};
 #endif
+#ifndef _WIN32
+    // (On Windows the arguments travel as UTF-16 and arrive as UTF-8 whatever they hold.)
+    const std::vector<std::string> notUtf8 = {"winget", in.P("versioned.exe"), "--id", "Orvane.Saver", "--url",
+                                              "https://example.com/\xFF.exe", "--license", "Freeware",
+                                              "--description", "A saver", "-o", in.P("manifest")};
+#endif
     const std::size_t files = in.FileCount();
     const std::string out = in.P("out.exe");
     auto build = [&](std::vector<std::string> extra) {
@@ -493,6 +499,9 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
          "Freeware", "--description", "ab", "-o", in.P("manifest")},
         {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe", "--license",
          "Freeware", "--description", "A saver", "--moniker", std::string(41, 'm'), "-o", in.P("manifest")},
+#ifndef _WIN32
+        notUtf8,
+#endif
         // A folder in the way of the manifest's last file.
         winget("earlier"),
         winget("fresh"),
@@ -536,6 +545,9 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
     EXPECT_NE(RunScrpack(trapped).Err.find("does not carry the uninstaller's container"), std::string::npos);
 #else
     EXPECT_NE(RunScrpack(trapped).Err.find("cmd.exe"), std::string::npos);
+#endif
+#ifndef _WIN32
+    EXPECT_NE(RunScrpack(notUtf8).Err.find("--url is not valid UTF-8"), std::string::npos);
 #endif
     // The manifest is written all or none: the files put in place before the last went back
     // to their earlier bytes, or away.

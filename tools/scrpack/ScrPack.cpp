@@ -60,8 +60,9 @@ const char* const kMainHelp =
     "  verify   check the payload digest as the installer does\n"
     "  winget   write the Windows Package Manager manifest of an installer\n"
     "\n"
-    "\"scrpack VERB --help\" describes each verb. Exit codes: 0 success, 1 digest check\n"
-    "failed (verify), 2 usage, input or I/O error.\n";
+    "\"scrpack VERB --help\" describes each verb. Every argument, a file name too, is\n"
+    "UTF-8 text. Exit codes: 0 success, 1 digest check failed (verify), 2 usage, input or\n"
+    "I/O error.\n";
 
 const char* const kBuildHelp =
     "usage: scrpack build --stub STUB --scr FILE --name NAME -o OUT [options]\n"
@@ -462,6 +463,14 @@ struct TArgs {
     }
 };
 
+// Every argument is UTF-8 text, checked here before a verb reads or writes anything: a
+// value that is not would be taken apart character by character further on.
+void CheckUtf8Argument(const std::string& value, const std::string& what) {
+    const std::size_t bad = InvalidUtf8At(value);
+    if (bad != std::string::npos)
+        throw TUsageError(what + " is not valid UTF-8 (byte " + std::to_string(bad) + ")");
+}
+
 TArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                 const std::set<std::string>& flagOptions) {
     TArgs r;
@@ -469,6 +478,7 @@ TArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::string
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            CheckUtf8Argument(a, "argument \"" + a + "\"");
             r.Positional.push_back(a);
             continue;
         }
@@ -493,6 +503,7 @@ TArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::string
                 value = args[++i];
             }
             if (r.Values.count(name)) throw TUsageError(name + " is given twice");
+            CheckUtf8Argument(value, name);
             r.Values[name] = value;
         } else if (flagOptions.count(name) && !inlineValue) {
             r.Flags.insert(name);
