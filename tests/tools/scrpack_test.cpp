@@ -771,7 +771,7 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
               0);
     const TRunResult r = RunScrpack({"winget", in.P("setup.exe"), "--id", "Orvane.Aurora", "--url",
                                      "https://example.com/Aurora Setup.exe", "--license", "Freeware",
-                                     "--description", "Northern \"lights\"\n" + kTitleUtf8, "--moniker", "aurora",
+                                     "--description", "Northern \"lights\"\n" + kTitleUtf8 + "\xC2\x85\xEF\xBF\xBF", "--moniker", "aurora",
                                      "-o", in.P("manifest")});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
 
@@ -836,7 +836,7 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
                           "== Orvane.Aurora.locale.ja-JP.yaml\n" + head +
                           "PackageLocale=\"ja-JP\"\nPublisher=\"" + publisher + "\"\n"
                           "PackageName=\"" + displayName + "\"\nLicense=\"Freeware\"\n"
-                          "ShortDescription=\"Northern \\\"lights\\\"\\n" + kTitleUtf8 + "\"\n"
+                          "ShortDescription=\"Northern \\\"lights\\\"\\n" + kTitleUtf8 + "\xC2\x85\xEF\xBF\xBF\"\n"
                           "Moniker=\"aurora\"\nManifestType=\"defaultLocale\"\nManifestVersion=\"1.10.0\"\n");
 }
 #endif

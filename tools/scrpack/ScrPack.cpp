@@ -759,18 +759,27 @@ bool IsHttpUrl(const std::string& url) {
            url.find_first_of("\r\n", colon) == std::string::npos;
 }
 
-// A double-quoted YAML scalar: \ and " escaped, and every character YAML does not let
-// stand in a document (C0, DEL, C1, the line and paragraph separators, the byte order mark).
+// Characters YAML 1.2 lets stand in a document as they are (its printable set), less the
+// line breaks and tab, C1 controls (NEL too), the line and paragraph separators and the byte
+// order mark, which readers may take for breaks or marks. Everything outside is in the BMP.
+bool YamlTakesAsItIs(std::uint32_t cp) {
+    return (cp >= 0x20 && cp <= 0x7E) || (cp >= 0xA0 && cp <= 0xD7FF && cp != 0x2028 && cp != 0x2029) ||
+           (cp >= 0xE000 && cp <= 0xFFFD && cp != 0xFEFF) || (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+// A double-quoted YAML scalar: \ and " escaped, and every other character YamlTakesAsItIs
+// refuses written as a \u escape, which a double-quoted scalar takes for any character.
 std::string YamlQuoted(const std::string& utf8) {
     std::string out = "\"";
     char buf[12];
     for (std::size_t i = 0; i < utf8.size();) {
         std::uint32_t cp = 0;
         const std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0) throw TInputError("a manifest value is not valid UTF-8");
         if (cp == '"' || cp == '\\') {
             out += '\\';
             out += static_cast<char>(cp);
-        } else if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029 || cp == 0xFEFF) {
+        } else if (!YamlTakesAsItIs(cp)) {
             std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
             out += buf;
         } else {
