@@ -265,7 +265,7 @@ std::string ToCp932(const std::string& utf8, const std::string& what) {
 }
 
 // Code page 932 as UTF-8 when it converts, otherwise with \xNN escapes for every byte
-// that is not printable ASCII. For JSON, which escapes control characters itself.
+// that is not printable ASCII. It escapes nothing else: JsonString and Shown do.
 std::string AsUtf8(const std::string& cp932) {
     std::string utf8;
     if (Cp932ToUtf8(cp932, utf8) && InvalidUtf8At(utf8) == std::string::npos) return utf8;
@@ -283,44 +283,60 @@ std::string AsUtf8(const std::string& cp932) {
     return out;
 }
 
-// Payload text for the terminal: AsUtf8 with every control character made visible (C0 and
-// DEL as \xNN, C1 as \u00NN), so no byte of a payload can move the cursor, erase a line
-// or fake a result line.
-std::string Shown(const std::string& cp932) {
-    const std::string utf8 = AsUtf8(cp932);
+// Characters a terminal acts on instead of showing them: C0 controls (line breaks too), DEL,
+// C1 controls, the line and paragraph separators, and the bidirectional overrides and
+// isolates, which reorder the text after them.
+bool ActsOnTerminal(std::uint32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029 ||
+           (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+}
+
+// Text from outside (an argument, a file name, payload text through AsUtf8) as it may reach
+// the terminal: every character ActsOnTerminal names made visible (C0 and DEL as \xNN, the
+// others as \uNNNN), and every byte that is not UTF-8 as \xNN, so that no value can move
+// the cursor, erase or forge a line, or reorder what is shown.
+std::string Shown(const std::string& utf8) {
     std::string out;
-    char buf[8];
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto b = static_cast<std::uint8_t>(utf8[i]);
-        const auto next = i + 1 < utf8.size() ? static_cast<std::uint8_t>(utf8[i + 1]) : 0;
-        if (b < 0x20 || b == 0x7F) {
-            std::snprintf(buf, sizeof buf, "\\x%02X", b);
+    char buf[12];
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::uint32_t cp = 0;
+        std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0 || cp < 0x20 || cp == 0x7F) {
+            std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<std::uint8_t>(utf8[i]));
             out += buf;
-        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            std::snprintf(buf, sizeof buf, "\\u%04X", next);
+            n = 1;
+        } else if (ActsOnTerminal(cp)) {
+            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
             out += buf;
-            ++i;
         } else {
-            out.push_back(utf8[i]);
+            out.append(utf8, i, n);
         }
+        i += n;
     }
     return out;
 }
 
+// A JSON string; what ActsOnTerminal names is escaped too, so the listing stays inert on a
+// terminal and reads back the same.
 std::string JsonString(const std::string& utf8) {
     std::string out = "\"";
-    for (char c : utf8) {
-        const auto b = static_cast<std::uint8_t>(c);
-        if (c == '"' || c == '\\') {
+    char buf[8];
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::uint32_t cp = 0;
+        std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0) { // not reached: AsUtf8 gives UTF-8
+            out += "\\ufffd";
+            n = 1;
+        } else if (cp == '"' || cp == '\\') {
             out.push_back('\\');
-            out.push_back(c);
-        } else if (b < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", b);
+            out.push_back(static_cast<char>(cp));
+        } else if (ActsOnTerminal(cp)) {
+            std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(cp));
             out += buf;
         } else {
-            out.push_back(c);
+            out.append(utf8, i, n);
         }
+        i += n;
     }
     return out + "\"";
 }
@@ -367,7 +383,7 @@ void CheckScreenSaverName(const std::string& name, const std::string& what) {
     case TNameFault::TrailingDotOrSpace:
         throw TUsageError(what + " ends with a dot or a space");
     case TNameFault::DeviceName:
-        throw TUsageError(what + " \"" + Shown(name) + "\" is a device name");
+        throw TUsageError(what + " \"" + AsUtf8(name) + "\" is a device name");
     }
 }
 
@@ -721,7 +737,7 @@ void CheckLength(const std::string& utf8, std::size_t min, std::size_t max, cons
     const std::size_t n = Characters(utf8);
     if (n < min || n > max)
         throw TInputError(what + " must have " + std::to_string(min) + " to " + std::to_string(max) +
-                          " characters, not " + std::to_string(n) + " (\"" + Shown(utf8) + "\")");
+                          " characters, not " + std::to_string(n) + " (\"" + utf8 + "\")");
 }
 
 // No \ / : * ? " < > | and no control character: the schema's pattern of versions.
@@ -950,7 +966,7 @@ int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
     temp.WriteBuffer(container.data(), container.size());
     const auto size = temp.Size();
     temp.Commit();
-    out << outPath << ": " << helper.Items().size() << " items, " << size << " bytes, GUID " << guid << "; "
+    out << Shown(outPath) << ": " << helper.Items().size() << " items, " << size << " bytes, GUID " << guid << "; "
         << binding << (signCommand ? "; signed uninstaller" : "") << "\n";
     if (!givenGuid)
         err << "scrpack build: the GUID " << guid << " is new; give --guid " << guid
@@ -971,7 +987,7 @@ int List(const TArgs& a, std::ostream& out, std::ostream&) {
         out << "]\n";
     } else {
         for (const TItemType& item : items)
-            out << Shown(item.Name) << "\t" << (item.Compressed ? "compressed" : "stored") << "\t"
+            out << Shown(AsUtf8(item.Name)) << "\t" << (item.Compressed ? "compressed" : "stored") << "\t"
                 << item.Size << "\n";
     }
     return kExitOk;
@@ -1039,7 +1055,7 @@ int Append(const TArgs& a, std::ostream& out, std::ostream&) {
     temp.WriteBuffer(file.data(), file.size());
     temp.WriteBuffer(container.data(), container.size());
     temp.Commit();
-    out << filePath << ": appended " << helper.Items().size() << " items; " << binding << "\n";
+    out << Shown(filePath) << ": appended " << helper.Items().size() << " items; " << binding << "\n";
     return kExitOk;
 }
 
@@ -1086,21 +1102,21 @@ int Verify(const TArgs& a, std::ostream& out, std::ostream&) {
     TPayloadSettings s;
     s.ResetSettings(kDesignedCaption);
     s.ApplyItems(items);
-    out << payload::kScrName << ": " << Shown(s.FSCRName) << "\n";
-    out << payload::kTitle << ": " << Shown(s.FTitle) << "\n";
-    out << payload::kGuid << ": " << Shown(s.FGUID) << "\n";
-    out << payload::kFlashVersion << ": " << Shown(s.FFlashVersion) << "\n";
+    out << payload::kScrName << ": " << Shown(AsUtf8(s.FSCRName)) << "\n";
+    out << payload::kTitle << ": " << Shown(AsUtf8(s.FTitle)) << "\n";
+    out << payload::kGuid << ": " << Shown(AsUtf8(s.FGUID)) << "\n";
+    out << payload::kFlashVersion << ": " << Shown(AsUtf8(s.FFlashVersion)) << "\n";
     out << payload::kForceSet << ": " << (s.FForceSet ? "true" : "false") << "\n";
     out << payload::kVerCheck << ": " << (s.FVerCheck ? "true" : "false") << "\n";
     out << payload::kNeedsPlayer << ": " << (s.FNeedsPlayer ? "true" : "false") << "\n";
-    out << payload::kVersion << ": " << Shown(s.FVersion) << "\n";
-    out << payload::kPublisher << ": " << Shown(s.FPublisher) << "\n";
+    out << payload::kVersion << ": " << Shown(AsUtf8(s.FVersion)) << "\n";
+    out << payload::kPublisher << ": " << Shown(AsUtf8(s.FPublisher)) << "\n";
     out << payload::kScr << ": " << s.FSCRData.size() << " bytes; " << payload::kReadMe << ": " << s.FReadMeData.size()
         << " bytes; InstallerEULA: " << s.FEULA.size() << " bytes; " << payload::kSignedUninstaller << ": "
         << s.FSignedUninstaller.size() << " bytes\n";
     // The installer's own rule decides; its reason is printed as the installer logs it.
     const TStartupVerdict verdict = s.IntegrityVerdict();
-    out << Shown(verdict.Why) << "\n";
+    out << Shown(AsUtf8(verdict.Why)) << "\n";
     return verdict.Welcome() && bindingOk ? kExitOk : kExitVerifyFailed;
 }
 
@@ -1140,7 +1156,7 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
     const TStartupVerdict verdict = s.IntegrityVerdict();
     std::ostringstream bindingReport;
     if (!verdict.Welcome() || !ReportBinding(PathArg(installerPath), bindingReport))
-        throw TInputError("\"" + installerPath + "\" fails the installer's own check (" + Shown(verdict.Why) + "; " +
+        throw TInputError("\"" + installerPath + "\" fails the installer's own check (" + AsUtf8(verdict.Why) + "; " +
                           bindingReport.str().substr(0, bindingReport.str().find('\n')) + ")");
 
     // What the list of installed programs will show, by the entry's own rules.
@@ -1155,7 +1171,7 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
     const std::string publisher = Utf8Of(identity.Publisher, "the publisher");
     const std::string displayName = Utf8Of(UninstallEntry(s.FSCRName, {}).DisplayName.Data, "the name");
     const std::string productCode = Utf8Of(s.FSCRName, "SCRName");
-    CheckLength(version, 1, 128, "the version \"" + Shown(identity.Version) + "\"");
+    CheckLength(version, 1, 128, "the version \"" + version + "\"");
     if (HasForbiddenVersionChar(version))
         throw TInputError("the version \"" + version + "\" holds a character a package version cannot: \\ / : * ? \" < > |");
     CheckLength(publisher, 2, 256, "the publisher");
@@ -1231,8 +1247,8 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
     for (const auto& [path, text] : files) writes.push_back({path, text->data(), text->size()});
     WriteFilesTogether(writes);
     made.Keep = true;
-    for (const auto& [path, text] : files) out << Utf8Path(path) << "\n";
-    out << id << " " << version << ": " << architecture << ", " << std::size(kFailureExits) << " exit codes\n";
+    for (const auto& [path, text] : files) out << Shown(Utf8Path(path)) << "\n";
+    out << Shown(id) << " " << Shown(version) << ": " << architecture << ", " << std::size(kFailureExits) << " exit codes\n";
     return kExitOk;
 }
 
@@ -1277,7 +1293,7 @@ int RunScrPack(const std::vector<std::string>& args, std::ostream& out, std::ost
     const auto verb =
         std::find_if(verbs.begin(), verbs.end(), [&](const TVerb& v) { return args[0] == v.Name; });
     if (verb == verbs.end()) {
-        err << "scrpack: unknown verb \"" << args[0] << "\" (see \"scrpack --help\")\n";
+        err << "scrpack: unknown verb \"" << Shown(args[0]) << "\" (see \"scrpack --help\")\n";
         return kExitError;
     }
     const std::string prefix = std::string("scrpack ") + verb->Name + ": ";
@@ -1289,11 +1305,11 @@ int RunScrPack(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
         return verb->Run(parsed, out, err);
     } catch (const TUsageError& e) {
-        err << prefix << e.what() << " (see \"scrpack " << verb->Name << " --help\")\n";
+        err << prefix << Shown(e.what()) << " (see \"scrpack " << verb->Name << " --help\")\n";
     } catch (const std::bad_alloc&) {
         err << prefix << "out of memory\n";
     } catch (const std::exception& e) {
-        err << prefix << ErrorText(e) << "\n";
+        err << prefix << Shown(ErrorText(e)) << "\n";
     }
     return kExitError;
 }
