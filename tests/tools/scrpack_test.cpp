@@ -93,6 +93,21 @@ struct Inputs {
     }
 };
 
+// Text that reaches a terminal inert: no control character but the tabs and line ends (CR LF
+// on a Windows standard error) of the output's own layout, no C1 control, no bidirectional
+// override or isolate.
+bool Inert(const std::string& s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(s[i]);
+        const auto next = [&](std::size_t k) { return i + k < s.size() ? static_cast<std::uint8_t>(s[i + k]) : 0; };
+        if ((b < 0x20 && b != '\t' && b != '\n' && !(b == '\r' && next(1) == '\n')) || b == 0x7F || (b == 0xC2 && next(1) >= 0x80 && next(1) <= 0x9F) ||
+            (b == 0xE2 && next(1) == 0x80 && next(2) >= 0xAA && next(2) <= 0xAE) ||
+            (b == 0xE2 && next(1) == 0x81 && next(2) >= 0xA6 && next(2) <= 0xA9))
+            return false;
+    }
+    return true;
+}
+
 const TItemType* Find(const TItemTypes& items, const std::string& name) {
     auto it = std::find_if(items.rbegin(), items.rend(), [&](const TItemType& i) { return i.Name == name; });
     return it == items.rend() ? nullptr : &*it;
@@ -387,9 +402,17 @@ TEST(Scrpack, VerifyLoadsSettingsAsTheInstaller) {
                     item("mxl", {0xAC, 0x0D, 0, 0}), item("mxf", Bytes("wrong"))});
     for (const char* verb : {"verify", "list"}) {
         r = RunScrpack({verb, in.P("fake.exe")});
-        EXPECT_EQ(r.Out.find_first_of("\x1b\r\x7f"), std::string::npos) << verb << ": " << r.Out;
+        EXPECT_TRUE(Inert(r.Out)) << verb << ": " << r.Out;
         EXPECT_NE(r.Out.find("x\\x1B[2K\\x1B[1A\\x0Ddigest: pass\\x7F"), std::string::npos) << verb << ": " << r.Out;
     }
+    EXPECT_TRUE(Inert(RunScrpack({"list", in.P("fake.exe"), "--json"}).Out));
+    // So does a file name from the command line: build prints the output's.
+    auto args = in.MinimalBuild("x");
+    args[8] = Arg(in.Dir.Path() / std::filesystem::path(u8"setup\u202Eexe.scr"));
+    r = RunScrpack(args);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_TRUE(Inert(r.Out)) << r.Out;
+    EXPECT_NE(r.Out.find("setup\\u202Eexe.scr: "), std::string::npos) << r.Out;
 }
 
 TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
@@ -416,15 +439,43 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
                           in.P("versioned.exe")})
                   .ExitCode,
               0);
+    // One whose version would move the cursor where winget quotes it.
+    ASSERT_EQ(RunScrpack({"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x",
+                          "--guid", kGuid, "--version", "1.0\x1b[2K", "--publisher", "Orvane", "-o",
+                          in.P("escape.exe")})
+                  .ExitCode,
+              0);
     const std::string locale = "Orvane.Saver.locale.ja-JP.yaml";
     std::filesystem::create_directories(in.Dir / "earlier" / locale);
     std::filesystem::create_directories(in.Dir / "fresh" / locale);
     WriteBytes(in.Dir / "earlier" / "Orvane.Saver.yaml", Bytes("earlier version"));
     WriteBytes(in.Dir / "earlier" / "Orvane.Saver.installer.yaml", Bytes("earlier installer"));
-    auto winget = [&](const std::string& folder) -> std::vector<std::string> {
-        return {"winget", in.P("versioned.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
+    auto winget = [&](const std::string& folder,
+                      const std::string& installer = "versioned.exe") -> std::vector<std::string> {
+        return {"winget", in.P(installer), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
                 "--license", "Freeware", "--description", "A saver", "-o", in.P(folder)};
     };
+#ifndef _WIN32
+    // An output folder whose name would end the quoting of {in} and run touch, were {out}
+    // replaced again inside the name that replaced {in}.
+    const std::string trap = "a'{out};touch " + in.P("injected") + ";'";
+    std::filesystem::create_directories(in.Dir / trap);
+    const std::vector<std::string> trapped = {"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"),
+                                              "--name", "x", "-o", in.P(trap + "/out.exe"), "--sign-uninstaller",
+                                              kCopyCommand};
+#else
+    // An output folder with a name cmd.exe would expand inside quotes.
+    std::filesystem::create_directories(in.Dir / "a%OS%b");
+    const std::vector<std::string> trapped = {"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"),
+                                              "--name", "x", "-o", in.P("a%OS%b/out.exe"), "--sign-uninstaller",
+                                              kCopyCommand};
+#endif
+#ifndef _WIN32
+    // (On Windows the arguments travel as UTF-16 and arrive as UTF-8 whatever they hold.)
+    const std::vector<std::string> notUtf8 = {"winget", in.P("versioned.exe"), "--id", "Orvane.Saver", "--url",
+                                              "https://example.com/\xFF.exe", "--license", "Freeware",
+                                              "--description", "A saver", "-o", in.P("manifest")};
+#endif
     const std::size_t files = in.FileCount();
     const std::string out = in.P("out.exe");
     auto build = [&](std::vector<std::string> extra) {
@@ -464,6 +515,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
          "--sign-uninstaller", kFailingCommand},
         {"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out,
          "--sign-uninstaller", kCopyCommand}, // copied, not signed
+        trapped,
         // The manifest: the schema's rules, and an installer that registers no version.
         {"winget", in.P("noversion.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
          "--license", "Freeware", "--description", "A saver", "-o", in.P("manifest")},
@@ -477,6 +529,10 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
          "Freeware", "--description", "ab", "-o", in.P("manifest")},
         {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe", "--license",
          "Freeware", "--description", "A saver", "--moniker", std::string(41, 'm'), "-o", in.P("manifest")},
+#ifndef _WIN32
+        notUtf8,
+#endif
+        winget("manifest", "escape.exe"), // a control character in the version
         // A folder in the way of the manifest's last file.
         winget("earlier"),
         winget("fresh"),
@@ -485,7 +541,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
          in.P("no/out.exe")},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", in.P("adir")},
         {},
-        {"frobnicate"},
+        {"frob\x1b[2Knicate"},
         {"list"},
         {"list", in.P("missing.exe")},
         {"extract", in.P("stub.exe")},
@@ -494,15 +550,16 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         {"append", in.P("stub.exe"), "novalue"},
         {"append", in.P("signed.exe"), "A=b"},
         {"append", in.P("stub.exe"), "SCRName=..\\x"}, // the installer would refuse it
-        {"verify", in.P("stub.exe"), "extra"},
+        {"verify", in.P("stub.exe"), "extra\xE2\x80\xAE"},
     };
     for (const auto& args : cases) {
         std::string shown;
         for (const auto& a : args) shown += a + " ";
         TRunResult r = RunScrpack(args);
         EXPECT_EQ(r.ExitCode, 2) << shown;
-        // One line on stderr, nothing on stdout.
+        // One line on stderr, nothing from outside in it raw, nothing on stdout.
         EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << shown << "\n" << r.Err;
+        EXPECT_TRUE(Inert(r.Err)) << shown << "\n" << r.Err;
         EXPECT_EQ(r.Err.rfind("scrpack", 0), 0u) << r.Err;
         EXPECT_EQ(r.Out, "") << shown;
         EXPECT_FALSE(std::filesystem::exists(out)) << shown;
@@ -515,6 +572,16 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
                           out, "--sign-uninstaller", kCopyCommand})
                   .Err.find("does not carry the uninstaller's container in front of a certificate table"),
               std::string::npos);
+#ifndef _WIN32
+    // The copy ran on the two files it was given, and nothing else ran.
+    EXPECT_NE(RunScrpack(trapped).Err.find("does not carry the uninstaller's container"), std::string::npos);
+#else
+    EXPECT_NE(RunScrpack(trapped).Err.find("cmd.exe"), std::string::npos);
+#endif
+#ifndef _WIN32
+    EXPECT_NE(RunScrpack(notUtf8).Err.find("--url is not valid UTF-8"), std::string::npos);
+#endif
+    EXPECT_NE(RunScrpack(winget("manifest", "escape.exe")).Err.find("\"1.0\\x1B[2K\""), std::string::npos);
     // The manifest is written all or none: the files put in place before the last went back
     // to their earlier bytes, or away.
     EXPECT_EQ(Str(ReadBytes(in.Dir / "earlier" / "Orvane.Saver.yaml")), "earlier version");
@@ -737,7 +804,7 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
               0);
     const TRunResult r = RunScrpack({"winget", in.P("setup.exe"), "--id", "Orvane.Aurora", "--url",
                                      "https://example.com/Aurora Setup.exe", "--license", "Freeware",
-                                     "--description", "Northern \"lights\"\n" + kTitleUtf8, "--moniker", "aurora",
+                                     "--description", "Northern \"lights\"\n" + kTitleUtf8 + "\xC2\x85\xEF\xBF\xBF", "--moniker", "aurora",
                                      "-o", in.P("manifest")});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
 
@@ -802,7 +869,7 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
                           "== Orvane.Aurora.locale.ja-JP.yaml\n" + head +
                           "PackageLocale=\"ja-JP\"\nPublisher=\"" + publisher + "\"\n"
                           "PackageName=\"" + displayName + "\"\nLicense=\"Freeware\"\n"
-                          "ShortDescription=\"Northern \\\"lights\\\"\\n" + kTitleUtf8 + "\"\n"
+                          "ShortDescription=\"Northern \\\"lights\\\"\\n" + kTitleUtf8 + "\xC2\x85\xEF\xBF\xBF\"\n"
                           "Moniker=\"aurora\"\nManifestType=\"defaultLocale\"\nManifestVersion=\"1.10.0\"\n");
 }
 #endif

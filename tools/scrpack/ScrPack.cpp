@@ -60,8 +60,9 @@ const char* const kMainHelp =
     "  verify   check the payload digest as the installer does\n"
     "  winget   write the Windows Package Manager manifest of an installer\n"
     "\n"
-    "\"scrpack VERB --help\" describes each verb. Exit codes: 0 success, 1 digest check\n"
-    "failed (verify), 2 usage, input or I/O error.\n";
+    "\"scrpack VERB --help\" describes each verb. Every argument, a file name too, is\n"
+    "UTF-8 text. Exit codes: 0 success, 1 digest check failed (verify), 2 usage, input or\n"
+    "I/O error.\n";
 
 const char* const kBuildHelp =
     "usage: scrpack build --stub STUB --scr FILE --name NAME -o OUT [options]\n"
@@ -102,11 +103,13 @@ const char* const kBuildHelp =
     "                         with this build's \"GUID\" container appended, is written to\n"
     "                         a file {in}; the command C is run (by the shell: /bin/sh,\n"
     "                         cmd.exe on Windows) with {in} and {out} replaced by quoted\n"
-    "                         file names and must write the signed program to {out}. It\n"
-    "                         travels as the item \"InstallerSignedUninstaller\", which the\n"
-    "                         installer writes as it is. A command that fails, or a result\n"
-    "                         without the container in front of a certificate table, fails\n"
-    "                         the build. Example:\n"
+    "                         file names and must write the signed program to {out} (on\n"
+    "                         Windows OUT may not hold % ! ^ & | < >, which cmd.exe reads\n"
+    "                         inside quotes or after them). It travels as the item\n"
+    "                         \"InstallerSignedUninstaller\", which the installer writes as\n"
+    "                         it is. A command that fails, or a result without the\n"
+    "                         container in front of a certificate table, fails the build.\n"
+    "                         Example:\n"
     "                         osslsigncode sign -certs c.pem -key k.pem -in {in} -out {out}\n"
     "\n"
     "The same inputs with the same --guid give the same bytes: the container's key is\n"
@@ -262,7 +265,7 @@ std::string ToCp932(const std::string& utf8, const std::string& what) {
 }
 
 // Code page 932 as UTF-8 when it converts, otherwise with \xNN escapes for every byte
-// that is not printable ASCII. For JSON, which escapes control characters itself.
+// that is not printable ASCII. It escapes nothing else: JsonString and Shown do.
 std::string AsUtf8(const std::string& cp932) {
     std::string utf8;
     if (Cp932ToUtf8(cp932, utf8) && InvalidUtf8At(utf8) == std::string::npos) return utf8;
@@ -280,44 +283,60 @@ std::string AsUtf8(const std::string& cp932) {
     return out;
 }
 
-// Payload text for the terminal: AsUtf8 with every control character made visible (C0 and
-// DEL as \xNN, C1 as \u00NN), so no byte of a payload can move the cursor, erase a line
-// or fake a result line.
-std::string Shown(const std::string& cp932) {
-    const std::string utf8 = AsUtf8(cp932);
+// Characters a terminal acts on instead of showing them: C0 controls (line breaks too), DEL,
+// C1 controls, the line and paragraph separators, and the bidirectional overrides and
+// isolates, which reorder the text after them.
+bool ActsOnTerminal(std::uint32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029 ||
+           (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+}
+
+// Text from outside (an argument, a file name, payload text through AsUtf8) as it may reach
+// the terminal: every character ActsOnTerminal names made visible (C0 and DEL as \xNN, the
+// others as \uNNNN), and every byte that is not UTF-8 as \xNN, so that no value can move
+// the cursor, erase or forge a line, or reorder what is shown.
+std::string Shown(const std::string& utf8) {
     std::string out;
-    char buf[8];
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto b = static_cast<std::uint8_t>(utf8[i]);
-        const auto next = i + 1 < utf8.size() ? static_cast<std::uint8_t>(utf8[i + 1]) : 0;
-        if (b < 0x20 || b == 0x7F) {
-            std::snprintf(buf, sizeof buf, "\\x%02X", b);
+    char buf[12];
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::uint32_t cp = 0;
+        std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0 || cp < 0x20 || cp == 0x7F) {
+            std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<std::uint8_t>(utf8[i]));
             out += buf;
-        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            std::snprintf(buf, sizeof buf, "\\u%04X", next);
+            n = 1;
+        } else if (ActsOnTerminal(cp)) {
+            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
             out += buf;
-            ++i;
         } else {
-            out.push_back(utf8[i]);
+            out.append(utf8, i, n);
         }
+        i += n;
     }
     return out;
 }
 
+// A JSON string; what ActsOnTerminal names is escaped too, so the listing stays inert on a
+// terminal and reads back the same.
 std::string JsonString(const std::string& utf8) {
     std::string out = "\"";
-    for (char c : utf8) {
-        const auto b = static_cast<std::uint8_t>(c);
-        if (c == '"' || c == '\\') {
+    char buf[8];
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::uint32_t cp = 0;
+        std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0) { // not reached: AsUtf8 gives UTF-8
+            out += "\\ufffd";
+            n = 1;
+        } else if (cp == '"' || cp == '\\') {
             out.push_back('\\');
-            out.push_back(c);
-        } else if (b < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", b);
+            out.push_back(static_cast<char>(cp));
+        } else if (ActsOnTerminal(cp)) {
+            std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(cp));
             out += buf;
         } else {
-            out.push_back(c);
+            out.append(utf8, i, n);
         }
+        i += n;
     }
     return out + "\"";
 }
@@ -364,7 +383,7 @@ void CheckScreenSaverName(const std::string& name, const std::string& what) {
     case TNameFault::TrailingDotOrSpace:
         throw TUsageError(what + " ends with a dot or a space");
     case TNameFault::DeviceName:
-        throw TUsageError(what + " \"" + Shown(name) + "\" is a device name");
+        throw TUsageError(what + " \"" + AsUtf8(name) + "\" is a device name");
     }
 }
 
@@ -460,6 +479,14 @@ struct TArgs {
     }
 };
 
+// Every argument is UTF-8 text, checked here before a verb reads or writes anything: a
+// value that is not would be taken apart character by character further on.
+void CheckUtf8Argument(const std::string& value, const std::string& what) {
+    const std::size_t bad = InvalidUtf8At(value);
+    if (bad != std::string::npos)
+        throw TUsageError(what + " is not valid UTF-8 (byte " + std::to_string(bad) + ")");
+}
+
 TArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
                 const std::set<std::string>& flagOptions) {
     TArgs r;
@@ -467,6 +494,7 @@ TArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::string
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            CheckUtf8Argument(a, "argument \"" + a + "\"");
             r.Positional.push_back(a);
             continue;
         }
@@ -491,6 +519,7 @@ TArgs ParseArgs(const std::vector<std::string>& args, const std::set<std::string
                 value = args[++i];
             }
             if (r.Values.count(name)) throw TUsageError(name + " is given twice");
+            CheckUtf8Argument(value, name);
             r.Values[name] = value;
         } else if (flagOptions.count(name) && !inlineValue) {
             r.Flags.insert(name);
@@ -568,11 +597,23 @@ Bytes StubUninstaller(const Bytes& stub, const std::string& what) {
     return uninstaller;
 }
 
-// text with every from replaced by to (UTF-8: no byte of a character can match ASCII).
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
+// The publisher's command with every {in} and {out} replaced, in one pass over the command:
+// the names put in are never read again, so nothing in a path can act as a placeholder.
+// (UTF-8: no byte of a character can match ASCII.)
+std::string CommandFor(const std::string& command, const std::string& in, const std::string& out) {
+    std::string line;
+    for (std::size_t i = 0; i < command.size();) {
+        if (command.compare(i, 4, "{in}") == 0) {
+            line += in;
+            i += 4;
+        } else if (command.compare(i, 5, "{out}") == 0) {
+            line += out;
+            i += 5;
+        } else {
+            line += command[i++];
+        }
+    }
+    return line;
 }
 
 std::string Utf8Path(const fs::path& p) {
@@ -580,11 +621,30 @@ std::string Utf8Path(const fs::path& p) {
     return std::string(u.begin(), u.end());
 }
 
-// A file name for the shell that runs the signing command.
+// cmd.exe expands %NAME% (and !NAME!) inside quotes too, and a quote, ^ & | < > or a line
+// break ends the quoting or the command: the signing folder beside an output path holding
+// any of them is refused before anything is made. /bin/sh takes any path single-quoted.
+void CheckShellSafeOutput(const std::string& outPath) {
+#ifdef _WIN32
+    const auto bad = std::find_if(outPath.begin(), outPath.end(), [](char c) {
+        return static_cast<std::uint8_t>(c) < 0x20 || std::strchr("\"%!^&|<>", c) != nullptr;
+    });
+    if (bad != outPath.end())
+        throw TUsageError("-o \"" + outPath + "\" holds " +
+                          (static_cast<std::uint8_t>(*bad) < 0x20 ? std::string("a control character")
+                                                                  : "\"" + std::string(1, *bad) + "\"") +
+                          ", which cmd.exe would read in the --sign-uninstaller command: choose another name");
+#else
+    (void)outPath;
+#endif
+}
+
+// A file name for the shell that runs the signing command (a Windows one checked by
+// CheckShellSafeOutput).
 std::string ShellQuoted(const fs::path& p) {
     const std::string path = Utf8Path(p);
 #ifdef _WIN32
-    return "\"" + path + "\""; // a Windows path cannot hold a quote
+    return "\"" + path + "\"";
 #else
     std::string out = "'";
     for (char c : path) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -647,7 +707,7 @@ Bytes SignUninstaller(const Bytes& uninstaller, const TContainerBytes& container
     Bytes unsignedFile = uninstaller;
     unsignedFile.insert(unsignedFile.end(), container.begin(), container.end());
     WriteFileAtomically(in, unsignedFile.data(), unsignedFile.size());
-    const std::string line = Replaced(Replaced(command, "{in}", ShellQuoted(in)), "{out}", ShellQuoted(out));
+    const std::string line = CommandFor(command, ShellQuoted(in), ShellQuoted(out));
     if (!RunShellCommand(line)) throw TInputError("--sign-uninstaller: the command failed: " + line);
     std::error_code ec;
     if (!fs::is_regular_file(out, ec)) throw TInputError("--sign-uninstaller: the command wrote no {out}: " + line);
@@ -677,7 +737,7 @@ void CheckLength(const std::string& utf8, std::size_t min, std::size_t max, cons
     const std::size_t n = Characters(utf8);
     if (n < min || n > max)
         throw TInputError(what + " must have " + std::to_string(min) + " to " + std::to_string(max) +
-                          " characters, not " + std::to_string(n) + " (\"" + Shown(utf8) + "\")");
+                          " characters, not " + std::to_string(n) + " (\"" + utf8 + "\")");
 }
 
 // No \ / : * ? " < > | and no control character: the schema's pattern of versions.
@@ -715,18 +775,27 @@ bool IsHttpUrl(const std::string& url) {
            url.find_first_of("\r\n", colon) == std::string::npos;
 }
 
-// A double-quoted YAML scalar: \ and " escaped, and every character YAML does not let
-// stand in a document (C0, DEL, C1, the line and paragraph separators, the byte order mark).
+// Characters YAML 1.2 lets stand in a document as they are (its printable set), less the
+// line breaks and tab, C1 controls (NEL too), the line and paragraph separators and the byte
+// order mark, which readers may take for breaks or marks. Everything outside is in the BMP.
+bool YamlTakesAsItIs(std::uint32_t cp) {
+    return (cp >= 0x20 && cp <= 0x7E) || (cp >= 0xA0 && cp <= 0xD7FF && cp != 0x2028 && cp != 0x2029) ||
+           (cp >= 0xE000 && cp <= 0xFFFD && cp != 0xFEFF) || (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+// A double-quoted YAML scalar: \ and " escaped, and every other character YamlTakesAsItIs
+// refuses written as a \u escape, which a double-quoted scalar takes for any character.
 std::string YamlQuoted(const std::string& utf8) {
     std::string out = "\"";
     char buf[12];
     for (std::size_t i = 0; i < utf8.size();) {
         std::uint32_t cp = 0;
         const std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0) throw TInputError("a manifest value is not valid UTF-8");
         if (cp == '"' || cp == '\\') {
             out += '\\';
             out += static_cast<char>(cp);
-        } else if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 || cp == 0x2029 || cp == 0xFEFF) {
+        } else if (!YamlTakesAsItIs(cp)) {
             std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
             out += buf;
         } else {
@@ -790,6 +859,7 @@ int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
     const std::optional<std::string> signCommand = a.Get("--sign-uninstaller");
     if (signCommand && (signCommand->find("{in}") == std::string::npos || signCommand->find("{out}") == std::string::npos))
         throw TUsageError("--sign-uninstaller must name the files {in} and {out}");
+    if (signCommand) CheckShellSafeOutput(outPath);
     const std::optional<std::string> flashVersion = a.Get("--flash-version");
     if (flashVersion && !IsVersionText(*flashVersion))
         throw TUsageError(
@@ -896,7 +966,7 @@ int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
     temp.WriteBuffer(container.data(), container.size());
     const auto size = temp.Size();
     temp.Commit();
-    out << outPath << ": " << helper.Items().size() << " items, " << size << " bytes, GUID " << guid << "; "
+    out << Shown(outPath) << ": " << helper.Items().size() << " items, " << size << " bytes, GUID " << guid << "; "
         << binding << (signCommand ? "; signed uninstaller" : "") << "\n";
     if (!givenGuid)
         err << "scrpack build: the GUID " << guid << " is new; give --guid " << guid
@@ -917,7 +987,7 @@ int List(const TArgs& a, std::ostream& out, std::ostream&) {
         out << "]\n";
     } else {
         for (const TItemType& item : items)
-            out << Shown(item.Name) << "\t" << (item.Compressed ? "compressed" : "stored") << "\t"
+            out << Shown(AsUtf8(item.Name)) << "\t" << (item.Compressed ? "compressed" : "stored") << "\t"
                 << item.Size << "\n";
     }
     return kExitOk;
@@ -985,7 +1055,7 @@ int Append(const TArgs& a, std::ostream& out, std::ostream&) {
     temp.WriteBuffer(file.data(), file.size());
     temp.WriteBuffer(container.data(), container.size());
     temp.Commit();
-    out << filePath << ": appended " << helper.Items().size() << " items; " << binding << "\n";
+    out << Shown(filePath) << ": appended " << helper.Items().size() << " items; " << binding << "\n";
     return kExitOk;
 }
 
@@ -1032,21 +1102,21 @@ int Verify(const TArgs& a, std::ostream& out, std::ostream&) {
     TPayloadSettings s;
     s.ResetSettings(kDesignedCaption);
     s.ApplyItems(items);
-    out << payload::kScrName << ": " << Shown(s.FSCRName) << "\n";
-    out << payload::kTitle << ": " << Shown(s.FTitle) << "\n";
-    out << payload::kGuid << ": " << Shown(s.FGUID) << "\n";
-    out << payload::kFlashVersion << ": " << Shown(s.FFlashVersion) << "\n";
+    out << payload::kScrName << ": " << Shown(AsUtf8(s.FSCRName)) << "\n";
+    out << payload::kTitle << ": " << Shown(AsUtf8(s.FTitle)) << "\n";
+    out << payload::kGuid << ": " << Shown(AsUtf8(s.FGUID)) << "\n";
+    out << payload::kFlashVersion << ": " << Shown(AsUtf8(s.FFlashVersion)) << "\n";
     out << payload::kForceSet << ": " << (s.FForceSet ? "true" : "false") << "\n";
     out << payload::kVerCheck << ": " << (s.FVerCheck ? "true" : "false") << "\n";
     out << payload::kNeedsPlayer << ": " << (s.FNeedsPlayer ? "true" : "false") << "\n";
-    out << payload::kVersion << ": " << Shown(s.FVersion) << "\n";
-    out << payload::kPublisher << ": " << Shown(s.FPublisher) << "\n";
+    out << payload::kVersion << ": " << Shown(AsUtf8(s.FVersion)) << "\n";
+    out << payload::kPublisher << ": " << Shown(AsUtf8(s.FPublisher)) << "\n";
     out << payload::kScr << ": " << s.FSCRData.size() << " bytes; " << payload::kReadMe << ": " << s.FReadMeData.size()
         << " bytes; InstallerEULA: " << s.FEULA.size() << " bytes; " << payload::kSignedUninstaller << ": "
         << s.FSignedUninstaller.size() << " bytes\n";
     // The installer's own rule decides; its reason is printed as the installer logs it.
     const TStartupVerdict verdict = s.IntegrityVerdict();
-    out << Shown(verdict.Why) << "\n";
+    out << Shown(AsUtf8(verdict.Why)) << "\n";
     return verdict.Welcome() && bindingOk ? kExitOk : kExitVerifyFailed;
 }
 
@@ -1086,7 +1156,7 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
     const TStartupVerdict verdict = s.IntegrityVerdict();
     std::ostringstream bindingReport;
     if (!verdict.Welcome() || !ReportBinding(PathArg(installerPath), bindingReport))
-        throw TInputError("\"" + installerPath + "\" fails the installer's own check (" + Shown(verdict.Why) + "; " +
+        throw TInputError("\"" + installerPath + "\" fails the installer's own check (" + AsUtf8(verdict.Why) + "; " +
                           bindingReport.str().substr(0, bindingReport.str().find('\n')) + ")");
 
     // What the list of installed programs will show, by the entry's own rules.
@@ -1101,7 +1171,7 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
     const std::string publisher = Utf8Of(identity.Publisher, "the publisher");
     const std::string displayName = Utf8Of(UninstallEntry(s.FSCRName, {}).DisplayName.Data, "the name");
     const std::string productCode = Utf8Of(s.FSCRName, "SCRName");
-    CheckLength(version, 1, 128, "the version \"" + Shown(identity.Version) + "\"");
+    CheckLength(version, 1, 128, "the version \"" + version + "\"");
     if (HasForbiddenVersionChar(version))
         throw TInputError("the version \"" + version + "\" holds a character a package version cannot: \\ / : * ? \" < > |");
     CheckLength(publisher, 2, 256, "the publisher");
@@ -1177,8 +1247,8 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
     for (const auto& [path, text] : files) writes.push_back({path, text->data(), text->size()});
     WriteFilesTogether(writes);
     made.Keep = true;
-    for (const auto& [path, text] : files) out << Utf8Path(path) << "\n";
-    out << id << " " << version << ": " << architecture << ", " << std::size(kFailureExits) << " exit codes\n";
+    for (const auto& [path, text] : files) out << Shown(Utf8Path(path)) << "\n";
+    out << Shown(id) << " " << Shown(version) << ": " << architecture << ", " << std::size(kFailureExits) << " exit codes\n";
     return kExitOk;
 }
 
@@ -1223,7 +1293,7 @@ int RunScrPack(const std::vector<std::string>& args, std::ostream& out, std::ost
     const auto verb =
         std::find_if(verbs.begin(), verbs.end(), [&](const TVerb& v) { return args[0] == v.Name; });
     if (verb == verbs.end()) {
-        err << "scrpack: unknown verb \"" << args[0] << "\" (see \"scrpack --help\")\n";
+        err << "scrpack: unknown verb \"" << Shown(args[0]) << "\" (see \"scrpack --help\")\n";
         return kExitError;
     }
     const std::string prefix = std::string("scrpack ") + verb->Name + ": ";
@@ -1235,11 +1305,11 @@ int RunScrPack(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
         return verb->Run(parsed, out, err);
     } catch (const TUsageError& e) {
-        err << prefix << e.what() << " (see \"scrpack " << verb->Name << " --help\")\n";
+        err << prefix << Shown(e.what()) << " (see \"scrpack " << verb->Name << " --help\")\n";
     } catch (const std::bad_alloc&) {
         err << prefix << "out of memory\n";
     } catch (const std::exception& e) {
-        err << prefix << ErrorText(e) << "\n";
+        err << prefix << Shown(ErrorText(e)) << "\n";
     }
     return kExitError;
 }
