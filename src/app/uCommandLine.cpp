@@ -56,6 +56,10 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
         const std::wstring_view word = rest.substr(0, end);
         if (word == L"/S" || word == L"/s")
             r.Silent = true;
+        else if (word == L"/CURRENTUSER" || word == L"/currentuser")
+            r.CurrentUser = true;
+        else if (word == L"/ALLUSERS" || word == L"/allusers")
+            r.AllUsers = true;
         else if (word.starts_with(L"/STEP=")) {
             r.Step = true;
             if (!ParseBindingText(word.substr(6), r.StepBinding)) r.Bad = true;
@@ -77,5 +81,6 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
         rest.remove_prefix(end);
         while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
     }
+    if (r.CurrentUser && r.AllUsers) r.Bad = true;
     return r;
 }

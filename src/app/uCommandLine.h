@@ -18,6 +18,10 @@ struct TSetupCommandLine {
     std::wstring Destination;    // its folder, trailing blanks removed
     // "/LOG=<file>" or "/LOG="<file with blanks>"": the install log's path, as given.
     std::wstring Log;
+    // "/CURRENTUSER": for the user who runs it alone, without administrator rights;
+    // "/ALLUSERS" (the default): for everyone. Both at once are bad.
+    bool CurrentUser = false;
+    bool AllUsers = false;
     // "/STEP=<64 hex digits>": this process is the machine-wide step, started elevated by
     // the wizard or by "/S" of the same program; the digits are the binding of the
     // starter's image, which must equal this image's own.

@@ -25,6 +25,12 @@ inline constexpr char kInstallingMessage[] =
     "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x92\x86...";
 using payload::kUninstallRoot;
 
+// For whom an installation is: everyone (the files where an administrator puts them, the
+// uninstall entry under HKEY_LOCAL_MACHINE, written by the elevated step) or the user who
+// runs the installer alone (by default under %LOCALAPPDATA%\Programs\<name>, the entry under
+// HKEY_CURRENT_USER, written by the user's own process without administrator rights).
+enum class TInstallScope { AllUsers, CurrentUser };
+
 // The files of one installation, each a full path (code page 932).
 struct TInstallPaths {
     std::string Folder;      // the destination, ending in "\"
@@ -120,14 +126,38 @@ struct TInstallOutcome {
     bool ReadMePresent = false; // a ReadMe was written (the finish page offers to open it)
 };
 
-// The machine-wide part of an installation: what the elevated step writes.
+// What InstallScreenSaver writes: for everyone in the elevated step, for one user in that
+// user's own process.
 struct TInstallRequest {
     std::string Destination;               // the chosen folder (code page 932)
     std::vector<std::uint8_t> Uninstaller; // the uninstaller program, without its container
+    TInstallScope Scope = TInstallScope::AllUsers;
 };
 
 #ifdef _WIN32
-// Who owns HKLM "...\Uninstall\<name>": nobody, this system (its "UninstallString" names an
+#include <windows.h>
+
+// Where a scope's uninstall entries live, and that root's name for messages and the log.
+inline HKEY ScopeRoot(TInstallScope scope) {
+    return scope == TInstallScope::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+inline std::string ScopeRootName(TInstallScope scope) {
+    return scope == TInstallScope::CurrentUser ? "HKEY_CURRENT_USER\\" : "HKEY_LOCAL_MACHINE\\";
+}
+
+// The folder a screensaver is installed into for the current user alone when none is
+// chosen: "%LOCALAPPDATA%\Programs\<name>" (the known folder, not the environment).
+std::string PerUserFolder(std::string_view scrName);
+// Makes that folder (and "Programs" above it) when missing; false when it still is.
+bool CreatePerUserFolder(std::string_view scrName);
+// The same folder, by the system's rules for names (case, a trailing "\\").
+bool SameFolder(std::string_view a, std::string_view b);
+
+// The uninstaller this program carries in its main window's stored definition, read
+// without building the window; empty when it cannot be read.
+std::vector<std::uint8_t> CarriedUninstaller();
+
+// Who owns HKLM (or, for one user, HKCU) "...\Uninstall\<name>": nobody, this system (its "UninstallString" names an
 // existing <name>Uninst.exe that carries a "GUID" container, whatever the GUID: a later
 // build of the same screensaver upgrades it; or it names one that is gone and the key's
 // "DisplayName" is ours, a registration whose files were deleted by hand), or another
@@ -142,7 +172,7 @@ struct TRegisteredEntry {
     std::string Folder;  // ours: "InstallLocation" (else the uninstaller's folder), ending in "\"
     bool ReadMe = false; // ours: it recorded <name>.txt as its own (or predates the record)
 };
-TRegisteredEntry InspectUninstallEntry(std::string_view scrName);
+TRegisteredEntry InspectUninstallEntry(std::string_view scrName, TInstallScope scope = TInstallScope::AllUsers);
 
 // The destination as it will be used: made absolute by the system's full-path rules on the
 // UTF-16 text, then converted to code page 932 exactly. BadDestination for one
@@ -156,8 +186,12 @@ TInstallResult ResolveDestination(std::wstring_view typed, std::string& folder);
 // uninstaller that cannot be read (ReadFailed), each with its message.
 // Shows nothing; Installed when all is fine.
 // The registration found is put into *entry when given.
+// This screensaver installed in the other scope (for everyone when installing for one
+// user, or the other way) is refused too (InstalledOtherScope, naming its folder): two
+// installations of it would share the user's current-screensaver setting and the name of
+// its uninstall entry.
 TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination,
-                                   TRegisteredEntry* entry = nullptr);
+                                   TInstallScope scope, TRegisteredEntry* entry = nullptr);
 
 // The machine-wide step: checks the target again, then changes the destination and the
 // HKLM entry all or nothing. Every new file is written in full beside its target before any

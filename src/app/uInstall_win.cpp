@@ -3,6 +3,7 @@
 #include "app/uInstallLog.h"
 #include "store/uPayloadFormat.h"
 
+#include "components/uFileEmbedder.h"
 #include "platform/uShellUtils.h"
 #include "platform/uText.h"
 #include "platform/uWinHandles.h"
@@ -290,9 +291,10 @@ private:
 // the earlier values exactly (types and data), or removes the key it created.
 class TEntryChange {
 public:
-    explicit TEntryChange(std::string key) : FKey(std::move(key)), FWideKey(ToWide(FKey)) {
+    TEntryChange(TInstallScope scope, std::string key)
+        : FRoot(ScopeRoot(scope)), FRootName(ScopeRootName(scope)), FKey(std::move(key)), FWideKey(ToWide(FKey)) {
         UniqueHKey existing;
-        FExisted = RegOpenKeyExW(HKEY_LOCAL_MACHINE, FWideKey.c_str(), 0, KEY_QUERY_VALUE, existing.Put()) ==
+        FExisted = RegOpenKeyExW(FRoot, FWideKey.c_str(), 0, KEY_QUERY_VALUE, existing.Put()) ==
                    ERROR_SUCCESS;
         if (!FExisted) return;
         DWORD count = 0, longestName = 0, longestData = 0;
@@ -320,8 +322,8 @@ public:
         }
         for (const TSavedValue& old : FSaved) {
             if (Named(FNames, old.Name)) continue;
-            const std::string shown = "HKEY_LOCAL_MACHINE\\" + FKey + "\\" + FromWide(old.Name);
-            const LSTATUS status = RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, FWideKey.c_str(), old.Name.c_str());
+            const std::string shown = FRootName + FKey + "\\" + FromWide(old.Name);
+            const LSTATUS status = RegDeleteKeyValueW(FRoot, FWideKey.c_str(), old.Name.c_str());
             if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
                 installlog::Line("registry " + shown + ": FAILED to remove" + SystemErrorNote(status));
                 throw TStepFailure{Failure(TInstallResult::RegistrationFailed, shown, static_cast<unsigned long>(status))};
@@ -333,7 +335,7 @@ public:
     bool Undo() {
         if (!FWritten) return true;
         if (!FExisted) {
-            const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, FWideKey.c_str());
+            const LSTATUS status = RegDeleteTreeW(FRoot, FWideKey.c_str());
             return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
         }
         bool whole = true;
@@ -341,12 +343,12 @@ public:
             bool earlier = false;
             for (const TSavedValue& old : FSaved) earlier = earlier || Same(old.Name, name);
             if (!earlier) {
-                const LSTATUS status = RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, FWideKey.c_str(), name.c_str());
+                const LSTATUS status = RegDeleteKeyValueW(FRoot, FWideKey.c_str(), name.c_str());
                 whole = whole && (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
             }
         }
         for (const TSavedValue& old : FSaved)
-            whole = whole && RegSetKeyValueW(HKEY_LOCAL_MACHINE, FWideKey.c_str(), old.Name.c_str(), old.Type,
+            whole = whole && RegSetKeyValueW(FRoot, FWideKey.c_str(), old.Name.c_str(), old.Type,
                                              old.Data.data(), static_cast<DWORD>(old.Data.size())) == ERROR_SUCCESS;
         return whole;
     }
@@ -369,12 +371,11 @@ private:
 
     // Writes one value and logs it; a value that cannot be written fails the step with the
     // registry's code.
-    static void WriteValue(const TUninstallValue& value) {
+    void WriteValue(const TUninstallValue& value) const {
         LONG status = ERROR_SUCCESS;
-        const bool ok = value.IsNumber
-                            ? WriteRegistryDword(HKEY_LOCAL_MACHINE, value.ValuePath, value.Number, &status)
-                            : WriteRegistryString(HKEY_LOCAL_MACHINE, value.ValuePath, value.Data, &status);
-        const std::string shown = "HKEY_LOCAL_MACHINE\\" + value.ValuePath;
+        const bool ok = value.IsNumber ? WriteRegistryDword(FRoot, value.ValuePath, value.Number, &status)
+                                       : WriteRegistryString(FRoot, value.ValuePath, value.Data, &status);
+        const std::string shown = FRootName + value.ValuePath;
         const std::string data = value.IsNumber ? std::to_string(value.Number) : "\"" + value.Data + "\"";
         if (ok) {
             installlog::Line("registry " + shown + " = " + data + ": written");
@@ -385,6 +386,8 @@ private:
         throw TStepFailure{Failure(TInstallResult::RegistrationFailed, shown, code)};
     }
 
+    HKEY FRoot;
+    std::string FRootName;
     std::string FKey;
     std::wstring FWideKey;
     bool FExisted = false, FWritten = false;
@@ -494,29 +497,30 @@ bool CarriesInstallationGuid(const std::string& path, unsigned long* error) {
     return false;
 }
 
+} // namespace
+
 bool SameFolder(std::string_view a, std::string_view b) {
     const std::wstring wa = ToWide(IncludeTrailingBackslash932(a)), wb = ToWide(IncludeTrailingBackslash932(b));
     return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
                                 TRUE) == CSTR_EQUAL;
 }
 
-} // namespace
-
-TRegisteredEntry InspectUninstallEntry(std::string_view scrName) {
+TRegisteredEntry InspectUninstallEntry(std::string_view scrName, TInstallScope scope) {
+    const HKEY root = ScopeRoot(scope);
     TRegisteredEntry entry;
     const std::string key = kUninstallRoot + std::string(scrName);
     HKEY raw = nullptr;
-    const LSTATUS opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, ToWide(key).c_str(), 0, KEY_QUERY_VALUE, &raw);
+    const LSTATUS opened = RegOpenKeyExW(root, ToWide(key).c_str(), 0, KEY_QUERY_VALUE, &raw);
     if (opened == ERROR_FILE_NOT_FOUND) return entry;
     if (opened != ERROR_SUCCESS) {
         entry.Owner = TEntryOwner::Unreadable;
-        entry.Unread = "HKEY_LOCAL_MACHINE\\" + key;
+        entry.Unread = ScopeRootName(scope) + key;
         entry.Error = static_cast<unsigned long>(opened);
         return entry;
     }
     RegCloseKey(raw);
     entry.Owner = TEntryOwner::Foreign;
-    const std::string uninstaller = QuotedPath(ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\" + payload::kUninstallString));
+    const std::string uninstaller = QuotedPath(ReadRegistryString(root, key + "\\" + payload::kUninstallString));
     const std::size_t slash = FindLastOf932(uninstaller, "\\");
     const TInstallPaths expected =
         InstallPaths(slash == std::string::npos ? std::string() : uninstaller.substr(0, slash + 1), scrName);
@@ -524,7 +528,7 @@ TRegisteredEntry InspectUninstallEntry(std::string_view scrName) {
     unsigned long unreadable = 0;
     const bool ours = FileExists932(uninstaller)
                           ? CarriesInstallationGuid(uninstaller, &unreadable)
-                          : ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\" + payload::kDisplayName) ==
+                          : ReadRegistryString(root, key + "\\" + payload::kDisplayName) ==
                                 UninstallEntry(scrName, uninstaller).DisplayName.Data;
     if (unreadable) {
         entry.Owner = TEntryOwner::Unreadable;
@@ -534,37 +538,65 @@ TRegisteredEntry InspectUninstallEntry(std::string_view scrName) {
     }
     if (!ours) return entry;
     entry.Owner = TEntryOwner::Ours;
-    entry.Folder = ReadRegistryString(HKEY_LOCAL_MACHINE, key + "\\" + payload::kInstallLocation);
+    entry.Folder = ReadRegistryString(root, key + "\\" + payload::kInstallLocation);
     if (entry.Folder.empty()) entry.Folder = expected.Folder;
     entry.Folder = IncludeTrailingBackslash932(entry.Folder);
     DWORD readMe = 1, size = sizeof readMe;
-    RegGetValueW(HKEY_LOCAL_MACHINE, ToWide(key).c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr, &readMe,
+    RegGetValueW(root, ToWide(key).c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr, &readMe,
                  &size);
     entry.ReadMe = readMe != 0;
     return entry;
 }
 
 TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination,
-                                   TRegisteredEntry* found) {
+                                   TInstallScope scope, TRegisteredEntry* found) {
     TInstallOutcome outcome;
     // Files named ".scr" and "Uninst.exe" and a registration named after nothing are
     // worse than no installation.
     if (settings.FSCRName.empty()) return Failure(TInstallResult::NoName, {}, 0);
     const TInstallPaths paths = InstallPaths(destination, settings.FSCRName);
     if (!DirectoryExists932(paths.Folder)) return Failure(TInstallResult::NoDestination, paths.Folder, 0);
-    const TRegisteredEntry entry = InspectUninstallEntry(settings.FSCRName);
+    const TRegisteredEntry entry = InspectUninstallEntry(settings.FSCRName, scope);
     if (found) *found = entry;
     if (entry.Owner == TEntryOwner::Unreadable) return Failure(TInstallResult::ReadFailed, entry.Unread, entry.Error);
     if (entry.Owner == TEntryOwner::Foreign) return Failure(TInstallResult::EntryConflict, settings.FSCRName, 0);
     // Another folder would leave the first installation without an entry that removes it.
     if (entry.Owner == TEntryOwner::Ours && !SameFolder(entry.Folder, paths.Folder))
         return Failure(TInstallResult::InstalledElsewhere, entry.Folder, 0);
+    const TInstallScope other =
+        scope == TInstallScope::AllUsers ? TInstallScope::CurrentUser : TInstallScope::AllUsers;
+    const TRegisteredEntry otherEntry = InspectUninstallEntry(settings.FSCRName, other);
+    if (otherEntry.Owner == TEntryOwner::Ours)
+        return Failure(TInstallResult::InstalledOtherScope, otherEntry.Folder, 0);
     return outcome;
+}
+
+std::string PerUserFolder(std::string_view scrName) {
+    const std::string base = GetSpecialFolderPath(TSpecialFolder::LocalAppData);
+    return base.empty() ? std::string() : IncludeTrailingBackslash932(base) + "Programs\\" + std::string(scrName);
+}
+
+bool CreatePerUserFolder(std::string_view scrName) {
+    const std::string folder = PerUserFolder(scrName);
+    if (folder.empty()) return false;
+    const std::size_t slash = FindLastOf932(folder, "\\");
+    CreateDirectoryW(ToWide(folder.substr(0, slash)).c_str(), nullptr); // "...\Programs", made once
+    CreateDirectoryW(ToWide(folder).c_str(), nullptr);
+    return DirectoryExists932(folder);
+}
+
+std::vector<std::uint8_t> CarriedUninstaller() {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC resource = FindResourceW(module, L"TFRMMAIN", MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    const HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data) return {};
+    return EmbeddedFileOf(static_cast<const std::uint8_t*>(data), SizeofResource(module, resource));
 }
 
 TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInstallRequest& request) {
     TRegisteredEntry earlier;
-    TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination, &earlier);
+    TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination, request.Scope, &earlier);
     if (outcome.Result != TInstallResult::Installed) return outcome;
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
     // A ReadMe an earlier installation of ours left in this folder stays its own.
@@ -589,7 +621,7 @@ TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInst
         std::vector<TUninstallValue> values{names.UninstallString, names.DisplayName};
         for (TUninstallValue& value : UninstallDetailValues(settings.FSCRName, paths, details))
             values.push_back(std::move(value));
-        entry = std::make_unique<TEntryChange>(kUninstallRoot + settings.FSCRName);
+        entry = std::make_unique<TEntryChange>(request.Scope, kUninstallRoot + settings.FSCRName);
         entry->Write(values);
         files->Commit();
         if (files->RestartPending()) {

@@ -3,7 +3,6 @@
 #include "app/uInstallLog.h"
 #include "app/uMain.h"
 #include "app/uOwnBinding.h"
-#include "components/uFileEmbedder.h"
 #include "platform/uElevation.h"
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
@@ -236,21 +235,6 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
     outcome.Message = pipe.Failure().empty() || IsInstalled(outcome.Result) ? OutcomeText(outcome.Result) : pipe.Failure();
     return outcome;
 }
-
-namespace {
-
-// The uninstaller the main window's definition carries (resource TFRMMAIN); empty when it
-// cannot be read.
-std::vector<std::uint8_t> CarriedUninstaller() {
-    const HMODULE module = GetModuleHandleW(nullptr);
-    const HRSRC resource = FindResourceW(module, L"TFRMMAIN", MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-    const HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data) return {};
-    return EmbeddedFileOf(static_cast<const std::uint8_t*>(data), SizeofResource(module, resource));
-}
-
-} // namespace
 
 TSetupExit RunStepProcess(const TSetupCommandLine& args) {
     // A starter that named a pipe hears of everything through it; without it the step does

@@ -28,12 +28,16 @@ public:
     // (FormCreate): the first page on show is the welcome page or the failure page. For
     // the machine-wide step the start-up checks only what that step relies on (the
     // container's binding, the digest, the name), not the player.
-    explicit TfrmMain(TComponent* owner, TRunMode mode = TRunMode::Wizard);
+    // scope: for whom the installation is at first (the options page lets the wizard's user
+    // choose; "/S" keeps it).
+    explicit TfrmMain(TComponent* owner, TRunMode mode = TRunMode::Wizard,
+                      TInstallScope scope = TInstallScope::AllUsers);
     ~TfrmMain() override;
     std::string ClassName() const override { return "TfrmMain"; }
 
     void FormCreate();
     void FillDefaultDestination();
+    void UpdateShield();
     void FormDestroy();
     void AddPage(TPanel* page, TPanel* header);
     void ShowPage(TPanel* page);
@@ -61,6 +65,7 @@ public:
     void CheckPage2Agree(TComponent* sender);
     void chbxPage3InstallPathClick(TComponent* sender);
     void btnPage3RefPathClick(TComponent* sender);
+    void rdoPage3ScopeClick(TComponent* sender);
     void btnPage5GetFlashPlayerClick(TComponent* sender);
 
     // Components of the definition.
@@ -85,6 +90,8 @@ public:
     TEdit* edtPage3Path{};
     TButton* btnPage3RefPath{};
     TCheckBox* chbxPage3SetScreenSaver{};
+    TRadioButton* rdoPage3AllUsers{};
+    TRadioButton* rdoPage3CurrentUser{};
     TCheckBox* chbxPage4ShowReadMe{};
     TCheckBox* chbxPage4OpenDialog{};
     TDeactiveMemo* dmemoPage4Explain{};
@@ -113,6 +120,7 @@ private:
 
     std::wstring FCommandLineDestination;
     TRunMode FMode = TRunMode::Wizard;
+    TInstallScope FScope = TInstallScope::AllUsers;
     int FPageIndex = 0;
     TPanel* FCurrentPage = nullptr;
     std::vector<TPage> FPages;

@@ -43,7 +43,7 @@ std::wstring DisplayPropertiesCommandLine() {
     return L"\"" + std::wstring(dir, n) + L"\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1";
 }
 
-TfrmMain::TfrmMain(TComponent* owner, TRunMode mode) : TForm(owner), FMode(mode) {
+TfrmMain::TfrmMain(TComponent* owner, TRunMode mode, TInstallScope scope) : TForm(owner), FMode(mode), FScope(scope) {
     LoadDefinitionResource("TFRMMAIN");
     BindComponents();
     FormCreate();
@@ -75,6 +75,8 @@ void TfrmMain::BindComponents() {
     edtPage3Path = Need<TEdit>(*this, "edtPage3Path");
     btnPage3RefPath = Need<TButton>(*this, "btnPage3RefPath");
     chbxPage3SetScreenSaver = Need<TCheckBox>(*this, "chbxPage3SetScreenSaver");
+    rdoPage3AllUsers = Need<TRadioButton>(*this, "rdoPage3AllUsers");
+    rdoPage3CurrentUser = Need<TRadioButton>(*this, "rdoPage3CurrentUser");
     chbxPage4ShowReadMe = Need<TCheckBox>(*this, "chbxPage4ShowReadMe");
     chbxPage4OpenDialog = Need<TCheckBox>(*this, "chbxPage4OpenDialog");
     dmemoPage4Explain = Need<TDeactiveMemo>(*this, "dmemoPage4Explain");
@@ -90,6 +92,8 @@ void TfrmMain::BindComponents() {
     chbxPage3InstallPath->OnClick = [this](TComponent* s) { chbxPage3InstallPathClick(s); };
     btnPage3RefPath->OnClick = [this](TComponent* s) { btnPage3RefPathClick(s); };
     btnPage5GetFlashPlayer->OnClick = [this](TComponent* s) { btnPage5GetFlashPlayerClick(s); };
+    rdoPage3AllUsers->OnClick = [this](TComponent* s) { rdoPage3ScopeClick(s); };
+    rdoPage3CurrentUser->OnClick = [this](TComponent* s) { rdoPage3ScopeClick(s); };
 }
 
 void TfrmMain::FormCreate() {
@@ -117,8 +121,10 @@ void TfrmMain::FormCreate() {
     // 4. The payload's settings; its own pictures replace the designed ones.
     // Bound to this image: a container other than the one scrpack bound it to is invalid.
     std::string loadError;
+    // Unattended for everyone, the elevated step inflates and checks the screensaver itself;
+    // for one user this process installs it.
     if (!FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, &loadError, OwnImageBinding(),
-                                       FMode != TRunMode::Unattended))
+                                       FMode != TRunMode::Unattended || FScope == TInstallScope::CurrentUser))
         installlog::Line("container: refused (" + loadError + ")");
     ReplacePicture(imgLeft, FSettings.FLeftImage);
     ReplacePicture(imgIcon, FSettings.FTopImage);
@@ -139,8 +145,11 @@ void TfrmMain::FormCreate() {
     // 8. The licence text.
     memoPage2EULA->SetMemoText(FSettings.FEULA);
 
-    // 9. The destination controls follow their check box (unchecked at start).
+    // 9. The destination controls follow their check box (unchecked at start); the scope
+    // chosen on the command line is the one checked.
     chbxPage3InstallPathClick(chbxPage3InstallPath);
+    rdoPage3CurrentUser->SetChecked(FScope == TInstallScope::CurrentUser);
+    rdoPage3AllUsers->SetChecked(FScope == TInstallScope::AllUsers);
 
     // 10. The caption, also the title of the program's message boxes.
     SetCaption(FSettings.FTitle);
@@ -162,14 +171,18 @@ void TfrmMain::FormCreate() {
     }
 }
 
-// The folder this screensaver is registered in, else the Windows directory; a destination
-// given on the command line stays.
+// The folder this screensaver is registered in for the chosen scope, else that scope's
+// default (the Windows directory for everyone, %LOCALAPPDATA%\Programs\<name> for one
+// user); a destination given on the command line stays.
 void TfrmMain::FillDefaultDestination() {
     if (!FCommandLineDestination.empty()) return;
-    const TRegisteredEntry registered = InspectUninstallEntry(FSettings.FSCRName);
-    edtPage3Path->SetText(registered.Owner == TEntryOwner::Ours && !FSettings.FSCRName.empty()
-                              ? ExcludeTrailingBackslash932(registered.Folder)
-                              : GetSpecialFolderPath(TSpecialFolder::Windows));
+    const TRegisteredEntry registered = InspectUninstallEntry(FSettings.FSCRName, FScope);
+    if (registered.Owner == TEntryOwner::Ours && !FSettings.FSCRName.empty())
+        edtPage3Path->SetText(ExcludeTrailingBackslash932(registered.Folder));
+    else if (FScope == TInstallScope::CurrentUser)
+        edtPage3Path->SetText(PerUserFolder(FSettings.FSCRName));
+    else
+        edtPage3Path->SetText(GetSpecialFolderPath(TSpecialFolder::Windows));
 }
 
 void TfrmMain::FormDestroy() {
@@ -230,10 +243,16 @@ void TfrmMain::ShowPage(TPanel* page) {
     btnPrev->SetEnabled(b.PrevEnabled);
     btnNext->SetCaption(LoadResString(b.NextCaption));
     btnNext->SetEnabled(b.NextEnabled);
-    if (btnNext->HandleAllocated())
-        SendMessageW(static_cast<HWND>(btnNext->Handle()), BCM_SETSHIELD, 0,
-                     FPageIndex == kOptionsPageIndex && !IsProcessElevated());
+    UpdateShield();
     if (b.CancelDisabled) btnCancel->SetEnabled(false);
+}
+
+// Install asks for administrator rights only for everyone: the button carries the shield
+// on the options page then, while this process has none.
+void TfrmMain::UpdateShield() {
+    if (!btnNext->HandleAllocated()) return;
+    SendMessageW(static_cast<HWND>(btnNext->Handle()), BCM_SETSHIELD, 0,
+                 FPageIndex == kOptionsPageIndex && FScope == TInstallScope::AllUsers && !IsProcessElevated());
 }
 
 void TfrmMain::ShowFailure(const std::string& message) {
@@ -331,8 +350,13 @@ TInstallOutcome TfrmMain::InstallInto(HWND owner) {
     TInstallOutcome outcome;
     outcome.Result = ResolveDestination(TypedDestination(), destination);
     if (outcome.Result == TInstallResult::Installed) {
-        installlog::Line("destination: " + destination);
-        outcome = CheckInstallTarget(FSettings, destination);
+        installlog::Line(std::string("destination: ") + destination +
+                         (FScope == TInstallScope::CurrentUser ? " (for the current user)" : ""));
+        // For one user, the default folder is made when it is not there yet.
+        if (FScope == TInstallScope::CurrentUser && SameFolder(destination, PerUserFolder(FSettings.FSCRName)) &&
+            !DirectoryExists932(destination))
+            CreatePerUserFolder(FSettings.FSCRName);
+        outcome = CheckInstallTarget(FSettings, destination, FScope);
     } else {
         outcome.Message = OutcomeText(outcome.Result);
     }
@@ -348,7 +372,11 @@ TInstallOutcome TfrmMain::InstallInto(HWND owner) {
             notifier->SetMsg(kInstallingMessage);
             notifier->ShowCenteredOn(this);
         }
-        outcome = RunMachineStep(destination, owner);
+        // For everyone, the elevated step; for one user, this process itself.
+        if (FScope == TInstallScope::AllUsers)
+            outcome = RunMachineStep(destination, owner);
+        else
+            outcome = InstallScreenSaver(FSettings, {destination, CarriedUninstaller(), TInstallScope::CurrentUser});
     }
     if (IsInstalled(outcome.Result)) FinishForUser(destination, outcome);
     LogOutcome(outcome.Result);
@@ -406,6 +434,12 @@ void TfrmMain::btnPage3RefPathClick(TComponent*) {
     if (BrowseForFolder(LoadResString(SSelectFolder), boReturnOnlyFSDirs | boDontGoBelowDomain | boNewDialogStyle,
                         InstallerExcludedFolders(), folder, static_cast<HWND>(Handle())))
         edtPage3Path->SetText(folder);
+}
+
+void TfrmMain::rdoPage3ScopeClick(TComponent*) {
+    FScope = rdoPage3CurrentUser->Checked() ? TInstallScope::CurrentUser : TInstallScope::AllUsers;
+    if (!chbxPage3InstallPath->Checked()) FillDefaultDestination();
+    UpdateShield();
 }
 
 void TfrmMain::btnPage5GetFlashPlayerClick(TComponent*) { OpenURL(std::string(kFlashDownloadURL)); }

@@ -30,6 +30,8 @@ constexpr TOutcomeRule kRules[] = {
     {R::StepUnconfirmed, X::StepUnconfirmed, SStepUnconfirmed, P::Failure, false, "the step did not confirm its result"},
     {R::EntryConflict, X::EntryConflict, SEntryConflict, P::Failure, false, "uninstall entry of another product"},
     {R::InstalledElsewhere, X::InstalledElsewhere, SInstalledElsewhere, P::Box, false, "installed elsewhere"},
+    {R::InstalledOtherScope, X::InstalledElsewhere, SInstalledOtherScope, P::Box, false,
+     "installed in the other scope (for everyone or for one user)"},
     {R::Unexpected, X::Unexpected, SUnexpectedError, P::Failure, false, "unexpected error"},
 };
 static_assert(std::size(kRules) == static_cast<std::size_t>(R::Unexpected) + 1);

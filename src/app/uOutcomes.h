@@ -58,6 +58,7 @@ enum class TInstallResult {
     StepUnconfirmed,            // the step's process did not confirm its result (or is not this program)
     EntryConflict,              // the uninstall key of the name (subject) is another product's
     InstalledElsewhere,         // registered in another folder (subject): nothing written
+    InstalledOtherScope,        // installed for everyone when installing for one user, or the other way (subject: its folder)
     Unexpected,                 // an error nobody foresaw (memory ran out)
 };
 

@@ -32,6 +32,7 @@
 #define SCR_IDS_PROGRAM_NOT_HELD 1028
 #define SCR_IDS_STEP_UNCONFIRMED 1029
 #define SCR_IDS_READ_FAILED 1030
+#define SCR_IDS_INSTALLED_OTHER_SCOPE 1031
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -81,5 +82,7 @@ enum TStringId : unsigned {
     SStepUnconfirmed = SCR_IDS_STEP_UNCONFIRMED,
     // Holds one "%s": the uninstall key or the uninstaller it names, which cannot be read.
     SReadFailed = SCR_IDS_READ_FAILED,
+    // Holds one "%s": the folder of this screensaver's installation in the other scope.
+    SInstalledOtherScope = SCR_IDS_INSTALLED_OTHER_SCOPE,
 };
 #endif

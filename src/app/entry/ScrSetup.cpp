@@ -59,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     TSetupCommandLine args = ParseSetupCommandLine(GetCommandLineW());
     // The machine-wide step never shows anything and keeps no log: its command line is
     // the starter's, which writes the log.
-    if (args.Step && (args.Help || args.Bad || !args.HasDestination || !args.Log.empty()))
+    if (args.Step && (args.Help || args.Bad || !args.HasDestination || !args.Log.empty() || args.CurrentUser))
         return static_cast<int>(TSetupExit::BadCommandLine);
     // A log that cannot be written is a bad command line, before anything is installed.
     if (!args.Log.empty() && !installlog::Open(args.Log)) args.Bad = true;
@@ -78,9 +78,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RegisterToolkitClasses();
     RegisterSystemComponents();
     installlog::Line(args.Silent ? "installer: unattended (/S)" : "installer: wizard");
+    const TInstallScope scope = args.CurrentUser ? TInstallScope::CurrentUser : TInstallScope::AllUsers;
     if (args.Silent) {
         return Unattended([&] {
-            auto form = std::make_unique<TfrmMain>(nullptr, TRunMode::Unattended);
+            auto form = std::make_unique<TfrmMain>(nullptr, TRunMode::Unattended, scope);
             if (args.HasDestination) form->SetDestination(args.Destination);
             return form->InstallSilently();
         });
@@ -98,7 +99,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
         sys::InitCommonControlsEx(&icc);
-        auto form = std::make_unique<TfrmMain>(nullptr);
+        auto form = std::make_unique<TfrmMain>(nullptr, TRunMode::Wizard, scope);
         if (args.HasDestination) form->SetDestination(args.Destination);
         Application.MainForm = form.get();
         Application.Run();
