@@ -851,13 +851,12 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
     EXPECT_EQ(fields, "== Orvane.Aurora.yaml\n" + head +
                           "DefaultLocale=\"ja-JP\"\nManifestType=\"version\"\nManifestVersion=\"1.10.0\"\n"
                           "== Orvane.Aurora.installer.yaml\n" + head +
-                          "InstallerType=\"exe\"\nScope=\"machine\"\n"
+                          "InstallerType=\"exe\"\n"
                           "InstallModes[0]=\"interactive\"\nInstallModes[1]=\"silent\"\n"
                           "InstallModes[2]=\"silentWithProgress\"\n"
                           "InstallerSwitches.Silent=\"/S\"\nInstallerSwitches.SilentWithProgress=\"/S\"\n"
                           "InstallerSwitches.InstallLocation=\"/D=<INSTALLPATH>\"\n"
-                          "InstallerSwitches.Log=\"/LOG=\\\"<LOGPATH>\\\"\"\n"
-                          "ElevationRequirement=\"elevatesSelf\"\n" + codes +
+                          "InstallerSwitches.Log=\"/LOG=\\\"<LOGPATH>\\\"\"\n" + codes +
                           "AppsAndFeaturesEntries[0].DisplayName=\"" + displayName + "\"\n"
                           "AppsAndFeaturesEntries[0].Publisher=\"" + publisher + "\"\n"
                           "AppsAndFeaturesEntries[0].DisplayVersion=\"" + version + "\"\n"
@@ -865,6 +864,15 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
                           "Installers[0].Architecture=\"x64\"\n"
                           "Installers[0].InstallerUrl=\"https://example.com/Aurora Setup.exe\"\n"
                           "Installers[0].InstallerSha256=\"" + hex + "\"\n"
+                          "Installers[0].Scope=\"machine\"\n"
+                          "Installers[0].InstallerSwitches.Custom=\"/ALLUSERS\"\n"
+                          "Installers[0].ElevationRequirement=\"elevatesSelf\"\n"
+                          "Installers[1].Architecture=\"x64\"\n"
+                          "Installers[1].InstallerUrl=\"https://example.com/Aurora Setup.exe\"\n"
+                          "Installers[1].InstallerSha256=\"" + hex + "\"\n"
+                          "Installers[1].Scope=\"user\"\n"
+                          "Installers[1].InstallerSwitches.Custom=\"/CURRENTUSER\"\n"
+                          "Installers[1].ElevationRequirement=\"elevationProhibited\"\n"
                           "ManifestType=\"installer\"\nManifestVersion=\"1.10.0\"\n"
                           "== Orvane.Aurora.locale.ja-JP.yaml\n" + head +
                           "PackageLocale=\"ja-JP\"\nPublisher=\"" + publisher + "\"\n"

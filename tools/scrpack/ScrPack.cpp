@@ -177,9 +177,11 @@ const char* const kWingetHelp =
     "Taken from INSTALLER: its SHA-256, its architecture, the version, publisher and\n"
     "name it registers in the list of installed programs (\"InstallerVersion\", else\n"
     "the screensaver's version record; the entry's name is the uninstall key), its\n"
-    "switches (/S, /D=, /LOG=) and every exit code of an unattended run. Sign\n"
-    "INSTALLER before: the hash is of the file as it will be downloaded. A value the\n"
-    "schema forbids (too long, wrong form) is an error, and nothing is written.\n";
+    "switches (/S, /D=, /LOG=) and every exit code of an unattended run. One installer\n"
+    "entry per install scope: machine (/ALLUSERS; it elevates itself) and user\n"
+    "(/CURRENTUSER; no elevation). Sign INSTALLER before: the hash is of the file as\n"
+    "it will be downloaded. A value the schema forbids (too long, wrong form) is an\n"
+    "error, and nothing is written.\n";
 
 // ---- Errors ----
 
@@ -1128,6 +1130,19 @@ struct TManifest {
 constexpr char kManifestVersion[] = "1.10.0";
 constexpr char kManifestLocale[] = "ja-JP";
 
+// The installer's install scopes, each chosen by its switch: for all users (the elevated step, the
+// installer's own default, so listed first) and for the current user only (no administrator; its
+// own folder and uninstall entry).
+struct TScopeEntry {
+    const char* Scope;
+    const char* Switch;
+    const char* Elevation;
+};
+constexpr TScopeEntry kScopeEntries[] = {
+    {"machine", "/ALLUSERS", "elevatesSelf"},
+    {"user", "/CURRENTUSER", "elevationProhibited"},
+};
+
 std::string ManifestHeader(const char* type) {
     return std::string("# Written by scrpack winget\n# yaml-language-server: $schema=https://aka.ms/winget-manifest.") +
            type + "." + kManifestVersion + ".schema.json\n\n";
@@ -1188,26 +1203,33 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
     for (TSetupExit code : kFailureExits)
         codes += "- InstallerReturnCode: " + std::to_string(static_cast<int>(code)) + "\n  ReturnResponse: " +
                  PackageManagerResponse(code) + "\n";
+    // One entry per install scope, all the same file: the switches at the root serve every entry,
+    // and each entry adds its scope's switch as Custom.
+    const std::string sha256 = YamlQuoted(HexUpper(Sha256(installer.data(), installer.size())));
+    std::string installers;
+    for (const TScopeEntry& scope : kScopeEntries)
+        installers += "- Architecture: " + architecture + "\n"
+                      "  InstallerUrl: " + YamlQuoted(url) + "\n"
+                      "  InstallerSha256: " + sha256 + "\n"
+                      "  Scope: " + scope.Scope + "\n"
+                      "  InstallerSwitches:\n"
+                      "    Custom: " + scope.Switch + "\n"
+                      "  ElevationRequirement: " + scope.Elevation + "\n";
     m.Installer = ManifestHeader("installer") + head +
                   "InstallerType: exe\n"
-                  "Scope: machine\n"
                   "InstallModes:\n- interactive\n- silent\n- silentWithProgress\n"
                   "InstallerSwitches:\n"
                   "  Silent: /S\n"
                   "  SilentWithProgress: /S\n"
                   "  InstallLocation: /D=<INSTALLPATH>\n"
                   "  Log: /LOG=\"<LOGPATH>\"\n"
-                  "ElevationRequirement: elevatesSelf\n"
                   "ExpectedReturnCodes:\n" + codes +
                   "AppsAndFeaturesEntries:\n"
                   "- DisplayName: " + YamlQuoted(displayName) + "\n"
                   "  Publisher: " + YamlQuoted(publisher) + "\n"
                   "  DisplayVersion: " + YamlQuoted(version) + "\n"
                   "  ProductCode: " + YamlQuoted(productCode) + "\n"
-                  "Installers:\n"
-                  "- Architecture: " + architecture + "\n"
-                  "  InstallerUrl: " + YamlQuoted(url) + "\n"
-                  "  InstallerSha256: " + YamlQuoted(HexUpper(Sha256(installer.data(), installer.size()))) + "\n"
+                  "Installers:\n" + installers +
                   "ManifestType: installer\n" + tail;
     m.Locale = ManifestHeader("defaultLocale") + head + "PackageLocale: " + kManifestLocale + "\n" +
                "Publisher: " + YamlQuoted(publisher) + "\n" + "PackageName: " + YamlQuoted(displayName) + "\n" +
