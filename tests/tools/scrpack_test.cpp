@@ -61,6 +61,24 @@ Bytes8 TinyBmp() {
     return b;
 }
 
+// Standard error with LF line ends (a Windows standard error writes CR LF).
+std::string ErrText(const TRunResult& r) {
+    std::string text;
+    for (std::size_t i = 0; i < r.Err.size(); ++i)
+        if (r.Err[i] != '\r' || i + 1 == r.Err.size() || r.Err[i + 1] != '\n') text += r.Err[i];
+    return text;
+}
+
+// The warning line of a verb that packs a program without an Authenticode signature.
+std::string UnsignedWarning(const std::string& verb, const std::string& program, const std::string& remedy) {
+    return "scrpack " + verb + ": warning: " + program +
+           " carries no Authenticode signature; Windows 11 Smart App Control blocks unsigned programs it "
+           "does not know: " +
+           remedy + "\n";
+}
+const std::string kStubUninstallerWarning = UnsignedWarning("build", "the uninstaller (the stub's own)",
+                                                            "sign it while building with --sign-uninstaller");
+
 struct Inputs {
     TempDir Dir;
     Bytes8 Stub = Concat({'M', 'Z', 0x90, 0}, CodeLike(300));
@@ -85,6 +103,11 @@ struct Inputs {
     std::string P(const std::string& name) const { return Arg(Dir / name); }
     std::vector<std::string> MinimalBuild(const std::string& out) const {
         return {"build", "--stub", P("stub.exe"), "--scr", P("saver.scr"), "--name", kNameUtf8, "-o", P(out)};
+    }
+    // What a build of the unsigned saver.scr with the stub's own uninstaller warns.
+    std::string UnsignedWarnings() const {
+        return UnsignedWarning("build", "the screensaver " + P("saver.scr"), "sign it before packing") +
+               kStubUninstallerWarning;
     }
     // Files in the folder (or one inside it), to prove that nothing (not even a temporary)
     // was left behind.
@@ -184,7 +207,10 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
     args.insert(args.end(), more.begin(), more.end());
     TRunResult r = RunScrpack(args);
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Err, "");
+    // The unsigned screensaver and the stub's own uninstaller are each named in a warning, on
+    // standard error only.
+    EXPECT_EQ(ErrText(r), in.UnsignedWarnings());
+    EXPECT_EQ(r.Out.find("warning"), std::string::npos) << r.Out;
 
     // The stub comes first, unchanged; then the items, in the documented order.
     const Bytes8 out = ReadBytes(in.Dir / "setup.exe");
@@ -257,16 +283,53 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
                          "\nInstallerPublisher: " + kTitleUtf8 + "\n"),
               std::string::npos)
         << r.Out;
-    EXPECT_NE(r.Out.find("signature: none\n"), std::string::npos) << r.Out;
+    // The installer, then the two programs it installs.
+    EXPECT_EQ(r.Out.rfind("signature: none\nscreensaver signature: none\n"
+                          "uninstaller signature: none (the stub's own; build with --sign-uninstaller)\n",
+                          0),
+              0u)
+        << r.Out;
     // A signed file: its container is read from before the certificate table.
     const SignedFile signedFile(true);
     WriteBytes(in.Dir / "signed.exe", signedFile.b);
     r = RunScrpack({"verify", in.P("signed.exe")});
-    EXPECT_NE(r.Out.find("signature: present (certificate table " + std::to_string(signedFile.Length) +
-                         " bytes)\n"),
+    const std::string present = "present (certificate table " + std::to_string(signedFile.Length) + " bytes)";
+    EXPECT_EQ(r.Out.rfind("signature: " + present + "\n", 0), 0u) << r.Out;
+    EXPECT_EQ(RunScrpack({"list", in.P("signed.exe")}).Out, "A\tstored\t1\n");
+
+    // A signed screensaver is not warned about; verify tells it is signed.
+    r = RunScrpack({"build", "--stub", in.P("stub.exe"), "--scr", in.P("signed.exe"), "--name", "x", "--guid",
+                    kGuid, "-o", in.P("signed-saver.exe")});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ErrText(r), kStubUninstallerWarning);
+    r = RunScrpack({"verify", in.P("signed-saver.exe")});
+    EXPECT_NE(r.Out.find("\nscreensaver signature: " + present + "\n"), std::string::npos) << r.Out;
+#ifndef _WIN32
+    // Nor is an uninstaller signed while building: here by a stand-in for a signing tool that puts
+    // a certificate table after the file, as osslsigncode does.
+    const std::string signer =
+        "import sys, struct\n"
+        "b = bytearray(open(sys.argv[1], 'rb').read())\n"
+        "b += bytes(-len(b) % 8)\n"
+        "table = struct.pack('<IHH', 16, 0x200, 2) + b'PKCS7...'\n"
+        "pe = struct.unpack_from('<I', b, 0x3C)[0]\n"
+        "security = pe + 24 + 112 + 4 * 8\n"
+        "struct.pack_into('<II', b, security, len(b), len(table))\n"
+        "open(sys.argv[2], 'wb').write(b + table)\n";
+    WriteBytes(in.Dir / "sign.py", Bytes8(signer.begin(), signer.end()));
+    WriteBytes(in.Dir / "carrier.exe", StubCarrying(pebytes::PeWithResources(0x8664, {})));
+    r = RunScrpack({"build", "--stub", in.P("carrier.exe"), "--scr", in.P("signed.exe"), "--name", "x",
+                    "--guid", kGuid, "-o", in.P("all-signed.exe"), "--sign-uninstaller",
+                    "python3 '" + in.P("sign.py") + "' {in} {out}"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+    r = RunScrpack({"verify", in.P("all-signed.exe")});
+    EXPECT_NE(r.Out.find("\nscreensaver signature: " + present +
+                         "\nuninstaller signature: present (certificate table 16 bytes) (item "
+                         "InstallerSignedUninstaller)\n"),
               std::string::npos)
         << r.Out;
-    EXPECT_EQ(RunScrpack({"list", in.P("signed.exe")}).Out, "A\tstored\t1\n");
+#endif
 }
 
 TEST(Scrpack, DefaultsAndFreshGuids) {
@@ -310,7 +373,7 @@ TEST(Scrpack, DefaultsAndFreshGuids) {
         args.insert(args.end(), {"--guid", kGuid, "--readme", in.P("readme.txt")});
         const TRunResult r = RunScrpack(args);
         ASSERT_EQ(r.ExitCode, 0) << r.Err;
-        EXPECT_EQ(r.Err, "");
+        EXPECT_EQ(ErrText(r), in.UnsignedWarnings()); // and no new GUID
     }
     EXPECT_EQ(ReadBytes(in.Dir / "c.exe"), ReadBytes(in.Dir / "d.exe"));
 }
@@ -651,6 +714,7 @@ TEST(Scrpack, AppendAddsANewerContainer) {
     TRunResult r = RunScrpack({"append", in.P("setup.exe"), "GUID=" + kGuid, "Title=" + kTitleUtf8,
                                "Data=@" + in.P("readme.txt"), "Empty=", "--stored"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
     const Bytes8 after = ReadBytes(in.Dir / "setup.exe");
     EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
     TItemTypes items;
@@ -672,6 +736,26 @@ TEST(Scrpack, AppendAddsANewerContainer) {
     r = RunScrpack({"list", in.P("setup.exe"), "--json"});
     EXPECT_EQ(r.Out, "[{\"name\":\"X\",\"compressed\":true,\"size\":1},\n "
                      "{\"name\":\"X\",\"compressed\":true,\"size\":1}]\n");
+
+    // An appended screensaver or uninstaller without a signature is named in a warning, a signed
+    // one is not; verify tells which is signed.
+    const SignedFile signedFile(true);
+    WriteBytes(in.Dir / "signed.exe", signedFile.b);
+    const std::string present = "present (certificate table " + std::to_string(signedFile.Length) + " bytes)";
+    r = RunScrpack({"append", in.P("setup.exe"), "SCR=@" + in.P("saver.scr"),
+                    "InstallerSignedUninstaller=@" + in.P("signed.exe")});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ErrText(r),
+              UnsignedWarning("append", "the screensaver (item \"SCR\")", "sign it before packing"));
+    EXPECT_NE(RunScrpack({"verify", in.P("setup.exe")})
+                  .Out.find("\nscreensaver signature: none\nuninstaller signature: " + present +
+                            " (item InstallerSignedUninstaller)\n"),
+              std::string::npos);
+    r = RunScrpack({"append", in.P("setup.exe"), "SCR=@" + in.P("signed.exe"),
+                    "InstallerSignedUninstaller=@" + in.P("readme.txt")});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ErrText(r), UnsignedWarning("append", "the uninstaller (item \"InstallerSignedUninstaller\")",
+                                          "sign it before packing"));
 }
 
 // A stub that carries the binding field gets the SHA-256 of exactly the container written
@@ -851,13 +935,12 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
     EXPECT_EQ(fields, "== Orvane.Aurora.yaml\n" + head +
                           "DefaultLocale=\"ja-JP\"\nManifestType=\"version\"\nManifestVersion=\"1.10.0\"\n"
                           "== Orvane.Aurora.installer.yaml\n" + head +
-                          "InstallerType=\"exe\"\nScope=\"machine\"\n"
+                          "InstallerType=\"exe\"\n"
                           "InstallModes[0]=\"interactive\"\nInstallModes[1]=\"silent\"\n"
                           "InstallModes[2]=\"silentWithProgress\"\n"
                           "InstallerSwitches.Silent=\"/S\"\nInstallerSwitches.SilentWithProgress=\"/S\"\n"
                           "InstallerSwitches.InstallLocation=\"/D=<INSTALLPATH>\"\n"
-                          "InstallerSwitches.Log=\"/LOG=\\\"<LOGPATH>\\\"\"\n"
-                          "ElevationRequirement=\"elevatesSelf\"\n" + codes +
+                          "InstallerSwitches.Log=\"/LOG=\\\"<LOGPATH>\\\"\"\n" + codes +
                           "AppsAndFeaturesEntries[0].DisplayName=\"" + displayName + "\"\n"
                           "AppsAndFeaturesEntries[0].Publisher=\"" + publisher + "\"\n"
                           "AppsAndFeaturesEntries[0].DisplayVersion=\"" + version + "\"\n"
@@ -865,6 +948,15 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
                           "Installers[0].Architecture=\"x64\"\n"
                           "Installers[0].InstallerUrl=\"https://example.com/Aurora Setup.exe\"\n"
                           "Installers[0].InstallerSha256=\"" + hex + "\"\n"
+                          "Installers[0].Scope=\"machine\"\n"
+                          "Installers[0].InstallerSwitches.Custom=\"/ALLUSERS\"\n"
+                          "Installers[0].ElevationRequirement=\"elevatesSelf\"\n"
+                          "Installers[1].Architecture=\"x64\"\n"
+                          "Installers[1].InstallerUrl=\"https://example.com/Aurora Setup.exe\"\n"
+                          "Installers[1].InstallerSha256=\"" + hex + "\"\n"
+                          "Installers[1].Scope=\"user\"\n"
+                          "Installers[1].InstallerSwitches.Custom=\"/CURRENTUSER\"\n"
+                          "Installers[1].ElevationRequirement=\"elevationProhibited\"\n"
                           "ManifestType=\"installer\"\nManifestVersion=\"1.10.0\"\n"
                           "== Orvane.Aurora.locale.ja-JP.yaml\n" + head +
                           "PackageLocale=\"ja-JP\"\nPublisher=\"" + publisher + "\"\n"

@@ -112,6 +112,11 @@ const char* const kBuildHelp =
     "                         Example:\n"
     "                         osslsigncode sign -certs c.pem -key k.pem -in {in} -out {out}\n"
     "\n"
+    "Windows 11 Smart App Control blocks unsigned programs it does not know, installed\n"
+    "ones too: a screensaver without an Authenticode signature, and an uninstaller not\n"
+    "signed with --sign-uninstaller, are each named in a warning on standard error (the\n"
+    "build still succeeds).\n"
+    "\n"
     "The same inputs with the same --guid give the same bytes: the container's key is\n"
     "derived from its items (a signature made by --sign-uninstaller usually carries its\n"
     "own signing time).\n"
@@ -143,7 +148,9 @@ const char* const kAppendHelp =
     "container hides any older one. NAME=TEXT stores TEXT converted from UTF-8 to code\n"
     "page 932; NAME=@PATH stores the bytes of the file PATH as they are. Items are\n"
     "compressed unless --stored is given. FILE is replaced in one step. A signed FILE\n"
-    "is refused: sign the finished installer instead.\n";
+    "is refused: sign the finished installer instead. An \"SCR\" or\n"
+    "\"InstallerSignedUninstaller\" item without an Authenticode signature is named in a\n"
+    "warning on standard error, as build does.\n";
 
 const char* const kVerifyHelp =
     "usage: scrpack verify FILE\n"
@@ -155,7 +162,9 @@ const char* const kVerifyHelp =
     "(build and append write the container's SHA-256 there). Exit 0 when all hold, 1\n"
     "when not, 2 on errors.\n"
     "\n"
-    "Also tells whether FILE carries an Authenticode signature. The signature itself\n"
+    "Also tells whether FILE carries an Authenticode signature, and whether the two\n"
+    "programs it installs do: the screensaver (\"SCR\") and the uninstaller\n"
+    "(\"InstallerSignedUninstaller\", else the stub's own, never signed). A signature\n"
     "is not checked (neither its hash nor its certificate chain): use osslsigncode\n"
     "verify or signtool verify. A valid signature covers every byte of the installer;\n"
     "the digest covers only the screensaver.\n";
@@ -177,9 +186,11 @@ const char* const kWingetHelp =
     "Taken from INSTALLER: its SHA-256, its architecture, the version, publisher and\n"
     "name it registers in the list of installed programs (\"InstallerVersion\", else\n"
     "the screensaver's version record; the entry's name is the uninstall key), its\n"
-    "switches (/S, /D=, /LOG=) and every exit code of an unattended run. Sign\n"
-    "INSTALLER before: the hash is of the file as it will be downloaded. A value the\n"
-    "schema forbids (too long, wrong form) is an error, and nothing is written.\n";
+    "switches (/S, /D=, /LOG=) and every exit code of an unattended run. One installer\n"
+    "entry per install scope: machine (/ALLUSERS; it elevates itself) and user\n"
+    "(/CURRENTUSER; no elevation). Sign INSTALLER before: the hash is of the file as\n"
+    "it will be downloaded. A value the schema forbids (too long, wrong form) is an\n"
+    "error, and nothing is written.\n";
 
 // ---- Errors ----
 
@@ -553,6 +564,26 @@ void RefuseSigned(const itemlayout::TCertificateTable& table, const std::string&
                           "finished installer instead");
 }
 
+// The certificate table of a program held in memory, found by the one rule every verb and the
+// installer use (FindCertificateTable): Size 0 when the program carries no Authenticode signature.
+itemlayout::TCertificateTable SignatureOf(const Bytes& program) {
+    return itemlayout::LocateContainerInMemory(program.data(), program.size()).Signature;
+}
+
+// What verify says of a program's signature.
+std::string SignatureText(const itemlayout::TCertificateTable& table) {
+    return table.Size > 0 ? "present (certificate table " + std::to_string(table.Size) + " bytes)" : "none";
+}
+
+// Smart App Control (Windows 11) blocks an unsigned program it does not know, installed or not:
+// one line on standard error for each unsigned program a verb packs; the result stays a success.
+void WarnUnsigned(std::ostream& err, const char* verb, const std::string& program, const char* remedy) {
+    err << "scrpack " << verb << ": warning: " << program
+        << " carries no Authenticode signature; Windows 11 Smart App Control blocks unsigned programs it "
+           "does not know: "
+        << remedy << "\n";
+}
+
 // Writes the SHA-256 of container into the binding field of the program in the first
 // imageLimit bytes of file, so that the installer refuses any other container. Returns
 // what was done, for the output. A program without the field (not our installer) stays
@@ -882,11 +913,11 @@ int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
     Bytes stub = ReadInput(stubPath, "--stub");
     if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z')
         throw TInputError("--stub: \"" + stubPath + "\" is not a Windows program (no \"MZ\" header)");
-    RefuseSigned(itemlayout::LocateContainerInMemory(stub.data(), stub.size()).Signature,
-                 "--stub: \"" + stubPath + "\"");
+    RefuseSigned(SignatureOf(stub), "--stub: \"" + stubPath + "\"");
     Bytes scr = ReadInput(scrPath, "--scr");
     if (scr.empty()) throw TInputError("--scr: \"" + scrPath + "\" is empty");
     if (scr.size() > 0x7FFFFFFFu) throw TInputError("--scr: \"" + scrPath + "\" is too large");
+    const bool scrSigned = SignatureOf(scr).Size > 0;
 
     std::optional<std::string> eula;
     if (auto path = a.Get("--eula")) {
@@ -971,6 +1002,12 @@ int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
     if (!givenGuid)
         err << "scrpack build: the GUID " << guid << " is new; give --guid " << guid
             << " to every later build of this release, so that rebuilding it gives the same bytes\n";
+    if (!scrSigned) WarnUnsigned(err, "build", "the screensaver " + Shown(scrPath), "sign it before packing");
+    // Without --sign-uninstaller the installer writes the stub's own uninstaller with a container
+    // appended after it, which no signature can cover.
+    if (!signCommand)
+        WarnUnsigned(err, "build", "the uninstaller (the stub's own)",
+                     "sign it while building with --sign-uninstaller");
     return kExitOk;
 }
 
@@ -1011,7 +1048,7 @@ int Extract(const TArgs& a, std::ostream& out, std::ostream&) {
     return kExitOk;
 }
 
-int Append(const TArgs& a, std::ostream& out, std::ostream&) {
+int Append(const TArgs& a, std::ostream& out, std::ostream& err) {
     if (a.Positional.empty()) throw TUsageError("missing FILE");
     if (a.Positional.size() < 2) throw TUsageError("missing NAME=TEXT or NAME=@PATH");
     const std::string& filePath = a.Positional[0];
@@ -1056,6 +1093,21 @@ int Append(const TArgs& a, std::ostream& out, std::ostream&) {
     temp.WriteBuffer(container.data(), container.size());
     temp.Commit();
     out << Shown(filePath) << ": appended " << helper.Items().size() << " items; " << binding << "\n";
+    // The programs of the new container as the installer takes them from it.
+    TPayloadSettings s;
+    s.ResetSettings(kDesignedCaption);
+    s.ApplyItems(helper.Items());
+    const auto adds = [&](const char* name) {
+        const TItemTypes& added = helper.Items();
+        return std::any_of(added.begin(), added.end(), [&](const TItemType& i) { return i.Name == name; });
+    };
+    const std::string item = " (item \"";
+    if (adds(payload::kScr) && SignatureOf(s.FSCRData).Size == 0)
+        WarnUnsigned(err, "append", "the screensaver" + item + payload::kScr + "\")",
+                     "sign it before packing");
+    if (adds(payload::kSignedUninstaller) && SignatureOf(s.FSignedUninstaller).Size == 0)
+        WarnUnsigned(err, "append", "the uninstaller" + item + payload::kSignedUninstaller + "\")",
+                     "sign it before packing");
     return kExitOk;
 }
 
@@ -1089,19 +1141,24 @@ int Verify(const TArgs& a, std::ostream& out, std::ostream&) {
     ExpectPositional(a, 1, "FILE");
     const TItemTypes items = ReadContainer(a.Positional[0]);
     if (items.empty()) out << "no item container (the installer would report invalid data)\n";
-    const itemlayout::TCertificateTable signature = LocateContainerInFile(PathArg(a.Positional[0])).Signature;
-    if (signature.Size > 0) {
-        out << "signature: present (certificate table " << signature.Size << " bytes)\n";
-        out << "  not checked here (neither its hash nor its certificate chain): use osslsigncode verify or "
-               "signtool verify; it covers every byte of the installer, the digest below only the "
-               "screensaver\n";
-    } else {
-        out << "signature: none\n";
-    }
-    const bool bindingOk = ReportBinding(PathArg(a.Positional[0]), out);
     TPayloadSettings s;
     s.ResetSettings(kDesignedCaption);
     s.ApplyItems(items);
+    const itemlayout::TCertificateTable signature = LocateContainerInFile(PathArg(a.Positional[0])).Signature;
+    out << "signature: " << SignatureText(signature) << "\n";
+    if (signature.Size > 0)
+        out << "  not checked here (neither its hash nor its certificate chain): use osslsigncode verify or "
+               "signtool verify; it covers every byte of the installer, the digest below only the "
+               "screensaver\n";
+    // The two programs the installer writes: the screensaver, and the signed uninstaller it carries
+    // or else the stub's own with a container appended after it, which no signature can cover.
+    out << "screensaver signature: " << SignatureText(SignatureOf(s.FSCRData)) << "\n";
+    if (!s.FSignedUninstaller.empty())
+        out << "uninstaller signature: " << SignatureText(SignatureOf(s.FSignedUninstaller)) << " (item "
+            << payload::kSignedUninstaller << ")\n";
+    else
+        out << "uninstaller signature: none (the stub's own; build with --sign-uninstaller)\n";
+    const bool bindingOk = ReportBinding(PathArg(a.Positional[0]), out);
     out << payload::kScrName << ": " << Shown(AsUtf8(s.FSCRName)) << "\n";
     out << payload::kTitle << ": " << Shown(AsUtf8(s.FTitle)) << "\n";
     out << payload::kGuid << ": " << Shown(AsUtf8(s.FGUID)) << "\n";
@@ -1127,6 +1184,19 @@ struct TManifest {
 
 constexpr char kManifestVersion[] = "1.10.0";
 constexpr char kManifestLocale[] = "ja-JP";
+
+// The installer's install scopes, each chosen by its switch: for all users (the elevated step, the
+// installer's own default, so listed first) and for the current user only (no administrator; its
+// own folder and uninstall entry).
+struct TScopeEntry {
+    const char* Scope;
+    const char* Switch;
+    const char* Elevation;
+};
+constexpr TScopeEntry kScopeEntries[] = {
+    {"machine", "/ALLUSERS", "elevatesSelf"},
+    {"user", "/CURRENTUSER", "elevationProhibited"},
+};
 
 std::string ManifestHeader(const char* type) {
     return std::string("# Written by scrpack winget\n# yaml-language-server: $schema=https://aka.ms/winget-manifest.") +
@@ -1188,26 +1258,33 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
     for (TSetupExit code : kFailureExits)
         codes += "- InstallerReturnCode: " + std::to_string(static_cast<int>(code)) + "\n  ReturnResponse: " +
                  PackageManagerResponse(code) + "\n";
+    // One entry per install scope, all the same file: the switches at the root serve every entry,
+    // and each entry adds its scope's switch as Custom.
+    const std::string sha256 = YamlQuoted(HexUpper(Sha256(installer.data(), installer.size())));
+    std::string installers;
+    for (const TScopeEntry& scope : kScopeEntries)
+        installers += "- Architecture: " + architecture + "\n"
+                      "  InstallerUrl: " + YamlQuoted(url) + "\n"
+                      "  InstallerSha256: " + sha256 + "\n"
+                      "  Scope: " + scope.Scope + "\n"
+                      "  InstallerSwitches:\n"
+                      "    Custom: " + scope.Switch + "\n"
+                      "  ElevationRequirement: " + scope.Elevation + "\n";
     m.Installer = ManifestHeader("installer") + head +
                   "InstallerType: exe\n"
-                  "Scope: machine\n"
                   "InstallModes:\n- interactive\n- silent\n- silentWithProgress\n"
                   "InstallerSwitches:\n"
                   "  Silent: /S\n"
                   "  SilentWithProgress: /S\n"
                   "  InstallLocation: /D=<INSTALLPATH>\n"
                   "  Log: /LOG=\"<LOGPATH>\"\n"
-                  "ElevationRequirement: elevatesSelf\n"
                   "ExpectedReturnCodes:\n" + codes +
                   "AppsAndFeaturesEntries:\n"
                   "- DisplayName: " + YamlQuoted(displayName) + "\n"
                   "  Publisher: " + YamlQuoted(publisher) + "\n"
                   "  DisplayVersion: " + YamlQuoted(version) + "\n"
                   "  ProductCode: " + YamlQuoted(productCode) + "\n"
-                  "Installers:\n"
-                  "- Architecture: " + architecture + "\n"
-                  "  InstallerUrl: " + YamlQuoted(url) + "\n"
-                  "  InstallerSha256: " + YamlQuoted(HexUpper(Sha256(installer.data(), installer.size()))) + "\n"
+                  "Installers:\n" + installers +
                   "ManifestType: installer\n" + tail;
     m.Locale = ManifestHeader("defaultLocale") + head + "PackageLocale: " + kManifestLocale + "\n" +
                "Publisher: " + YamlQuoted(publisher) + "\n" + "PackageName: " + YamlQuoted(displayName) + "\n" +
