@@ -9,6 +9,43 @@
 namespace installlog {
 namespace {
 
+// Calls a "fill this buffer, or tell me the size" path function until the text fits.
+template <typename F> std::wstring PathCall(F call) {
+    std::wstring out(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD n = call(out.data(), static_cast<DWORD>(out.size()));
+        if (n == 0) return {};
+        if (n < out.size()) {
+            out.resize(n);
+            return out;
+        }
+        out.resize(n + 1);
+    }
+    return {};
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
+    return PathCall([&](wchar_t* out, DWORD size) { return GetFullPathNameW(path.c_str(), size, out, nullptr); });
+}
+std::wstring LongPathOf(const std::wstring& path) {
+    const std::wstring longer =
+        PathCall([&](wchar_t* out, DWORD size) { return GetLongPathNameW(path.c_str(), out, size); });
+    return longer.empty() ? path : longer;
+}
+// The system's own path of an open file, as a drive path.
+std::wstring FinalPathOf(HANDLE file) {
+    std::wstring path = PathCall([&](wchar_t* out, DWORD size) {
+        return GetFinalPathNameByHandleW(file, out, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    });
+    if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\" + path.substr(7);
+    if (path.starts_with(L"\\\\?\\")) path.erase(0, 4);
+    return path;
+}
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
 UniqueHandle gFile;
 void (*gRelay)(std::string_view) = nullptr;
 
@@ -19,13 +56,25 @@ bool Open(const std::wstring& path) {
     // The name itself is opened, never what a link there points to (a starter running as an
     // administrator would otherwise write wherever the link leads), and a file that has
     // other names too is left alone: only then is it emptied.
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    // A folder on the way may be a link too: the file opened must be the one the path names
+    // when the system resolves it (long forms, any case); a file this call made elsewhere
+    // goes again.
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return false;
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !GetFileInformationByHandle(file.Get(), &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-        info.nNumberOfLinks > 1 || !SetEndOfFile(file.Get()))
+    const bool itself = GetFileInformationByHandle(file.Get(), &info) &&
+                        !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+                        info.nNumberOfLinks == 1 && SamePath(FinalPathOf(file.Get()), LongPathOf(FullPathOf(path)));
+    if (!itself) {
+        if (created) {
+            FILE_DISPOSITION_INFO dispose{TRUE};
+            SetFileInformationByHandle(file.Get(), FileDispositionInfo, &dispose, sizeof dispose);
+        }
         return false;
+    }
+    if (!SetEndOfFile(file.Get())) return false;
     gFile = std::move(file);
     return true;
 }

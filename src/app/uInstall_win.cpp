@@ -263,6 +263,60 @@ void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
     }
 }
 
+// The destination folder held open from its checks to the end of the change: not shared for
+// deleting, so that it cannot be renamed or removed (nor, on Windows, any folder above it),
+// and opened as itself, never through a link. Held only when it is no link and the system's
+// own path of it is the path it was reached by (long forms, any case): no junction or other
+// link anywhere on the way.
+class TPinnedFolder {
+public:
+    explicit TPinnedFolder(const std::string& folder)
+        : FFolder(CreateFileW(ToWide(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {
+        if (!FFolder) {
+            FError = GetLastError();
+            return;
+        }
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (!GetFileInformationByHandleEx(FFolder.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+            (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return;
+        FHeld = SameFolder(FromWide(LongForm(FinalPath(FFolder.Get()))), FromWide(LongForm(ToWide(folder))));
+    }
+    bool Held() const { return FHeld; }
+    unsigned long Error() const { return FError; }
+
+private:
+    static std::wstring FinalPath(HANDLE handle) {
+        std::wstring path(MAX_PATH, L'\0');
+        DWORD n = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+        if (n >= path.size()) {
+            path.resize(n + 1);
+            n = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+        }
+        path.resize(n < path.size() ? n : 0);
+        // "\\?\C:\..." as "C:\...": the destination is a drive path.
+        if (path.starts_with(L"\\\\?\\") && path.size() > 6 && path[5] == L':') path.erase(0, 4);
+        return path;
+    }
+    static std::wstring LongForm(const std::wstring& path) {
+        std::wstring out(MAX_PATH, L'\0');
+        DWORD n = GetLongPathNameW(path.c_str(), out.data(), static_cast<DWORD>(out.size()));
+        if (n >= out.size()) {
+            out.resize(n + 1);
+            n = GetLongPathNameW(path.c_str(), out.data(), static_cast<DWORD>(out.size()));
+        }
+        if (n == 0 || n >= out.size()) return path;
+        out.resize(n);
+        return out;
+    }
+
+    UniqueHandle FFolder;
+    bool FHeld = false;
+    unsigned long FError = 0;
+};
+
 // One change to this installation at a time: a second installer or the uninstaller of the
 // same screensaver waits for the first, instead of taking its names for a dead run's. A
 // mutex a dead run left (abandoned) is this run's to take, with what that run left.
@@ -595,17 +649,27 @@ std::vector<std::uint8_t> CarriedUninstaller() {
 }
 
 TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInstallRequest& request) {
-    TRegisteredEntry earlier;
-    TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination, request.Scope, &earlier);
-    if (outcome.Result != TInstallResult::Installed) return outcome;
+    // The lock first: what is found below stays true until the change is done.
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
-    // A ReadMe an earlier installation of ours left in this folder stays its own.
-    const bool earlierReadMe = earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
     const TChangeLock lock(settings.FSCRName);
     if (!lock.Held()) {
         installlog::Line("file " + paths.Folder + ": another installation or removal of this screensaver is running");
         return Failure(TInstallResult::FileInUse, paths.Folder, ERROR_SHARING_VIOLATION);
     }
+    TRegisteredEntry earlier;
+    TInstallOutcome outcome = CheckInstallTarget(settings, request.Destination, request.Scope, &earlier);
+    if (outcome.Result != TInstallResult::Installed) return outcome;
+    // Every name below is taken in this very folder: it is held so that neither it nor a
+    // folder above it can be renamed or replaced meanwhile, and refused when its path leads
+    // through a link (a junction could point the step's names anywhere).
+    const TPinnedFolder pinned(paths.Folder);
+    if (!pinned.Held()) {
+        installlog::Line("folder " + paths.Folder + ": refused (a link, or not the folder its path names)" +
+                         SystemErrorNote(pinned.Error()));
+        return Failure(TInstallResult::BadDestination, paths.Folder, 0);
+    }
+    // A ReadMe an earlier installation of ours left in this folder stays its own.
+    const bool earlierReadMe = earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
     std::unique_ptr<TFolderChange> files;
     std::unique_ptr<TEntryChange> entry;
     try {

@@ -47,6 +47,10 @@ public:
     const std::wstring& Id() const { return FId; }
 
     void Started(HANDLE process) override {
+        // Kept until the report is read: the id is never another process's meanwhile.
+        HANDLE kept = nullptr;
+        DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        FProcess.Reset(kept);
         FProcessId = GetProcessId(process);
         FOurProgram = RunsHeldProgram(process);
         Listen();
@@ -97,8 +101,16 @@ private:
         FOverlapped.hEvent = FEvent.Get();
         if (ConnectNamedPipe(FPipe.Get(), &FOverlapped)) return;
         const DWORD error = GetLastError();
-        if (error == ERROR_PIPE_CONNECTED) Connected();
-        else if (error != ERROR_IO_PENDING) FState = TState::Done;
+        if (error == ERROR_PIPE_CONNECTED) {
+            Connected();
+        } else if (error == ERROR_NO_DATA && FRefused < kMaxRefused) {
+            // A client came and went before it was listened for: listen again.
+            ++FRefused;
+            DisconnectNamedPipe(FPipe.Get());
+            Listen();
+        } else if (error != ERROR_IO_PENDING) {
+            FState = TState::Done;
+        }
     }
     void Connected() {
         ULONG client = 0;
@@ -108,10 +120,13 @@ private:
         FState = TState::Reading;
         Read();
     }
+    // Another process at the pipe is turned away, unread; a few are logged, and past a
+    // bound the pipe stops listening (the step's result then stays unconfirmed).
     void Refuse(const std::string& what) {
-        FLines.push_back("a report from " + what + " was ignored");
+        if (++FRefused <= 4) FLines.push_back("a report from " + what + " was ignored");
         DisconnectNamedPipe(FPipe.Get());
-        Listen();
+        if (FRefused < kMaxRefused) Listen();
+        else FState = TState::Done;
     }
     void Read() {
         ResetEvent(FEvent.Get());
@@ -136,8 +151,10 @@ private:
         }
     }
 
+    static constexpr int kMaxRefused = 64;
     std::wstring FId;
-    UniqueHandle FEvent, FPipe;
+    UniqueHandle FEvent, FPipe, FProcess;
+    int FRefused = 0;
     OVERLAPPED FOverlapped{};
     TState FState = TState::Idle;
     DWORD FProcessId = 0;
@@ -158,7 +175,12 @@ void Send(char kind, std::string_view text) {
     WriteFile(gReport.Get(), message.data(), static_cast<DWORD>(message.size()), &written, nullptr);
 }
 
-void RelayLogLine(std::string_view line) { Send(kLogLine, line); }
+// The step's log lines wait in memory until its work is done: a pipe that is not read (a
+// starter that hangs, or a program of the user's that started the step with a pipe of its
+// own) could otherwise hold the step at any line, with the folder and the lock held.
+std::vector<std::string> gLines;
+
+void RelayLogLine(std::string_view line) { gLines.emplace_back(line); }
 
 // Connects to the starter's pipe, waiting a while for it to be free (another process may
 // hold it for a moment until the starter turns it away). The starter may not act as the
@@ -268,6 +290,7 @@ TSetupExit RunStepProcess(const TSetupCommandLine& args) {
         outcome.Message = OutcomeText(outcome.Result);
     }
     const TSetupExit exit = OutcomeRule(outcome.Result).Exit;
+    for (const std::string& line : gLines) Send(kLogLine, line);
     if (!IsInstalled(outcome.Result)) Send(kFailure, outcome.Message);
     Send(kResult, ResultText(exit, args.StepBinding));
     return exit;

@@ -866,14 +866,22 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     }
     EXPECT_FALSE(fs::exists(dir.Path() / L"dest2"));
     EXPECT_EQ(RunSilently(native, L"/S /X " + to), 1u);
+    // A destination reached through a link (a folder a process of the user can point
+    // anywhere while the step works): refused, nothing written where it led.
+    const fs::path linked = dir.Path() / L"linked", target = dir.Path() / L"target";
+    fs::create_directory(target);
+    if (CreateSymbolicLinkW(linked.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+        EXPECT_EQ(RunSilently(native, L"/S /D=" + linked.wstring()), 4u);
+        EXPECT_TRUE(IsEmptyFolder(target));
+    }
     // A log that cannot be written, or whose name is another name of a file (a hard link: a
     // starter running as an administrator would empty that file): a bad command line, before
     // anything is installed, and that file untouched.
     EXPECT_EQ(RunSilently(native, L"/S /LOG=" + (dir.Path() / L"nofolder\\log.txt").wstring() + L" " + to), 1u);
-    const fs::path victim = dir.Path() / L"victim.txt", linked = dir.Path() / L"linked.log";
+    const fs::path victim = dir.Path() / L"victim.txt", linkedLog = dir.Path() / L"linked.log";
     WriteBytes(victim, {'k', 'e', 'e', 'p'});
-    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), victim.c_str(), nullptr));
-    EXPECT_EQ(RunSilently(native, L"/S /LOG=" + linked.wstring() + L" " + to), 1u);
+    ASSERT_TRUE(CreateHardLinkW(linkedLog.c_str(), victim.c_str(), nullptr));
+    EXPECT_EQ(RunSilently(native, L"/S /LOG=" + linkedLog.wstring() + L" " + to), 1u);
     EXPECT_EQ(ReadBytes(victim), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
     EXPECT_TRUE(IsEmptyFolder(dest));
     EXPECT_FALSE(fs::exists(dir.Path() / L"missing folder"));
