@@ -429,16 +429,17 @@ bool ReadMeInstalled(std::wstring_view name) {
 }
 
 // Deletes HKLM "...\Uninstall\<name>" (checked by RegisteredAsSelf before anything was
-// removed).
+// removed). The tree call takes its subkeys and the key with its values, the key call the
+// key where the tree call left it. Any call that fails, or a key still there, is a failure:
+// a key removed in part is not removed.
 void DeleteUninstallKey(std::wstring_view name, TFailures& failed) {
     TText subKey = Cat({Text(kUninstallRoot), name});
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, subKey.c_str());
-    if (RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str()) != ERROR_SUCCESS) {
-        UniqueHKey check;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, check.Put()) !=
-            ERROR_FILE_NOT_FOUND)
-            failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, subKey}));
-    }
+    LSTATUS result = RegDeleteTreeW(HKEY_LOCAL_MACHINE, subKey.c_str());
+    if (result == ERROR_SUCCESS) result = RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str());
+    UniqueHKey check;
+    if ((result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) ||
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, check.Put()) != ERROR_FILE_NOT_FOUND)
+        failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, subKey}));
 }
 
 constexpr wchar_t kPrivatePrefix[] = L"~scrun";
