@@ -4,7 +4,8 @@
 //
 //   <name>Uninst.exe [/S]                                   uninstall (/S: silently)
 //   <name>Uninst.exe /_remove [/S]                          the elevated removal step
-//   <copy> /_cleanup <handle> /_parent <handle> [/S]       the helper copy's run
+//   <copy> /_cleanup <handle> /_parent <handle> [/_caller <handle>] [/S]
+//                                                           the helper copy's run
 //
 // The helper's values are handles it inherited, in decimal, never paths: a path on an
 // elevated program's command line could name any file.
@@ -71,6 +72,7 @@ struct TUninstArgs {
     bool Remove = false;         // "/_remove": this run is the elevated removal step
     std::uintptr_t Cleanup = 0;  // "/_cleanup <n>": this run is the helper copy; the file to delete, inherited
     std::uintptr_t Parent = 0;   // "/_parent <n>": the removal step's process, inherited
+    std::uintptr_t Caller = 0;   // "/_caller <n>": the user's first run's process, inherited
 };
 
 // Parses the arguments that follow the program name, taken one by one from args (a
@@ -109,12 +111,14 @@ template <typename TArgs> TUninstArgs ParseUninstArgs(TArgs& args) {
             handle(r.Cleanup);
         } else if (isSwitch(a, L"_parent"sv)) {
             handle(r.Parent);
+        } else if (isSwitch(a, L"_caller"sv)) {
+            handle(r.Caller);
         } else {
             r.Valid = false;
         }
     }
-    // The process handle only means something to the helper copy, which needs it.
-    if (!r.Cleanup != !r.Parent) r.Valid = false;
+    // The process handles only mean something to the helper copy, which needs the step's.
+    if (!r.Cleanup != !r.Parent || (r.Caller && !r.Cleanup)) r.Valid = false;
     if (r.Remove && r.Cleanup) r.Valid = false;
     return r;
 }

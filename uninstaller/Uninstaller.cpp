@@ -12,8 +12,8 @@
 // removes itself: a running program's file cannot be deleted, so it copies itself into a
 // fresh private folder under the Windows directory's Temp folder and starts the copy as a
 // helper, handing it its own file as an open handle (never a path); the helper waits for
-// this process to end, deletes that file through the handle and schedules its own removal
-// (and its folder's) for the next restart.
+// this process and the user's run to end, deletes that file through the handle and
+// schedules its own removal (and its folder's) for the next restart.
 //
 // Paths stay UTF-16 here: they come from the wide API and go back to it only, and the
 // temporary folder may hold characters that code page 932 has no form for.
@@ -38,6 +38,7 @@
 
 #include <ntsecapi.h>
 #include <sddl.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <initializer_list>
@@ -57,9 +58,10 @@ template <std::size_t N> constexpr std::wstring_view Text(const wchar_t (&s)[N])
 constexpr auto& kDesktopKey = payload::kDesktopKeyW;
 constexpr auto& kScreenSaverValue = payload::kScreenSaverValueW;
 constexpr auto& kUninstallRoot = payload::kUninstallRootW;
-// How long the helper keeps trying once the first run has ended: its image may stay
-// mapped for a moment after the process object is signalled. (The first run itself is
-// waited for without limit: it may be showing its final message box.)
+// How long the helper keeps trying once the processes running the file have ended: its
+// image may stay mapped for a moment after a process object is signalled. (The processes
+// themselves are waited for without limit: the user's run may be showing its final
+// message box.)
 constexpr DWORD kDeleteRetryMs = 10000;
 // What the removal step holds its own file open with, for the helper: deleting and moving
 // it, reading it (its "GUID" item) and clearing its read-only attribute.
@@ -544,15 +546,45 @@ UniqueHandle InheritableCopy(HANDLE h, DWORD access) {
     return copy;
 }
 
-// Starts the helper copy that deletes the file open as file once this process has ended.
-// The helper inherits exactly those two handles and is told nothing but their values: it
-// deletes the very file held here, wherever it is by then, and waits for this very
-// process even if its id is reused meanwhile.
-bool StartHelper(const TText& helper, HANDLE file, const TText& folder, bool silent) {
-    UniqueHandle target = InheritableCopy(file, 0), me = InheritableCopy(GetCurrentProcess(), SYNCHRONIZE);
+// The process that started this one when it runs the program file at self: the user's
+// first run, which keeps that file mapped while it shows its result. Null otherwise (this
+// run was started some other way). Asked while the file is still at self.
+UniqueHandle CallerRunningSelf(const TText& self) {
+    DWORD callerId = 0;
+    {
+        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry;
+        entry.dwSize = sizeof entry;
+        for (BOOL more = snapshot && Process32FirstW(snapshot.Get(), &entry); more;
+             more = Process32NextW(snapshot.Get(), &entry))
+            if (entry.th32ProcessID == GetCurrentProcessId()) callerId = entry.th32ParentProcessID;
+    }
+    UniqueHandle caller(callerId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, callerId)
+                                 : nullptr);
+    if (!caller) return caller;
+    const TText image = PathCall(
+        [&caller](LPCWSTR, LPWSTR out, DWORD size) {
+            DWORD n = size;
+            if (QueryFullProcessImageNameW(caller.Get(), 0, out, &n)) return n;
+            return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? 2 * size : 0;
+        },
+        TText());
+    if (!SamePath(image, self)) caller.Reset();
+    return caller;
+}
+
+// Starts the helper copy that deletes the file open as file once this process and the
+// caller (when there is one) have ended. The helper inherits exactly those three handles
+// and is told nothing but their values: it deletes the very file held here, wherever it
+// is by then, and waits for these very processes even if their ids are reused meanwhile.
+bool StartHelper(const TText& helper, HANDLE file, const UniqueHandle& caller, const TText& folder,
+                 bool silent) {
+    UniqueHandle target = InheritableCopy(file, 0), me = InheritableCopy(GetCurrentProcess(), SYNCHRONIZE),
+                 user;
+    if (caller) user = InheritableCopy(caller.Get(), SYNCHRONIZE);
     if (!target || !me) return false;
-    HANDLE inherit[] = {target.Get(), me.Get()};
-    const std::size_t count = 2;
+    HANDLE inherit[] = {target.Get(), me.Get(), user.Get()};
+    const std::size_t count = user ? 3 : 2;
     SIZE_T size = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     THeapBlock listBuf(size);
@@ -564,6 +596,7 @@ bool StartHelper(const TText& helper, HANDLE file, const TText& folder, bool sil
     if (ok) {
         auto value = [](const UniqueHandle& h) { return Decimal(reinterpret_cast<std::uintptr_t>(h.Get())); };
         TText cmd = Cat({L"\""sv, helper, L"\" /_cleanup "sv, value(target), L" /_parent "sv, value(me)});
+        if (user) cmd += Cat({L" /_caller "sv, value(user)});
         if (silent) cmd += L" /S"sv;
         STARTUPINFOEXW si{};
         si.StartupInfo.cb = sizeof si;
@@ -602,7 +635,7 @@ bool RenameByHandle(HANDLE file, const TText& path) {
 // deleted: on the same volume it is first moved into the private folder through the
 // handle, so the installation folder is clean the moment this process ends and a caller
 // waiting for it (a silent run) can check at once. Elsewhere the helper deletes it in
-// place shortly after this process has ended. A file that cannot be held so
+// place once this process and the user's run have ended. A file that cannot be held so
 // (some program has it open without delete sharing) goes at the next restart.
 bool RemoveSelf(const TText& self, std::wstring_view name, bool silent) {
     TText folder = CreatePrivateFolder();
@@ -612,9 +645,10 @@ bool RemoveSelf(const TText& self, std::wstring_view name, bool silent) {
         UniqueHandle file(CreateFileW(self.c_str(), kHeldFileAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (file) {
+            const UniqueHandle caller = CallerRunningSelf(self);
             TText parked = Cat({folder, L"\\"sv, FileNameOf(self)});
             const bool isParked = RenameByHandle(file.Get(), parked);
-            if (StartHelper(helper, file.Get(), folder, silent)) return true;
+            if (StartHelper(helper, file.Get(), caller, folder, silent)) return true;
             if (isParked) { // keep the parked file's removal with its folder's
                 DeleteFileW(helper.c_str());
                 bool later = MoveFileExW(parked.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
@@ -671,15 +705,19 @@ public:
         return FFailed.Any ? kExitIncomplete : FScheduled ? kExitRestartNeeded : kExitOk;
     }
 
-    // The helper copy's run: waits for the removal step to end, then deletes the file it
-    // was handed, and schedules its own removal.
+    // The helper copy's run: waits for the removal step and the user's run (caller, when
+    // given) to end, then deletes the file it was handed, and schedules its own removal.
     // It is given handles only, never a path: it deletes the file the step held open for
     // it, and only when that is an installed uninstaller (named "<name>Uninst.exe", a
     // plain file carrying a "GUID" item), read through the same handle.
-    int Cleanup(std::uintptr_t target, std::uintptr_t parent) {
-        UniqueHandle file(reinterpret_cast<HANDLE>(target)), step(reinterpret_cast<HANDLE>(parent));
-        // A value that is no handle of this process ends the wait at once.
-        if (WaitForSingleObject(step.Get(), INFINITE) != WAIT_OBJECT_0) return kExitBadArguments;
+    int Cleanup(std::uintptr_t target, std::uintptr_t parent, std::uintptr_t caller) {
+        UniqueHandle file(reinterpret_cast<HANDLE>(target)), step(reinterpret_cast<HANDLE>(parent)),
+            user(reinterpret_cast<HANDLE>(caller));
+        const HANDLE processes[] = {step.Get(), user.Get()};
+        const DWORD count = caller ? 2 : 1;
+        // Values that are no handles of this process end the wait at once.
+        if (WaitForMultipleObjects(count, processes, TRUE, INFINITE) >= WAIT_OBJECT_0 + count)
+            return kExitBadArguments;
         const TText path = FinalPath(file.Get());
         FName = TText(ScreenSaverNameFromFileName(FileNameOf(path)));
         if (FName.Empty() || !IsPlainFile(file.Get()) || !HasInstallationGuid(file.Get())) return kExitBadArguments;
@@ -901,7 +939,7 @@ int Main() {
         return kExitBadArguments;
     }
     TUninstaller uninstaller(parsed.Silent, parsed.Remove);
-    if (parsed.Cleanup) return uninstaller.Cleanup(parsed.Cleanup, parsed.Parent);
+    if (parsed.Cleanup) return uninstaller.Cleanup(parsed.Cleanup, parsed.Parent, parsed.Caller);
     return uninstaller.Run();
 }
 

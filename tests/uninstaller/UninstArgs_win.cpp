@@ -82,13 +82,18 @@ TEST(UninstArgs, ParsesSilentAndHelperSwitches) {
         auto a = Parse({s});
         EXPECT_TRUE(a.Valid && a.Silent);
     }
-    // The helper's values are inherited handles: the file and the step's process.
-    auto helper = Parse({L"/_cleanup", L"88", L"/_PARENT", L"1234", L"/S"});
+    // The helper's values are inherited handles: the file, the step's and the user's run's
+    // processes.
+    auto helper = Parse({L"/_cleanup", L"88", L"/_PARENT", L"1234", L"-_caller", L"96", L"/S"});
     EXPECT_TRUE(helper.Valid);
     EXPECT_TRUE(helper.Silent);
     EXPECT_EQ(helper.Cleanup, 88u);
     EXPECT_EQ(helper.Parent, 1234u);
+    EXPECT_EQ(helper.Caller, 96u);
     EXPECT_FALSE(helper.Remove);
+    const auto noCaller = Parse({L"/_cleanup", L"88", L"/_parent", L"1234"});
+    EXPECT_TRUE(noCaller.Valid && !noCaller.Silent);
+    EXPECT_EQ(noCaller.Caller, 0u);
     const auto step = Parse({L"/_REMOVE", L"/s"});
     EXPECT_TRUE(step.Valid && step.Remove && step.Silent);
     EXPECT_FALSE(Parse({}).Remove);
@@ -105,6 +110,7 @@ TEST(UninstArgs, RejectsUnknownOrIncompleteSwitches) {
           Args{L"/_cleanup", L"8", L"/_parent", L"12a"},
           Args{L"/_cleanup", L"8", L"/_parent", L"99999999999999999999999"}, Args{L"/_parent", L"12"},
           Args{L"/_cleanup", L"", L"/S"}, Args{L"/_cleanup", L"8", L"/_parent", L""},
+          Args{L"/_cleanup", L"8", L"/_parent", L"12", L"/_caller", L"C:\\x.exe"}, Args{L"/_caller", L"12"},
           Args{L"/_remove", L"/_cleanup", L"8", L"/_parent", L"12"}, Args{L"/_remove", L"x"}}) {
         EXPECT_FALSE(Parse(a).Valid) << a.size();
     }

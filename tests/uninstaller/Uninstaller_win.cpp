@@ -447,6 +447,9 @@ TEST_F(UninstallerTest, AnsweringNoLeavesEverythingInPlace) {
     EXPECT_EQ(CurrentScreenSaver(), Scr().wstring());
 }
 
+// The user's run keeps the program's file mapped while it shows its result: the helper
+// waits for that run too, however long the box stays open (longer than the helper's 10 s
+// of retrying here), and deletes the file once it has ended.
 TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
     Install();
     Process p(L"\"" + Uninst().wstring() + L"\"");
@@ -454,6 +457,12 @@ TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
     ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
     HWND done = WaitBox(p, L"「TestSaver」のアンインストールが完了しました。");
     ASSERT_TRUE(done);
+    const auto folders = NewHelperFolders();
+    ASSERT_EQ(folders.size(), 1u);
+    const fs::path parked = folders[0] / Uninst().filename();
+    Sleep(11000);
+    EXPECT_TRUE(fs::exists(parked));
+    EXPECT_FALSE(DeletionPending(parked.wstring()));
     ASSERT_TRUE(windriver::AnswerMessageBox(done, IDOK));
     EXPECT_EQ(p.Wait(), 0u);
     ExpectAllRemoved();
