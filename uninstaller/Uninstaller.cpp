@@ -8,7 +8,8 @@
 // goes only once every file is gone or bound to go, so that it can be run again while
 // anything is left. That removal runs elevated, in a second run
 // of this program ("/_remove"); the first run, as the user who started it, asks and then
-// resets that user's current-screensaver setting when it named this screensaver. Then it
+// resets that user's current-screensaver setting when it named this screensaver. The
+// removal holds the lock one change to the installation holds while it works. Then it
 // removes itself: a running program's file cannot be deleted, so it copies itself into a
 // fresh private folder under the Windows directory's Temp folder and starts the copy as a
 // helper, handing it its own file as an open handle (never a path); the helper waits for
@@ -63,6 +64,8 @@ constexpr auto& kUninstallRoot = payload::kUninstallRootW;
 // themselves are waited for without limit: the user's run may be showing its final
 // message box.)
 constexpr DWORD kDeleteRetryMs = 10000;
+// How long the removal step waits for another change to the same installation to end.
+constexpr DWORD kChangeLockWaitMs = 60000;
 // What the removal step holds its own file open with, for the helper: deleting and moving
 // it, reading it (its "GUID" item) and clearing its read-only attribute.
 constexpr DWORD kHeldFileAccess = DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
@@ -74,6 +77,9 @@ enum TExitCode : int {
     kExitIncomplete = 3,   // something could not be removed
     kExitBadArguments = 4,
     kExitNotElevated = 5,  // the removal could not be started with administrator rights: nothing removed
+    // The removal step only: another installation or removal of the same screensaver kept
+    // its lock too long; nothing removed. The user's run then ends with kExitIncomplete.
+    kExitChangeRunning = 6,
     // Everything removed, but a file in use goes only at the next restart (the code package
     // managers know as "restart required").
     kExitRestartNeeded = 3010,
@@ -472,6 +478,32 @@ void DeleteUninstallKey(std::wstring_view name, TFailures& failed) {
         failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, subKey}));
 }
 
+// The named mutex one change to an installation holds while it works
+// (payload::kChangeLockPrefix + the screensaver's name): the installer while it installs,
+// the removal step from before its checks and its sweep of leftovers until the entry and
+// the program are gone. One that a run left abandoned when it died is taken over, and
+// with it what that run left.
+class TChangeLock {
+public:
+    TChangeLock() = default;
+    ~TChangeLock() {
+        if (FHeld) ReleaseMutex(FMutex.Get());
+    }
+    TChangeLock(const TChangeLock&) = delete;
+    TChangeLock& operator=(const TChangeLock&) = delete;
+
+    // Waits kChangeLockWaitMs at most; false when the lock could not be had.
+    bool Take(std::wstring_view name) {
+        FMutex.Reset(CreateMutexW(nullptr, FALSE, Cat({Text(payload::kChangeLockPrefixW), name}).c_str()));
+        const DWORD r = FMutex ? WaitForSingleObject(FMutex.Get(), kChangeLockWaitMs) : WAIT_FAILED;
+        return FHeld = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+    }
+
+private:
+    UniqueHandle FMutex;
+    bool FHeld = false;
+};
+
 constexpr wchar_t kPrivatePrefix[] = L"~scrun";
 
 // The Temp folder of the Windows directory, which only administrators and the system may
@@ -676,6 +708,10 @@ public:
                  MB_ICONERROR, L"アンインストール");
             return kExitNotInstalled;
         }
+        // The removal step works only while no installation or other removal of this
+        // screensaver does, and checks everything once that one is done.
+        TChangeLock lock;
+        if (FRemoveStep && !lock.Take(FName)) return kExitChangeRunning;
         if (!HasInstallationGuid(self)) {
             Show(L"このアンインストーラーにはインストール情報が含まれていません。\n"
                  L"スクリーンセーバーのインストーラーが作成したアンインストーラーを実行してください。",
@@ -762,6 +798,13 @@ private:
                  L"管理者の権限で削除を始められなかったため、何も削除していません。",
                  MB_ICONERROR);
             return kExitNotElevated;
+        }
+        if (code == kExitChangeRunning) {
+            Show(Cat({L"「"sv, FName,
+                      L"」の別のインストールまたはアンインストールが実行中のため、何も削除していません。\n"
+                      L"それが終わってから、もう一度アンインストールしてください。"sv}),
+                 MB_ICONWARNING);
+            return kExitIncomplete;
         }
         // What is still there, told by looking: the step shows nothing itself. When it left
         // a file in use to the next restart, that file may still stand under its name.

@@ -13,6 +13,7 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -656,6 +657,37 @@ TEST_F(UninstallerTest, RejectsUnknownSwitchesAndAPathForItsHelper) {
     EXPECT_EQ(Run(Uninst(), L"/S /_cleanup \"" + copy.wstring() + L"\""), 4u);
     EXPECT_TRUE(fs::exists(copy));
     ExpectUntouched();
+}
+
+// One change to an installation at a time: the removal waits for the lock an installer
+// holds while it works ("Global\ScrSetupChange-<name>"), and removes anything only once
+// it has it: released, or abandoned by a run that ended without letting go.
+TEST_F(UninstallerTest, RemovesOnlyOnceAChangeAtWorkHasLetGoOfItsLock) {
+    const std::wstring lockName = L"Global\\ScrSetupChange-" + kName;
+    for (bool abandon : {false, true}) {
+        SCOPED_TRACE(abandon ? "abandoned" : "released");
+        Install();
+        UniqueHandle mutex(CreateMutexW(nullptr, FALSE, lockName.c_str()));
+        UniqueHandle taken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        UniqueHandle end(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(mutex && taken && end);
+        std::thread holder([&] {
+            WaitForSingleObject(mutex.Get(), INFINITE);
+            SetEvent(taken.Get());
+            WaitForSingleObject(end.Get(), INFINITE);
+            if (!abandon) ReleaseMutex(mutex.Get());
+        });
+        EXPECT_EQ(WaitForSingleObject(taken.Get(), 5000), WAIT_OBJECT_0);
+        Process p(L"\"" + Uninst().wstring() + L"\" /S");
+        EXPECT_EQ(p.Wait(2000), STILL_ACTIVE);
+        EXPECT_TRUE(fs::exists(Scr()));
+        EXPECT_TRUE(fs::exists(Uninst()));
+        EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+        SetEvent(end.Get());
+        holder.join();
+        EXPECT_EQ(p.Wait(30000), 0u);
+        ExpectAllRemoved();
+    }
 }
 
 TEST(UninstallerImage, ImportsOnlyTheCoreSystemDlls) {
