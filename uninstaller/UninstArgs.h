@@ -4,7 +4,11 @@
 //
 //   <name>Uninst.exe [/S]                                   uninstall (/S: silently)
 //   <name>Uninst.exe /_remove [/S]                          the elevated removal step
-//   <copy> /_cleanup "<original>" /_parent <handle> [/S]     the helper copy's run
+//   <copy> /_cleanup <handle> /_parent <handle> [/_caller <handle>] [/S]
+//                                                           the helper copy's run
+//
+// The helper's values are handles it inherited, in decimal, never paths: a path on an
+// elevated program's command line could name any file.
 //
 // The uninstaller is built without the C++ runtime: nothing here allocates or can throw.
 // Results are views of the text they were taken from; of std::wstring_view only the
@@ -63,17 +67,17 @@ private:
 };
 
 struct TUninstArgs {
-    bool Valid = true;               // false for an unknown switch or a switch without its value
-    bool Silent = false;             // "/S": no questions, no message boxes, result in the exit code
-    bool Remove = false;             // "/_remove": this run is the elevated removal step
-    std::wstring_view CleanupTarget; // "/_cleanup <path>": this run is the helper copy
-    std::uintptr_t Parent = 0;       // "/_parent <n>": the first run's process handle, inherited
+    bool Valid = true;           // false for an unknown switch, a switch without its value or a bad value
+    bool Silent = false;         // "/S": no questions, no message boxes, result in the exit code
+    bool Remove = false;         // "/_remove": this run is the elevated removal step
+    std::uintptr_t Cleanup = 0;  // "/_cleanup <n>": this run is the helper copy; the file to delete, inherited
+    std::uintptr_t Parent = 0;   // "/_parent <n>": the removal step's process, inherited
+    std::uintptr_t Caller = 0;   // "/_caller <n>": the user's first run's process, inherited
 };
 
 // Parses the arguments that follow the program name, taken one by one from args (a
 // TArgSplitter, or anything with the same bool Next(std::wstring_view&)). Switches are
-// case-insensitive and may start with '/' or '-'. The target is a view of the
-// arguments' text.
+// case-insensitive and may start with '/' or '-'.
 template <typename TArgs> TUninstArgs ParseUninstArgs(TArgs& args) {
     using namespace std::string_view_literals; // lengths known when compiled, no wcslen
     TUninstArgs r;
@@ -82,39 +86,40 @@ template <typename TArgs> TUninstArgs ParseUninstArgs(TArgs& args) {
         a.remove_prefix(1);
         return EqualsAsciiNoCase(a, name);
     };
+    // A handle value: decimal digits, not 0. Anything else (a path) makes the line invalid.
+    auto handle = [&](std::uintptr_t& out) {
+        std::wstring_view value;
+        args.Next(value); // none: empty, so invalid
+        std::uintptr_t v = 0;
+        for (wchar_t c : value) {
+            if (c < L'0' || c > L'9' || v > (UINTPTR_MAX - 9) / 10) {
+                v = 0;
+                break;
+            }
+            v = v * 10 + static_cast<std::uintptr_t>(c - L'0');
+        }
+        out = v;
+        if (v == 0) r.Valid = false;
+    };
     std::wstring_view a;
     while (args.Next(a)) {
-        std::wstring_view value;
         if (isSwitch(a, L"s"sv)) {
             r.Silent = true;
         } else if (isSwitch(a, L"_remove"sv)) {
             r.Remove = true;
         } else if (isSwitch(a, L"_cleanup"sv)) {
-            // An empty value is no target (and, being no switch either, invalid by itself).
-            if (args.Next(value) && !value.empty()) {
-                r.CleanupTarget = value;
-            } else {
-                r.Valid = false;
-            }
+            handle(r.Cleanup);
         } else if (isSwitch(a, L"_parent"sv)) {
-            args.Next(value); // none: empty, so invalid
-            std::uintptr_t v = 0;
-            for (wchar_t c : value) {
-                if (c < L'0' || c > L'9' || v > (UINTPTR_MAX - 9) / 10) {
-                    r.Valid = false;
-                    break;
-                }
-                v = v * 10 + static_cast<std::uintptr_t>(c - L'0');
-            }
-            r.Parent = value.empty() ? 0 : v;
-            if (value.empty()) r.Valid = false;
+            handle(r.Parent);
+        } else if (isSwitch(a, L"_caller"sv)) {
+            handle(r.Caller);
         } else {
             r.Valid = false;
         }
     }
-    // The handle only means something to the helper copy.
-    if (r.Parent && r.CleanupTarget.empty()) r.Valid = false;
-    if (r.Remove && !r.CleanupTarget.empty()) r.Valid = false;
+    // The process handles only mean something to the helper copy, which needs the step's.
+    if (!r.Cleanup != !r.Parent || (r.Caller && !r.Cleanup)) r.Valid = false;
+    if (r.Remove && r.Cleanup) r.Valid = false;
     return r;
 }
 

@@ -8,11 +8,13 @@
 // goes only once every file is gone or bound to go, so that it can be run again while
 // anything is left. That removal runs elevated, in a second run
 // of this program ("/_remove"); the first run, as the user who started it, asks and then
-// resets that user's current-screensaver setting when it named this screensaver. Then it
+// resets that user's current-screensaver setting when it named this screensaver. The
+// removal holds the lock one change to the installation holds while it works. Then it
 // removes itself: a running program's file cannot be deleted, so it copies itself into a
 // fresh private folder under the Windows directory's Temp folder and starts the copy as a
-// helper, which waits for this process to end, deletes the original and schedules its own
-// removal (and its folder's) for the next restart.
+// helper, handing it its own file as an open handle (never a path); the helper waits for
+// this process and the user's run to end, deletes that file through the handle and
+// schedules its own removal (and its folder's) for the next restart.
 //
 // Paths stay UTF-16 here: they come from the wide API and go back to it only, and the
 // temporary folder may hold characters that code page 932 has no form for.
@@ -37,6 +39,7 @@
 
 #include <ntsecapi.h>
 #include <sddl.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <initializer_list>
@@ -56,10 +59,16 @@ template <std::size_t N> constexpr std::wstring_view Text(const wchar_t (&s)[N])
 constexpr auto& kDesktopKey = payload::kDesktopKeyW;
 constexpr auto& kScreenSaverValue = payload::kScreenSaverValueW;
 constexpr auto& kUninstallRoot = payload::kUninstallRootW;
-// How long the helper keeps trying once the first run has ended: its image may stay
-// mapped for a moment after the process object is signalled. (The first run itself is
-// waited for without limit: it may be showing its final message box.)
+// How long the helper keeps trying once the processes running the file have ended: its
+// image may stay mapped for a moment after a process object is signalled. (The processes
+// themselves are waited for without limit: the user's run may be showing its final
+// message box.)
 constexpr DWORD kDeleteRetryMs = 10000;
+// How long the removal step waits for another change to the same installation to end.
+constexpr DWORD kChangeLockWaitMs = 60000;
+// What the removal step holds its own file open with, for the helper: deleting and moving
+// it, reading it (its "GUID" item) and clearing its read-only attribute.
+constexpr DWORD kHeldFileAccess = DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
 
 enum TExitCode : int {
     kExitOk = 0,
@@ -68,6 +77,9 @@ enum TExitCode : int {
     kExitIncomplete = 3,   // something could not be removed
     kExitBadArguments = 4,
     kExitNotElevated = 5,  // the removal could not be started with administrator rights: nothing removed
+    // The removal step only: another installation or removal of the same screensaver kept
+    // its lock too long; nothing removed. The user's run then ends with kExitIncomplete.
+    kExitChangeRunning = 6,
     // Everything removed, but a file in use goes only at the next restart (the code package
     // managers know as "restart required").
     kExitRestartNeeded = 3010,
@@ -78,11 +90,12 @@ enum TExitCode : int {
     ExitProcess(kExitIncomplete);
 }
 
-// A block of the process heap, freed with its owner; null when it could not be had.
+// A block of the process heap, zeroed, freed with its owner; null when it could not be had.
 class THeapBlock {
 public:
     THeapBlock() = default;
-    explicit THeapBlock(std::size_t bytes) : FData(HeapAlloc(GetProcessHeap(), 0, bytes ? bytes : 1)) {}
+    explicit THeapBlock(std::size_t bytes)
+        : FData(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes ? bytes : 1)) {}
     ~THeapBlock() {
         if (FData) HeapFree(GetProcessHeap(), 0, FData);
     }
@@ -309,26 +322,49 @@ bool ReadAt(HANDLE file, std::int64_t offset, void* buffer, std::size_t count) {
     return true;
 }
 
-// True when the file carries an item container with a "GUID" item: only such a file was
-// written by the installer, next to what it installed. A damaged container (any length,
-// count or size that points past the bytes really there) is no installation record.
-bool HasInstallationGuid(const TText& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+// True when the file open as file carries an item container with a "GUID" item: only
+// such a file was written by the installer, next to what it installed. A damaged container
+// (any length, count or size that points past the bytes really there) is no installation
+// record.
+bool HasInstallationGuid(HANDLE file) {
     LARGE_INTEGER size;
-    if (!file || !GetFileSizeEx(file.Get(), &size)) return false;
+    if (!GetFileSizeEx(file, &size)) return false;
     const itemlayout::TContainerPlace place = itemlayout::LocateContainerIn(
         size.QuadPart, [&](std::int64_t offset, void* buffer, std::size_t count) {
-            return ReadAt(file.Get(), offset, buffer, count);
+            return ReadAt(file, offset, buffer, count);
         });
     if (place.Place != itemlayout::TPlace::Found) return false;
     if (static_cast<std::uint64_t>(place.BlockLength) > SIZE_MAX) return false;
     const auto length = static_cast<std::size_t>(place.BlockLength);
     THeapBlock block(length);
-    if (!block.Get() || !ReadAt(file.Get(), place.BlockStart, block.Get(), length)) return false;
+    if (!block.Get() || !ReadAt(file, place.BlockStart, block.Get(), length)) return false;
     return itemlayout::FindItem(static_cast<const std::uint8_t*>(block.Get()), length, payload::kGuid, sizeof payload::kGuid - 1) ==
            itemlayout::TFind::Present;
+}
+
+bool HasInstallationGuid(const TText& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && HasInstallationGuid(file.Get());
+}
+
+// The path of the file open as file, as "\\?\<drive>:\..."; empty when it has none.
+TText FinalPath(HANDLE file) {
+    return PathCall(
+        [file](LPCWSTR, LPWSTR out, DWORD size) {
+            return GetFinalPathNameByHandleW(file, out, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        },
+        TText());
+}
+
+// Whether the handle is one of a file on a disk that is neither a folder nor a link (a
+// reparse point).
+bool IsPlainFile(HANDLE file) {
+    FILE_ATTRIBUTE_TAG_INFO info;
+    return GetFileType(file) == FILE_TYPE_DISK &&
+           GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) &&
+           !(info.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 // What one run could not remove, in words for the user: one indented line each.
@@ -429,17 +465,44 @@ bool ReadMeInstalled(std::wstring_view name) {
 }
 
 // Deletes HKLM "...\Uninstall\<name>" (checked by RegisteredAsSelf before anything was
-// removed).
+// removed). The tree call takes its subkeys and the key with its values, the key call the
+// key where the tree call left it. Any call that fails, or a key still there, is a failure:
+// a key removed in part is not removed.
 void DeleteUninstallKey(std::wstring_view name, TFailures& failed) {
     TText subKey = Cat({Text(kUninstallRoot), name});
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, subKey.c_str());
-    if (RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str()) != ERROR_SUCCESS) {
-        UniqueHKey check;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, check.Put()) !=
-            ERROR_FILE_NOT_FOUND)
-            failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, subKey}));
-    }
+    LSTATUS result = RegDeleteTreeW(HKEY_LOCAL_MACHINE, subKey.c_str());
+    if (result == ERROR_SUCCESS) result = RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str());
+    UniqueHKey check;
+    if ((result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) ||
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, check.Put()) != ERROR_FILE_NOT_FOUND)
+        failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, subKey}));
 }
+
+// The named mutex one change to an installation holds while it works
+// (payload::kChangeLockPrefix + the screensaver's name): the installer while it installs,
+// the removal step from before its checks and its sweep of leftovers until the entry and
+// the program are gone. One that a run left abandoned when it died is taken over, and
+// with it what that run left.
+class TChangeLock {
+public:
+    TChangeLock() = default;
+    ~TChangeLock() {
+        if (FHeld) ReleaseMutex(FMutex.Get());
+    }
+    TChangeLock(const TChangeLock&) = delete;
+    TChangeLock& operator=(const TChangeLock&) = delete;
+
+    // Waits kChangeLockWaitMs at most; false when the lock could not be had.
+    bool Take(std::wstring_view name) {
+        FMutex.Reset(CreateMutexW(nullptr, FALSE, Cat({Text(payload::kChangeLockPrefixW), name}).c_str()));
+        const DWORD r = FMutex ? WaitForSingleObject(FMutex.Get(), kChangeLockWaitMs) : WAIT_FAILED;
+        return FHeld = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+    }
+
+private:
+    UniqueHandle FMutex;
+    bool FHeld = false;
+};
 
 constexpr wchar_t kPrivatePrefix[] = L"~scrun";
 
@@ -506,26 +569,66 @@ TText Decimal(std::uintptr_t v) {
     return TText(std::wstring_view(digits + i, sizeof digits / sizeof digits[0] - i));
 }
 
-// Starts the helper copy that deletes target after this process has ended. The helper
-// inherits a handle to this process (only that one handle), so it waits on this very
-// process even if its id is reused meanwhile.
-bool StartHelper(const TText& helper, const TText& target, const TText& folder, bool silent) {
-    UniqueHandle me;
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), me.Put(), SYNCHRONIZE,
-                         TRUE, 0))
-        return false;
-    HANDLE inherit[] = {me.Get()};
+// A copy of h that a child process started with it in its handle list inherits, with the
+// given access (0: the same as h's).
+UniqueHandle InheritableCopy(HANDLE h, DWORD access) {
+    UniqueHandle copy;
+    DuplicateHandle(GetCurrentProcess(), h, GetCurrentProcess(), copy.Put(), access, TRUE,
+                    access ? 0 : DUPLICATE_SAME_ACCESS);
+    return copy;
+}
+
+// The process that started this one when it runs the program file at self: the user's
+// first run, which keeps that file mapped while it shows its result. Null otherwise (this
+// run was started some other way). Asked while the file is still at self.
+UniqueHandle CallerRunningSelf(const TText& self) {
+    DWORD callerId = 0;
+    {
+        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry;
+        entry.dwSize = sizeof entry;
+        for (BOOL more = snapshot && Process32FirstW(snapshot.Get(), &entry); more;
+             more = Process32NextW(snapshot.Get(), &entry))
+            if (entry.th32ProcessID == GetCurrentProcessId()) callerId = entry.th32ParentProcessID;
+    }
+    UniqueHandle caller(callerId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, callerId)
+                                 : nullptr);
+    if (!caller) return caller;
+    const TText image = PathCall(
+        [&caller](LPCWSTR, LPWSTR out, DWORD size) {
+            DWORD n = size;
+            if (QueryFullProcessImageNameW(caller.Get(), 0, out, &n)) return n;
+            return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? 2 * size : 0;
+        },
+        TText());
+    if (!SamePath(image, self)) caller.Reset();
+    return caller;
+}
+
+// Starts the helper copy that deletes the file open as file once this process and the
+// caller (when there is one) have ended. The helper inherits exactly those three handles
+// and is told nothing but their values: it deletes the very file held here, wherever it
+// is by then, and waits for these very processes even if their ids are reused meanwhile.
+bool StartHelper(const TText& helper, HANDLE file, const UniqueHandle& caller, const TText& folder,
+                 bool silent) {
+    UniqueHandle target = InheritableCopy(file, 0), me = InheritableCopy(GetCurrentProcess(), SYNCHRONIZE),
+                 user;
+    if (caller) user = InheritableCopy(caller.Get(), SYNCHRONIZE);
+    if (!target || !me) return false;
+    HANDLE inherit[] = {target.Get(), me.Get(), user.Get()};
+    const std::size_t count = user ? 3 : 2;
     SIZE_T size = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     THeapBlock listBuf(size);
     if (!listBuf.Get()) OutOfMemory();
     auto list = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBuf.Get());
     if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return false;
-    bool ok = UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherit, sizeof inherit,
+    bool ok = UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherit, count * sizeof(HANDLE),
                                         nullptr, nullptr);
     if (ok) {
-        TText cmd = Cat({L"\""sv, helper, L"\" /_cleanup \""sv, target, L"\" /_parent "sv,
-                         Decimal(reinterpret_cast<std::uintptr_t>(me.Get()))});
+        auto value = [](const UniqueHandle& h) { return Decimal(reinterpret_cast<std::uintptr_t>(h.Get())); };
+        TText cmd = Cat({L"\""sv, helper, L"\" /_cleanup "sv, value(target), L" /_parent "sv, value(me)});
+        if (user) cmd += Cat({L" /_caller "sv, value(user)});
         if (silent) cmd += L" /S"sv;
         STARTUPINFOEXW si{};
         si.StartupInfo.cb = sizeof si;
@@ -544,27 +647,48 @@ bool StartHelper(const TText& helper, const TText& target, const TText& folder, 
     return ok;
 }
 
+// Renames the file open as file to path (never over an existing file); false when it
+// cannot be, as on another volume.
+bool RenameByHandle(HANDLE file, const TText& path) {
+    const std::size_t bytes = sizeof(FILE_RENAME_INFO) + path.Size() * sizeof(wchar_t);
+    THeapBlock block(bytes);
+    if (!block.Get()) OutOfMemory();
+    auto* info = static_cast<FILE_RENAME_INFO*>(block.Get());
+    info->FileNameLength = static_cast<DWORD>(path.Size() * sizeof(wchar_t));
+    for (std::size_t i = 0; i < path.Size(); ++i) info->FileName[i] = path.c_str()[i];
+    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(bytes));
+}
+
 // Arranges the removal of this program's own file; false when not even a removal at the
 // next restart could be arranged.
 //
-// A running program's file can be renamed though not deleted. On the same volume it is
-// first moved into the private folder: the installation folder is then clean the moment
-// this process ends, and a caller waiting for it (a silent run) can check at once.
-// Elsewhere the helper deletes it in place shortly after this process has ended.
+// The file is held open (others may read it; nobody may write, rename or delete it) and
+// handed to the helper as that handle. A running program's file can be renamed though not
+// deleted: on the same volume it is first moved into the private folder through the
+// handle, so the installation folder is clean the moment this process ends and a caller
+// waiting for it (a silent run) can check at once. Elsewhere the helper deletes it in
+// place once this process and the user's run have ended. A file that cannot be held so
+// (some program has it open without delete sharing) goes at the next restart.
 bool RemoveSelf(const TText& self, std::wstring_view name, bool silent) {
     TText folder = CreatePrivateFolder();
     if (folder.Empty()) return MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     TText helper = Cat({folder, L"\\"sv, name, L"Cleanup.exe"sv});
-    TText parked = Cat({folder, L"\\"sv, FileNameOf(self)});
     if (CopyFileW(self.c_str(), helper.c_str(), TRUE)) {
-        const bool isParked = MoveFileExW(self.c_str(), parked.c_str(), 0);
-        if (StartHelper(helper, isParked ? parked : self, folder, silent)) return true;
-        DeleteFileW(helper.c_str());
-        if (isParked) { // keep the parked file's removal with its folder's
-            bool later = MoveFileExW(parked.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-            MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-            return later;
+        UniqueHandle file(CreateFileW(self.c_str(), kHeldFileAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (file) {
+            const UniqueHandle caller = CallerRunningSelf(self);
+            TText parked = Cat({folder, L"\\"sv, FileNameOf(self)});
+            const bool isParked = RenameByHandle(file.Get(), parked);
+            if (StartHelper(helper, file.Get(), caller, folder, silent)) return true;
+            if (isParked) { // keep the parked file's removal with its folder's
+                DeleteFileW(helper.c_str());
+                bool later = MoveFileExW(parked.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+                MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+                return later;
+            }
         }
+        DeleteFileW(helper.c_str());
     }
     RemoveDirectoryW(folder.c_str());
     return MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
@@ -584,6 +708,10 @@ public:
                  MB_ICONERROR, L"アンインストール");
             return kExitNotInstalled;
         }
+        // The removal step works only while no installation or other removal of this
+        // screensaver does, and checks everything once that one is done.
+        TChangeLock lock;
+        if (FRemoveStep && !lock.Take(FName)) return kExitChangeRunning;
         if (!HasInstallationGuid(self)) {
             Show(L"このアンインストーラーにはインストール情報が含まれていません。\n"
                  L"スクリーンセーバーのインストーラーが作成したアンインストーラーを実行してください。",
@@ -613,36 +741,42 @@ public:
         return FFailed.Any ? kExitIncomplete : FScheduled ? kExitRestartNeeded : kExitOk;
     }
 
-    // The helper copy's run: waits for the first run to end, deletes its file, and
-    // schedules its own removal. It only ever deletes an installed uninstaller.
-    int Cleanup(const TText& target, std::uintptr_t parent) {
-        TText self = ProgramPath();
-        FName = TText(ScreenSaverNameFromFileName(FileNameOf(target)));
-        bool allowed = !FName.Empty() && !SamePath(target, self) && HasInstallationGuid(target);
-        if (parent) {
-            UniqueHandle process(reinterpret_cast<HANDLE>(parent));
-            if (allowed) WaitForSingleObject(process.Get(), INFINITE);
-        }
-        int result = kExitBadArguments;
-        if (allowed) {
-            result = DeleteWhenUnlocked(target) ? kExitOk : kExitIncomplete;
-            if (result != kExitOk) {
-                // Last resort: at the next restart.
-                bool later = MoveFileExW(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-                Show(Cat({L"アンインストーラー\n  "sv, target, L"\nを削除できませんでした。"sv,
-                          later ? std::wstring_view(L"\nコンピューターの再起動後に削除されます。"sv)
-                                : std::wstring_view(L"\n手動で削除してください。"sv)}),
-                     MB_ICONWARNING);
-            }
-        }
+    // The helper copy's run: waits for the removal step and the user's run (caller, when
+    // given) to end, then deletes the file it was handed, and schedules its own removal.
+    // It is given handles only, never a path: it deletes the file the step held open for
+    // it, and only when that is an installed uninstaller (named "<name>Uninst.exe", a
+    // plain file carrying a "GUID" item), read through the same handle.
+    int Cleanup(std::uintptr_t target, std::uintptr_t parent, std::uintptr_t caller) {
+        UniqueHandle file(reinterpret_cast<HANDLE>(target)), step(reinterpret_cast<HANDLE>(parent)),
+            user(reinterpret_cast<HANDLE>(caller));
+        const HANDLE processes[] = {step.Get(), user.Get()};
+        const DWORD count = caller ? 2 : 1;
+        // Values that are no handles of this process end the wait at once.
+        if (WaitForMultipleObjects(count, processes, TRUE, INFINITE) >= WAIT_OBJECT_0 + count)
+            return kExitBadArguments;
+        const TText path = FinalPath(file.Get());
+        FName = TText(ScreenSaverNameFromFileName(FileNameOf(path)));
+        if (FName.Empty() || !IsPlainFile(file.Get()) || !HasInstallationGuid(file.Get())) return kExitBadArguments;
+        const bool deleted = DeleteByHandle(file.Get());
+        // Last resort: at the next restart, by the name the file has now.
+        const bool later = !deleted && MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        file.Reset(); // a file marked for deletion goes with its last handle
+        std::wstring_view shown = path;
+        if (StartsWith(shown, L"\\\\?\\"sv)) shown.remove_prefix(4);
+        if (!deleted)
+            Show(Cat({L"アンインストーラー\n  "sv, shown, L"\nを削除できませんでした。"sv,
+                      later ? std::wstring_view(L"\nコンピューターの再起動後に削除されます。"sv)
+                            : std::wstring_view(L"\n手動で削除してください。"sv)}),
+                 MB_ICONWARNING);
         // A running program cannot delete its own file: the copy and its private folder
         // go at the next restart (the folder after the file, in that order). Only a copy
         // that really runs from such a folder does this, never one started elsewhere.
-        if (allowed && InPrivateFolder(self)) {
+        const TText self = ProgramPath();
+        if (InPrivateFolder(self)) {
             MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
             MoveFileExW(TText(FolderOf(self)).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         }
-        return result;
+        return deleted ? kExitOk : kExitIncomplete;
     }
 
 private:
@@ -664,6 +798,13 @@ private:
                  L"管理者の権限で削除を始められなかったため、何も削除していません。",
                  MB_ICONERROR);
             return kExitNotElevated;
+        }
+        if (code == kExitChangeRunning) {
+            Show(Cat({L"「"sv, FName,
+                      L"」の別のインストールまたはアンインストールが実行中のため、何も削除していません。\n"
+                      L"それが終わってから、もう一度アンインストールしてください。"sv}),
+                 MB_ICONWARNING);
+            return kExitIncomplete;
         }
         // What is still there, told by looking: the step shows nothing itself. When it left
         // a file in use to the next restart, that file may still stand under its name.
@@ -778,18 +919,26 @@ private:
         return FIdDrawn = true;
     }
 
-    static bool DeleteWhenUnlocked(const TText& path) {
-        DWORD start = GetTickCount();
-        while (true) {
-            DWORD attr = GetFileAttributesW(path.c_str());
-            if (attr == INVALID_FILE_ATTRIBUTES) return true;
-            ClearReadOnly(path, attr);
-            if (DeleteFileW(path.c_str())) return true;
-            DWORD err = GetLastError();
-            if (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION) return false;
-            if (GetTickCount() - start > kDeleteRetryMs) return false;
+    // Deletes the file open as file (it goes with the last handle to it), retrying while
+    // it is still mapped as the image of a process that has just ended. A read-only file
+    // loses that attribute first.
+    static bool DeleteByHandle(HANDLE file) {
+        FILE_BASIC_INFO basic;
+        if (GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) &&
+            (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+            basic.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+            if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // 0 would keep them
+            SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+        }
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        const DWORD start = GetTickCount();
+        while (!SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose)) {
+            const DWORD err = GetLastError();
+            if ((err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION) || GetTickCount() - start > kDeleteRetryMs)
+                return false;
             Sleep(100);
         }
+        return true;
     }
 
     TText Caption() const { return Cat({FName, L" のアンインストール"sv}); }
@@ -833,7 +982,7 @@ int Main() {
         return kExitBadArguments;
     }
     TUninstaller uninstaller(parsed.Silent, parsed.Remove);
-    if (!parsed.CleanupTarget.empty()) return uninstaller.Cleanup(TText(parsed.CleanupTarget), parsed.Parent);
+    if (parsed.Cleanup) return uninstaller.Cleanup(parsed.Cleanup, parsed.Parent, parsed.Caller);
     return uninstaller.Run();
 }
 

@@ -39,8 +39,8 @@ TUninstArgs Parse(const Args& list) {
 TEST(UninstArgs, SplitsOnWhiteSpaceAndGroupsQuotedPaths) {
     EXPECT_EQ(SplitCommandLine(L"\"C:\\Program Files\\X\\AUninst.exe\"  /S"),
               (Args{L"C:\\Program Files\\X\\AUninst.exe", L"/S"}));
-    EXPECT_EQ(SplitCommandLine(L"C:\\Win\\AUninst.exe\t/_cleanup \"C:\\a b\\c.exe\" /_parent 42"),
-              (Args{L"C:\\Win\\AUninst.exe", L"/_cleanup", L"C:\\a b\\c.exe", L"/_parent", L"42"}));
+    EXPECT_EQ(SplitCommandLine(L"C:\\Win\\AUninst.exe\t/_cleanup 12 /_parent 42"),
+              (Args{L"C:\\Win\\AUninst.exe", L"/_cleanup", L"12", L"/_parent", L"42"}));
     // Backslashes before a quote stay literal; an unclosed quote runs to the end.
     EXPECT_EQ(SplitCommandLine(L"a\\\" b"), (Args{L"a\\ b"}));
     EXPECT_EQ(SplitCommandLine(L"   "), Args{});
@@ -66,12 +66,12 @@ TEST(UninstArgs, SplitsInPlaceIntoViewsOfTheBuffer) {
     EXPECT_GE(program.data(), buffer.data());
     EXPECT_LE(silent.data() + silent.size(), buffer.data() + buffer.size());
     // The parser reads on from where the program name ended.
-    std::wstring line = L"\"C:\\x\\AUninst.exe\" /_cleanup \"C:\\d e\\f.exe\" /_parent 7 -s";
+    std::wstring line = L"\"C:\\x y\\AUninst.exe\" /_cleanup 12 /_parent 7 -s";
     TArgSplitter rest(line.data(), line.size());
     ASSERT_TRUE(rest.Next(program));
     TUninstArgs a = ParseUninstArgs(rest);
     EXPECT_TRUE(a.Valid && a.Silent);
-    EXPECT_EQ(a.CleanupTarget, L"C:\\d e\\f.exe");
+    EXPECT_EQ(a.Cleanup, 12u);
     EXPECT_EQ(a.Parent, 7u);
 }
 
@@ -82,14 +82,18 @@ TEST(UninstArgs, ParsesSilentAndHelperSwitches) {
         auto a = Parse({s});
         EXPECT_TRUE(a.Valid && a.Silent);
     }
-    // The target is a view of the arguments' text: they must outlive the result.
-    const Args line = {L"/_cleanup", L"C:\\d\\XUninst.exe", L"/_PARENT", L"1234", L"/S"};
-    auto helper = Parse(line);
+    // The helper's values are inherited handles: the file, the step's and the user's run's
+    // processes.
+    auto helper = Parse({L"/_cleanup", L"88", L"/_PARENT", L"1234", L"-_caller", L"96", L"/S"});
     EXPECT_TRUE(helper.Valid);
     EXPECT_TRUE(helper.Silent);
-    EXPECT_EQ(helper.CleanupTarget, L"C:\\d\\XUninst.exe");
+    EXPECT_EQ(helper.Cleanup, 88u);
     EXPECT_EQ(helper.Parent, 1234u);
+    EXPECT_EQ(helper.Caller, 96u);
     EXPECT_FALSE(helper.Remove);
+    const auto noCaller = Parse({L"/_cleanup", L"88", L"/_parent", L"1234"});
+    EXPECT_TRUE(noCaller.Valid && !noCaller.Silent);
+    EXPECT_EQ(noCaller.Caller, 0u);
     const auto step = Parse({L"/_REMOVE", L"/s"});
     EXPECT_TRUE(step.Valid && step.Remove && step.Silent);
     EXPECT_FALSE(Parse({}).Remove);
@@ -98,10 +102,16 @@ TEST(UninstArgs, ParsesSilentAndHelperSwitches) {
 TEST(UninstArgs, RejectsUnknownOrIncompleteSwitches) {
     for (const Args& a :
          {Args{L"/X"}, Args{L"/Silent"}, Args{L"S"}, Args{L"/_cleanup"}, Args{L"/_cleanup", L""},
-          Args{L"/_cleanup", L"x", L"/_parent"}, Args{L"/_cleanup", L"x", L"/_parent", L"12a"},
-          Args{L"/_cleanup", L"x", L"/_parent", L"99999999999999999999999"}, Args{L"/_parent", L"12"},
-          Args{L"/_cleanup", L"", L"/S"}, Args{L"/_cleanup", L"x", L"/_parent", L""},
-          Args{L"/_remove", L"/_cleanup", L"x"}, Args{L"/_remove", L"x"}}) {
+          // A path, or anything else but a handle value, is refused.
+          Args{L"/_cleanup", L"C:\\d\\XUninst.exe", L"/_parent", L"12"},
+          Args{L"/_cleanup", L"\\\\?\\C:\\d\\XUninst.exe", L"/_parent", L"12"},
+          Args{L"/_cleanup", L"8x", L"/_parent", L"12"}, Args{L"/_cleanup", L"0", L"/_parent", L"12"},
+          Args{L"/_cleanup", L"8"}, Args{L"/_cleanup", L"8", L"/_parent"},
+          Args{L"/_cleanup", L"8", L"/_parent", L"12a"},
+          Args{L"/_cleanup", L"8", L"/_parent", L"99999999999999999999999"}, Args{L"/_parent", L"12"},
+          Args{L"/_cleanup", L"", L"/S"}, Args{L"/_cleanup", L"8", L"/_parent", L""},
+          Args{L"/_cleanup", L"8", L"/_parent", L"12", L"/_caller", L"C:\\x.exe"}, Args{L"/_caller", L"12"},
+          Args{L"/_remove", L"/_cleanup", L"8", L"/_parent", L"12"}, Args{L"/_remove", L"x"}}) {
         EXPECT_FALSE(Parse(a).Valid) << a.size();
     }
     // A bad line still says whether it asked for silence (no message box then).

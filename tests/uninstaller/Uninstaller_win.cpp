@@ -13,6 +13,7 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -148,9 +149,9 @@ protected:
     }
 
     std::wstring Key() const { return kUninstallRoot + kName; }
-    fs::path Scr() const { return FDir.Path() / (kName + L".scr"); }
-    fs::path Txt() const { return FDir.Path() / (kName + L".txt"); }
-    fs::path Uninst() const { return FDir.Path() / (kName + L"Uninst.exe"); }
+    fs::path Scr() const { return FFolder / (kName + L".scr"); }
+    fs::path Txt() const { return FFolder / (kName + L".txt"); }
+    fs::path Uninst() const { return FFolder / (kName + L"Uninst.exe"); }
 
     std::vector<fs::path> NewHelperFolders() const { return FHelpers.NewFolders(); }
 
@@ -233,6 +234,8 @@ protected:
     }
 
     TempDir FDir;
+    // The installation's folder.
+    fs::path FFolder = FDir.Path();
     std::optional<std::wstring> FSavedScreenSaver;
     std::optional<std::vector<BYTE>> FSavedPending;
     const std::wstring FSavedTemp = Env(L"TEMP"), FSavedTmp = Env(L"TMP");
@@ -366,17 +369,62 @@ TEST_F(UninstallerTest, RemovesWhatADeadChangeOfItsOwnLeftAndNothingElse) {
     ExpectHelperFinished();
 }
 
-TEST_F(UninstallerTest, AnUninstallerThatCannotBeMovedAwayIsDeletedInPlaceByTheHelper) {
+// A folder of its own on another volume than the Windows directory's Temp folder (Wine:
+// a tmpfs, /dev/shm), removed with its contents; none where there is no such volume.
+class OtherVolumeDir {
+public:
+    OtherVolumeDir() {
+        std::error_code ec;
+        const fs::path dir = fs::path(L"Z:\\dev\\shm") / (L"scrtest-" + std::to_wstring(GetCurrentProcessId()) +
+                                                            L"-" + std::to_wstring(GetTickCount()));
+        if (!fs::create_directory(dir, ec)) return;
+        FPath = dir;
+        // Another volume: a file cannot be renamed into that Temp folder.
+        const fs::path probe = dir / L"probe", moved = SystemTempFolder() / (dir.filename().wstring() + L".probe");
+        WriteBytes(probe, Bytes("probe"));
+        if (MoveFileExW(probe.c_str(), moved.c_str(), 0)) {
+            fs::remove(moved, ec);
+            Available = false;
+        } else {
+            Available = GetLastError() == ERROR_NOT_SAME_DEVICE;
+        }
+        fs::remove(probe, ec);
+    }
+    ~OtherVolumeDir() {
+        std::error_code ec;
+        if (!FPath.empty()) fs::remove_all(FPath, ec);
+    }
+    const fs::path& Path() const { return FPath; }
+    bool Available = false;
+
+private:
+    fs::path FPath;
+};
+
+// The removal step holds its file open for the helper without delete sharing. When the
+// file cannot be moved into the helper's folder (another volume), the helper deletes it
+// in place through that handle once the runs have ended; when a program holds it open
+// without delete sharing, it goes at the next restart and no helper is started.
+TEST_F(UninstallerTest, AnUninstallerThatCannotBeMovedAwayIsDeletedInPlaceOrAtTheNextRestart) {
+    {
+        SCOPED_TRACE("held open");
+        Install();
+        UniqueHandle hold = HoldOpen(Uninst());
+        ASSERT_TRUE(hold);
+        EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
+        EXPECT_FALSE(fs::exists(Scr()));
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+        EXPECT_TRUE(fs::exists(Uninst()));
+        EXPECT_TRUE(DeletionPending(Uninst().wstring()));
+        EXPECT_TRUE(NewHelperFolders().empty());
+    }
+    OtherVolumeDir other;
+    if (!other.Available) GTEST_SKIP() << "no folder on another volume than " << SystemTempFolder().string();
+    FFolder = other.Path();
     Install();
-    // Without delete sharing the running program's file cannot be renamed (as on another
-    // volume than %TEMP%): the helper must delete it where it is once the run has ended.
-    UniqueHandle hold = HoldOpen(Uninst());
-    ASSERT_TRUE(hold);
     EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
     EXPECT_FALSE(fs::exists(Scr()));
     EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
-    EXPECT_TRUE(fs::exists(Uninst()));
-    hold.Reset();
     EXPECT_TRUE(windriver::WaitFor([&] { return !fs::exists(Uninst()); }));
     auto folders = NewHelperFolders();
     ASSERT_EQ(folders.size(), 1u);
@@ -400,6 +448,9 @@ TEST_F(UninstallerTest, AnsweringNoLeavesEverythingInPlace) {
     EXPECT_EQ(CurrentScreenSaver(), Scr().wstring());
 }
 
+// The user's run keeps the program's file mapped while it shows its result: the helper
+// waits for that run too, however long the box stays open (longer than the helper's 10 s
+// of retrying here), and deletes the file once it has ended.
 TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
     Install();
     Process p(L"\"" + Uninst().wstring() + L"\"");
@@ -407,6 +458,12 @@ TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
     ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
     HWND done = WaitBox(p, L"「TestSaver」のアンインストールが完了しました。");
     ASSERT_TRUE(done);
+    const auto folders = NewHelperFolders();
+    ASSERT_EQ(folders.size(), 1u);
+    const fs::path parked = folders[0] / Uninst().filename();
+    Sleep(11000);
+    EXPECT_TRUE(fs::exists(parked));
+    EXPECT_FALSE(DeletionPending(parked.wstring()));
     ASSERT_TRUE(windriver::AnswerMessageBox(done, IDOK));
     EXPECT_EQ(p.Wait(), 0u);
     ExpectAllRemoved();
@@ -587,20 +644,50 @@ TEST_F(UninstallerTest, RefusesADamagedContainerEvenWithAGuidItem) {
     ExpectHelperFinished();
 }
 
-TEST_F(UninstallerTest, RejectsUnknownSwitchesAndACleanupOfAnythingButAnUninstaller) {
+// The helper is handed the file it deletes as an inherited handle: a path given to it,
+// even one of an installed uninstaller's copy in another folder, deletes nothing.
+TEST_F(UninstallerTest, RejectsUnknownSwitchesAndAPathForItsHelper) {
     Install();
     EXPECT_EQ(Run(Uninst(), L"/S /X"), 4u);
     EXPECT_EQ(Run(Uninst(), L"/S /_parent 12"), 4u);
-    // The helper's switch with a file that is no installed uninstaller: left alone.
-    fs::path victim = FDir.Path() / L"Notes.txt";
-    WriteBytes(victim, Bytes("keep me"));
-    fs::path bare = FDir.Path() / L"OtherUninst.exe";
-    PlaceUninstaller(bare, false);
-    EXPECT_EQ(Run(Uninst(), L"/S /_cleanup \"" + victim.wstring() + L"\""), 4u);
-    EXPECT_EQ(Run(Uninst(), L"/S /_cleanup \"" + bare.wstring() + L"\""), 4u);
-    EXPECT_TRUE(fs::exists(victim));
-    EXPECT_TRUE(fs::exists(bare));
+    const fs::path elsewhere = FDir.Path() / L"elsewhere";
+    fs::create_directory(elsewhere);
+    const fs::path copy = elsewhere / Uninst().filename();
+    PlaceUninstaller(copy);
+    EXPECT_EQ(Run(Uninst(), L"/S /_cleanup \"" + copy.wstring() + L"\""), 4u);
+    EXPECT_TRUE(fs::exists(copy));
     ExpectUntouched();
+}
+
+// One change to an installation at a time: the removal waits for the lock an installer
+// holds while it works ("Global\ScrSetupChange-<name>"), and removes anything only once
+// it has it: released, or abandoned by a run that ended without letting go.
+TEST_F(UninstallerTest, RemovesOnlyOnceAChangeAtWorkHasLetGoOfItsLock) {
+    const std::wstring lockName = L"Global\\ScrSetupChange-" + kName;
+    for (bool abandon : {false, true}) {
+        SCOPED_TRACE(abandon ? "abandoned" : "released");
+        Install();
+        UniqueHandle mutex(CreateMutexW(nullptr, FALSE, lockName.c_str()));
+        UniqueHandle taken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        UniqueHandle end(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(mutex && taken && end);
+        std::thread holder([&] {
+            WaitForSingleObject(mutex.Get(), INFINITE);
+            SetEvent(taken.Get());
+            WaitForSingleObject(end.Get(), INFINITE);
+            if (!abandon) ReleaseMutex(mutex.Get());
+        });
+        EXPECT_EQ(WaitForSingleObject(taken.Get(), 5000), WAIT_OBJECT_0);
+        Process p(L"\"" + Uninst().wstring() + L"\" /S");
+        EXPECT_EQ(p.Wait(2000), STILL_ACTIVE);
+        EXPECT_TRUE(fs::exists(Scr()));
+        EXPECT_TRUE(fs::exists(Uninst()));
+        EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+        SetEvent(end.Get());
+        holder.join();
+        EXPECT_EQ(p.Wait(30000), 0u);
+        ExpectAllRemoved();
+    }
 }
 
 TEST(UninstallerImage, ImportsOnlyTheCoreSystemDlls) {
