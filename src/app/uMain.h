@@ -5,6 +5,7 @@
 #include "app/uCommandLine.h"
 #include "app/uInstall.h"
 #include "app/uStartup.h"
+#include "platform/uScreenSaverPolicy.h"
 #include "toolkit/uForms.h"
 
 #include <windows.h>
@@ -66,6 +67,8 @@ public:
     void chbxPage3InstallPathClick(TComponent* sender);
     void btnPage3RefPathClick(TComponent* sender);
     void rdoPage3ScopeClick(TComponent* sender);
+    void chbxPage3SetScreenSaverClick(TComponent* sender);
+    void edtPage3PathChange(TComponent* sender);
     void btnPage5GetFlashPlayerClick(TComponent* sender);
 
     // Components of the definition.
@@ -90,6 +93,7 @@ public:
     TEdit* edtPage3Path{};
     TButton* btnPage3RefPath{};
     TCheckBox* chbxPage3SetScreenSaver{};
+    TLabel* lblPage3Policy{};
     TRadioButton* rdoPage3AllUsers{};
     TRadioButton* rdoPage3CurrentUser{};
     TCheckBox* chbxPage4ShowReadMe{};
@@ -106,6 +110,11 @@ private:
     };
     void BindComponents();
     void RunFinishActions();
+    // The options page's "set as the current screensaver" follows the user's policies for
+    // the screensaver's path in the typed destination: while a policy runs another
+    // screensaver or none, the box is unticked and disabled and the note says why;
+    // otherwise it is as the user left it.
+    void UpdateScreenSaverChoice();
     void ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bmpFile);
     // The part of an installation that belongs to the user, after the machine-wide step
     // succeeded: the current screensaver (HKCU) when chosen, the paths the finish page opens.
@@ -126,6 +135,13 @@ private:
     std::vector<TPage> FPages;
     TPayloadSettings FSettings;
     TStartupVerdict FVerdict;
+    // The user's choice on "set as the current screensaver" (ticked unless unticked by the
+    // user), kept while a policy takes the box away.
+    bool FSetChoice = true;
+    // The policies as read when the options page was last shown.
+    TScreenSaverPolicy FPolicy;
+    // A policy hides the screen saver settings: the finish page does not offer them.
+    bool FSettingsBlocked = false;
 };
 
 // Writes the outcome and its exit code into the install log; returns that exit code.

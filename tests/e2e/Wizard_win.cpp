@@ -159,6 +159,43 @@ private:
     std::wstring FSaved;
 };
 
+// For its life one value of the user's policies holds data of type (its key made when
+// missing); then it is as it was before, or gone with the key it needed.
+class TPolicyValue {
+public:
+    TPolicyValue(std::wstring key, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+        : FKey(std::move(key)), FName(name) {
+        HKEY k;
+        FNewKey = RegOpenKeyExW(HKEY_CURRENT_USER, FKey.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS;
+        if (!FNewKey) RegCloseKey(k);
+        DWORD size = 0;
+        const DWORD any = RRF_RT_ANY | RRF_NOEXPAND;
+        if (RegGetValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, any, &FType, nullptr, &size) == ERROR_SUCCESS) {
+            FOld.resize(size);
+            FHad = RegGetValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, any, nullptr, FOld.data(), &size) ==
+                   ERROR_SUCCESS;
+            FOld.resize(size);
+        }
+        EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, type, data, bytes), ERROR_SUCCESS);
+    }
+    ~TPolicyValue() {
+        if (FHad)
+            RegSetKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, FType, FOld.data(), static_cast<DWORD>(FOld.size()));
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), FName);
+        if (FNewKey) RegDeleteKeyW(HKEY_CURRENT_USER, FKey.c_str());
+    }
+    TPolicyValue(const TPolicyValue&) = delete;
+    TPolicyValue& operator=(const TPolicyValue&) = delete;
+
+private:
+    std::wstring FKey;
+    const wchar_t* FName;
+    bool FNewKey = false, FHad = false;
+    DWORD FType = REG_NONE;
+    std::vector<BYTE> FOld;
+};
+
 DWORD ReadNumber(const std::wstring& key, const wchar_t* name) {
     DWORD value = 0, size = sizeof value;
     const LSTATUS got = RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
@@ -899,6 +936,7 @@ protected:
 };
 class Elevation : public NativeInstallerTest {};
 class Reinstall : public NativeInstallerTest {};
+class Policies : public NativeInstallerTest {};
 
 // The machine-wide step runs in a process of its own. Started alone with its command line
 // it writes the files and the HKLM entry and leaves the user's settings alone; with
@@ -1132,6 +1170,73 @@ TEST_F(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
                      nullptr);
     RegCloseKey(key);
     EXPECT_EQ(values, 2u);
+}
+
+// The user's policies on the screen saver, each row's value set alone in HKCU and removed
+// afterwards. One that runs another screensaver, or none at all: the options page unticks
+// and disables "set as the current screensaver" with a note saying why, and "/S" installs
+// (exit 0), logs the reason and leaves the current screensaver as it was. One that names
+// this very screensaver (another name of the same path) changes nothing. A payload that
+// always sets its screensaver (the box hidden) yields to the policy too. One that hides
+// the screen saver settings: the finish page does not offer to open them.
+TEST_F(Policies, TheUsersPoliciesDecideWhatTheWizardOffers) {
+    const std::wstring desktop = L"Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop",
+                       systemPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+    const std::wstring forcesOther = L"ポリシーで別のスクリーンセーバーが指定されているため、設定できません",
+                       saversOff = L"ポリシーでスクリーンセーバーが無効にされているため、設定できません";
+    const fs::path scr = dest / L"E2eSaver.scr";
+    TPack forcing = pack;
+    forcing.Extra += L" --force-set";
+    const fs::path forced = BuildInstaller(dir, forcing, L"forced.exe");
+    const struct {
+        const std::wstring& Key;
+        const wchar_t* Name;
+        std::wstring Text; // REG_SZ data; empty: REG_DWORD 1
+        bool ForceSet;     // the installer built with --force-set
+        const std::wstring* Note; // the options page's note; null: the choice stays the user's
+        std::string Logged;
+        bool SettingsOffered;
+    } rows[] = {
+        {desktop, L"SCRNSAVE.EXE", L"\"C:\\Saver\\Other.scr\"", false, &forcesOther,
+         "user: current screensaver not set, a policy runs another screensaver: C:\\Saver\\Other.scr\r\n", true},
+        {desktop, L"ScreenSaveActive", L"0", false, &saversOff,
+         "user: current screensaver not set, a policy turns screensavers off\r\n", true},
+        {desktop, L"ScreenSaveActive", L"0", true, &saversOff,
+         "user: current screensaver not set, a policy turns screensavers off\r\n", true},
+        {desktop, L"SCRNSAVE.EXE", ShortPathOf(dest) + L"\\E2ESAVER.SCR", false, nullptr,
+         "user: current screensaver set to ", true},
+        {systemPolicies, L"NoDispScrSavPage", L"", false, nullptr, "user: current screensaver set to ", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(fs::path(row.Name).string() + " " + std::to_string(&row - rows));
+        SetCurrentScreenSaver(L"C:\\other.scr");
+        const DWORD one = 1;
+        TPolicyValue policy(row.Key, row.Name, row.Text.empty() ? REG_DWORD : REG_SZ,
+                            row.Text.empty() ? static_cast<const void*>(&one) : row.Text.c_str(),
+                            row.Text.empty() ? sizeof one : static_cast<DWORD>((row.Text.size() + 1) * 2));
+        {
+            TWizard w(row.ForceSet ? forced : exe, L"/D=" + dest.wstring());
+            w.ToOptions();
+            EXPECT_EQ(IsShown(w.Check(kSetCurrent)), !row.ForceSet);
+            EXPECT_EQ(IsEnabled(w.Check(kSetCurrent)), row.Note == nullptr);
+            EXPECT_EQ(IsChecked(w.Check(kSetCurrent)), row.Note == nullptr);
+            for (const std::wstring* note : {&forcesOther, &saversOff})
+                EXPECT_EQ(IsShown(FindControl(w.Main(), L"TLabel", *note)), note == row.Note);
+            w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
+            EXPECT_EQ(IsEnabled(w.Check(kOpenDialog)), row.SettingsOffered);
+            EXPECT_FALSE(IsChecked(w.Check(kOpenDialog)));
+            w.SetCheck(kShowReadMe, false);
+            w.Finish();
+        }
+        EXPECT_EQ(CurrentScreenSaver(), row.Note ? L"C:\\other.scr" : ShortPathOf(scr));
+
+        SetCurrentScreenSaver(L"C:\\other.scr");
+        const fs::path log = dir.Path() / (L"policy" + std::to_wstring(&row - rows) + L".log");
+        EXPECT_EQ(RunSilently(row.ForceSet ? forced : exe, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()), 0u);
+        const std::string logText = FileText(log);
+        EXPECT_NE(logText.find(row.Logged), std::string::npos) << logText;
+        EXPECT_EQ(CurrentScreenSaver(), row.Note ? L"C:\\other.scr" : ShortPathOf(scr));
+    }
 }
 
 // Version 1 of the sample installed, and what an upgrade to version 2 (a larger screensaver,
