@@ -110,6 +110,9 @@ private:
     };
     void BindComponents();
     void RunFinishActions();
+    // Opens the screen saver settings for the user (the finish page's choice), and logs
+    // what was started.
+    void OpenScreenSaverSettings();
     // The options page's "set as the current screensaver" follows the user's policies for
     // the screensaver's path in the typed destination: while a policy runs another
     // screensaver or none, the box is unticked and disabled and the note says why;
@@ -147,8 +150,10 @@ private:
 // Writes the outcome and its exit code into the install log; returns that exit code.
 TSetupExit LogOutcome(TInstallResult result);
 
-// The command line that opens the Display Properties dialog on its screensaver tab, with
-// rundll32 named by its full path in the system directory (never searched for beside the
+// The command line that opens the screen saver settings by their canonical name, with
+// control.exe named by its full path in the system directory (never searched for beside the
 // installer); empty when that directory cannot be found.
-std::wstring DisplayPropertiesCommandLine();
+std::wstring ScreenSaverSettingsCommandLine();
+// The Settings page that leads to them where control.exe cannot be started.
+inline constexpr wchar_t kScreenSaverSettingsPage[] = L"ms-settings:lockscreen";
 #endif

@@ -35,12 +35,12 @@ template <typename T> T* Need(const TComponent& root, const char* name) {
 
 } // namespace
 
-std::wstring DisplayPropertiesCommandLine() {
-    wchar_t dir[MAX_PATH];
-    UINT n = GetSystemDirectoryW(dir, MAX_PATH);
-    // Never by its bare name: that would be looked for beside the installer first.
-    if (n == 0 || n >= MAX_PATH) return {};
-    return L"\"" + std::wstring(dir, n) + L"\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1";
+std::wstring ScreenSaverSettingsCommandLine() {
+    // Never by its bare name: that would be looked for beside the installer first. The
+    // canonical name, not a tab number: the tabs were numbered anew between versions.
+    const std::wstring system = sys::SystemDirectory();
+    if (system.empty()) return {};
+    return L"\"" + system + L"\\control.exe\" desk.cpl,screensaver,@screensaver";
 }
 
 TfrmMain::TfrmMain(TComponent* owner, TRunMode mode, TInstallScope scope) : TForm(owner), FMode(mode), FScope(scope) {
@@ -315,28 +315,50 @@ void TfrmMain::GoNext() {
 }
 
 void TfrmMain::RunFinishActions() {
-    if (chbxPage4OpenDialog->Checked() && !FSettingsBlocked) {
-        // Failures are only logged: the installation is complete either way.
-        std::wstring cmd = DisplayPropertiesCommandLine();
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        si.dwFlags = STARTF_USESHOWWINDOW;
-        si.wShowWindow = SW_HIDE;
-        PROCESS_INFORMATION pi{};
-        // Started as the user, in the system directory (never the installer's folder).
-        const std::wstring directory = sys::SystemDirectory();
-        if (!cmd.empty() && CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                           directory.empty() ? nullptr : directory.c_str(), &si, &pi)) {
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
-            installlog::Line("user: Display Properties opened");
-        } else {
-            installlog::Line("user: Display Properties not opened (system error " + std::to_string(GetLastError()) + ")");
-        }
-    }
+    if (chbxPage4OpenDialog->Checked() && !FSettingsBlocked) OpenScreenSaverSettings();
     if (chbxPage4ShowReadMe->Checked() && !FSettings.FReadMeData.empty()) {
         const bool opened = OpenWithAssociatedProgram(FSettings.FReadMePath);
         installlog::Line("user: ReadMe " + std::string(opened ? "opened: " : "not opened: ") + FSettings.FReadMePath);
+    }
+}
+
+// Started by this process, that is as the user, with the system directory as the current
+// folder (never the installer's). Failures are only logged: the installation is complete
+// either way.
+void TfrmMain::OpenScreenSaverSettings() {
+    const std::wstring directory = sys::SystemDirectory();
+    std::wstring cmd = ScreenSaverSettingsCommandLine();
+    DWORD controlError = ERROR_PATH_NOT_FOUND;
+    if (!cmd.empty()) {
+        const std::wstring program = directory + L"\\control.exe";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &si,
+                           &pi)) {
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            installlog::Line("user: screen saver settings opened: " + FromWide(cmd));
+            return;
+        }
+        controlError = GetLastError();
+    }
+    // The Settings page that links to them, through the shell (loaded from the system directory).
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"open";
+    info.lpFile = kScreenSaverSettingsPage;
+    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    const std::string control = "control.exe: system error " + std::to_string(controlError);
+    if (sys::ShellExecuteExW(&info)) {
+        installlog::Line("user: screen saver settings opened: " + FromWide(kScreenSaverSettingsPage) + " (" + control +
+                         ")");
+    } else {
+        const DWORD settingsError = GetLastError();
+        installlog::Line("user: screen saver settings not opened (" + control + "; " + FromWide(kScreenSaverSettingsPage) +
+                         ": system error " + std::to_string(settingsError) + ")");
     }
 }
 

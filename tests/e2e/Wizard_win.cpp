@@ -353,21 +353,28 @@ std::vector<std::string> LinesOf(const fs::path& file) {
 
 // For its life both finish actions start the recorder (tests/components/helpers), which
 // notes its command line and current folder in log and log + ".cwd": ".txt" files open
-// with it, machine-wide, and it stands in for the system's rundll32.exe (which Wine
-// replaces by its own unless told to load the file).
+// with it, machine-wide, and it stands in for the system's control.exe (which Wine
+// replaces by its own unless told to load the file). Without control.exe (the file gone,
+// and Wine told not to use its own) the recorder opens "ms-settings:" links instead.
 class TFinishRecorder {
 public:
-    explicit TFinishRecorder(const fs::path& log) : FLog(L"SCRTEST_RECORDER_LOG", log.c_str()) {
-        EXPECT_TRUE(MoveFileW(FRundll.c_str(), FSaved.c_str()));
-        EXPECT_TRUE(CopyFileW(Bin(L"cmdline_recorder.exe").c_str(), FRundll.c_str(), FALSE));
-        WriteValue(HKEY_CURRENT_USER, kOverrides, L"rundll32.exe", L"native");
+    explicit TFinishRecorder(const fs::path& log, bool withControl = true) : FLog(L"SCRTEST_RECORDER_LOG", log.c_str()) {
+        const std::wstring recorder = L"\"" + Bin(L"cmdline_recorder.exe").wstring() + L"\"";
+        EXPECT_TRUE(MoveFileW(FControl.c_str(), FSaved.c_str()));
+        if (withControl) {
+            EXPECT_TRUE(CopyFileW(Bin(L"cmdline_recorder.exe").c_str(), FControl.c_str(), FALSE));
+        }
+        WriteValue(HKEY_CURRENT_USER, kOverrides, L"control.exe", L"native");
         WriteValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, kClass);
-        WriteValue(HKEY_LOCAL_MACHINE, kCommandKey, nullptr, L"\"" + Bin(L"cmdline_recorder.exe").wstring() + L"\"");
+        WriteValue(HKEY_LOCAL_MACHINE, kCommandKey, nullptr, recorder);
+        WriteValue(HKEY_LOCAL_MACHINE, kSettingsKey, L"URL Protocol", L"");
+        WriteValue(HKEY_LOCAL_MACHINE, kSettingsKey + std::wstring(L"\\shell\\open\\command"), nullptr,
+                   recorder + L" %1");
     }
     ~TFinishRecorder() {
-        DeleteFileW(FRundll.c_str());
-        MoveFileW(FSaved.c_str(), FRundll.c_str());
-        WriteValue(HKEY_CURRENT_USER, kOverrides, L"rundll32.exe", FOldOverride);
+        DeleteFileW(FControl.c_str());
+        MoveFileW(FSaved.c_str(), FControl.c_str());
+        WriteValue(HKEY_CURRENT_USER, kOverrides, L"control.exe", FOldOverride);
         WriteValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, FOldClass);
     }
 
@@ -376,11 +383,13 @@ private:
     static constexpr wchar_t kClass[] = L"ScrE2eRecordedText";
     static constexpr wchar_t kCommandKey[] = L"Software\\Classes\\ScrE2eRecordedText\\shell\\open\\command";
     static constexpr wchar_t kOverrides[] = L"Software\\Wine\\DllOverrides";
+    static constexpr wchar_t kSettingsKey[] = L"Software\\Classes\\ms-settings";
     ScopedRegTree FClassKey{HKEY_LOCAL_MACHINE, L"Software\\Classes\\ScrE2eRecordedText"};
+    ScopedRegTree FSettingsClass{HKEY_LOCAL_MACHINE, kSettingsKey}; // none in a Wine prefix
     ScopedEnv FLog;
     std::wstring FOldClass = ReadValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr);
-    std::wstring FOldOverride = ReadValue(HKEY_CURRENT_USER, kOverrides, L"rundll32.exe");
-    const std::wstring FRundll = SystemDirectory() + L"\\rundll32.exe", FSaved = FRundll + L".saved";
+    std::wstring FOldOverride = ReadValue(HKEY_CURRENT_USER, kOverrides, L"control.exe");
+    const std::wstring FControl = SystemDirectory() + L"\\control.exe", FSaved = FControl + L".saved";
 };
 
 // A one-pixel uncompressed 24-bit bitmap file of the colour c.
@@ -639,7 +648,8 @@ TEST_F(WizardTest, MissingDestinationThenForceSetWithoutReadMe) {
 // program's folder was renamed, which Wine allows while the program runs, as it fails a
 // refused prompt) a box says so and the options page stays. Then exactly one step runs, the wizard sets the screensaver itself, and the
 // finish actions start, as the user and in the system directory, the program registered
-// machine-wide for ".txt" on the ReadMe and the system's Display Properties.
+// machine-wide for ".txt" on the ReadMe and the system's control.exe on the screen saver
+// settings, by their canonical name.
 TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDirectory) {
     TPack pack;
     pack.Eula = false;
@@ -687,7 +697,8 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDire
         EXPECT_EQ(_stricmp(cwd.erase(cwd.find_last_not_of('\\') + 1).c_str(), system.c_str()), 0) << cwd;
     const std::vector<std::string> started = LinesOf(log);
     EXPECT_EQ(std::count(started.begin(), started.end(),
-                         "\"" + system + "\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1"), 1) << ::testing::PrintToString(started);
+                         "\"" + system + "\\control.exe\" desk.cpl,screensaver,@screensaver"), 1)
+        << ::testing::PrintToString(started);
 }
 
 // The publisher's pipeline: the uninstaller signed while building, the finished installer
@@ -1178,8 +1189,11 @@ TEST_F(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
 // (exit 0), logs the reason and leaves the current screensaver as it was. One that names
 // this very screensaver (another name of the same path) changes nothing. A payload that
 // always sets its screensaver (the box hidden) yields to the policy too. One that hides
-// the screen saver settings: the finish page does not offer to open them.
+// the screen saver settings: the finish page does not offer to open them. Where they are
+// offered and control.exe cannot be started, the Settings page is opened instead.
 TEST_F(Policies, TheUsersPoliciesDecideWhatTheWizardOffers) {
+    const fs::path recorded = dir.Path() / L"recorder.log";
+    TFinishRecorder recorder(recorded, false);
     const std::wstring desktop = L"Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop",
                        systemPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
     const std::wstring forcesOther = L"ポリシーで別のスクリーンセーバーが指定されているため、設定できません",
@@ -1214,8 +1228,9 @@ TEST_F(Policies, TheUsersPoliciesDecideWhatTheWizardOffers) {
         TPolicyValue policy(row.Key, row.Name, row.Text.empty() ? REG_DWORD : REG_SZ,
                             row.Text.empty() ? static_cast<const void*>(&one) : row.Text.c_str(),
                             row.Text.empty() ? sizeof one : static_cast<DWORD>((row.Text.size() + 1) * 2));
+        const fs::path wizardLog = dir.Path() / (L"wizard" + std::to_wstring(&row - rows) + L".log");
         {
-            TWizard w(row.ForceSet ? forced : exe, L"/D=" + dest.wstring());
+            TWizard w(row.ForceSet ? forced : exe, L"/LOG=" + wizardLog.wstring() + L" /D=" + dest.wstring());
             w.ToOptions();
             EXPECT_EQ(IsShown(w.Check(kSetCurrent)), !row.ForceSet);
             EXPECT_EQ(IsEnabled(w.Check(kSetCurrent)), row.Note == nullptr);
@@ -1225,10 +1240,15 @@ TEST_F(Policies, TheUsersPoliciesDecideWhatTheWizardOffers) {
             w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
             EXPECT_EQ(IsEnabled(w.Check(kOpenDialog)), row.SettingsOffered);
             EXPECT_FALSE(IsChecked(w.Check(kOpenDialog)));
+            if (row.SettingsOffered) w.SetCheck(kOpenDialog, true);
             w.SetCheck(kShowReadMe, false);
             w.Finish();
         }
         EXPECT_EQ(CurrentScreenSaver(), row.Note ? L"C:\\other.scr" : ShortPathOf(scr));
+        EXPECT_EQ(FileText(wizardLog).find("user: screen saver settings opened: ms-settings:lockscreen (control.exe: "
+                                           "system error ") != std::string::npos,
+                  row.SettingsOffered)
+            << FileText(wizardLog);
 
         SetCurrentScreenSaver(L"C:\\other.scr");
         const fs::path log = dir.Path() / (L"policy" + std::to_wstring(&row - rows) + L".log");
@@ -1237,6 +1257,15 @@ TEST_F(Policies, TheUsersPoliciesDecideWhatTheWizardOffers) {
         EXPECT_NE(logText.find(row.Logged), std::string::npos) << logText;
         EXPECT_EQ(CurrentScreenSaver(), row.Note ? L"C:\\other.scr" : ShortPathOf(scr));
     }
+    // The Settings page once for each row that offered it, started in the system directory.
+    const fs::path cwdLog = fs::path(recorded) += L".cwd";
+    ASSERT_TRUE(WaitFor([&] { return LinesOf(cwdLog).size() == 4; })) << LinesOf(cwdLog).size();
+    const std::wstring wide = SystemDirectory();
+    const std::string system(wide.begin(), wide.end()); // ASCII here
+    for (std::string cwd : LinesOf(cwdLog))
+        EXPECT_EQ(_stricmp(cwd.erase(cwd.find_last_not_of('\\') + 1).c_str(), system.c_str()), 0) << cwd;
+    for (const std::string& line : LinesOf(recorded))
+        EXPECT_TRUE(line.ends_with(" ms-settings:lockscreen")) << line;
 }
 
 // Version 1 of the sample installed, and what an upgrade to version 2 (a larger screensaver,
