@@ -328,20 +328,19 @@ void TfrmMain::RunFinishActions() {
 void TfrmMain::OpenScreenSaverSettings() {
     const std::wstring directory = sys::SystemDirectory();
     std::wstring cmd = ScreenSaverSettingsCommandLine();
-    DWORD controlError = ERROR_PATH_NOT_FOUND;
+    DWORD error = ERROR_PATH_NOT_FOUND;
     if (!cmd.empty()) {
-        const std::wstring program = directory + L"\\control.exe";
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (CreateProcessW(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &si,
-                           &pi)) {
+        if (CreateProcessW((directory + L"\\control.exe").c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           directory.c_str(), &si, &pi)) {
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
             installlog::Line("user: screen saver settings opened: " + FromWide(cmd));
             return;
         }
-        controlError = GetLastError();
+        error = GetLastError();
     }
     // The Settings page that links to them, through the shell (loaded from the system directory).
     SHELLEXECUTEINFOW info{};
@@ -351,15 +350,14 @@ void TfrmMain::OpenScreenSaverSettings() {
     info.lpFile = kScreenSaverSettingsPage;
     info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
     info.nShow = SW_SHOWNORMAL;
-    const std::string control = "control.exe: system error " + std::to_string(controlError);
-    if (sys::ShellExecuteExW(&info)) {
-        installlog::Line("user: screen saver settings opened: " + FromWide(kScreenSaverSettingsPage) + " (" + control +
-                         ")");
-    } else {
+    std::string tried = "control.exe: system error " + std::to_string(error);
+    const bool opened = sys::ShellExecuteExW(&info);
+    if (!opened) {
         const DWORD settingsError = GetLastError();
-        installlog::Line("user: screen saver settings not opened (" + control + "; " + FromWide(kScreenSaverSettingsPage) +
-                         ": system error " + std::to_string(settingsError) + ")");
+        tried += "; " + FromWide(kScreenSaverSettingsPage) + ": system error " + std::to_string(settingsError);
     }
+    installlog::Line(opened ? "user: screen saver settings opened: " + FromWide(kScreenSaverSettingsPage) + " (" + tried + ")"
+                            : "user: screen saver settings not opened (" + tried + ")");
 }
 
 void TfrmMain::GoBack() {

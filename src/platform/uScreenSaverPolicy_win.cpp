@@ -37,37 +37,24 @@ bool NonZero(const wchar_t* key, const wchar_t* name) {
            number != 0;
 }
 
-// The result of a path call that writes into a buffer of the size it asks for; empty when
-// it fails.
-template <typename F> std::wstring PathCall(F call, const std::wstring& in) {
-    std::wstring out(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD n = call(in.c_str(), out.data(), static_cast<DWORD>(out.size()));
-        if (n == 0) return {};
-        if (n < out.size()) {
-            out.resize(n);
-            return out;
-        }
-        out.resize(n);
-    }
-    return {};
+// The result of a path call, in a buffer of the longest path there is; empty when it fails.
+std::wstring PathCall(DWORD(WINAPI* call)(LPCWSTR, LPWSTR, DWORD), const std::wstring& in) {
+    constexpr DWORD kLongest = 32768;
+    std::wstring out(kLongest, L'\0');
+    const DWORD n = call(in.c_str(), out.data(), kLongest);
+    out.resize(n < kLongest ? n : 0);
+    return out;
 }
 
-std::wstring FullForm(const std::wstring& path) {
-    return PathCall([](LPCWSTR in, LPWSTR out, DWORD size) { return GetFullPathNameW(in, size, out, nullptr); }, path);
-}
-
-// The long form of a path; a file that is not there (yet) keeps its name under the long
-// form of its folder.
+// The long form of a full path; a file that is not there (yet) keeps its name under the
+// long form of its folder.
 std::wstring LongForm(const std::wstring& path) {
-    const std::wstring full = FullForm(path);
-    if (full.empty()) return path;
-    const std::wstring longer = PathCall(GetLongPathNameW, full);
+    std::wstring longer = PathCall(GetLongPathNameW, path);
     if (!longer.empty()) return longer;
-    const std::size_t slash = full.find_last_of(L'\\');
-    if (slash == std::wstring::npos) return full;
-    const std::wstring folder = PathCall(GetLongPathNameW, full.substr(0, slash + 1));
-    return folder.empty() ? full : folder + (folder.back() == L'\\' ? L"" : L"\\") + full.substr(slash + 1);
+    const std::size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return path;
+    longer = PathCall(GetLongPathNameW, path.substr(0, slash + 1));
+    return longer.empty() ? path : longer + path.substr(slash + 1);
 }
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
