@@ -5,6 +5,7 @@
 #include "app/uCommandLine.h"
 #include "app/uInstall.h"
 #include "app/uStartup.h"
+#include "platform/uScreenSaverPolicy.h"
 #include "toolkit/uForms.h"
 
 #include <windows.h>
@@ -66,6 +67,8 @@ public:
     void chbxPage3InstallPathClick(TComponent* sender);
     void btnPage3RefPathClick(TComponent* sender);
     void rdoPage3ScopeClick(TComponent* sender);
+    void chbxPage3SetScreenSaverClick(TComponent* sender);
+    void edtPage3PathChange(TComponent* sender);
     void btnPage5GetFlashPlayerClick(TComponent* sender);
 
     // Components of the definition.
@@ -90,6 +93,7 @@ public:
     TEdit* edtPage3Path{};
     TButton* btnPage3RefPath{};
     TCheckBox* chbxPage3SetScreenSaver{};
+    TLabel* lblPage3Policy{};
     TRadioButton* rdoPage3AllUsers{};
     TRadioButton* rdoPage3CurrentUser{};
     TCheckBox* chbxPage4ShowReadMe{};
@@ -106,6 +110,14 @@ private:
     };
     void BindComponents();
     void RunFinishActions();
+    // Opens the screen saver settings for the user (the finish page's choice), and logs
+    // what was started.
+    void OpenScreenSaverSettings();
+    // The options page's "set as the current screensaver" follows the user's policies for
+    // the screensaver's path in the typed destination: while a policy runs another
+    // screensaver or none, the box is unticked and disabled and the note says why;
+    // otherwise it is as the user left it.
+    void UpdateScreenSaverChoice();
     void ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bmpFile);
     // The part of an installation that belongs to the user, after the machine-wide step
     // succeeded: the current screensaver (HKCU) when chosen, the paths the finish page opens.
@@ -126,13 +138,22 @@ private:
     std::vector<TPage> FPages;
     TPayloadSettings FSettings;
     TStartupVerdict FVerdict;
+    // The user's choice on "set as the current screensaver" (ticked unless unticked by the
+    // user), kept while a policy takes the box away.
+    bool FSetChoice = true;
+    // The policies as read when the options page was last shown.
+    TScreenSaverPolicy FPolicy;
+    // A policy hides the screen saver settings: the finish page does not offer them.
+    bool FSettingsBlocked = false;
 };
 
 // Writes the outcome and its exit code into the install log; returns that exit code.
 TSetupExit LogOutcome(TInstallResult result);
 
-// The command line that opens the Display Properties dialog on its screensaver tab, with
-// rundll32 named by its full path in the system directory (never searched for beside the
+// The command line that opens the screen saver settings by their canonical name, with
+// control.exe named by its full path in the system directory (never searched for beside the
 // installer); empty when that directory cannot be found.
-std::wstring DisplayPropertiesCommandLine();
+std::wstring ScreenSaverSettingsCommandLine();
+// The Settings page that leads to them where control.exe cannot be started.
+inline constexpr wchar_t kScreenSaverSettingsPage[] = L"ms-settings:lockscreen";
 #endif

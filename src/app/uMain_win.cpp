@@ -35,12 +35,12 @@ template <typename T> T* Need(const TComponent& root, const char* name) {
 
 } // namespace
 
-std::wstring DisplayPropertiesCommandLine() {
-    wchar_t dir[MAX_PATH];
-    UINT n = GetSystemDirectoryW(dir, MAX_PATH);
-    // Never by its bare name: that would be looked for beside the installer first.
-    if (n == 0 || n >= MAX_PATH) return {};
-    return L"\"" + std::wstring(dir, n) + L"\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1";
+std::wstring ScreenSaverSettingsCommandLine() {
+    // Never by its bare name: that would be looked for beside the installer first. The
+    // canonical name, not a tab number: the tabs were numbered anew between versions.
+    const std::wstring system = sys::SystemDirectory();
+    if (system.empty()) return {};
+    return L"\"" + system + L"\\control.exe\" desk.cpl,screensaver,@screensaver";
 }
 
 TfrmMain::TfrmMain(TComponent* owner, TRunMode mode, TInstallScope scope) : TForm(owner), FMode(mode), FScope(scope) {
@@ -75,6 +75,7 @@ void TfrmMain::BindComponents() {
     edtPage3Path = Need<TEdit>(*this, "edtPage3Path");
     btnPage3RefPath = Need<TButton>(*this, "btnPage3RefPath");
     chbxPage3SetScreenSaver = Need<TCheckBox>(*this, "chbxPage3SetScreenSaver");
+    lblPage3Policy = Need<TLabel>(*this, "lblPage3Policy");
     rdoPage3AllUsers = Need<TRadioButton>(*this, "rdoPage3AllUsers");
     rdoPage3CurrentUser = Need<TRadioButton>(*this, "rdoPage3CurrentUser");
     chbxPage4ShowReadMe = Need<TCheckBox>(*this, "chbxPage4ShowReadMe");
@@ -94,6 +95,8 @@ void TfrmMain::BindComponents() {
     btnPage5GetFlashPlayer->OnClick = [this](TComponent* s) { btnPage5GetFlashPlayerClick(s); };
     rdoPage3AllUsers->OnClick = [this](TComponent* s) { rdoPage3ScopeClick(s); };
     rdoPage3CurrentUser->OnClick = [this](TComponent* s) { rdoPage3ScopeClick(s); };
+    chbxPage3SetScreenSaver->OnClick = [this](TComponent* s) { chbxPage3SetScreenSaverClick(s); };
+    edtPage3Path->OnChange = [this](TComponent* s) { edtPage3PathChange(s); };
 }
 
 void TfrmMain::FormCreate() {
@@ -131,6 +134,7 @@ void TfrmMain::FormCreate() {
 
     // 5. A forced activation hides the choice (the box stays checked).
     chbxPage3SetScreenSaver->SetVisible(!FSettings.FForceSet);
+    FSetChoice = chbxPage3SetScreenSaver->Checked();
 
     // 6. The welcome text names the screensaver.
     dmemoPage1Explain->Lines().SetText(FormatMessageText(dmemoPage1Explain->Lines().Text(), FSettings.FSCRName));
@@ -215,6 +219,13 @@ void TfrmMain::AddPage(TPanel* page, TPanel* header) {
 }
 
 void TfrmMain::ShowPage(TPanel* page) {
+    // 0. The options page comes up with the user's policies as they are now (read in this
+    // process, from the user's own HKCU).
+    if (FPageIndex == kOptionsPageIndex) {
+        FPolicy = ReadScreenSaverPolicy();
+        UpdateScreenSaverChoice();
+    }
+
     // 1-3. The page fills the base panel above the button row; the previous page is
     // detached (it stays alive, owned by the window).
     page->SetParent(pnlBase);
@@ -245,6 +256,17 @@ void TfrmMain::ShowPage(TPanel* page) {
     btnNext->SetEnabled(b.NextEnabled);
     UpdateShield();
     if (b.CancelDisabled) btnCancel->SetEnabled(false);
+}
+
+void TfrmMain::UpdateScreenSaverChoice() {
+    const std::string scrPath = InstallPaths(FromWide(TypedDestination()), FSettings.FSCRName).SCRPath;
+    const TPolicyYield yield = ScreenSaverYieldFor(FPolicy, scrPath);
+    chbxPage3SetScreenSaver->SetEnabled(yield == TPolicyYield::None);
+    chbxPage3SetScreenSaver->SetChecked(yield == TPolicyYield::None && FSetChoice);
+    if (yield != TPolicyYield::None)
+        lblPage3Policy->SetCaption(
+            LoadResString(yield == TPolicyYield::ForcedOther ? SPolicyForcesOther : SPolicySaversOff));
+    lblPage3Policy->SetVisible(yield != TPolicyYield::None);
 }
 
 // Install asks for administrator rights only for everyone: the button carries the shield
@@ -293,29 +315,49 @@ void TfrmMain::GoNext() {
 }
 
 void TfrmMain::RunFinishActions() {
-    if (chbxPage4OpenDialog->Checked()) {
-        // Failures are only logged: the installation is complete either way.
-        std::wstring cmd = DisplayPropertiesCommandLine();
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        si.dwFlags = STARTF_USESHOWWINDOW;
-        si.wShowWindow = SW_HIDE;
-        PROCESS_INFORMATION pi{};
-        // Started as the user, in the system directory (never the installer's folder).
-        const std::wstring directory = sys::SystemDirectory();
-        if (!cmd.empty() && CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                           directory.empty() ? nullptr : directory.c_str(), &si, &pi)) {
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
-            installlog::Line("user: Display Properties opened");
-        } else {
-            installlog::Line("user: Display Properties not opened (system error " + std::to_string(GetLastError()) + ")");
-        }
-    }
+    if (chbxPage4OpenDialog->Checked() && !FSettingsBlocked) OpenScreenSaverSettings();
     if (chbxPage4ShowReadMe->Checked() && !FSettings.FReadMeData.empty()) {
         const bool opened = OpenWithAssociatedProgram(FSettings.FReadMePath);
         installlog::Line("user: ReadMe " + std::string(opened ? "opened: " : "not opened: ") + FSettings.FReadMePath);
     }
+}
+
+// Started by this process, that is as the user, with the system directory as the current
+// folder (never the installer's). Failures are only logged: the installation is complete
+// either way.
+void TfrmMain::OpenScreenSaverSettings() {
+    const std::wstring directory = sys::SystemDirectory();
+    std::wstring cmd = ScreenSaverSettingsCommandLine();
+    DWORD error = ERROR_PATH_NOT_FOUND;
+    if (!cmd.empty()) {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW((directory + L"\\control.exe").c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           directory.c_str(), &si, &pi)) {
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            installlog::Line("user: screen saver settings opened: " + FromWide(cmd));
+            return;
+        }
+        error = GetLastError();
+    }
+    // The Settings page that links to them, through the shell (loaded from the system directory).
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"open";
+    info.lpFile = kScreenSaverSettingsPage;
+    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    std::string tried = "control.exe: system error " + std::to_string(error);
+    const bool opened = sys::ShellExecuteExW(&info);
+    if (!opened) {
+        const DWORD settingsError = GetLastError();
+        tried += "; " + FromWide(kScreenSaverSettingsPage) + ": system error " + std::to_string(settingsError);
+    }
+    installlog::Line(opened ? "user: screen saver settings opened: " + FromWide(kScreenSaverSettingsPage) + " (" + tried + ")"
+                            : "user: screen saver settings not opened (" + tried + ")");
 }
 
 void TfrmMain::GoBack() {
@@ -394,6 +436,10 @@ TInstallOutcome TfrmMain::Install() {
     const TInstallOutcome outcome = InstallInto(static_cast<HWND>(Handle()));
     if (IsInstalled(outcome.Result)) {
         chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
+        // A policy that hides the screen saver settings: the finish page does not offer them.
+        FSettingsBlocked = ReadScreenSaverPolicy().SettingsBlocked;
+        if (FSettingsBlocked) chbxPage4OpenDialog->SetChecked(false);
+        chbxPage4OpenDialog->SetEnabled(!FSettingsBlocked);
         // An earlier file in use goes at the next restart: the finish page says so first.
         if (outcome.Result == TInstallResult::InstalledRestartPending) {
             dmemoPage4Explain->Lines().SetText(outcome.Message + "\r\n" + dmemoPage4Explain->Lines().Text());
@@ -410,11 +456,18 @@ void TfrmMain::FinishForUser(const std::string& destination, TInstallOutcome& ou
     FSettings.FReadMePath = paths.ReadMePath;
     // Only a ReadMe of this installation is offered: an older one left in the folder is not.
     outcome.ReadMePresent = !FSettings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
-    if (chbxPage3SetScreenSaver->Checked() && FileExists932(paths.SCRPath)) {
-        const bool set = SetScreenSaver(paths.SCRPath);
-        installlog::Line(std::string(set ? "user: current screensaver set to " : "user: current screensaver NOT set to ") +
-                         paths.SCRPath);
+    if (!FSetChoice || !FileExists932(paths.SCRPath)) return;
+    // A policy that runs another screensaver, or none, decides instead: the value is left
+    // as it is (the installation itself succeeded).
+    const TScreenSaverPolicy policy = ReadScreenSaverPolicy();
+    const TPolicyYield yield = ScreenSaverYieldFor(policy, paths.SCRPath);
+    if (yield != TPolicyYield::None) {
+        installlog::Line("user: current screensaver not set, " + YieldReason(policy, yield));
+        return;
     }
+    const bool set = SetScreenSaver(paths.SCRPath);
+    installlog::Line(std::string(set ? "user: current screensaver set to " : "user: current screensaver NOT set to ") +
+                     paths.SCRPath);
 }
 
 void TfrmMain::btnNextClick(TComponent*) { GoNext(); }
@@ -434,6 +487,12 @@ void TfrmMain::btnPage3RefPathClick(TComponent*) {
     if (BrowseForFolder(LoadResString(SSelectFolder), boReturnOnlyFSDirs | boDontGoBelowDomain | boNewDialogStyle,
                         InstallerExcludedFolders(), folder, static_cast<HWND>(Handle())))
         edtPage3Path->SetText(folder);
+}
+
+void TfrmMain::chbxPage3SetScreenSaverClick(TComponent*) { FSetChoice = chbxPage3SetScreenSaver->Checked(); }
+
+void TfrmMain::edtPage3PathChange(TComponent*) {
+    if (FPageIndex == kOptionsPageIndex) UpdateScreenSaverChoice();
 }
 
 void TfrmMain::rdoPage3ScopeClick(TComponent*) {

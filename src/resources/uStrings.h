@@ -33,6 +33,8 @@
 #define SCR_IDS_STEP_UNCONFIRMED 1029
 #define SCR_IDS_READ_FAILED 1030
 #define SCR_IDS_INSTALLED_OTHER_SCOPE 1031
+#define SCR_IDS_POLICY_FORCES_OTHER 1032
+#define SCR_IDS_POLICY_SAVERS_OFF 1033
 
 #ifndef RC_INVOKED
 enum TStringId : unsigned {
@@ -84,5 +86,9 @@ enum TStringId : unsigned {
     SReadFailed = SCR_IDS_READ_FAILED,
     // Holds one "%s": the folder of this screensaver's installation in the other scope.
     SInstalledOtherScope = SCR_IDS_INSTALLED_OTHER_SCOPE,
+    // The options page's note under "set as the current screensaver" when a policy decides
+    // instead: it runs another screensaver, or none.
+    SPolicyForcesOther = SCR_IDS_POLICY_FORCES_OTHER,
+    SPolicySaversOff = SCR_IDS_POLICY_SAVERS_OFF,
 };
 #endif

@@ -159,6 +159,43 @@ private:
     std::wstring FSaved;
 };
 
+// For its life one value of the user's policies holds data of type (its key made when
+// missing); then it is as it was before, or gone with the key it needed.
+class TPolicyValue {
+public:
+    TPolicyValue(std::wstring key, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+        : FKey(std::move(key)), FName(name) {
+        HKEY k;
+        FNewKey = RegOpenKeyExW(HKEY_CURRENT_USER, FKey.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS;
+        if (!FNewKey) RegCloseKey(k);
+        DWORD size = 0;
+        const DWORD any = RRF_RT_ANY | RRF_NOEXPAND;
+        if (RegGetValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, any, &FType, nullptr, &size) == ERROR_SUCCESS) {
+            FOld.resize(size);
+            FHad = RegGetValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, any, nullptr, FOld.data(), &size) ==
+                   ERROR_SUCCESS;
+            FOld.resize(size);
+        }
+        EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, type, data, bytes), ERROR_SUCCESS);
+    }
+    ~TPolicyValue() {
+        if (FHad)
+            RegSetKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, FType, FOld.data(), static_cast<DWORD>(FOld.size()));
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), FName);
+        if (FNewKey) RegDeleteKeyW(HKEY_CURRENT_USER, FKey.c_str());
+    }
+    TPolicyValue(const TPolicyValue&) = delete;
+    TPolicyValue& operator=(const TPolicyValue&) = delete;
+
+private:
+    std::wstring FKey;
+    const wchar_t* FName;
+    bool FNewKey = false, FHad = false;
+    DWORD FType = REG_NONE;
+    std::vector<BYTE> FOld;
+};
+
 DWORD ReadNumber(const std::wstring& key, const wchar_t* name) {
     DWORD value = 0, size = sizeof value;
     const LSTATUS got = RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
@@ -316,21 +353,28 @@ std::vector<std::string> LinesOf(const fs::path& file) {
 
 // For its life both finish actions start the recorder (tests/components/helpers), which
 // notes its command line and current folder in log and log + ".cwd": ".txt" files open
-// with it, machine-wide, and it stands in for the system's rundll32.exe (which Wine
-// replaces by its own unless told to load the file).
+// with it, machine-wide, and it stands in for the system's control.exe (which Wine
+// replaces by its own unless told to load the file). Without control.exe (the file gone,
+// and Wine told not to use its own) the recorder opens "ms-settings:" links instead.
 class TFinishRecorder {
 public:
-    explicit TFinishRecorder(const fs::path& log) : FLog(L"SCRTEST_RECORDER_LOG", log.c_str()) {
-        EXPECT_TRUE(MoveFileW(FRundll.c_str(), FSaved.c_str()));
-        EXPECT_TRUE(CopyFileW(Bin(L"cmdline_recorder.exe").c_str(), FRundll.c_str(), FALSE));
-        WriteValue(HKEY_CURRENT_USER, kOverrides, L"rundll32.exe", L"native");
+    explicit TFinishRecorder(const fs::path& log, bool withControl = true) : FLog(L"SCRTEST_RECORDER_LOG", log.c_str()) {
+        const std::wstring recorder = L"\"" + Bin(L"cmdline_recorder.exe").wstring() + L"\"";
+        EXPECT_TRUE(MoveFileW(FControl.c_str(), FSaved.c_str()));
+        if (withControl) {
+            EXPECT_TRUE(CopyFileW(Bin(L"cmdline_recorder.exe").c_str(), FControl.c_str(), FALSE));
+        }
+        WriteValue(HKEY_CURRENT_USER, kOverrides, L"control.exe", L"native");
         WriteValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, kClass);
-        WriteValue(HKEY_LOCAL_MACHINE, kCommandKey, nullptr, L"\"" + Bin(L"cmdline_recorder.exe").wstring() + L"\"");
+        WriteValue(HKEY_LOCAL_MACHINE, kCommandKey, nullptr, recorder);
+        WriteValue(HKEY_LOCAL_MACHINE, kSettingsKey, L"URL Protocol", L"");
+        WriteValue(HKEY_LOCAL_MACHINE, kSettingsKey + std::wstring(L"\\shell\\open\\command"), nullptr,
+                   recorder + L" %1");
     }
     ~TFinishRecorder() {
-        DeleteFileW(FRundll.c_str());
-        MoveFileW(FSaved.c_str(), FRundll.c_str());
-        WriteValue(HKEY_CURRENT_USER, kOverrides, L"rundll32.exe", FOldOverride);
+        DeleteFileW(FControl.c_str());
+        MoveFileW(FSaved.c_str(), FControl.c_str());
+        WriteValue(HKEY_CURRENT_USER, kOverrides, L"control.exe", FOldOverride);
         WriteValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr, FOldClass);
     }
 
@@ -339,11 +383,13 @@ private:
     static constexpr wchar_t kClass[] = L"ScrE2eRecordedText";
     static constexpr wchar_t kCommandKey[] = L"Software\\Classes\\ScrE2eRecordedText\\shell\\open\\command";
     static constexpr wchar_t kOverrides[] = L"Software\\Wine\\DllOverrides";
+    static constexpr wchar_t kSettingsKey[] = L"Software\\Classes\\ms-settings";
     ScopedRegTree FClassKey{HKEY_LOCAL_MACHINE, L"Software\\Classes\\ScrE2eRecordedText"};
+    ScopedRegTree FSettingsClass{HKEY_LOCAL_MACHINE, kSettingsKey}; // none in a Wine prefix
     ScopedEnv FLog;
     std::wstring FOldClass = ReadValue(HKEY_LOCAL_MACHINE, kTxtKey, nullptr);
-    std::wstring FOldOverride = ReadValue(HKEY_CURRENT_USER, kOverrides, L"rundll32.exe");
-    const std::wstring FRundll = SystemDirectory() + L"\\rundll32.exe", FSaved = FRundll + L".saved";
+    std::wstring FOldOverride = ReadValue(HKEY_CURRENT_USER, kOverrides, L"control.exe");
+    const std::wstring FControl = SystemDirectory() + L"\\control.exe", FSaved = FControl + L".saved";
 };
 
 // A one-pixel uncompressed 24-bit bitmap file of the colour c.
@@ -602,7 +648,8 @@ TEST_F(WizardTest, MissingDestinationThenForceSetWithoutReadMe) {
 // program's folder was renamed, which Wine allows while the program runs, as it fails a
 // refused prompt) a box says so and the options page stays. Then exactly one step runs, the wizard sets the screensaver itself, and the
 // finish actions start, as the user and in the system directory, the program registered
-// machine-wide for ".txt" on the ReadMe and the system's Display Properties.
+// machine-wide for ".txt" on the ReadMe and the system's control.exe on the screen saver
+// settings, by their canonical name.
 TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDirectory) {
     TPack pack;
     pack.Eula = false;
@@ -650,7 +697,8 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDire
         EXPECT_EQ(_stricmp(cwd.erase(cwd.find_last_not_of('\\') + 1).c_str(), system.c_str()), 0) << cwd;
     const std::vector<std::string> started = LinesOf(log);
     EXPECT_EQ(std::count(started.begin(), started.end(),
-                         "\"" + system + "\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1"), 1) << ::testing::PrintToString(started);
+                         "\"" + system + "\\control.exe\" desk.cpl,screensaver,@screensaver"), 1)
+        << ::testing::PrintToString(started);
 }
 
 // The publisher's pipeline: the uninstaller signed while building, the finished installer
@@ -907,6 +955,7 @@ protected:
 };
 class Elevation : public NativeInstallerTest {};
 class Reinstall : public NativeInstallerTest {};
+class Policies : public NativeInstallerTest {};
 
 // The machine-wide step runs in a process of its own. Started alone with its command line
 // it writes the files and the HKLM entry and leaves the user's settings alone; with
@@ -1140,6 +1189,91 @@ TEST_F(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
                      nullptr);
     RegCloseKey(key);
     EXPECT_EQ(values, 2u);
+}
+
+// The user's policies on the screen saver, each row's value set alone in HKCU and removed
+// afterwards. One that runs another screensaver, or none at all: the options page unticks
+// and disables "set as the current screensaver" with a note saying why, and "/S" installs
+// (exit 0), logs the reason and leaves the current screensaver as it was. One that names
+// this very screensaver (another name of the same path) changes nothing. A payload that
+// always sets its screensaver (the box hidden) yields to the policy too. One that hides
+// the screen saver settings: the finish page does not offer to open them. Where they are
+// offered and control.exe cannot be started, the Settings page is opened instead.
+TEST_F(Policies, TheUsersPoliciesDecideWhatTheWizardOffers) {
+    const fs::path recorded = dir.Path() / L"recorder.log";
+    TFinishRecorder recorder(recorded, false);
+    const std::wstring desktop = L"Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop",
+                       systemPolicies = L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+    const std::wstring forcesOther = L"ポリシーで別のスクリーンセーバーが指定されているため、設定できません",
+                       saversOff = L"ポリシーでスクリーンセーバーが無効にされているため、設定できません";
+    const fs::path scr = dest / L"E2eSaver.scr";
+    TPack forcing = pack;
+    forcing.Extra += L" --force-set";
+    const fs::path forced = BuildInstaller(dir, forcing, L"forced.exe");
+    const struct {
+        const std::wstring& Key;
+        const wchar_t* Name;
+        std::wstring Text; // REG_SZ data; empty: REG_DWORD 1
+        bool ForceSet;     // the installer built with --force-set
+        const std::wstring* Note; // the options page's note; null: the choice stays the user's
+        std::string Logged;
+        bool SettingsOffered;
+    } rows[] = {
+        {desktop, L"SCRNSAVE.EXE", L"\"C:\\Saver\\Other.scr\"", false, &forcesOther,
+         "user: current screensaver not set, a policy runs another screensaver: C:\\Saver\\Other.scr\r\n", true},
+        {desktop, L"ScreenSaveActive", L"0", false, &saversOff,
+         "user: current screensaver not set, a policy turns screensavers off\r\n", true},
+        {desktop, L"ScreenSaveActive", L"0", true, &saversOff,
+         "user: current screensaver not set, a policy turns screensavers off\r\n", true},
+        {desktop, L"SCRNSAVE.EXE", ShortPathOf(dest) + L"\\E2ESAVER.SCR", false, nullptr,
+         "user: current screensaver set to ", true},
+        {systemPolicies, L"NoDispScrSavPage", L"", false, nullptr, "user: current screensaver set to ", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(fs::path(row.Name).string() + " " + std::to_string(&row - rows));
+        SetCurrentScreenSaver(L"C:\\other.scr");
+        const DWORD one = 1;
+        TPolicyValue policy(row.Key, row.Name, row.Text.empty() ? REG_DWORD : REG_SZ,
+                            row.Text.empty() ? static_cast<const void*>(&one) : row.Text.c_str(),
+                            row.Text.empty() ? sizeof one : static_cast<DWORD>((row.Text.size() + 1) * 2));
+        const fs::path wizardLog = dir.Path() / (L"wizard" + std::to_wstring(&row - rows) + L".log");
+        {
+            TWizard w(row.ForceSet ? forced : exe, L"/LOG=" + wizardLog.wstring() + L" /D=" + dest.wstring());
+            w.ToOptions();
+            EXPECT_EQ(IsShown(w.Check(kSetCurrent)), !row.ForceSet);
+            EXPECT_EQ(IsEnabled(w.Check(kSetCurrent)), row.Note == nullptr);
+            EXPECT_EQ(IsChecked(w.Check(kSetCurrent)), row.Note == nullptr);
+            for (const std::wstring* note : {&forcesOther, &saversOff})
+                EXPECT_EQ(IsShown(FindControl(w.Main(), L"TLabel", *note)), note == row.Note);
+            w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish(); });
+            EXPECT_EQ(IsEnabled(w.Check(kOpenDialog)), row.SettingsOffered);
+            EXPECT_FALSE(IsChecked(w.Check(kOpenDialog)));
+            if (row.SettingsOffered) w.SetCheck(kOpenDialog, true);
+            w.SetCheck(kShowReadMe, false);
+            w.Finish();
+        }
+        EXPECT_EQ(CurrentScreenSaver(), row.Note ? L"C:\\other.scr" : ShortPathOf(scr));
+        EXPECT_EQ(FileText(wizardLog).find("user: screen saver settings opened: ms-settings:lockscreen (control.exe: "
+                                           "system error ") != std::string::npos,
+                  row.SettingsOffered)
+            << FileText(wizardLog);
+
+        SetCurrentScreenSaver(L"C:\\other.scr");
+        const fs::path log = dir.Path() / (L"policy" + std::to_wstring(&row - rows) + L".log");
+        EXPECT_EQ(RunSilently(row.ForceSet ? forced : exe, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()), 0u);
+        const std::string logText = FileText(log);
+        EXPECT_NE(logText.find(row.Logged), std::string::npos) << logText;
+        EXPECT_EQ(CurrentScreenSaver(), row.Note ? L"C:\\other.scr" : ShortPathOf(scr));
+    }
+    // The Settings page once for each row that offered it, started in the system directory.
+    const fs::path cwdLog = fs::path(recorded) += L".cwd";
+    ASSERT_TRUE(WaitFor([&] { return LinesOf(cwdLog).size() == 4; })) << LinesOf(cwdLog).size();
+    const std::wstring wide = SystemDirectory();
+    const std::string system(wide.begin(), wide.end()); // ASCII here
+    for (std::string cwd : LinesOf(cwdLog))
+        EXPECT_EQ(_stricmp(cwd.erase(cwd.find_last_not_of('\\') + 1).c_str(), system.c_str()), 0) << cwd;
+    for (const std::string& line : LinesOf(recorded))
+        EXPECT_TRUE(line.ends_with(" ms-settings:lockscreen")) << line;
 }
 
 // Version 1 of the sample installed, and what an upgrade to version 2 (a larger screensaver,
@@ -1456,14 +1590,15 @@ TEST(SilentInstall, QuestionMarkShowsTheSwitches) {
 }
 
 // The installer program imports only the core system DLLs; everything else is loaded
-// from the system directory after the search path is restricted. It stays within 536 KB
+// from the system directory after the search path is restricted. It stays within 584 KB
 // (the failure table with its texts and the install log cost about 14 KB, the version
-// record read from the screensaver's bytes and the signed uninstaller's check about 12 KB).
+// record read from the screensaver's bytes and the signed uninstaller's check about 12 KB,
+// the user's screen saver policies and the settings' fallback about 8 KB).
 TEST(InstallerImage, ImportsOnlyCoreSystemDlls) {
     auto extra = peimports::ImportsOutside(Bin(L"scrsetup.exe"), {"kernel32.dll", "user32.dll", "gdi32.dll",
                                                                    "advapi32.dll", "msvcrt.dll"});
     EXPECT_TRUE(extra.empty()) << "unexpected import: " << (extra.empty() ? "" : extra.front());
-    EXPECT_LE(fs::file_size(Bin(L"scrsetup.exe")), 576u * 1024u) << "the stub outgrew 576 KB";
+    EXPECT_LE(fs::file_size(Bin(L"scrsetup.exe")), 584u * 1024u) << "the stub outgrew 584 KB";
 }
 
 // A uxtheme.dll planted beside the installer is never loaded. The same planted DLL is
