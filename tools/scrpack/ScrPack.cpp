@@ -705,7 +705,11 @@ class TSigningFolder {
 public:
     explicit TSigningFolder(const fs::path& output) {
         std::random_device random;
-        const fs::path parent = output.has_parent_path() ? output.parent_path() : fs::path(".");
+        // Absolute: a file name the signing command gets never starts with "-", which the
+        // signing tool would take for an option.
+        std::error_code absoluteError;
+        const fs::path parent =
+            fs::absolute(output.has_parent_path() ? output.parent_path() : fs::path("."), absoluteError);
         for (int attempt = 0; attempt < 16 && FPath.empty(); ++attempt) {
             // Built as a path, not through narrow text: the output's name may be Japanese.
             fs::path name(".");
