@@ -392,6 +392,17 @@ private:
     const std::wstring FControl = SystemDirectory() + L"\\control.exe", FSaved = FControl + L".saved";
 };
 
+// Waits until count programs the recorder stood in for noted their current folder (log +
+// ".cwd"), and checks that each was the system directory.
+void ExpectStartedInTheSystemDirectory(const fs::path& log, std::size_t count) {
+    const fs::path cwdLog = fs::path(log) += L".cwd";
+    ASSERT_TRUE(WaitFor([&] { return LinesOf(cwdLog).size() == count; })) << LinesOf(cwdLog).size();
+    const std::wstring wide = SystemDirectory();
+    const std::string system(wide.begin(), wide.end()); // ASCII here
+    for (std::string cwd : LinesOf(cwdLog))
+        EXPECT_EQ(_stricmp(cwd.erase(cwd.find_last_not_of('\\') + 1).c_str(), system.c_str()), 0) << cwd;
+}
+
 // A one-pixel uncompressed 24-bit bitmap file of the colour c.
 std::vector<std::uint8_t> OneColourBitmap(COLORREF c) {
     std::vector<std::uint8_t> bmp = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, // file header, then
@@ -689,12 +700,9 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDire
     ASSERT_TRUE(IsChecked(w.Check(kShowReadMe)));
     w.SetCheck(kOpenDialog, true);
     w.Finish();
-    const fs::path cwdLog = fs::path(log) += L".cwd";
-    ASSERT_TRUE(WaitFor([&] { return LinesOf(cwdLog).size() == 2; })) << LinesOf(cwdLog).size();
+    ExpectStartedInTheSystemDirectory(log, 2);
     const std::wstring wide = SystemDirectory();
     const std::string system(wide.begin(), wide.end()); // ASCII here
-    for (std::string cwd : LinesOf(cwdLog))
-        EXPECT_EQ(_stricmp(cwd.erase(cwd.find_last_not_of('\\') + 1).c_str(), system.c_str()), 0) << cwd;
     const std::vector<std::string> started = LinesOf(log);
     EXPECT_EQ(std::count(started.begin(), started.end(),
                          "\"" + system + "\\control.exe\" desk.cpl,screensaver,@screensaver"), 1)
@@ -1266,12 +1274,7 @@ TEST_F(Policies, TheUsersPoliciesDecideWhatTheWizardOffers) {
         EXPECT_EQ(CurrentScreenSaver(), row.Note ? L"C:\\other.scr" : ShortPathOf(scr));
     }
     // The Settings page once for each row that offered it, started in the system directory.
-    const fs::path cwdLog = fs::path(recorded) += L".cwd";
-    ASSERT_TRUE(WaitFor([&] { return LinesOf(cwdLog).size() == 4; })) << LinesOf(cwdLog).size();
-    const std::wstring wide = SystemDirectory();
-    const std::string system(wide.begin(), wide.end()); // ASCII here
-    for (std::string cwd : LinesOf(cwdLog))
-        EXPECT_EQ(_stricmp(cwd.erase(cwd.find_last_not_of('\\') + 1).c_str(), system.c_str()), 0) << cwd;
+    ExpectStartedInTheSystemDirectory(recorded, 4);
     for (const std::string& line : LinesOf(recorded))
         EXPECT_TRUE(line.ends_with(" ms-settings:lockscreen")) << line;
 }
