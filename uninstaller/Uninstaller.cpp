@@ -4,17 +4,20 @@
 // It removes <name>.scr and (when the installation wrote it) <name>.txt from its own
 // folder, with what a dead change to the installation left beside them, and then the
 // uninstall registration <name> when that names this program; it removes nothing unless
-// that registration names it. A file in use goes at the next restart; the registration
-// goes only once every file is gone or bound to go, so that it can be run again while
-// anything is left. That removal runs elevated, in a second run
-// of this program ("/_remove"); the first run, as the user who started it, asks and then
-// resets that user's current-screensaver setting when it named this screensaver. The
-// removal holds the lock one change to the installation holds while it works. Then it
-// removes itself: a running program's file cannot be deleted, so it copies itself into a
-// fresh private folder under the Windows directory's Temp folder and starts the copy as a
-// helper, handing it its own file as an open handle (never a path); the helper waits for
-// this process and the user's run to end, deletes that file through the handle and
-// schedules its own removal (and its folder's) for the next restart.
+// that registration names it. A file in use goes at the next restart (for one user it
+// keeps the registration); the registration goes only once every file is gone or bound to
+// go, so that it can be run again while anything is left. For everyone (the HKLM registration) that removal runs elevated, in a
+// second run of this program ("/_remove"); for the current user alone (the HKCU
+// registration) the user's own run does it. The run as the user asks and then resets
+// that user's current-screensaver setting when it named this screensaver. The removal
+// holds the lock one change to the installation holds while it works, and holds its
+// folder open, refusing one reached through a link. Then it removes itself: a running
+// program's file cannot be deleted, so it copies itself into a fresh folder (for
+// everyone: a private one under the Windows directory's Temp folder; for one user: under
+// the user's %TEMP%) and starts the copy as a helper, handing it its own file as an open
+// handle (never a path); the helper waits for this process and the user's run to end,
+// deletes that file through the handle and, from a private folder, schedules its own
+// removal (and its folder's) for the next restart.
 //
 // Paths stay UTF-16 here: they come from the wide API and go back to it only, and the
 // temporary folder may hold characters that code page 932 has no form for.
@@ -73,7 +76,9 @@ constexpr DWORD kHeldFileAccess = DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES
 enum TExitCode : int {
     kExitOk = 0,
     kExitCancelled = 1,    // the user answered No
-    kExitNotInstalled = 2, // not "<name>Uninst.exe", or no "GUID" item: not an installed uninstaller
+    // Not "<name>Uninst.exe", no "GUID" item, no registration naming it, or its folder
+    // reached through a link: not an installed uninstaller; nothing removed.
+    kExitNotInstalled = 2,
     kExitIncomplete = 3,   // something could not be removed
     kExitBadArguments = 4,
     kExitNotElevated = 5,  // the removal could not be started with administrator rights: nothing removed
@@ -440,43 +445,74 @@ bool RunElevated(const TText& self, const TText& parameters, DWORD* exitCode) {
     return true;
 }
 
-// True when HKLM "...\Uninstall\<name>" exists and its "UninstallString" names this
-// program: only then was this copy registered by the installer, and only then does it
-// remove anything (a copy renamed after another screensaver must not delete that one's
-// files). A key of that name that belongs to another product is not ours.
-bool RegisteredAsSelf(std::wstring_view name, const TText& self) {
+// True when "...\Uninstall\<name>" under root (HKLM: for everyone; HKCU: for the current
+// user alone) exists and its "UninstallString" names this program: only then was this
+// copy registered by the installer, and only then does it remove anything (a copy renamed
+// after another screensaver must not delete that one's files). A key of that name that
+// belongs to another product is not ours.
+bool RegisteredAsSelf(HKEY root, std::wstring_view name, const TText& self) {
     TText subKey = Cat({Text(kUninstallRoot), name});
     TText command;
     UniqueHKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
         return false;
     return ReadString(key.Get(), payload::kUninstallStringW, command) && SamePath(ProgramPathOf(command), self);
 }
 
 // Whether the installation wrote <name>.txt: its registration's "ReadMeInstalled" (a
 // DWORD); a registration of a build before that value assumes it did.
-bool ReadMeInstalled(std::wstring_view name) {
+bool ReadMeInstalled(HKEY root, std::wstring_view name) {
     TText subKey = Cat({Text(kUninstallRoot), name});
     DWORD value = 1, size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, subKey.c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr, &value,
+    if (RegGetValueW(root, subKey.c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr, &value,
                      &size) != ERROR_SUCCESS)
         return true;
     return value != 0;
 }
 
-// Deletes HKLM "...\Uninstall\<name>" (checked by RegisteredAsSelf before anything was
-// removed). The tree call takes its subkeys and the key with its values, the key call the
-// key where the tree call left it. Any call that fails, or a key still there, is a failure:
-// a key removed in part is not removed.
-void DeleteUninstallKey(std::wstring_view name, TFailures& failed) {
+// Deletes "...\Uninstall\<name>" under root (checked by RegisteredAsSelf before anything
+// was removed). The tree call takes its subkeys and the key with its values, the key call
+// the key where the tree call left it. Any call that fails, or a key still there, is a
+// failure (false): a key removed in part is not removed.
+bool DeleteUninstallKey(HKEY root, std::wstring_view name) {
     TText subKey = Cat({Text(kUninstallRoot), name});
-    LSTATUS result = RegDeleteTreeW(HKEY_LOCAL_MACHINE, subKey.c_str());
-    if (result == ERROR_SUCCESS) result = RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey.c_str());
+    LSTATUS result = RegDeleteTreeW(root, subKey.c_str());
+    if (result == ERROR_SUCCESS) result = RegDeleteKeyW(root, subKey.c_str());
     UniqueHKey check;
-    if ((result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) ||
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE, check.Put()) != ERROR_FILE_NOT_FOUND)
-        failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, subKey}));
+    return (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) &&
+           RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, check.Put()) == ERROR_FILE_NOT_FOUND;
 }
+
+// The installation's folder held open from the removal's checks to its end: not shared
+// for deleting, so that neither it nor a folder above it can be renamed or removed
+// meanwhile, and opened as itself, never through a link. Held only when it is a folder
+// and no link, and the system's own path of it (drive form, long, any case) is the path
+// it was reached by: no junction or other link anywhere on the way, which could point the
+// removal's names elsewhere.
+class TPinnedFolder {
+public:
+    explicit TPinnedFolder(std::wstring_view folder) {
+        TText path(folder);
+        if (path.Back() == L':') path += L"\\"sv; // a drive's root
+        FFolder.Reset(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        FILE_ATTRIBUTE_TAG_INFO tag;
+        if (!FFolder || !GetFileInformationByHandleEx(FFolder.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+            (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return;
+        const TText resolved = FinalPath(FFolder.Get());
+        std::wstring_view held = resolved;
+        // "\\?\C:\..." as "C:\...": the folder is a drive path.
+        if (StartsWith(held, L"\\\\?\\"sv) && held.size() > 6 && held[5] == L':') held.remove_prefix(4);
+        FHeld = SameText(LongForm(held), LongForm(path));
+    }
+    bool Held() const { return FHeld; }
+
+private:
+    UniqueHandle FFolder;
+    bool FHeld = false;
+};
 
 // The named mutex one change to an installation holds while it works
 // (payload::kChangeLockPrefix + the screensaver's name): the installer while it installs,
@@ -517,22 +553,35 @@ TText SystemTempFolder() {
     return Cat({std::wstring_view(windows, n), L"\\Temp"sv});
 }
 
-// A new folder of our own under SystemTempFolder(), with a name from the system's random
-// generator and an access list (protected, inherited by what is put into it) given at
-// creation that lets in only the system and administrators: nobody else can place, swap
-// or rename anything in it before the copy started from it runs elevated. Empty when such
-// a folder cannot be made: the caller then falls back on deletion at the next restart,
-// never on a weaker folder.
-TText CreatePrivateFolder() {
-    TText temp = SystemTempFolder();
+// The user's own temporary folder (%TEMP%), for a removal for the current user alone:
+// everything there is the user's, as is everything that removal touches.
+TText UserTempFolder() {
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n == 0 || n > MAX_PATH) return {};
+    while (n > 0 && temp[n - 1] == L'\\') --n;
+    return TText(std::wstring_view(temp, n));
+}
+
+// A new folder of our own for the helper copy, with a name from the system's random
+// generator. For everyone (elevated): under SystemTempFolder(), with an access list
+// (protected, inherited by what is put into it) given at creation that lets in only the
+// system and administrators, so nobody else can place, swap or rename anything in it
+// before the copy started from it runs elevated; empty when such a folder cannot be made,
+// and the caller then falls back on deletion at the next restart, never on a weaker
+// folder. For one user (perUser): under UserTempFolder(), as the user's own.
+TText CreateHelperFolder(bool perUser) {
+    TText temp = perUser ? UserTempFolder() : SystemTempFolder();
     if (temp.Empty()) return {};
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
-                                                              SDDL_REVISION_1, &descriptor, nullptr))
+    if (!perUser && !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
+                                                                          SDDL_REVISION_1, &descriptor, nullptr))
         return {};
     struct TFree {
         PSECURITY_DESCRIPTOR D;
-        ~TFree() { LocalFree(D); }
+        ~TFree() {
+            if (D) LocalFree(D);
+        }
     } freeDescriptor{descriptor};
     SECURITY_ATTRIBUTES sa{sizeof sa, descriptor, FALSE};
     for (int attempt = 0; attempt < 8; ++attempt) {
@@ -545,13 +594,13 @@ TText CreatePrivateFolder() {
         }
         TText folder =
             Cat({temp, L"\\"sv, Text(kPrivatePrefix), std::wstring_view(name, sizeof name / sizeof name[0])});
-        if (CreateDirectoryW(folder.c_str(), &sa)) return folder;
+        if (CreateDirectoryW(folder.c_str(), perUser ? nullptr : &sa)) return folder;
         if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
     }
     return {};
 }
 
-// True when path lies directly in one of those private folders.
+// True when path lies directly in one of the private folders (for everyone).
 bool InPrivateFolder(std::wstring_view path) {
     std::wstring_view folder = FolderOf(path);
     return StartsWith(FileNameOf(folder), Text(kPrivatePrefix)) &&
@@ -660,7 +709,9 @@ bool RenameByHandle(HANDLE file, const TText& path) {
 }
 
 // Arranges the removal of this program's own file; false when not even a removal at the
-// next restart could be arranged.
+// next restart could be arranged. For one user (perUser) the helper's folder is under the
+// user's %TEMP%, and nothing is left to the restart (that needs administrator rights):
+// false when the file cannot be handed to a helper.
 //
 // The file is held open (others may read it; nobody may write, rename or delete it) and
 // handed to the helper as that handle. A running program's file can be renamed though not
@@ -669,9 +720,12 @@ bool RenameByHandle(HANDLE file, const TText& path) {
 // waiting for it (a silent run) can check at once. Elsewhere the helper deletes it in
 // place once this process and the user's run have ended. A file that cannot be held so
 // (some program has it open without delete sharing) goes at the next restart.
-bool RemoveSelf(const TText& self, std::wstring_view name, bool silent) {
-    TText folder = CreatePrivateFolder();
-    if (folder.Empty()) return MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+bool RemoveSelf(const TText& self, std::wstring_view name, bool silent, bool perUser) {
+    const auto atRestart = [perUser](const TText& path) {
+        return !perUser && MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    };
+    TText folder = CreateHelperFolder(perUser);
+    if (folder.Empty()) return atRestart(self);
     TText helper = Cat({folder, L"\\"sv, name, L"Cleanup.exe"sv});
     if (CopyFileW(self.c_str(), helper.c_str(), TRUE)) {
         UniqueHandle file(CreateFileW(self.c_str(), kHeldFileAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -683,15 +737,15 @@ bool RemoveSelf(const TText& self, std::wstring_view name, bool silent) {
             if (StartHelper(helper, file.Get(), caller, folder, silent)) return true;
             if (isParked) { // keep the parked file's removal with its folder's
                 DeleteFileW(helper.c_str());
-                bool later = MoveFileExW(parked.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-                MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+                const bool later = atRestart(parked);
+                atRestart(folder);
                 return later;
             }
         }
         DeleteFileW(helper.c_str());
     }
     RemoveDirectoryW(folder.c_str());
-    return MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return atRestart(self);
 }
 
 class TUninstaller {
@@ -708,37 +762,29 @@ public:
                  MB_ICONERROR, L"アンインストール");
             return kExitNotInstalled;
         }
-        // The removal step works only while no installation or other removal of this
-        // screensaver does, and checks everything once that one is done.
-        TChangeLock lock;
-        if (FRemoveStep && !lock.Take(FName)) return kExitChangeRunning;
+        // The elevated step removes what the HKLM registration names, never an HKCU one
+        // (the hive of whoever approved the prompt, which a process of the user may change).
+        if (FRemoveStep) return Remove(self);
         if (!HasInstallationGuid(self)) {
             Show(L"このアンインストーラーにはインストール情報が含まれていません。\n"
                  L"スクリーンセーバーのインストーラーが作成したアンインストーラーを実行してください。",
                  MB_ICONERROR);
             return kExitNotInstalled;
         }
-        if (!RegisteredAsSelf(FName, self)) {
+        // Registered for everyone, or else for the current user alone (HKCU): that one the
+        // user's own run removes. Named by both, it is for everyone.
+        if (!RegisteredAsSelf(HKEY_LOCAL_MACHINE, FName, self)) {
+            FRoot = HKEY_CURRENT_USER;
+            FPerUser = true;
+        }
+        if (!RegisteredAsSelf(FRoot, FName, self)) {
             Show(Cat({L"このアンインストーラーは「"sv, FName,
                       L"」の登録と一致しません。\n"
                       L"コントロール パネルのプログラムの一覧から削除してください。"sv}),
                  MB_ICONERROR);
             return kExitNotInstalled;
         }
-        if (!FRemoveStep) return RunAsUser(self);
-
-        std::wstring_view folder = FolderOf(self);
-        RemoveLeftovers(folder);
-        RemoveFile(Cat({folder, L"\\"sv, FName, Text(payload::kScrSuffixW)}), true);
-        // A <name>.txt of somebody else's, beside an installation without a ReadMe, stays.
-        if (ReadMeInstalled(FName))
-            RemoveFile(Cat({folder, L"\\"sv, FName, Text(payload::kReadMeSuffixW)}), true);
-        // All or nothing: while a file stays, so do the registration and this program, and
-        // the uninstallation can be run again.
-        if (!FFailed.Any) DeleteUninstallKey(FName, FFailed);
-        if (!FFailed.Any && !RemoveSelf(self, FName, FSilent)) FFailed.Add(self);
-
-        return FFailed.Any ? kExitIncomplete : FScheduled ? kExitRestartNeeded : kExitOk;
+        return RunAsUser(self);
     }
 
     // The helper copy's run: waits for the removal step and the user's run (caller, when
@@ -758,8 +804,12 @@ public:
         FName = TText(ScreenSaverNameFromFileName(FileNameOf(path)));
         if (FName.Empty() || !IsPlainFile(file.Get()) || !HasInstallationGuid(file.Get())) return kExitBadArguments;
         const bool deleted = DeleteByHandle(file.Get());
-        // Last resort: at the next restart, by the name the file has now.
-        const bool later = !deleted && MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        // Last resort, for everyone only (a copy in a private folder): at the next restart,
+        // by the name the file has now.
+        const TText self = ProgramPath();
+        const bool privateCopy = InPrivateFolder(self);
+        const bool later =
+            !deleted && privateCopy && MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         file.Reset(); // a file marked for deletion goes with its last handle
         std::wstring_view shown = path;
         if (StartsWith(shown, L"\\\\?\\"sv)) shown.remove_prefix(4);
@@ -770,9 +820,9 @@ public:
                  MB_ICONWARNING);
         // A running program cannot delete its own file: the copy and its private folder
         // go at the next restart (the folder after the file, in that order). Only a copy
-        // that really runs from such a folder does this, never one started elsewhere.
-        const TText self = ProgramPath();
-        if (InPrivateFolder(self)) {
+        // that really runs from such a folder does this, never one started elsewhere (for
+        // one user, in %TEMP%: it and its folder stay there).
+        if (privateCopy) {
             MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
             MoveFileExW(TText(FolderOf(self)).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         }
@@ -780,10 +830,38 @@ public:
     }
 
 private:
-    // The part that belongs to the user who started the uninstaller, without administrator
-    // rights: the question, then the removal of the files and the entry in an elevated run
-    // of this program (which checks everything again itself), then this user's current
-    // screensaver reset when it named the screensaver that is gone now.
+    // The removal itself, of the installation FRoot registers: in the elevated step for
+    // everyone (HKLM), in the user's own run for one user (HKCU). It works only while no
+    // installation or other removal of this screensaver does, and checks everything once
+    // that one is done, with its folder held until the end.
+    int Remove(const TText& self) {
+        TChangeLock lock;
+        if (!lock.Take(FName)) return kExitChangeRunning;
+        const std::wstring_view folder = FolderOf(self);
+        const TPinnedFolder pinned(folder);
+        if (!pinned.Held() || !HasInstallationGuid(self) || !RegisteredAsSelf(FRoot, FName, self) ||
+            (FPerUser && RegisteredAsSelf(HKEY_LOCAL_MACHINE, FName, self)))
+            return kExitNotInstalled;
+        RemoveLeftovers(folder);
+        RemoveFile(Cat({folder, L"\\"sv, FName, Text(payload::kScrSuffixW)}), true);
+        // A <name>.txt of somebody else's, beside an installation without a ReadMe, stays.
+        if (ReadMeInstalled(FRoot, FName))
+            RemoveFile(Cat({folder, L"\\"sv, FName, Text(payload::kReadMeSuffixW)}), true);
+        // All or nothing: while a file stays, so do the registration and this program, and
+        // the uninstallation can be run again. A key that stays is listed by the user's
+        // run, which looks.
+        bool whole = !FFailed.Any && DeleteUninstallKey(FRoot, FName);
+        if (whole && !RemoveSelf(self, FName, FSilent, FPerUser)) {
+            FFailed.Add(self);
+            whole = false;
+        }
+        return !whole ? kExitIncomplete : FScheduled ? kExitRestartNeeded : kExitOk;
+    }
+
+    // The part that belongs to the user who started the uninstaller: the question, then
+    // the removal of the files and the entry (for everyone in an elevated run of this
+    // program, which checks everything again itself; for one user here), then this user's
+    // current screensaver reset when it named the screensaver that is gone now.
     int RunAsUser(const TText& self) {
         if (!FSilent &&
             Ask(Cat({L"「"sv, FName,
@@ -791,9 +869,11 @@ private:
             return kExitCancelled;
         const TText scr = Cat({FolderOf(self), L"\\"sv, FName, Text(payload::kScrSuffixW)});
         const TText txt = Cat({FolderOf(self), L"\\"sv, FName, Text(payload::kReadMeSuffixW)});
-        const bool current = IsCurrentScreenSaver(scr), readMe = ReadMeInstalled(FName);
+        const bool current = IsCurrentScreenSaver(scr), readMe = ReadMeInstalled(FRoot, FName);
         DWORD code = kExitIncomplete;
-        if (!RunElevated(self, FSilent ? TText(L"/_remove /S"sv) : TText(L"/_remove"sv), &code)) {
+        if (FPerUser)
+            code = static_cast<DWORD>(Remove(self));
+        else if (!RunElevated(self, FSilent ? TText(L"/_remove /S"sv) : TText(L"/_remove"sv), &code)) {
             Show(L"スクリーンセーバーの削除には管理者の権限が必要です。\n"
                  L"管理者の権限で削除を始められなかったため、何も削除していません。",
                  MB_ICONERROR);
@@ -806,18 +886,28 @@ private:
                  MB_ICONWARNING);
             return kExitIncomplete;
         }
-        // What is still there, told by looking: the step shows nothing itself. When it left
-        // a file in use to the next restart, that file may still stand under its name.
+        if (code == kExitNotInstalled) {
+            Show(L"アンインストーラーのフォルダーがリンク (ジャンクションなど) を経由しているか、"
+                 L"登録と一致しないため、何も削除していません。",
+                 MB_ICONERROR);
+            return kExitNotInstalled;
+        }
+        // What is still there: as this run found it when it removed, or told by looking
+        // (the elevated step shows nothing itself). When the step left a file in use to the
+        // next restart, that file may still stand under its name.
         const bool restart = code == kExitRestartNeeded;
         TFailures failed;
-        if (!restart)
+        if (FPerUser)
+            failed = std::move(FFailed);
+        else if (!restart)
             for (const TText* file : {&scr, readMe ? &txt : nullptr})
                 if (file && GetFileAttributesW(file->c_str()) != INVALID_FILE_ATTRIBUTES) failed.Add(*file);
         const TText key = Cat({Text(kUninstallRoot), FName});
         UniqueHKey left;
         const bool entryKept =
-            RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, left.Put()) == ERROR_SUCCESS;
-        if (entryKept) failed.Add(Cat({L"HKEY_LOCAL_MACHINE\\"sv, key}));
+            RegOpenKeyExW(FRoot, key.c_str(), 0, KEY_QUERY_VALUE, left.Put()) == ERROR_SUCCESS;
+        if (entryKept)
+            failed.Add(Cat({FPerUser ? L"HKEY_CURRENT_USER\\"sv : L"HKEY_LOCAL_MACHINE\\"sv, key}));
         // The setting goes with the screensaver's file, once that is gone or bound to go,
         // even when something else stays behind.
         const bool scrGone = restart || GetFileAttributesW(scr.c_str()) == INVALID_FILE_ATTRIBUTES;
@@ -869,12 +959,18 @@ private:
                          Text(payload::kSetAsideSuffixW)});
                 if (MoveFileExW(path.c_str(), aside.c_str(), 0)) left = &aside;
             }
-            if (MoveFileExW(left->c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-                FScheduled = true;
-                return;
+            // Only the elevated removal leaves a file to the restart: that needs
+            // administrator rights, and for one user the system would delete it by a name
+            // in a folder the user may change. There a file set aside stays so, its name
+            // free; the next run's sweep of leftovers takes it once it is closed.
+            if (!FPerUser) {
+                if (MoveFileExW(left->c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+                    FScheduled = true;
+                    return;
+                }
+                // The installation stays, and with it the file under its own name.
+                if (left == &aside && MoveFileExW(aside.c_str(), path.c_str(), 0)) left = &path;
             }
-            // The installation stays, and with it the file under its own name.
-            if (left == &aside && MoveFileExW(aside.c_str(), path.c_str(), 0)) left = &path;
         }
         if (cleared) SetFileAttributesW(left->c_str(), attr);
         FFailed.Add(*left);
@@ -958,6 +1054,10 @@ private:
     bool FSilent;
     bool FRemoveStep;
     TText FName;
+    // The registration removed: HKLM for everyone, HKCU for the current user alone
+    // (FPerUser), whose removal this process does itself.
+    HKEY FRoot = HKEY_LOCAL_MACHINE;
+    bool FPerUser = false;
     // The removal step's outcome: what stays, and whether anything waits for a restart.
     TFailures FFailed;
     bool FScheduled = false;

@@ -1,6 +1,7 @@
 #pragma once
-// What a run of the uninstaller leaves behind on purpose: its helper copy in a private
-// folder under the Windows directory's Temp folder (named "~scrun..."), and the deletions of that copy and folder
+// What a run of the uninstaller leaves behind on purpose: its helper copy in a folder named
+// "~scrun..." (private, under the Windows directory's Temp folder, for everyone; in the
+// user's %TEMP% for one user), and for everyone the deletions of that copy and folder
 // scheduled for the next restart in the session manager's pending file operations. Tests
 // that run the uninstaller find those traces here and remove them afterwards.
 #ifdef _WIN32
@@ -93,12 +94,23 @@ inline fs::path SystemTempFolder() {
     return fs::path(std::wstring(windows, n < MAX_PATH ? n : 0)) / L"Temp";
 }
 
-// The uninstaller's private folders.
+// The user's temporary folder (%TEMP%), where a removal for one user makes its helper's.
+inline fs::path UserTempFolder() {
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    return fs::path(std::wstring(temp, n <= MAX_PATH ? n : 0));
+}
+
+// The uninstaller's helper folders: private ones (for everyone) and those in %TEMP% (for
+// one user).
 inline std::set<fs::path> HelperFolders() {
     std::set<fs::path> found;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(SystemTempFolder(), ec)) {
-        if (e.is_directory() && e.path().filename().wstring().starts_with(L"~scrun")) found.insert(e.path());
+    for (const fs::path& base : {SystemTempFolder(), UserTempFolder()}) {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(base, ec)) {
+            if (e.is_directory() && e.path().filename().wstring().starts_with(L"~scrun"))
+                found.insert(e.path().lexically_normal());
+        }
     }
     return found;
 }

@@ -31,6 +31,7 @@
 #include <sstream>
 #include <thread>
 #include <tlhelp32.h>
+#include <shlobj.h>
 
 using namespace windriver;
 namespace fs = std::filesystem;
@@ -1518,6 +1519,83 @@ TEST_F(Upgrade, WhatADeadRunLeftIsFinishedByTheNextRun) {
         EXPECT_EQ(RunSilently(large, L"/S /D=" + dest.wstring()), 0u);
         ExpectVersion2(dest);
     }
+}
+
+// For the current user alone: "/S /CURRENTUSER" installs without starting a second
+// (elevated) process, into %LOCALAPPDATA%\Programs\<name>, registers under HKCU with the
+// same values and sets the screensaver; the entry's quiet uninstall removes it all, again
+// without a second run of the uninstaller. The wizard's "for me only" does the same from
+// the options page (its default folder follows the choice). Installed for one scope, the
+// other scope's install is refused naming the folder, and nothing is written.
+class PerUser : public NativeInstallerTest {
+protected:
+    PerUser() { Clean(); }
+    ~PerUser() override { Clean(); }
+    void Clean() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey.c_str());
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    static fs::path LocalAppData() {
+        wchar_t path[MAX_PATH] = {};
+        SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path);
+        return path;
+    }
+    const fs::path folder = LocalAppData() / L"Programs" / L"E2eSaver";
+};
+
+TEST_F(PerUser, ForMeOnlyNeedsNoSecondProcessAndIsRefusedForEveryone) {
+    SetCurrentScreenSaver(L"C:\\other.scr");
+    {
+        Process run(L"\"" + exe.wstring() + L"\" /S /CURRENTUSER", nullptr, true);
+        TChildWatch steps(run.Id(), L"setup.exe");
+        run.Resume();
+        EXPECT_EQ(run.Wait(60000), 0u);
+        EXPECT_EQ(steps.Stop(), 0u);
+    }
+    EXPECT_EQ(ReadBytes(folder / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
+    const fs::path uninst = folder / L"E2eSaverUninst.exe";
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"), L"\"" + uninst.wstring() + L"\"");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation"), folder.wstring() + L"\\");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(CurrentScreenSaver(), ShortPathOf(folder / L"E2eSaver.scr"));
+
+    // For everyone while it is installed for one user: refused, naming the folder.
+    EXPECT_EQ(RunSilently(exe, L"/S /ALLUSERS /D=" + dest.wstring()), 8u);
+    EXPECT_TRUE(IsEmptyFolder(dest));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+
+    uninstallertraces::HelperCleanup helpers;
+    {
+        Process run(ReadValue(HKEY_CURRENT_USER, kUninstallKey, L"QuietUninstallString"), nullptr, true);
+        TChildWatch steps(run.Id(), L"E2eSaverUninst.exe");
+        run.Resume();
+        EXPECT_EQ(run.Wait(30000), 0u);
+        EXPECT_EQ(steps.Stop(), 0u);
+    }
+    EXPECT_TRUE(WaitFor([&] { return !fs::exists(folder / L"E2eSaver.scr") && !fs::exists(uninst); }));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    const std::wstring current = CurrentScreenSaver();
+    EXPECT_TRUE(current == L"<none>" || current.empty()) << current;
+
+    // The wizard's "for me only": the default folder follows the choice, Install starts no
+    // second process. Then for one user while it is installed for everyone: refused.
+    {
+        TWizard w(exe);
+        TChildWatch steps(w.Proc().Id(), L"setup.exe");
+        w.ToOptions();
+        Click(w.Radio(L"現在のユーザー用にだけインストールする (管理者の権限は不要)(&M)"));
+        ASSERT_TRUE(WaitFor([&] { return TextOf(FindControl(w.Main(), L"TEdit", L"")) == folder.wstring(); }));
+        w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish() || w.OnFailure(); });
+        EXPECT_TRUE(w.OnFinish());
+        EXPECT_EQ(steps.Stop(), 0u);
+        EXPECT_TRUE(fs::exists(folder / L"E2eSaver.scr"));
+        EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, kUninstallKey.c_str());
+    ASSERT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 0u);
+    EXPECT_EQ(RunSilently(exe, L"/S /CURRENTUSER"), 8u);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
 }
 
 // A screensaver that does not need the player, with no player registered: the wizard

@@ -11,9 +11,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
+#include <initializer_list>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
+#include <tlhelp32.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -114,10 +118,95 @@ UniqueHandle HoldOpen(const fs::path& file) {
         CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
+// Counts the processes that the process parent starts from a file named fileName while
+// it watches (polling the process list).
+class ChildWatch {
+public:
+    ChildWatch(DWORD parent, std::wstring fileName) : FParent(parent), FName(std::move(fileName)) {
+        FThread = std::thread([this] {
+            while (!FStop) {
+                Poll();
+                Sleep(2);
+            }
+        });
+    }
+    ~ChildWatch() { Stop(); }
+    // Stops watching; how many such processes were seen.
+    std::size_t Stop() {
+        FStop = true;
+        if (FThread.joinable()) FThread.join();
+        return FSeen.size();
+    }
+
+private:
+    void Poll() {
+        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        if (!snapshot) return;
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+            if (entry.th32ParentProcessID == FParent && _wcsicmp(entry.szExeFile, FName.c_str()) == 0)
+                FSeen.insert(entry.th32ProcessID);
+    }
+    DWORD FParent;
+    std::wstring FName;
+    std::set<DWORD> FSeen;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
+// Runs a Unix program under Wine (which starts one given by its Unix path) with the Unix
+// names of the given Windows paths as its arguments, and waits until done() holds; false
+// outside Wine or when it does not come true.
+template <typename F>
+bool RunUnixOnPaths(const wchar_t* program, std::initializer_list<std::wstring> options,
+                    std::initializer_list<fs::path> paths, F done) {
+    using TUnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<TUnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    std::wstring cmd = program;
+    for (const std::wstring& option : options) cmd += L" " + option;
+    for (const fs::path& path : paths) {
+        char* name = unixName(path.c_str());
+        if (!name) return false;
+        const std::string narrow(name);
+        HeapFree(GetProcessHeap(), 0, name);
+        cmd += L" \"" + std::wstring(narrow.begin(), narrow.end()) + L"\"";
+    }
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW((L"Z:" + std::wstring(program)).c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return windriver::WaitFor(done);
+}
+
+// A directory link at link that points to target; false when none can be made here. Wine 8's
+// CreateSymbolicLinkW reports success and makes nothing: there a Unix symbolic link is
+// made (by /bin/ln), which Wine follows as Windows follows a directory link.
+bool MakeDirectoryLink(const fs::path& link, const fs::path& target) {
+    if (CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) && fs::exists(link))
+        return true;
+    return RunUnixOnPaths(L"/bin/ln", {L"-s"}, {target, link}, [&] { return fs::exists(link); });
+}
+
+// Removes the directory link itself, never what it points to. Wine's RemoveDirectoryW
+// would remove the folder a Unix link points to (when empty), not the link: there /bin/rm
+// does it.
+void RemoveDirectoryLink(const fs::path& link) {
+    if (!RunUnixOnPaths(L"/bin/rm", {}, {link}, [&] { return !fs::exists(fs::symlink_status(link)); }))
+        RemoveDirectoryW(link.c_str());
+}
+
 const std::wstring kQuestion = L"「TestSaver」スクリーンセーバーをコンピューターから削除します。";
 const std::wstring kPendingValue = L"PendingFileRenameOperations";
 
-// A fake installation of "TestSaver" in a temporary folder, as the installer leaves it.
+// A fake installation of "TestSaver" in a temporary folder, as the installer leaves it:
+// for everyone (the entry under HKLM) or, with FRoot HKCU, for the current user alone.
 class UninstallerTest : public ::testing::Test {
 protected:
     const std::wstring kName = L"TestSaver";
@@ -144,16 +233,25 @@ protected:
         } else {
             RegRemoveValue(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
         }
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, Key().c_str());
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, Key().c_str());
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            RegDeleteTreeW(root, Key().c_str());
+            RegDeleteKeyW(root, Key().c_str());
+        }
     }
 
     std::wstring Key() const { return kUninstallRoot + kName; }
+    bool PerUser() const { return FRoot == HKEY_CURRENT_USER; }
     fs::path Scr() const { return FFolder / (kName + L".scr"); }
     fs::path Txt() const { return FFolder / (kName + L".txt"); }
     fs::path Uninst() const { return FFolder / (kName + L"Uninst.exe"); }
 
-    std::vector<fs::path> NewHelperFolders() const { return FHelpers.NewFolders(); }
+    std::vector<fs::path> NewHelperFolders() const { return FHelpers->NewFolders(); }
+    // Removes the helper folders made so far (once their helpers have ended): a table's
+    // next row counts its own.
+    void ForgetHelpers() {
+        FHelpers.reset();
+        FHelpers.emplace();
+    }
 
     // The files of the folder that a change set aside from file (uChangeNames.h).
     std::vector<fs::path> SetAsideFrom(const fs::path& file) const {
@@ -180,9 +278,9 @@ protected:
         PlaceUninstaller(Uninst());
         WriteBytes(Scr(), Bytes("MZ screensaver"));
         WriteBytes(Txt(), Bytes("readme"));
-        RegWrite(HKEY_LOCAL_MACHINE, Key(), L"UninstallString",
+        RegWrite(FRoot, Key(), L"UninstallString",
                  uninstallString.empty() ? L"\"" + Uninst().wstring() + L"\"" : uninstallString);
-        RegWrite(HKEY_LOCAL_MACHINE, Key(), L"DisplayName", kName + L"スクリーンセーバー");
+        RegWrite(FRoot, Key(), L"DisplayName", kName + L"スクリーンセーバー");
     }
 
     void SetCurrentScreenSaver(const std::wstring& path) {
@@ -192,23 +290,36 @@ protected:
         return RegRead(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
     }
 
+    // Runs exe with args and waits for its end; FSteps tells how many second runs of the
+    // installation's uninstaller (the elevated step) it started meanwhile.
     DWORD Run(const fs::path& exe, const std::wstring& args) {
-        Process p(L"\"" + exe.wstring() + L"\" " + args);
+        Process p(L"\"" + exe.wstring() + L"\" " + args, nullptr, true);
         EXPECT_TRUE(p.Started());
-        return p.Wait(30000);
+        ChildWatch steps(p.Id(), Uninst().filename().wstring());
+        p.Resume();
+        const DWORD code = p.Wait(30000);
+        FSteps = steps.Stop();
+        return code;
     }
 
     // After a run that removed itself: the helper deletes the parked original from its
-    // private folder and schedules its own removal with the folder's.
+    // folder; for everyone it schedules its own removal with the private folder's, for one
+    // user (a folder in %TEMP%, which no restart removes without administrator rights) it
+    // leaves them.
     void ExpectHelperFinished() {
         auto folders = NewHelperFolders();
         ASSERT_EQ(folders.size(), 1u);
         fs::path folder = folders[0];
+        EXPECT_EQ(folder.parent_path() == SystemTempFolder(), !PerUser()) << folder.string();
         EXPECT_TRUE(windriver::WaitFor([&] { return !fs::exists(folder / Uninst().filename()); }));
         fs::path helper = folder / (kName + L"Cleanup.exe");
         EXPECT_TRUE(fs::exists(helper));
-        EXPECT_TRUE(windriver::WaitFor(
-            [&] { return DeletionPending(helper.wstring()) && DeletionPending(folder.wstring()); }));
+        if (PerUser()) {
+            EXPECT_FALSE(DeletionPending(helper.wstring()));
+        } else {
+            EXPECT_TRUE(windriver::WaitFor(
+                [&] { return DeletionPending(helper.wstring()) && DeletionPending(folder.wstring()); }));
+        }
     }
 
     void ExpectAllRemoved() {
@@ -216,14 +327,14 @@ protected:
         EXPECT_FALSE(fs::exists(Txt()));
         // Parked away before the process ended (same volume as %TEMP%).
         EXPECT_FALSE(fs::exists(Uninst()));
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+        EXPECT_FALSE(RegKeyExists(FRoot, Key()));
     }
 
     void ExpectUntouched() {
         EXPECT_TRUE(fs::exists(Scr()));
         EXPECT_TRUE(fs::exists(Txt()));
         EXPECT_TRUE(fs::exists(Uninst()));
-        EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+        EXPECT_TRUE(RegKeyExists(FRoot, Key()));
         EXPECT_TRUE(NewHelperFolders().empty());
     }
 
@@ -236,34 +347,61 @@ protected:
     TempDir FDir;
     // The installation's folder.
     fs::path FFolder = FDir.Path();
+    // Where the installation is registered: HKLM for everyone, HKCU for one user.
+    HKEY FRoot = HKEY_LOCAL_MACHINE;
+    // How many elevated steps the last Run started.
+    std::size_t FSteps = 0;
     std::optional<std::wstring> FSavedScreenSaver;
     std::optional<std::vector<BYTE>> FSavedPending;
     const std::wstring FSavedTemp = Env(L"TEMP"), FSavedTmp = Env(L"TMP");
     // The helper copies end on their own; their folders wait for a restart otherwise.
-    HelperCleanup FHelpers;
+    std::optional<HelperCleanup> FHelpers{std::in_place};
 };
 
-// The helper copy is never started from the user's temporary folder (which every process
-// of the user may change), only from a fresh folder of random name under the Windows
-// directory's Temp folder.
+// For everyone, the removal runs in a second, elevated run, and its helper copy is never
+// started from the user's temporary folder (which every process of the user may change),
+// only from a fresh folder of random name under the Windows directory's Temp folder. For
+// the current user alone (the entry under HKCU) the user's own run removes everything,
+// with no second run, and its helper copy runs from a fresh folder in that user's %TEMP%.
 TEST_F(UninstallerTest, SilentRunRemovesEverythingAndResetsItsLongPathScreenSaver) {
-    Install();
-    SetCurrentScreenSaver(Scr().wstring());
-    const fs::path userTemp = FDir.Path() / L"usertemp";
-    fs::create_directory(userTemp);
-    SetEnvironmentVariableW(L"TEMP", userTemp.c_str());
-    SetEnvironmentVariableW(L"TMP", userTemp.c_str());
-    const DWORD code = Run(Uninst(), L"/S");
-    SetEnvironmentVariableW(L"TEMP", FSavedTemp.c_str());
-    SetEnvironmentVariableW(L"TMP", FSavedTmp.c_str());
-    EXPECT_EQ(code, 0u);
-    ExpectAllRemoved();
-    EXPECT_FALSE(CurrentScreenSaver());
-    ExpectHelperFinished();
-    EXPECT_TRUE(fs::is_empty(userTemp));
-    const auto folders = NewHelperFolders();
-    ASSERT_EQ(folders.size(), 1u);
-    EXPECT_EQ(folders[0].filename().wstring().size(), 6u + 32u); // "~scrun" + 128 random bits
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        FRoot = root;
+        SCOPED_TRACE(PerUser() ? "for one user" : "for everyone");
+        Install();
+        SetCurrentScreenSaver(Scr().wstring());
+        const fs::path userTemp = FDir.Path() / (PerUser() ? L"usertemp1" : L"usertemp");
+        fs::create_directory(userTemp);
+        SetEnvironmentVariableW(L"TEMP", userTemp.c_str());
+        SetEnvironmentVariableW(L"TMP", userTemp.c_str());
+        const DWORD code = Run(Uninst(), L"/S");
+        SetEnvironmentVariableW(L"TEMP", FSavedTemp.c_str());
+        SetEnvironmentVariableW(L"TMP", FSavedTmp.c_str());
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(FSteps, PerUser() ? 0u : 1u);
+        ExpectAllRemoved();
+        EXPECT_FALSE(CurrentScreenSaver());
+        if (PerUser()) {
+            EXPECT_TRUE(NewHelperFolders().empty());
+            std::vector<fs::path> folders;
+            for (const auto& entry : fs::directory_iterator(userTemp)) folders.push_back(entry.path());
+            ASSERT_EQ(folders.size(), 1u);
+            EXPECT_EQ(folders[0].filename().wstring().substr(0, 6), L"~scrun");
+            EXPECT_TRUE(windriver::WaitFor([&] { return !fs::exists(folders[0] / Uninst().filename()); }));
+            EXPECT_TRUE(fs::exists(folders[0] / (kName + L"Cleanup.exe")));
+            // Gone once its helper has ended.
+            EXPECT_TRUE(windriver::WaitFor([&] {
+                std::error_code ec;
+                fs::remove_all(folders[0], ec);
+                return !fs::exists(folders[0]);
+            }));
+            continue;
+        }
+        ExpectHelperFinished();
+        EXPECT_TRUE(fs::is_empty(userTemp));
+        const auto folders = NewHelperFolders();
+        ASSERT_EQ(folders.size(), 1u);
+        EXPECT_EQ(folders[0].filename().wstring().size(), 6u + 32u); // "~scrun" + 128 random bits
+    }
 }
 
 TEST_F(UninstallerTest, SilentRunResetsItsShortPathScreenSaver) {
@@ -303,13 +441,21 @@ TEST_F(UninstallerTest, SilentRunAcceptsAnUnquotedUninstallStringAndNoReadMe) {
 // A file in use goes at the next restart, and the entry at once with the rest (exit code
 // 3010). A running program's file is first renamed aside, freeing its name; one held open
 // without delete sharing cannot be renamed and waits for the restart under its own name.
+// For one user nothing is left to the restart (that needs administrator rights): the
+// file renamed aside stays so, the one held open under its name, the entry and the
+// uninstaller stay (exit code 3), and once the file is closed a second run finishes.
 TEST_F(UninstallerTest, AFileInUseGoesAtTheNextRestartAndTheEntryAtOnce) {
     struct TCase {
         const char* How;
         bool Running;
+        bool PerUser;
     };
-    for (const TCase& c : {TCase{"a running program's file", true}, TCase{"held open", false}}) {
+    for (const TCase& c : {TCase{"a running program's file", true, false}, TCase{"held open", false, false},
+                           TCase{"a running program's file, for one user", true, true},
+                           TCase{"held open, for one user", false, true}}) {
         SCOPED_TRACE(c.How);
+        FRoot = c.PerUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        ForgetHelpers();
         Install();
         SetCurrentScreenSaver(Scr().wstring());
         RegRemoveValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
@@ -322,6 +468,28 @@ TEST_F(UninstallerTest, AFileInUseGoesAtTheNextRestartAndTheEntryAtOnce) {
         } else {
             held = HoldOpen(Scr());
             ASSERT_TRUE(held);
+        }
+        if (c.PerUser) {
+            EXPECT_EQ(Run(Uninst(), L"/S"), 3u);
+            EXPECT_EQ(FSteps, 0u);
+            EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, Key()));
+            EXPECT_TRUE(fs::exists(Uninst()));
+            EXPECT_FALSE(fs::exists(Txt()));
+            EXPECT_TRUE(NewHelperFolders().empty());
+            const std::vector<fs::path> aside = SetAsideFrom(Scr());
+            EXPECT_EQ(fs::exists(Scr()), !c.Running);
+            ASSERT_EQ(aside.size(), c.Running ? 1u : 0u);
+            EXPECT_FALSE(DeletionPending(c.Running ? aside[0].wstring() : Scr().wstring()));
+            // The setting goes with the screensaver's name.
+            EXPECT_EQ(CurrentScreenSaver().has_value(), !c.Running);
+            program.reset();
+            held.Reset();
+            EXPECT_TRUE(windriver::WaitFor([&] { return Run(Uninst(), L"/S") == 0u; }));
+            ExpectAllRemoved();
+            EXPECT_TRUE(SetAsideFrom(Scr()).empty());
+            EXPECT_FALSE(CurrentScreenSaver());
+            ExpectHelperFinished();
+            continue;
         }
         EXPECT_EQ(Run(Uninst(), L"/S"), 3010u);
         EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
@@ -552,6 +720,45 @@ TEST_F(UninstallerTest, RefusesUnlessItsRegistrationNamesIt) {
     EXPECT_TRUE(fs::exists(otherTxt));
     EXPECT_TRUE(fs::exists(renamed));
     ExpectUntouched();
+}
+
+// The removal holds its folder open and refuses one that it reaches through a link (the
+// folder itself, or a folder on its way): a junction could point its names elsewhere.
+// Nothing is removed, for everyone or for one user, though the entry names that path.
+TEST_F(UninstallerTest, RefusesAFolderReachedThroughALink) {
+    const fs::path base = FDir.Path() / L"base", real = base / L"real";
+    fs::create_directories(real);
+    FFolder = real;
+    struct TCase {
+        const char* What;
+        fs::path Link, Target, Folder;
+    };
+    const TCase cases[] = {
+        {"the folder a link", FDir.Path() / L"linked", real, FDir.Path() / L"linked"},
+        {"a link on the way", FDir.Path() / L"up", base, FDir.Path() / L"up" / L"real"},
+    };
+    int rows = 0;
+    for (const TCase& c : cases) {
+        // A row without a directory link (none possible here) is skipped.
+        if (!MakeDirectoryLink(c.Link, c.Target)) continue;
+        ++rows;
+        struct TUnlink {
+            const fs::path& Link;
+            ~TUnlink() { RemoveDirectoryLink(Link); }
+        } unlink{c.Link};
+        const fs::path linkedUninst = c.Folder / Uninst().filename();
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            FRoot = root;
+            SCOPED_TRACE(std::string(c.What) + (PerUser() ? ", for one user" : ", for everyone"));
+            Install(L"\"" + linkedUninst.wstring() + L"\"");
+            ASSERT_TRUE(fs::exists(linkedUninst));
+            EXPECT_EQ(Run(linkedUninst, L"/S"), 2u);
+            EXPECT_EQ(FSteps, PerUser() ? 0u : 1u);
+            ExpectUntouched();
+            RegDeleteTreeW(root, Key().c_str());
+        }
+    }
+    if (rows == 0) GTEST_SKIP() << "no directory links here";
 }
 
 TEST_F(UninstallerTest, ReadsAContainerLaidOutByHand) {
