@@ -1,6 +1,7 @@
 // End to end: real installers built by scrpack.exe, started as their own processes and
 // driven through their windows like a user would (find controls by class and caption,
 // click, type), then the files and registry they leave are checked.
+#include "DirectoryLinks.h"
 #include "PeImports.h"
 #include "StandInPlayer.h"
 #include "TestFiles.h"
@@ -927,9 +928,12 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     // anywhere while the step works): refused, nothing written where it led.
     const fs::path linked = dir.Path() / L"linked", target = dir.Path() / L"target";
     fs::create_directory(target);
-    if (CreateSymbolicLinkW(linked.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+    if (directorylinks::MakeDirectoryLink(linked, target)) {
         EXPECT_EQ(RunSilently(native, L"/S /D=" + linked.wstring()), 4u);
         EXPECT_TRUE(IsEmptyFolder(target));
+        directorylinks::RemoveDirectoryLink(linked);
+    } else {
+        ADD_FAILURE() << "no directory link could be made here";
     }
     // A log that cannot be written, or whose name is another name of a file (a hard link: a
     // starter running as an administrator would empty that file): a bad command line, before

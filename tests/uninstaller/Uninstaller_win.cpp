@@ -3,6 +3,7 @@
 #include "PeImports.h"
 #include "TestFiles.h"
 #include "UninstallerTraces.h"
+#include "DirectoryLinks.h"
 #include "WinDriver.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
@@ -23,6 +24,8 @@
 namespace fs = std::filesystem;
 using windriver::Process;
 using namespace uninstallertraces;
+using directorylinks::MakeDirectoryLink;
+using directorylinks::RemoveDirectoryLink;
 
 namespace {
 
@@ -154,53 +157,6 @@ private:
     std::atomic<bool> FStop{false};
     std::thread FThread;
 };
-
-// Runs a Unix program under Wine (which starts one given by its Unix path) with the Unix
-// names of the given Windows paths as its arguments, and waits until done() holds; false
-// outside Wine or when it does not come true.
-template <typename F>
-bool RunUnixOnPaths(const wchar_t* program, std::initializer_list<std::wstring> options,
-                    std::initializer_list<fs::path> paths, F done) {
-    using TUnixName = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<TUnixName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName) return false;
-    std::wstring cmd = program;
-    for (const std::wstring& option : options) cmd += L" " + option;
-    for (const fs::path& path : paths) {
-        char* name = unixName(path.c_str());
-        if (!name) return false;
-        const std::string narrow(name);
-        HeapFree(GetProcessHeap(), 0, name);
-        cmd += L" \"" + std::wstring(narrow.begin(), narrow.end()) + L"\"";
-    }
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW((L"Z:" + std::wstring(program)).c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return windriver::WaitFor(done);
-}
-
-// A directory link at link that points to target; false when none can be made here. Wine 8's
-// CreateSymbolicLinkW reports success and makes nothing: there a Unix symbolic link is
-// made (by /bin/ln), which Wine follows as Windows follows a directory link.
-bool MakeDirectoryLink(const fs::path& link, const fs::path& target) {
-    if (CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) && fs::exists(link))
-        return true;
-    return RunUnixOnPaths(L"/bin/ln", {L"-s"}, {target, link}, [&] { return fs::exists(link); });
-}
-
-// Removes the directory link itself, never what it points to. Wine's RemoveDirectoryW
-// would remove the folder a Unix link points to (when empty), not the link: there /bin/rm
-// does it.
-void RemoveDirectoryLink(const fs::path& link) {
-    if (!RunUnixOnPaths(L"/bin/rm", {}, {link}, [&] { return !fs::exists(fs::symlink_status(link)); }))
-        RemoveDirectoryW(link.c_str());
-}
 
 const std::wstring kQuestion = L"「TestSaver」スクリーンセーバーをコンピューターから削除します。";
 const std::wstring kPendingValue = L"PendingFileRenameOperations";
