@@ -1,6 +1,7 @@
 // End to end: real installers built by scrpack.exe, started as their own processes and
 // driven through their windows like a user would (find controls by class and caption,
 // click, type), then the files and registry they leave are checked.
+#include "ChildWatch.h"
 #include "DirectoryLinks.h"
 #include "PeImports.h"
 #include "StandInPlayer.h"
@@ -242,44 +243,6 @@ std::string FileText(const fs::path& file) {
 
 bool IsEmptyFolder(const fs::path& dir) { return fs::is_directory(dir) && fs::is_empty(dir); }
 
-// Counts, while it watches, the programs a process starts from a file of the given name
-// (the machine-wide step is the installer started again): every one that lives long
-// enough to be seen once in the system's process list, which a step always does.
-class TChildWatch {
-public:
-    TChildWatch(DWORD parent, std::wstring fileName) : FParent(parent), FName(std::move(fileName)) {
-        FThread = std::thread([this] {
-            while (!FStop) {
-                Poll();
-                Sleep(2);
-            }
-        });
-    }
-    ~TChildWatch() { Stop(); }
-    // Stops watching; how many such programs were seen.
-    std::size_t Stop() {
-        FStop = true;
-        if (FThread.joinable()) FThread.join();
-        return FSeen.size();
-    }
-
-private:
-    void Poll() {
-        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        if (snapshot == INVALID_HANDLE_VALUE) return;
-        PROCESSENTRY32W entry{};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-            if (entry.th32ParentProcessID == FParent && _wcsicmp(entry.szExeFile, FName.c_str()) == 0)
-                FSeen.insert(entry.th32ProcessID);
-        CloseHandle(snapshot);
-    }
-    DWORD FParent;
-    std::wstring FName;
-    std::set<DWORD> FSeen;
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
-};
 
 // The binding an installer's image carries, as the step's command line passes it.
 std::wstring BindingOf(const fs::path& exe) {

@@ -3,6 +3,7 @@
 #include "PeImports.h"
 #include "TestFiles.h"
 #include "UninstallerTraces.h"
+#include "ChildWatch.h"
 #include "DirectoryLinks.h"
 #include "WinDriver.h"
 #include "platform/uWinHandles.h"
@@ -121,42 +122,6 @@ UniqueHandle HoldOpen(const fs::path& file) {
         CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
-// Counts the processes that the process parent starts from a file named fileName while
-// it watches (polling the process list).
-class ChildWatch {
-public:
-    ChildWatch(DWORD parent, std::wstring fileName) : FParent(parent), FName(std::move(fileName)) {
-        FThread = std::thread([this] {
-            while (!FStop) {
-                Poll();
-                Sleep(2);
-            }
-        });
-    }
-    ~ChildWatch() { Stop(); }
-    // Stops watching; how many such processes were seen.
-    std::size_t Stop() {
-        FStop = true;
-        if (FThread.joinable()) FThread.join();
-        return FSeen.size();
-    }
-
-private:
-    void Poll() {
-        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        if (!snapshot) return;
-        PROCESSENTRY32W entry{};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
-            if (entry.th32ParentProcessID == FParent && _wcsicmp(entry.szExeFile, FName.c_str()) == 0)
-                FSeen.insert(entry.th32ProcessID);
-    }
-    DWORD FParent;
-    std::wstring FName;
-    std::set<DWORD> FSeen;
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
-};
 
 const std::wstring kQuestion = L"「TestSaver」スクリーンセーバーをコンピューターから削除します。";
 const std::wstring kPendingValue = L"PendingFileRenameOperations";
@@ -251,7 +216,7 @@ protected:
     DWORD Run(const fs::path& exe, const std::wstring& args) {
         Process p(L"\"" + exe.wstring() + L"\" " + args, nullptr, true);
         EXPECT_TRUE(p.Started());
-        ChildWatch steps(p.Id(), Uninst().filename().wstring());
+        TChildWatch steps(p.Id(), Uninst().filename().wstring());
         p.Resume();
         const DWORD code = p.Wait(30000);
         FSteps = steps.Stop();
