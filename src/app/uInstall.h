@@ -186,12 +186,14 @@ TInstallResult ResolveDestination(std::wstring_view typed, std::string& folder);
 // uninstaller that cannot be read (ReadFailed), each with its message.
 // Shows nothing; Installed when all is fine.
 // The registration found is put into *entry when given.
-// This screensaver installed in the other scope (for everyone when installing for one
-// user, or the other way) is refused too (InstalledOtherScope, naming its folder): two
-// installations of it would share the user's current-screensaver setting and the name of
-// its uninstall entry.
 TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::string& destination,
                                    TInstallScope scope, TRegisteredEntry* entry = nullptr);
+// This screensaver installed in the other scope (for everyone when installing for one user,
+// or the other way) is refused (InstalledOtherScope, naming its folder): two installations
+// of it would share the user's current-screensaver setting and the name of its uninstall
+// entry. Asked by the user's own process only: the elevated step's HKCU may be another
+// account's (an administrator who approved the prompt).
+TInstallOutcome CheckOtherScope(const TPayloadSettings& settings, TInstallScope scope);
 
 // The machine-wide step: checks the target again, then changes the destination and the
 // HKLM entry all or nothing. Every new file is written in full beside its target before any

@@ -1,5 +1,6 @@
 #include "app/uInstallLog.h"
 
+#include "platform/uShellUtils.h"
 #include "platform/uText.h"
 #include "platform/uWinHandles.h"
 
@@ -9,41 +10,11 @@
 namespace installlog {
 namespace {
 
-// Calls a "fill this buffer, or tell me the size" path function until the text fits.
-template <typename F> std::wstring PathCall(F call) {
-    std::wstring out(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const DWORD n = call(out.data(), static_cast<DWORD>(out.size()));
-        if (n == 0) return {};
-        if (n < out.size()) {
-            out.resize(n);
-            return out;
-        }
-        out.resize(n + 1);
-    }
-    return {};
-}
-
 std::wstring FullPathOf(const std::wstring& path) {
-    return PathCall([&](wchar_t* out, DWORD size) { return GetFullPathNameW(path.c_str(), size, out, nullptr); });
-}
-std::wstring LongPathOf(const std::wstring& path) {
-    const std::wstring longer =
-        PathCall([&](wchar_t* out, DWORD size) { return GetLongPathNameW(path.c_str(), out, size); });
-    return longer.empty() ? path : longer;
-}
-// The system's own path of an open file, as a drive path.
-std::wstring FinalPathOf(HANDLE file) {
-    std::wstring path = PathCall([&](wchar_t* out, DWORD size) {
-        return GetFinalPathNameByHandleW(file, out, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    });
-    if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\" + path.substr(7);
-    if (path.starts_with(L"\\\\?\\")) path.erase(0, 4);
-    return path;
-}
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-    return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+    std::wstring out(32768, L'\0');
+    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(out.size()), out.data(), nullptr);
+    out.resize(n < out.size() ? n : 0);
+    return out;
 }
 
 UniqueHandle gFile;
@@ -66,7 +37,7 @@ bool Open(const std::wstring& path) {
     BY_HANDLE_FILE_INFORMATION info{};
     const bool itself = GetFileInformationByHandle(file.Get(), &info) &&
                         !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
-                        info.nNumberOfLinks == 1 && SamePath(FinalPathOf(file.Get()), LongPathOf(FullPathOf(path)));
+                        info.nNumberOfLinks == 1 && SameFileName(FinalPathOf(file.Get()), LongPathOf(FullPathOf(path)));
     if (!itself) {
         if (created) {
             FILE_DISPOSITION_INFO dispose{TRUE};

@@ -204,10 +204,7 @@ void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
     const std::wstring folder = ToWide(paths.Folder);
     const std::wstring own[] = {FileNameOf(ToWide(paths.SCRPath)), FileNameOf(ToWide(paths.ReadMePath)),
                                 FileNameOf(ToWide(paths.Uninstaller)), ToWide(name)};
-    const auto same = [](std::wstring_view a, std::wstring_view b) {
-        return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-               CSTR_EQUAL;
-    };
+    const auto same = SameFileName;
     struct TChange {
         std::vector<std::pair<changenames::TKind, std::wstring>> Names; // kind, file name
         bool Pending = false, Staged = false;
@@ -282,36 +279,12 @@ public:
         if (!GetFileInformationByHandleEx(FFolder.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
             (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             return;
-        FHeld = SameFolder(FromWide(LongForm(FinalPath(FFolder.Get()))), FromWide(LongForm(ToWide(folder))));
+        FHeld = SameFolder(FromWide(LongPathOf(FinalPathOf(FFolder.Get()))), FromWide(LongPathOf(ToWide(folder))));
     }
     bool Held() const { return FHeld; }
     unsigned long Error() const { return FError; }
 
 private:
-    static std::wstring FinalPath(HANDLE handle) {
-        std::wstring path(MAX_PATH, L'\0');
-        DWORD n = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
-        if (n >= path.size()) {
-            path.resize(n + 1);
-            n = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
-        }
-        path.resize(n < path.size() ? n : 0);
-        // "\\?\C:\..." as "C:\...": the destination is a drive path.
-        if (path.starts_with(L"\\\\?\\") && path.size() > 6 && path[5] == L':') path.erase(0, 4);
-        return path;
-    }
-    static std::wstring LongForm(const std::wstring& path) {
-        std::wstring out(MAX_PATH, L'\0');
-        DWORD n = GetLongPathNameW(path.c_str(), out.data(), static_cast<DWORD>(out.size()));
-        if (n >= out.size()) {
-            out.resize(n + 1);
-            n = GetLongPathNameW(path.c_str(), out.data(), static_cast<DWORD>(out.size()));
-        }
-        if (n == 0 || n >= out.size()) return path;
-        out.resize(n);
-        return out;
-    }
-
     UniqueHandle FFolder;
     bool FHeld = false;
     unsigned long FError = 0;
@@ -395,7 +368,7 @@ public:
         bool whole = true;
         for (const std::wstring& name : FNames) {
             bool earlier = false;
-            for (const TSavedValue& old : FSaved) earlier = earlier || Same(old.Name, name);
+            for (const TSavedValue& old : FSaved) earlier = earlier || SameFileName(old.Name, name);
             if (!earlier) {
                 const LSTATUS status = RegDeleteKeyValueW(FRoot, FWideKey.c_str(), name.c_str());
                 whole = whole && (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
@@ -413,13 +386,9 @@ private:
         DWORD Type = REG_NONE;
         std::vector<BYTE> Data;
     };
-    static bool Same(const std::wstring& a, const std::wstring& b) {
-        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                    TRUE) == CSTR_EQUAL;
-    }
     static bool Named(const std::vector<std::wstring>& names, const std::wstring& name) {
         for (const std::wstring& n : names)
-            if (Same(n, name)) return true;
+            if (SameFileName(n, name)) return true;
         return false;
     }
 
@@ -554,9 +523,7 @@ bool CarriesInstallationGuid(const std::string& path, unsigned long* error) {
 } // namespace
 
 bool SameFolder(std::string_view a, std::string_view b) {
-    const std::wstring wa = ToWide(IncludeTrailingBackslash932(a)), wb = ToWide(IncludeTrailingBackslash932(b));
-    return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
-                                TRUE) == CSTR_EQUAL;
+    return SameFileName(ToWide(IncludeTrailingBackslash932(a)), ToWide(IncludeTrailingBackslash932(b)));
 }
 
 TRegisteredEntry InspectUninstallEntry(std::string_view scrName, TInstallScope scope) {
@@ -617,12 +584,15 @@ TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::
     // Another folder would leave the first installation without an entry that removes it.
     if (entry.Owner == TEntryOwner::Ours && !SameFolder(entry.Folder, paths.Folder))
         return Failure(TInstallResult::InstalledElsewhere, entry.Folder, 0);
+    return outcome;
+}
+
+TInstallOutcome CheckOtherScope(const TPayloadSettings& settings, TInstallScope scope) {
     const TInstallScope other =
         scope == TInstallScope::AllUsers ? TInstallScope::CurrentUser : TInstallScope::AllUsers;
-    const TRegisteredEntry otherEntry = InspectUninstallEntry(settings.FSCRName, other);
-    if (otherEntry.Owner == TEntryOwner::Ours)
-        return Failure(TInstallResult::InstalledOtherScope, otherEntry.Folder, 0);
-    return outcome;
+    const TRegisteredEntry entry = InspectUninstallEntry(settings.FSCRName, other);
+    if (entry.Owner == TEntryOwner::Ours) return Failure(TInstallResult::InstalledOtherScope, entry.Folder, 0);
+    return {};
 }
 
 std::string PerUserFolder(std::string_view scrName) {

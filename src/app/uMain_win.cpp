@@ -399,6 +399,7 @@ TInstallOutcome TfrmMain::InstallInto(HWND owner) {
             !DirectoryExists932(destination))
             CreatePerUserFolder(FSettings.FSCRName);
         outcome = CheckInstallTarget(FSettings, destination, FScope);
+        if (outcome.Result == TInstallResult::Installed) outcome = CheckOtherScope(FSettings, FScope);
     } else {
         outcome.Message = OutcomeText(outcome.Result);
     }

@@ -1,5 +1,6 @@
 #include "platform/uElevation.h"
 
+#include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
 #include "platform/uWinHandles.h"
 
@@ -95,24 +96,7 @@ bool HoldProgramFile() {
     return static_cast<bool>(gHeldProgram);
 }
 
-std::wstring HeldProgramPath() {
-    if (!gHeldProgram) return {};
-    std::wstring path(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD n = GetFinalPathNameByHandleW(gHeldProgram.Get(), path.data(), static_cast<DWORD>(path.size()),
-                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(n + 1);
-    }
-    // "\\?\C:\..." as "C:\..." and "\\?\UNC\server\..." as "\\server\...": the forms the shell starts.
-    if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\" + path.substr(7);
-    if (path.starts_with(L"\\\\?\\") && path.size() > 6 && path[5] == L':') return path.substr(4);
-    return path;
-}
+std::wstring HeldProgramPath() { return gHeldProgram ? FinalPathOf(gHeldProgram.Get()) : std::wstring(); }
 
 bool RunsHeldProgram(HANDLE process) {
     if (!gHeldProgram) return false;

@@ -1,5 +1,6 @@
 #include "platform/uScreenSaverPolicy.h"
 
+#include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
 #include "platform/uText.h"
 
@@ -37,38 +38,6 @@ bool NonZero(const wchar_t* key, const wchar_t* name) {
            number != 0;
 }
 
-// The result of a path call, in a buffer of the longest path there is; empty when it fails.
-std::wstring PathCall(DWORD(WINAPI* call)(LPCWSTR, LPWSTR, DWORD), const std::wstring& in) {
-    constexpr DWORD kLongest = 32768;
-    std::wstring out(kLongest, L'\0');
-    const DWORD n = call(in.c_str(), out.data(), kLongest);
-    out.resize(n < kLongest ? n : 0);
-    return out;
-}
-
-// The long form of a full path; a file that is not there (yet) keeps its name under the
-// long form of its folder.
-std::wstring LongForm(const std::wstring& path) {
-    std::wstring longer = PathCall(GetLongPathNameW, path);
-    if (!longer.empty()) return longer;
-    const std::size_t slash = path.find_last_of(L'\\');
-    if (slash == std::wstring::npos) return path;
-    longer = PathCall(GetLongPathNameW, path.substr(0, slash + 1));
-    return longer.empty() ? path : longer + path.substr(slash + 1);
-}
-
-bool SameText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
-
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-    if (a.empty() || b.empty()) return false;
-    if (SameText(a, b) || SameText(LongForm(a), LongForm(b))) return true;
-    const std::wstring sa = PathCall(GetShortPathNameW, a), sb = PathCall(GetShortPathNameW, b);
-    return !sa.empty() && !sb.empty() && SameText(sa, sb);
-}
-
 } // namespace
 
 TScreenSaverPolicy ReadScreenSaverPolicy() {
@@ -87,7 +56,7 @@ bool IsForcedScreenSaver(const TScreenSaverPolicy& policy, std::string_view scrP
         if (system.empty()) return false;
         forced = system + L"\\" + forced;
     }
-    return SamePath(forced, ToWide(scrPath));
+    return SamePathAnyForm(forced, ToWide(scrPath));
 }
 
 TPolicyYield ScreenSaverYieldFor(const TScreenSaverPolicy& policy, std::string_view scrPath) {

@@ -107,6 +107,49 @@ std::string ExpandEnvironment(std::string_view text) {
     return {};
 }
 
+namespace {
+// The result of a path call, in a buffer of the longest path there is; empty when it fails.
+std::wstring PathCall(DWORD(WINAPI* call)(LPCWSTR, LPWSTR, DWORD), const std::wstring& in) {
+    constexpr DWORD kLongest = 32768;
+    std::wstring out(kLongest, L'\0');
+    const DWORD n = call(in.c_str(), out.data(), kLongest);
+    out.resize(n < kLongest ? n : 0);
+    return out;
+}
+} // namespace
+
+bool SameFileName(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+std::wstring LongPathOf(const std::wstring& path) {
+    std::wstring longer = PathCall(GetLongPathNameW, path);
+    if (!longer.empty()) return longer;
+    const std::size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return path;
+    longer = PathCall(GetLongPathNameW, path.substr(0, slash + 1));
+    return longer.empty() ? path : longer + path.substr(slash + 1);
+}
+
+std::wstring FinalPathOf(HANDLE handle) {
+    constexpr DWORD kLongest = 32768;
+    std::wstring path(kLongest, L'\0');
+    const DWORD n = GetFinalPathNameByHandleW(handle, path.data(), kLongest, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    path.resize(n < kLongest ? n : 0);
+    // "\\?\UNC\server\..." as "\\server\..." and "\\?\C:\..." as "C:\...": the forms the programs use.
+    if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\" + path.substr(7);
+    if (path.starts_with(L"\\\\?\\")) path.erase(0, 4);
+    return path;
+}
+
+bool SamePathAnyForm(const std::wstring& a, const std::wstring& b) {
+    if (a.empty() || b.empty()) return false;
+    if (SameFileName(a, b) || SameFileName(LongPathOf(a), LongPathOf(b))) return true;
+    const std::wstring sa = PathCall(GetShortPathNameW, a), sb = PathCall(GetShortPathNameW, b);
+    return !sa.empty() && !sb.empty() && SameFileName(sa, sb);
+}
+
 std::string GetShortPath(std::string_view path) {
     const std::wstring longPath = ToWide(path);
     std::wstring buffer(longPath.size() + 1, L'\0');
