@@ -636,7 +636,7 @@ TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInst
     if (!pinned.Held()) {
         installlog::Line("folder " + paths.Folder + ": refused (a link, or not the folder its path names)" +
                          SystemErrorNote(pinned.Error()));
-        return Failure(TInstallResult::BadDestination, paths.Folder, 0);
+        return Failure(TInstallResult::BadDestination, paths.Folder, pinned.Error());
     }
     // A ReadMe an earlier installation of ours left in this folder stays its own.
     const bool earlierReadMe = earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
