@@ -31,6 +31,7 @@
 // allocation failure did when the runtime was there.
 #include "UninstArgs.h"
 #include "platform/uDllSearch.h"
+#include "platform/uMachineClasses.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
 #include "store/uItemLayout.h"
@@ -438,7 +439,10 @@ bool RunElevated(const TText& self, const TText& parameters, DWORD* exitCode) {
     info.lpParameters = parameters.c_str();
     info.lpDirectory = n > 0 && n < MAX_PATH ? system : nullptr;
     info.nShow = SW_SHOWNORMAL;
-    if (!execute(&info) || !info.hProcess) return false;
+    {
+        const TMachineClassesOnly machineClasses;
+        if (!machineClasses.InPlace() || !execute(&info) || !info.hProcess) return false;
+    }
     UniqueHandle process(info.hProcess);
     WaitForSingleObject(info.hProcess, INFINITE);
     if (!GetExitCodeProcess(info.hProcess, exitCode)) *exitCode = kExitIncomplete;

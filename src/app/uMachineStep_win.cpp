@@ -53,6 +53,9 @@ public:
         FProcess.Reset(kept);
         FProcessId = GetProcessId(process);
         FOurProgram = RunsHeldProgram(process);
+        // Another program started with administrator rights in the step's place: ended at
+        // once, before it does more than it already has.
+        if (!FOurProgram) TerminateProcess(process, static_cast<UINT>(TSetupExit::StepUnconfirmed));
         Listen();
     }
     HANDLE Event() override { return FState == TState::Done ? nullptr : FEvent.Get(); }

@@ -1,5 +1,6 @@
 #include "platform/uElevation.h"
 
+#include "platform/uMachineClasses.h"
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
 #include "platform/uWinHandles.h"
@@ -30,9 +31,16 @@ TElevatedRun RunElevatedAndWait(const std::wstring& program, const std::wstring&
     // Never the installer's folder (a Downloads folder) as the step's current folder.
     info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
     info.nShow = SW_HIDE;
-    if (!sys::ShellExecuteExW(&info)) {
-        run.Error = GetLastError();
-        return run;
+    {
+        const TMachineClassesOnly machineClasses;
+        if (!machineClasses.InPlace()) {
+            run.Error = ERROR_ACCESS_DENIED;
+            return run;
+        }
+        if (!sys::ShellExecuteExW(&info)) {
+            run.Error = GetLastError();
+            return run;
+        }
     }
     if (!info.hProcess) {
         run.Error = ERROR_INVALID_HANDLE;
