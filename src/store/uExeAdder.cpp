@@ -169,26 +169,43 @@ void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInfl
     ParseItems(container, items, maxInflated);
 }
 
-std::vector<std::uint8_t> ReadContainerBytes(const TPathName& fileName) {
-    TFileReadStream file(fileName);
-    const itemlayout::TContainerPlace place = Locate(file);
+namespace {
+// True when the locator found a container in the file of fileSize bytes, false when the file
+// carries none; ECorruptData when its trailer or block length is damaged.
+bool ContainerFound(const itemlayout::TContainerPlace& place, std::int64_t fileSize) {
     switch (place.Place) {
     case itemlayout::TPlace::None:
-        return {};
+        return false;
     case itemlayout::TPlace::TooShort:
-        Corrupt("the file of " + std::to_string(file.Size()) + " bytes is too short for its trailer");
+        Corrupt("the file of " + std::to_string(fileSize) + " bytes is too short for its trailer");
     case itemlayout::TPlace::BadLength:
         Corrupt("block length " + std::to_string(place.BlockLength) + " points outside the file of " +
-                std::to_string(file.Size()) + " bytes");
+                std::to_string(fileSize) + " bytes");
     case itemlayout::TPlace::Found:
         break;
     }
+    return true;
+}
+} // namespace
+
+std::vector<std::uint8_t> ReadContainerBytes(const TPathName& fileName) {
+    TFileReadStream file(fileName);
+    const itemlayout::TContainerPlace place = Locate(file);
+    if (!ContainerFound(place, file.Size())) return {};
     // The block is at most the file's size; the walker checks every record in it before
     // anything is allocated for that record.
     std::vector<std::uint8_t> container(static_cast<std::size_t>(place.BlockLength + kContainerTailSize));
     if (!ReadAt(file, place.BlockStart, container.data(), container.size()))
         Corrupt("the block of " + std::to_string(place.BlockLength) + " bytes cannot be read whole");
     return container;
+}
+
+std::vector<std::uint8_t> ContainerBytesAt(const std::vector<std::uint8_t>& file,
+                                           const itemlayout::TContainerPlace& place) {
+    if (!ContainerFound(place, static_cast<std::int64_t>(file.size()))) return {};
+    const auto start = file.begin() + static_cast<std::ptrdiff_t>(place.BlockStart);
+    return std::vector<std::uint8_t>(
+        start, start + static_cast<std::ptrdiff_t>(place.BlockLength + kContainerTailSize));
 }
 
 void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items) {

@@ -60,6 +60,10 @@ void ReadItems(const TPathName& fileName, TItemTypes& items, std::size_t maxInfl
 // the block and its tail (the length L and "PLWS"), the bytes the image binding covers.
 // Empty when the file carries none; ECorruptData when the trailer or L is damaged.
 std::vector<std::uint8_t> ReadContainerBytes(const TPathName& fileName);
+// The same for a file held whole in memory, at the place itemlayout::LocateContainerInMemory
+// found in it: empty when the file carries none, the errors of ReadContainerBytes otherwise.
+std::vector<std::uint8_t> ContainerBytesAt(const std::vector<std::uint8_t>& file,
+                                           const itemlayout::TContainerPlace& place);
 // The items of a container held in memory (as ReadContainerBytes gives it), with the
 // checks and errors of ReadItems; empty bytes give no items.
 void ParseItems(const std::vector<std::uint8_t>& container, TItemTypes& items);

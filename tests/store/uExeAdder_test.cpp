@@ -58,18 +58,30 @@ TItemTypes ReadBytesAsContainer(const TempDir& dir, const Bytes8& bytes) {
     return items;
 }
 
+// The error of reading the container of bytes from a file; the same bytes held in memory
+// must give the same error.
 template <class E>
 std::string ReadError(const TempDir& dir, const Bytes8& bytes, TItemTypes* kept = nullptr) {
     auto path = dir / "bad.bin";
     WriteBytes(path, bytes);
+    std::string inMemory = "(no error)";
+    try {
+        TItemTypes items;
+        ParseItems(ContainerBytesAt(bytes, itemlayout::LocateContainerInMemory(bytes.data(), bytes.size())),
+                   items);
+    } catch (const E& e) {
+        inMemory = e.what();
+    }
+    std::string fromFile = "(no error)";
     TItemTypes items;
     try {
         ReadItems(path, items);
     } catch (const E& e) {
         if (kept) *kept = items;
-        return e.what();
+        fromFile = e.what();
     }
-    return "(no error)";
+    EXPECT_EQ(inMemory, fromFile);
+    return fromFile;
 }
 
 } // namespace

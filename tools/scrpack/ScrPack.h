@@ -1,6 +1,7 @@
 #pragma once
-// The scrpack command line: verbs build, list, extract, append and verify. Arguments and
-// everything printed are UTF-8; the items written are code page 932.
+// The scrpack command line: verbs build, list, extract, append, verify and winget (Verbs.h,
+// one file each). Arguments and everything printed are UTF-8; the items written are code
+// page 932.
 #include <ostream>
 #include <string>
 #include <vector>
