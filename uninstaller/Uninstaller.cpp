@@ -11,13 +11,14 @@
 // registration) the user's own run does it. The run as the user asks and then resets
 // that user's current-screensaver setting when it named this screensaver. The removal
 // holds the lock one change to the installation holds while it works, and holds its
-// folder open, refusing one reached through a link. Then it removes itself: a running
-// program's file cannot be deleted, so it copies itself into a fresh folder (for
-// everyone: a private one under the Windows directory's Temp folder; for one user: under
-// the user's %TEMP%) and starts the copy as a helper, handing it its own file as an open
-// handle (never a path); the helper waits for this process and the user's run to end,
-// deletes that file through the handle and, from a private folder, schedules its own
-// removal (and its folder's) for the next restart.
+// folder open, refusing one reached through a link, and its own file, refusing one that
+// is not the running image (another program put under its name). Then it removes itself:
+// a running program's file cannot be deleted, so it copies that file, from the bytes it
+// checked, into a fresh folder (for everyone: a private one under the Windows directory's
+// Temp folder; for one user: under the user's %TEMP%) and starts the copy as a helper,
+// handing it its own file as an open handle (never a path); the helper waits for this
+// process and the user's run to end, deletes that file through the handle and, from a
+// private folder, schedules its own removal (and its folder's) for the next restart.
 //
 // Paths stay UTF-16 here: they come from the wide API and go back to it only, and the
 // temporary folder may hold characters that code page 932 has no form for.
@@ -31,6 +32,7 @@
 // allocation failure did when the runtime was there.
 #include "UninstArgs.h"
 #include "platform/uDllSearch.h"
+#include "platform/uImageMatch.h"
 #include "platform/uMachineClasses.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
@@ -49,6 +51,9 @@
 #include <initializer_list>
 #include <string_view>
 #include <utility>
+
+// The running image, as the loader mapped it: the linker's name for its first byte.
+extern "C" const std::uint8_t __ImageBase[];
 
 namespace {
 
@@ -712,42 +717,94 @@ bool RenameByHandle(HANDLE file, const TText& path) {
     return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(bytes));
 }
 
+// This program's own file, held open (others may read it; nobody may write, rename or
+// delete it) from the start of the removal to its end, for the helper, and its bytes, read
+// once through that handle and checked against the running image (the appended container
+// and a signature as they are). The helper's copy is written from these bytes, never from
+// the path, which a process of the user may meanwhile have given to another program (a
+// running program's file can be renamed).
+class TOwnFile {
+public:
+    explicit TOwnFile(const TText& self)
+        : FFile(CreateFileW(self.c_str(), kHeldFileAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr)),
+          FSize(SizeOf(FFile.Get())), FBytes(FSize + ImageSize()) {
+        if (!FFile) return;
+        // The file's bytes, then a copy of the image to compare them with.
+        auto* bytes = static_cast<std::uint8_t*>(FBytes.Get());
+        const std::size_t imageSize = ImageSize();
+        if (!bytes) OutOfMemory();
+        for (std::size_t i = 0; i < imageSize; ++i) bytes[FSize + i] = __ImageBase[i];
+        FOther = !ReadAt(FFile.Get(), 0, bytes, FSize) ||
+                 !imagematch::FileHoldsImage(bytes, FSize, bytes + FSize, imageSize,
+                                             reinterpret_cast<std::uintptr_t>(__ImageBase));
+    }
+    // Held, and this program: not when a program has it open without delete sharing (it
+    // then goes at the next restart, with no helper).
+    bool Held() const { return FFile && !FOther; }
+    // Held, but another program than the one running: nothing may be done with it.
+    bool Other() const { return FOther; }
+    HANDLE Handle() const { return FFile.Get(); }
+
+    // Writes the helper's copy as a new file at path, of the bytes checked.
+    bool CopyTo(const TText& path) const {
+        UniqueHandle copy(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        return copy && WriteFile(copy.Get(), FBytes.Get(), static_cast<DWORD>(FSize), &written, nullptr) &&
+               written == FSize;
+    }
+
+private:
+    static std::size_t ImageSize() {
+        return reinterpret_cast<const IMAGE_NT_HEADERS*>(
+                   __ImageBase + reinterpret_cast<const IMAGE_DOS_HEADER*>(__ImageBase)->e_lfanew)
+            ->OptionalHeader.SizeOfImage;
+    }
+    static std::size_t SizeOf(HANDLE file) {
+        LARGE_INTEGER size;
+        return GetFileSizeEx(file, &size) ? static_cast<std::size_t>(size.QuadPart) : 0;
+    }
+
+    UniqueHandle FFile;
+    std::size_t FSize;
+    THeapBlock FBytes;
+    bool FOther = false;
+};
+
 // Arranges the removal of this program's own file; false when not even a removal at the
 // next restart could be arranged. For one user (perUser) the helper's folder is under the
 // user's %TEMP%, and nothing is left to the restart (that needs administrator rights):
 // false when the file cannot be handed to a helper.
 //
-// The file is held open (others may read it; nobody may write, rename or delete it) and
-// handed to the helper as that handle. A running program's file can be renamed though not
-// deleted: on the same volume it is first moved into the private folder through the
-// handle, so the installation folder is clean the moment this process ends and a caller
-// waiting for it (a silent run) can check at once. Elsewhere the helper deletes it in
-// place once this process and the user's run have ended. A file that cannot be held so
-// (some program has it open without delete sharing) goes at the next restart.
-bool RemoveSelf(const TText& self, std::wstring_view name, bool silent, bool perUser) {
+// The file, held as own, is handed to the helper as that handle. A running program's file
+// can be renamed though not deleted: on the same volume it is first moved into the
+// private folder through the handle, so the installation folder is clean the moment this
+// process ends and a caller waiting for it (a silent run) can check at once. Elsewhere the
+// helper deletes it in place once this process and the user's run have ended. A file that
+// could not be held (some program has it open without delete sharing) goes at the next
+// restart.
+bool RemoveSelf(const TOwnFile& own, const TText& self, std::wstring_view name, bool silent, bool perUser) {
     const auto atRestart = [perUser](const TText& path) {
         return !perUser && MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     };
+    if (!own.Held()) return atRestart(self);
     TText folder = CreateHelperFolder(perUser);
     if (folder.Empty()) return atRestart(self);
     TText helper = Cat({folder, L"\\"sv, name, L"Cleanup.exe"sv});
-    if (CopyFileW(self.c_str(), helper.c_str(), TRUE)) {
-        UniqueHandle file(CreateFileW(self.c_str(), kHeldFileAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (file) {
-            const UniqueHandle caller = CallerRunningSelf(self);
-            TText parked = Cat({folder, L"\\"sv, FileNameOf(self)});
-            const bool isParked = RenameByHandle(file.Get(), parked);
-            if (StartHelper(helper, file.Get(), caller, folder, silent)) return true;
-            if (isParked) { // keep the parked file's removal with its folder's
-                DeleteFileW(helper.c_str());
-                const bool later = atRestart(parked);
-                atRestart(folder);
-                return later;
-            }
+    if (own.CopyTo(helper)) {
+        const UniqueHandle caller = CallerRunningSelf(self);
+        TText parked = Cat({folder, L"\\"sv, FileNameOf(self)});
+        const bool isParked = RenameByHandle(own.Handle(), parked);
+        if (StartHelper(helper, own.Handle(), caller, folder, silent)) return true;
+        if (isParked) { // keep the parked file's removal with its folder's
+            DeleteFileW(helper.c_str());
+            const bool later = atRestart(parked);
+            atRestart(folder);
+            return later;
         }
-        DeleteFileW(helper.c_str());
     }
+    DeleteFileW(helper.c_str());
     RemoveDirectoryW(folder.c_str());
     return atRestart(self);
 }
@@ -841,9 +898,13 @@ private:
     int Remove(const TText& self) {
         TChangeLock lock;
         if (!lock.Take(FName)) return kExitChangeRunning;
+        // Its own file, held before anything is done with it (held, it can no longer be
+        // renamed): another program under its name stops the removal.
+        const TOwnFile own(self);
         const std::wstring_view folder = FolderOf(self);
         const TPinnedFolder pinned(folder);
-        if (!pinned.Held() || !HasInstallationGuid(self) || !RegisteredAsSelf(FRoot, FName, self) ||
+        if (own.Other() || !pinned.Held() || !HasInstallationGuid(self) ||
+            !RegisteredAsSelf(FRoot, FName, self) ||
             (FPerUser && RegisteredAsSelf(HKEY_LOCAL_MACHINE, FName, self)))
             return kExitNotInstalled;
         RemoveLeftovers(folder);
@@ -855,7 +916,7 @@ private:
         // the uninstallation can be run again. A key that stays is listed by the user's
         // run, which looks.
         bool whole = !FFailed.Any && DeleteUninstallKey(FRoot, FName);
-        if (whole && !RemoveSelf(self, FName, FSilent, FPerUser)) {
+        if (whole && !RemoveSelf(own, self, FName, FSilent, FPerUser)) {
             FFailed.Add(self);
             whole = false;
         }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <thread>
@@ -706,6 +707,44 @@ TEST_F(UninstallerTest, RefusesADamagedContainerEvenWithAGuidItem) {
     EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
     ExpectAllRemoved();
     ExpectHelperFinished();
+}
+
+// The removal step starts a copy of its own file with administrator rights. A process of
+// the user may rename the running step's file (allowed for a mapped image) and put
+// another program under its name, the installation's container copied onto its end: the
+// step checks the file it holds against its own mapped image first, and finding another
+// program there, or this one with another DLL's name among its imports, it removes
+// nothing and starts nothing.
+TEST_F(UninstallerTest, AStepWhoseFileWasReplacedRemovesNothingAndStartsNothing) {
+    Install();
+    const std::vector<std::uint8_t> installed = ReadBytes(Uninst());
+    std::vector<std::uint8_t> otherProgram = ReadBytes(BinDir() / "step_forger.exe");
+    otherProgram.insert(otherProgram.end(), installed.begin() + fs::file_size(BinDir() / "uninst.exe"),
+                        installed.end());
+    std::vector<std::uint8_t> otherImport = installed;
+    const std::string user32 = "USER32.dll";
+    const auto name = std::search(otherImport.begin(), otherImport.end(), user32.begin(), user32.end());
+    ASSERT_NE(name, otherImport.end());
+    name[5] = '3';
+    const struct {
+        const char* What;
+        const std::vector<std::uint8_t>& Planted;
+    } cases[] = {{"another program", otherProgram}, {"an import changed", otherImport}};
+    const fs::path moved = FFolder / L"moved.exe";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        Install();
+        Process step(L"\"" + Uninst().wstring() + L"\" /_remove /S", nullptr, true);
+        ASSERT_TRUE(step.Started());
+        TChildWatch helpers(step.Id(), kName + L"Cleanup.exe");
+        ASSERT_TRUE(MoveFileExW(Uninst().c_str(), moved.c_str(), 0));
+        WriteBytes(Uninst(), c.Planted);
+        step.Resume();
+        EXPECT_EQ(step.Wait(30000), 2u);
+        EXPECT_EQ(helpers.Stop(), 0u);
+        ExpectUntouched();
+        fs::remove(moved);
+    }
 }
 
 // The helper is handed the file it deletes as an inherited handle: a path given to it,
