@@ -1,15 +1,19 @@
 #pragma once
 // The installer's main window: the wizard pages (welcome, licence, options, finish) and
 // the failure page above a fixed button row, read from the stored definition TFRMMAIN.
+// The flow is the wizard's (uWizard.h): the window shows its view, forwards the clicks and
+// choices, and does what the flow asks of the system.
 #ifdef _WIN32
 #include "app/uCommandLine.h"
 #include "app/uInstall.h"
 #include "app/uStartup.h"
+#include "app/uWizard.h"
 #include "platform/uScreenSaverPolicy.h"
 #include "toolkit/uForms.h"
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +27,7 @@ class TImage;
 // inflated and hashed once, not twice), or that step.
 enum class TRunMode { Wizard, Unattended };
 
-class TfrmMain : public TForm {
+class TfrmMain : public TForm, private IWizardHost {
 public:
     // Reads the window's definition from the program's resources and sets the window up
     // (FormCreate): the first page on show is the welcome page or the failure page. For
@@ -37,21 +41,10 @@ public:
     std::string ClassName() const override { return "TfrmMain"; }
 
     void FormCreate();
-    void FillDefaultDestination();
-    void UpdateShield();
     void FormDestroy();
-    void AddPage(TPanel* page, TPanel* header);
-    void ShowPage(TPanel* page);
-    void ShowFailure(const std::string& message);
-    void GoNext();
-    void GoBack();
-    bool IsSkippedPage() const;
-    // Runs the installation with the options page's choices: the machine-wide step in an
-    // elevated process of this program, then the user's own part here; the outcome
-    // decides the page that follows.
-    TInstallOutcome Install();
 
-    // The destination given on the command line ("/D="): the path edit's text.
+    // The destination given on the command line ("/D="): the path edit's text, which no
+    // default replaces.
     void SetDestination(const std::wstring& folder);
     // The unattended installation ("/S"): the start-up verdict, then the installation into
     // the path edit's folder with the options page's defaults, without showing anything.
@@ -59,7 +52,7 @@ public:
     TSetupExit InstallSilently();
     const TPayloadSettings& Settings() const { return FSettings; }
 
-    // Event handlers.
+    // Event handlers: each forwards the click or the choice to the wizard's flow.
     void btnNextClick(TComponent* sender);
     void btnPrevClick(TComponent* sender);
     void btnCancelClick(TComponent* sender);
@@ -69,6 +62,8 @@ public:
     void rdoPage3ScopeClick(TComponent* sender);
     void chbxPage3SetScreenSaverClick(TComponent* sender);
     void edtPage3PathChange(TComponent* sender);
+    void chbxPage4ShowReadMeClick(TComponent* sender);
+    void chbxPage4OpenDialogClick(TComponent* sender);
     void btnPage5GetFlashPlayerClick(TComponent* sender);
 
     // Components of the definition.
@@ -109,42 +104,45 @@ private:
         TPanel* Header; // where the icon goes on this page; null for none
     };
     void BindComponents();
-    void RunFinishActions();
-    // Opens the screen saver settings for the user (the finish page's choice), and logs
-    // what was started.
-    void OpenScreenSaverSettings();
-    // The options page's "set as the current screensaver" follows the user's policies for
-    // the screensaver's path in the typed destination: while a policy runs another
-    // screensaver or none, the box is unticked and disabled and the note says why;
-    // otherwise it is as the user left it.
-    void UpdateScreenSaverChoice();
+    void AddPage(TPanel* page, TPanel* header);
+    // Puts the view's page into the base panel, with what that page says on arrival.
+    void ShowPage(const TWizardView& view);
     void ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bmpFile);
     // The part of an installation that belongs to the user, after the machine-wide step
     // succeeded: the current screensaver (HKCU) when chosen, the paths the finish page opens.
-    void FinishForUser(const std::string& destination, TInstallOutcome& outcome);
-    // The installation into the typed destination, the same for the wizard (owner: its
-    // window, which the notifier covers and the consent prompt belongs to) and "/S" (none):
-    // the target checked, the machine-wide step, then the user's part; the outcome logged.
-    TInstallOutcome InstallInto(HWND owner);
-    // The destination as typed, in UTF-16: the path edit's own text (nothing lost to a
-    // conversion), or the "/D=" text of an unattended run.
-    std::wstring TypedDestination() const;
+    void FinishForUser(const std::string& destination, bool setAsCurrent, TInstallOutcome& outcome);
+
+    // What the wizard's flow asks of the window and of the system.
+    void ShowView(const TWizardView& view) override;
+    // The path edit's own text in UTF-16 (nothing lost to a conversion), or the "/D=" text
+    // of an unattended run.
+    std::wstring TypedDestination() const override;
+    // The folder this screensaver is registered in for scope, else that scope's default.
+    void FillDefaultDestination(TInstallScope scope) override;
+    TScreenSaverPolicy ReadPolicy() override;
+    TPolicyYield YieldFor(const TScreenSaverPolicy& policy, const std::wstring& destination) override;
+    // The installation into the requested destination, the same for the wizard (the
+    // notifier covers its window, which owns the consent prompt) and "/S" (nothing shown):
+    // the target checked, the machine-wide step, then the user's part.
+    TInstallOutcome Install(const TSetupRequest& request) override;
+    void LogOutcome(TInstallResult result) override;
+    void ShowErrorBox(const std::string& message) override;
+    // Opens the screen saver settings for the user, and logs what was started.
+    void OpenScreenSaverSettings() override;
+    void OpenReadMe() override;
+    void CloseWizard() override { Close(); }
 
     std::wstring FCommandLineDestination;
     TRunMode FMode = TRunMode::Wizard;
-    TInstallScope FScope = TInstallScope::AllUsers;
-    int FPageIndex = 0;
+    TInstallScope FCommandLineScope = TInstallScope::AllUsers;
     TPanel* FCurrentPage = nullptr;
     std::vector<TPage> FPages;
     TPayloadSettings FSettings;
-    TStartupVerdict FVerdict;
-    // The user's choice on "set as the current screensaver" (ticked unless unticked by the
-    // user), kept while a policy takes the box away.
-    bool FSetChoice = true;
-    // The policies as read when the options page was last shown.
-    TScreenSaverPolicy FPolicy;
-    // A policy hides the screen saver settings: the finish page does not offer them.
-    bool FSettingsBlocked = false;
+    // The flow, set up once the payload's settings are read.
+    std::optional<TWizard> FWizard;
+    // The page and the shield last shown; no page before the first.
+    std::optional<TWizardPage> FShownPage;
+    bool FShownShield = false;
 };
 
 // Writes the outcome and its exit code into the install log; returns that exit code.

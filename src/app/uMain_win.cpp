@@ -43,7 +43,8 @@ std::wstring ScreenSaverSettingsCommandLine() {
     return L"\"" + system + L"\\control.exe\" desk.cpl,screensaver,@screensaver";
 }
 
-TfrmMain::TfrmMain(TComponent* owner, TRunMode mode, TInstallScope scope) : TForm(owner), FMode(mode), FScope(scope) {
+TfrmMain::TfrmMain(TComponent* owner, TRunMode mode, TInstallScope scope)
+    : TForm(owner), FMode(mode), FCommandLineScope(scope) {
     LoadDefinitionResource("TFRMMAIN");
     BindComponents();
     FormCreate();
@@ -97,6 +98,8 @@ void TfrmMain::BindComponents() {
     rdoPage3CurrentUser->OnClick = [this](TComponent* s) { rdoPage3ScopeClick(s); };
     chbxPage3SetScreenSaver->OnClick = [this](TComponent* s) { chbxPage3SetScreenSaverClick(s); };
     edtPage3Path->OnChange = [this](TComponent* s) { edtPage3PathChange(s); };
+    chbxPage4ShowReadMe->OnClick = [this](TComponent* s) { chbxPage4ShowReadMeClick(s); };
+    chbxPage4OpenDialog->OnClick = [this](TComponent* s) { chbxPage4OpenDialogClick(s); };
 }
 
 void TfrmMain::FormCreate() {
@@ -126,15 +129,30 @@ void TfrmMain::FormCreate() {
     std::string loadError;
     // Unattended for everyone, the elevated step inflates and checks the screensaver itself;
     // for one user this process installs it.
+    const bool withScreenSaver = FMode != TRunMode::Unattended || FCommandLineScope == TInstallScope::CurrentUser;
     if (!FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, &loadError, OwnImageBinding(),
-                                       FMode != TRunMode::Unattended || FScope == TInstallScope::CurrentUser))
+                                       withScreenSaver))
         installlog::Line("container: refused (" + loadError + ")");
     ReplacePicture(imgLeft, FSettings.FLeftImage);
     ReplacePicture(imgIcon, FSettings.FTopImage);
 
-    // 5. A forced activation hides the choice (the box stays checked).
-    chbxPage3SetScreenSaver->SetVisible(!FSettings.FForceSet);
-    FSetChoice = chbxPage3SetScreenSaver->Checked();
+    // 5. The flow, from the payload, the command line and the choices as designed. A forced
+    // activation hides the choice (the box stays checked).
+    {
+        TWizardSetup setup;
+        setup.Scope = FCommandLineScope;
+        setup.HasLicence = !FSettings.FEULA.empty();
+        setup.HasReadMe = !FSettings.FReadMeData.empty();
+        setup.ForceSet = FSettings.FForceSet;
+        setup.Elevated = IsProcessElevated();
+        setup.Choices.Agree = rdoPage2Agree->Checked();
+        setup.Choices.ChangePath = chbxPage3InstallPath->Checked();
+        setup.Choices.SetAsCurrent = chbxPage3SetScreenSaver->Checked();
+        setup.Choices.ShowReadMe = chbxPage4ShowReadMe->Checked();
+        setup.Choices.OpenSettings = chbxPage4OpenDialog->Checked();
+        FWizard.emplace(static_cast<IWizardHost&>(*this), setup);
+        FShownPage.reset();
+    }
 
     // 6. The welcome text names the screensaver.
     dmemoPage1Explain->Lines().SetText(FormatMessageText(dmemoPage1Explain->Lines().Text(), FSettings.FSCRName));
@@ -142,48 +160,37 @@ void TfrmMain::FormCreate() {
     // 7. The default destination. Only the options page shows it: the wizard looks it up
     // after its first page is on screen.
     if (FMode == TRunMode::Wizard)
-        AfterFirstPaint = [this] { FillDefaultDestination(); };
+        AfterFirstPaint = [this] { FWizard->OfferDefaultDestination(); };
     else
-        FillDefaultDestination();
+        FWizard->OfferDefaultDestination();
 
     // 8. The licence text.
     memoPage2EULA->SetMemoText(FSettings.FEULA);
 
-    // 9. The destination controls follow their check box (unchecked at start); the scope
-    // chosen on the command line is the one checked.
-    chbxPage3InstallPathClick(chbxPage3InstallPath);
-    rdoPage3CurrentUser->SetChecked(FScope == TInstallScope::CurrentUser);
-    rdoPage3AllUsers->SetChecked(FScope == TInstallScope::AllUsers);
-
-    // 10. The caption, also the title of the program's message boxes.
+    // 9. The caption, also the title of the program's message boxes.
     SetCaption(FSettings.FTitle);
     Application.Title = FSettings.FTitle;
 
-    // 11. The start-up verdict picks the first page.
+    // 10. The start-up verdict picks the first page; the view shows it, with the
+    // destination controls following their check box (unchecked at start) and the scope
+    // chosen on the command line checked.
+    TStartupVerdict verdict;
     {
         TFlashPlayerProbe probe;
-        FVerdict = FSettings.StartupVerdict(probe);
+        verdict = FSettings.StartupVerdict(probe);
     }
-    installlog::Line(std::string("start-up: ") + (FVerdict.Welcome() ? "passed" : OutcomeRule(FVerdict.Result).LogName) +
-                     " (" + FVerdict.Why + ")");
-    if (FVerdict.Welcome()) {
-        FPageIndex = kWelcomePageIndex;
-        ShowPage(pnlPage1);
-    } else {
-        ShowFailure(VerdictMessageText(FVerdict));
-        if (OutcomeRule(FVerdict.Result).OfferDownload) btnPage5GetFlashPlayer->SetVisible(true);
-    }
+    installlog::Line(std::string("start-up: ") + (verdict.Welcome() ? "passed" : OutcomeRule(verdict.Result).LogName) +
+                     " (" + verdict.Why + ")");
+    FWizard->Start({verdict.Result, VerdictMessageText(verdict)});
 }
 
-// The folder this screensaver is registered in for the chosen scope, else that scope's
-// default (the Windows directory for everyone, %LOCALAPPDATA%\Programs\<name> for one
-// user); a destination given on the command line stays.
-void TfrmMain::FillDefaultDestination() {
-    if (!FCommandLineDestination.empty()) return;
-    const TRegisteredEntry registered = InspectUninstallEntry(FSettings.FSCRName, FScope);
+// The defaults: the Windows directory for everyone, %LOCALAPPDATA%\Programs\<name> for
+// one user.
+void TfrmMain::FillDefaultDestination(TInstallScope scope) {
+    const TRegisteredEntry registered = InspectUninstallEntry(FSettings.FSCRName, scope);
     if (registered.Owner == TEntryOwner::Ours && !FSettings.FSCRName.empty())
         edtPage3Path->SetText(ExcludeTrailingBackslash932(registered.Folder));
-    else if (FScope == TInstallScope::CurrentUser)
+    else if (scope == TInstallScope::CurrentUser)
         edtPage3Path->SetText(PerUserFolder(FSettings.FSCRName));
     else
         edtPage3Path->SetText(GetSpecialFolderPath(TSpecialFolder::Windows));
@@ -218,16 +225,57 @@ void TfrmMain::AddPage(TPanel* page, TPanel* header) {
     page->SetParent(nullptr);
 }
 
-void TfrmMain::ShowPage(TPanel* page) {
-    // 0. The options page comes up with the user's policies as they are now (read in this
-    // process, from the user's own HKCU).
-    if (FPageIndex == kOptionsPageIndex) {
-        FPolicy = ReadScreenSaverPolicy();
-        UpdateScreenSaverChoice();
+void TfrmMain::ShowView(const TWizardView& v) {
+    // The options page: the destination controls follow their check box, the scope radio
+    // buttons the chosen scope, and "set as the current screensaver" the user's policies
+    // for the typed destination.
+    edtPage3Path->SetEnabled(v.PathEditable);
+    btnPage3RefPath->SetEnabled(v.PathEditable);
+    rdoPage3CurrentUser->SetChecked(v.Scope == TInstallScope::CurrentUser);
+    rdoPage3AllUsers->SetChecked(v.Scope == TInstallScope::AllUsers);
+    chbxPage3SetScreenSaver->SetVisible(v.SetAsCurrentVisible);
+    chbxPage3SetScreenSaver->SetEnabled(v.SetAsCurrentEnabled);
+    chbxPage3SetScreenSaver->SetChecked(v.SetAsCurrentChecked);
+    if (v.PolicyNoteVisible) lblPage3Policy->SetCaption(LoadResString(v.PolicyNote));
+    lblPage3Policy->SetVisible(v.PolicyNoteVisible);
+
+    const bool arrived = FShownPage != v.Page;
+    if (arrived) ShowPage(v);
+    FShownPage = v.Page;
+
+    // The button row. Next of the options page asks for administrator rights for everyone:
+    // it carries the shield then (sent once the button has its window).
+    const TWizardButtons& b = v.Buttons;
+    btnPrev->SetEnabled(b.PrevEnabled);
+    btnNext->SetCaption(LoadResString(b.NextCaption));
+    btnNext->SetEnabled(b.NextEnabled);
+    btnCancel->SetEnabled(b.CancelEnabled);
+    if ((arrived || FShownShield != b.Shield) && btnNext->HandleAllocated())
+        SendMessageW(static_cast<HWND>(btnNext->Handle()), BCM_SETSHIELD, 0, b.Shield);
+    FShownShield = b.Shield;
+}
+
+void TfrmMain::ShowPage(const TWizardView& v) {
+    const TPage* entry = v.Page == TWizardPage::Failure ? nullptr : &FPages[static_cast<std::size_t>(v.Page)];
+    TPanel* page = entry ? entry->Page : pnlPage5;
+
+    // What the failure and the finish page say comes with the outcome that leads there.
+    if (v.Page == TWizardPage::Failure) {
+        dmemoPage5Message->Lines().SetText(v.FailureMessage);
+        if (v.OfferDownload) btnPage5GetFlashPlayer->SetVisible(true);
+    } else if (v.Page == TWizardPage::Finish) {
+        chbxPage4ShowReadMe->SetVisible(v.ReadMeOffered);
+        chbxPage4OpenDialog->SetChecked(v.OpenSettingsChecked);
+        chbxPage4OpenDialog->SetEnabled(v.SettingsOffered);
+        // An earlier file in use goes at the next restart: the page says so first.
+        if (!v.RestartNote.empty()) {
+            dmemoPage4Explain->Lines().SetText(v.RestartNote + "\r\n" + dmemoPage4Explain->Lines().Text());
+            dmemoPage4Explain->SetHeight(dmemoPage4Explain->Height() * 2);
+        }
     }
 
-    // 1-3. The page fills the base panel above the button row; the previous page is
-    // detached (it stays alive, owned by the window).
+    // The page fills the base panel above the button row; the previous page is detached
+    // (it stays alive, owned by the window).
     page->SetParent(pnlBase);
     page->SetAlign(TAlign::alClient);
     page->SetVisible(true);
@@ -237,89 +285,28 @@ void TfrmMain::ShowPage(TPanel* page) {
     }
     FCurrentPage = page;
 
-    // 5. The pictures go with the page.
-    switch (FPageIndex) {
-    case kFailurePageIndex: imgLeft->SetParent(pnlPage5); break;
-    case kWelcomePageIndex: imgLeft->SetParent(pnlPage1); break;
-    case kFinishPageIndex: imgLeft->SetParent(pnlPage4); break;
+    // The pictures go with the page.
+    switch (v.Page) {
+    case TWizardPage::Failure: imgLeft->SetParent(pnlPage5); break;
+    case TWizardPage::Welcome: imgLeft->SetParent(pnlPage1); break;
+    case TWizardPage::Finish: imgLeft->SetParent(pnlPage4); break;
     default:
-        if (FPageIndex >= 0 && FPageIndex < static_cast<int>(FPages.size()) && FPages[FPageIndex].Header)
-            imgIcon->SetParent(FPages[FPageIndex].Header);
+        if (entry->Header) imgIcon->SetParent(entry->Header);
         break;
     }
-
-    // 4, 6, 7. The button row. Next of the options page asks for administrator rights: it
-    // carries the shield while this process has none.
-    const TPageButtons b = PageButtons(FPageIndex, static_cast<int>(FPages.size()), rdoPage2Agree->Checked());
-    btnPrev->SetEnabled(b.PrevEnabled);
-    btnNext->SetCaption(LoadResString(b.NextCaption));
-    btnNext->SetEnabled(b.NextEnabled);
-    UpdateShield();
-    if (b.CancelDisabled) btnCancel->SetEnabled(false);
 }
 
-void TfrmMain::UpdateScreenSaverChoice() {
-    const std::string scrPath = InstallPaths(FromWide(TypedDestination()), FSettings.FSCRName).SCRPath;
-    const TPolicyYield yield = ScreenSaverYieldFor(FPolicy, scrPath);
-    chbxPage3SetScreenSaver->SetEnabled(yield == TPolicyYield::None);
-    chbxPage3SetScreenSaver->SetChecked(yield == TPolicyYield::None && FSetChoice);
-    if (yield != TPolicyYield::None)
-        lblPage3Policy->SetCaption(
-            LoadResString(yield == TPolicyYield::ForcedOther ? SPolicyForcesOther : SPolicySaversOff));
-    lblPage3Policy->SetVisible(yield != TPolicyYield::None);
+TScreenSaverPolicy TfrmMain::ReadPolicy() { return ReadScreenSaverPolicy(); }
+
+TPolicyYield TfrmMain::YieldFor(const TScreenSaverPolicy& policy, const std::wstring& destination) {
+    return ScreenSaverYieldFor(policy, InstallPaths(FromWide(destination), FSettings.FSCRName).SCRPath);
 }
 
-// Install asks for administrator rights only for everyone: the button carries the shield
-// on the options page then, while this process has none.
-void TfrmMain::UpdateShield() {
-    if (!btnNext->HandleAllocated()) return;
-    SendMessageW(static_cast<HWND>(btnNext->Handle()), BCM_SETSHIELD, 0,
-                 FPageIndex == kOptionsPageIndex && FScope == TInstallScope::AllUsers && !IsProcessElevated());
-}
+void TfrmMain::ShowErrorBox(const std::string& message) { Application.ShowErrorBox(message); }
 
-void TfrmMain::ShowFailure(const std::string& message) {
-    FPageIndex = kFailurePageIndex;
-    dmemoPage5Message->Lines().SetText(message);
-    ShowPage(pnlPage5);
-}
-
-bool TfrmMain::IsSkippedPage() const { return ::IsSkippedPage(FPageIndex, FSettings.FEULA.empty()); }
-
-void TfrmMain::GoNext() {
-    const int last = static_cast<int>(FPages.size()) - 1;
-    if (FPageIndex < 0) {
-        Close();
-        return;
-    }
-    if (FPageIndex < last) {
-        const int next = NextPageIndex(FPageIndex, FSettings.FEULA.empty());
-        if (next == last) {
-            const TInstallOutcome outcome = Install();
-            switch (OutcomeRule(outcome.Result).Page) {
-            case TOutcomePage::Finish: break;
-            case TOutcomePage::Box:
-                // The message box has told the user; the options page stays for another
-                // destination or another try.
-                return;
-            case TOutcomePage::Failure:
-                ShowFailure(outcome.Message);
-                return;
-            }
-        }
-        FPageIndex = next;
-        ShowPage(FPages[next].Page);
-        return;
-    }
-    RunFinishActions();
-    Close();
-}
-
-void TfrmMain::RunFinishActions() {
-    if (chbxPage4OpenDialog->Checked() && !FSettingsBlocked) OpenScreenSaverSettings();
-    if (chbxPage4ShowReadMe->Checked() && !FSettings.FReadMeData.empty()) {
-        const bool opened = OpenWithAssociatedProgram(FSettings.FReadMePath);
-        installlog::Line("user: ReadMe " + std::string(opened ? "opened: " : "not opened: ") + FSettings.FReadMePath);
-    }
+void TfrmMain::OpenReadMe() {
+    const bool opened = OpenWithAssociatedProgram(FSettings.FReadMePath);
+    installlog::Line("user: ReadMe " + std::string(opened ? "opened: " : "not opened: ") + FSettings.FReadMePath);
 }
 
 // Started by this process, that is as the user, with the system directory as the current
@@ -360,15 +347,10 @@ void TfrmMain::OpenScreenSaverSettings() {
                             : "user: screen saver settings not opened (" + tried + ")");
 }
 
-void TfrmMain::GoBack() {
-    if (FPageIndex <= 0) return;
-    FPageIndex = PrevPageIndex(FPageIndex, FSettings.FEULA.empty());
-    ShowPage(FPages[FPageIndex].Page);
-}
-
 void TfrmMain::SetDestination(const std::wstring& folder) {
     FCommandLineDestination = folder;
     edtPage3Path->SetText(FromWide(folder));
+    FWizard->KeepDestination();
 }
 
 std::wstring TfrmMain::TypedDestination() const {
@@ -382,30 +364,28 @@ std::wstring TfrmMain::TypedDestination() const {
     return ToWide(edtPage3Path->Text());
 }
 
-TSetupExit TfrmMain::InstallSilently() {
-    if (!FVerdict.Welcome()) return LogOutcome(FVerdict.Result);
-    return OutcomeRule(InstallInto(nullptr).Result).Exit;
-}
+TSetupExit TfrmMain::InstallSilently() { return FWizard->RunUnattended(); }
 
-TInstallOutcome TfrmMain::InstallInto(HWND owner) {
+TInstallOutcome TfrmMain::Install(const TSetupRequest& request) {
     std::string destination;
     TInstallOutcome outcome;
-    outcome.Result = ResolveDestination(TypedDestination(), destination);
+    outcome.Result = ResolveDestination(request.Destination, destination);
     if (outcome.Result == TInstallResult::Installed) {
         installlog::Line(std::string("destination: ") + destination +
-                         (FScope == TInstallScope::CurrentUser ? " (for the current user)" : ""));
+                         (request.Scope == TInstallScope::CurrentUser ? " (for the current user)" : ""));
         // For one user, the default folder is made when it is not there yet.
-        if (FScope == TInstallScope::CurrentUser && SameFolder(destination, PerUserFolder(FSettings.FSCRName)) &&
-            !DirectoryExists932(destination))
+        if (request.Scope == TInstallScope::CurrentUser &&
+            SameFolder(destination, PerUserFolder(FSettings.FSCRName)) && !DirectoryExists932(destination))
             CreatePerUserFolder(FSettings.FSCRName);
-        outcome = CheckInstallTarget(FSettings, destination, FScope);
-        if (outcome.Result == TInstallResult::Installed) outcome = CheckOtherScope(FSettings, FScope);
+        outcome = CheckInstallTarget(FSettings, destination, request.Scope);
+        if (outcome.Result == TInstallResult::Installed) outcome = CheckOtherScope(FSettings, request.Scope);
     } else {
         outcome.Message = OutcomeText(outcome.Result);
     }
     if (outcome.Result == TInstallResult::Installed) {
-        // The wizard shows that it works; destroyed on every way out, so the owner is
-        // enabled again.
+        // The wizard shows that it works; destroyed on every way out, so the window is
+        // enabled again. The window owns the consent prompt; "/S" shows nothing.
+        const HWND owner = FMode == TRunMode::Wizard ? static_cast<HWND>(Handle()) : nullptr;
         std::unique_ptr<TNotifier> notifier;
         if (owner) {
             notifier = std::make_unique<TNotifier>(this);
@@ -416,15 +396,16 @@ TInstallOutcome TfrmMain::InstallInto(HWND owner) {
             notifier->ShowCenteredOn(this);
         }
         // For everyone, the elevated step; for one user, this process itself.
-        if (FScope == TInstallScope::AllUsers)
+        if (request.Scope == TInstallScope::AllUsers)
             outcome = RunMachineStep(destination, owner);
         else
             outcome = InstallScreenSaver(FSettings, {destination, CarriedUninstaller(), TInstallScope::CurrentUser});
     }
-    if (IsInstalled(outcome.Result)) FinishForUser(destination, outcome);
-    LogOutcome(outcome.Result);
+    if (IsInstalled(outcome.Result)) FinishForUser(destination, request.SetAsCurrent, outcome);
     return outcome;
 }
+
+void TfrmMain::LogOutcome(TInstallResult result) { ::LogOutcome(result); }
 
 TSetupExit LogOutcome(TInstallResult result) {
     const TOutcomeRule& rule = OutcomeRule(result);
@@ -433,31 +414,12 @@ TSetupExit LogOutcome(TInstallResult result) {
     return rule.Exit;
 }
 
-TInstallOutcome TfrmMain::Install() {
-    const TInstallOutcome outcome = InstallInto(static_cast<HWND>(Handle()));
-    if (IsInstalled(outcome.Result)) {
-        chbxPage4ShowReadMe->SetVisible(outcome.ReadMePresent);
-        // A policy that hides the screen saver settings: the finish page does not offer them.
-        FSettingsBlocked = ReadScreenSaverPolicy().SettingsBlocked;
-        if (FSettingsBlocked) chbxPage4OpenDialog->SetChecked(false);
-        chbxPage4OpenDialog->SetEnabled(!FSettingsBlocked);
-        // An earlier file in use goes at the next restart: the finish page says so first.
-        if (outcome.Result == TInstallResult::InstalledRestartPending) {
-            dmemoPage4Explain->Lines().SetText(outcome.Message + "\r\n" + dmemoPage4Explain->Lines().Text());
-            dmemoPage4Explain->SetHeight(dmemoPage4Explain->Height() * 2);
-        }
-    }
-    else if (OutcomeRule(outcome.Result).Page == TOutcomePage::Box)
-        Application.ShowErrorBox(outcome.Message);
-    return outcome;
-}
-
-void TfrmMain::FinishForUser(const std::string& destination, TInstallOutcome& outcome) {
+void TfrmMain::FinishForUser(const std::string& destination, bool setAsCurrent, TInstallOutcome& outcome) {
     const TInstallPaths paths = InstallPaths(destination, FSettings.FSCRName);
     FSettings.FReadMePath = paths.ReadMePath;
     // Only a ReadMe of this installation is offered: an older one left in the folder is not.
     outcome.ReadMePresent = !FSettings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
-    if (!FSetChoice || !FileExists932(paths.SCRPath)) return;
+    if (!setAsCurrent || !FileExists932(paths.SCRPath)) return;
     // A policy that runs another screensaver, or none, decides instead: the value is left
     // as it is (the installation itself succeeded).
     const TScreenSaverPolicy policy = ReadScreenSaverPolicy();
@@ -471,17 +433,13 @@ void TfrmMain::FinishForUser(const std::string& destination, TInstallOutcome& ou
                      paths.SCRPath);
 }
 
-void TfrmMain::btnNextClick(TComponent*) { GoNext(); }
-void TfrmMain::btnPrevClick(TComponent*) { GoBack(); }
-void TfrmMain::btnCancelClick(TComponent*) { Close(); }
+void TfrmMain::btnNextClick(TComponent*) { FWizard->Next(); }
+void TfrmMain::btnPrevClick(TComponent*) { FWizard->Back(); }
+void TfrmMain::btnCancelClick(TComponent*) { FWizard->Cancel(); }
 
-void TfrmMain::CheckPage2Agree(TComponent*) { btnNext->SetEnabled(rdoPage2Agree->Checked()); }
+void TfrmMain::CheckPage2Agree(TComponent*) { FWizard->AgreeChosen(rdoPage2Agree->Checked()); }
 
-void TfrmMain::chbxPage3InstallPathClick(TComponent*) {
-    const bool on = chbxPage3InstallPath->Checked();
-    edtPage3Path->SetEnabled(on);
-    btnPage3RefPath->SetEnabled(on);
-}
+void TfrmMain::chbxPage3InstallPathClick(TComponent*) { FWizard->ChangePathChosen(chbxPage3InstallPath->Checked()); }
 
 void TfrmMain::btnPage3RefPathClick(TComponent*) {
     std::string folder = edtPage3Path->Text();
@@ -490,16 +448,17 @@ void TfrmMain::btnPage3RefPathClick(TComponent*) {
         edtPage3Path->SetText(folder);
 }
 
-void TfrmMain::chbxPage3SetScreenSaverClick(TComponent*) { FSetChoice = chbxPage3SetScreenSaver->Checked(); }
-
-void TfrmMain::edtPage3PathChange(TComponent*) {
-    if (FPageIndex == kOptionsPageIndex) UpdateScreenSaverChoice();
+void TfrmMain::chbxPage3SetScreenSaverClick(TComponent*) {
+    FWizard->SetAsCurrentChosen(chbxPage3SetScreenSaver->Checked());
 }
+
+void TfrmMain::edtPage3PathChange(TComponent*) { FWizard->DestinationEdited(); }
 
 void TfrmMain::rdoPage3ScopeClick(TComponent*) {
-    FScope = rdoPage3CurrentUser->Checked() ? TInstallScope::CurrentUser : TInstallScope::AllUsers;
-    if (!chbxPage3InstallPath->Checked()) FillDefaultDestination();
-    UpdateShield();
+    FWizard->ScopeChosen(rdoPage3CurrentUser->Checked() ? TInstallScope::CurrentUser : TInstallScope::AllUsers);
 }
+
+void TfrmMain::chbxPage4ShowReadMeClick(TComponent*) { FWizard->ShowReadMeChosen(chbxPage4ShowReadMe->Checked()); }
+void TfrmMain::chbxPage4OpenDialogClick(TComponent*) { FWizard->OpenSettingsChosen(chbxPage4OpenDialog->Checked()); }
 
 void TfrmMain::btnPage5GetFlashPlayerClick(TComponent*) { OpenURL(std::string(kFlashDownloadURL)); }

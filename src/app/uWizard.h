@@ -1,38 +1,170 @@
 #pragma once
-// The wizard's page arithmetic: which page Next and Back lead to, and how the button row
-// looks on each page. Kept apart from the window so that the rules can be checked on any
-// system; the main window applies them to its controls.
+// The installer's flow, apart from any window: the page on show and the page each button
+// leads to, the state of the buttons and of the choices, the request an installation is
+// started with, and where its outcome leads. The wizard and the unattended run ("/S") take
+// the same steps. The main window shows what the controller says and forwards the user's
+// clicks; whatever needs the system (the registry, the installation, the shell, a message
+// box) the controller asks of its host, so that the flow runs on any system.
+#include "app/uInstall.h"
+#include "app/uOutcomes.h"
+#include "platform/uScreenSaverPolicy.h"
 #include "resources/uStrings.h"
 
-// Page indices of the wizard; the failure page is not one of the pages and has index -1.
-inline constexpr int kFailurePageIndex = -1;
-inline constexpr int kWelcomePageIndex = 0;
-inline constexpr int kLicencePageIndex = 1;
-inline constexpr int kOptionsPageIndex = 2;
-inline constexpr int kFinishPageIndex = 3;
+#include <string>
 
-// The button row for one page.
-struct TPageButtons {
+// The wizard's pages in order; the failure page stands apart.
+enum class TWizardPage { Failure = -1, Welcome, Licence, Options, Finish };
+
+// What the user asked for: where, for whom, and whether the screensaver becomes the
+// current one. The host turns it into the installation.
+struct TSetupRequest {
+    std::wstring Destination; // as typed, or as given with "/D="
+    TInstallScope Scope = TInstallScope::AllUsers;
+    bool SetAsCurrent = true; // as far as the user's policies allow
+    bool operator==(const TSetupRequest&) const = default;
+};
+
+// The check boxes and radio buttons the user sets.
+struct TWizardChoices {
+    bool Agree = false;        // the licence page's "agree"
+    bool ChangePath = false;   // "change the destination": the path edit and its browse button
+    bool SetAsCurrent = true;  // "set as the current screensaver"
+    bool ShowReadMe = true;    // the finish page's "read the ReadMe"
+    bool OpenSettings = false; // the finish page's "open the screen saver settings"
+};
+
+// What the controller starts from: the payload, the command line and the choices as designed.
+struct TWizardSetup {
+    TInstallScope Scope = TInstallScope::AllUsers;
+    bool HasLicence = true; // without licence text the licence page is skipped
+    bool HasReadMe = true;  // the payload carries a ReadMe
+    bool ForceSet = false;  // always made the current screensaver: the choice is not shown
+    bool Elevated = false;  // this process has administrator rights: Install needs no prompt
+    TWizardChoices Choices;
+};
+
+// The button row.
+struct TWizardButtons {
     TStringId NextCaption = SCaptionNext;
     bool NextEnabled = true;
     bool PrevEnabled = false;
-    // Cancel is disabled on this page (and is never enabled again afterwards).
-    bool CancelDisabled = false;
-    bool operator==(const TPageButtons&) const = default;
+    bool CancelEnabled = true;
+    bool Shield = false; // Next asks for administrator rights
 };
 
-// The failure page shows "exit" and disables Back and Cancel; the last page shows
-// "finish" and disables Back and Cancel; the page before the last shows "install"; the
-// others show "next". Back is enabled past the first page. Next is enabled except on the
-// licence page, where it follows the "agree" radio button.
-TPageButtons PageButtons(int pageIndex, int pageCount, bool agreeChecked);
+// What the window shows.
+struct TWizardView {
+    TWizardPage Page = TWizardPage::Welcome;
+    TWizardButtons Buttons;
+    // The options page.
+    TInstallScope Scope = TInstallScope::AllUsers;
+    bool PathEditable = false;
+    bool SetAsCurrentVisible = true;
+    bool SetAsCurrentEnabled = true;
+    bool SetAsCurrentChecked = true;
+    bool PolicyNoteVisible = false; // why a policy takes the choice away
+    TStringId PolicyNote = SPolicySaversOff;
+    // The failure page.
+    std::string FailureMessage;
+    bool OfferDownload = false; // the player's download
+    // The finish page.
+    bool ReadMeOffered = false;
+    bool SettingsOffered = true; // not hidden by a policy
+    bool OpenSettingsChecked = false;
+    std::string RestartNote; // a file of the earlier installation goes at the next restart
+};
 
-// The licence page is skipped when the payload carries no licence text.
-bool IsSkippedPage(int pageIndex, bool licenceEmpty);
+// What the controller asks of the system and of the window.
+class IWizardHost {
+public:
+    virtual ~IWizardHost() = default;
+    // Shows the view (after every change).
+    virtual void ShowView(const TWizardView& view) = 0;
+    // The destination as the path edit holds it.
+    virtual std::wstring TypedDestination() const = 0;
+    // Puts the folder offered for scope into the path edit: where this screensaver is
+    // registered for that scope, else the scope's default folder.
+    virtual void FillDefaultDestination(TInstallScope scope) = 0;
+    // The user's screen saver policies as they are now, and what they make of "set as the
+    // current screensaver" for the screensaver installed into destination.
+    virtual TScreenSaverPolicy ReadPolicy() = 0;
+    virtual TPolicyYield YieldFor(const TScreenSaverPolicy& policy, const std::wstring& destination) = 0;
+    // The installation as requested; errors come back as the outcome.
+    virtual TInstallOutcome Install(const TSetupRequest& request) = 0;
+    // The install log's last line: how the run ended and its exit code.
+    virtual void LogOutcome(TInstallResult result) = 0;
+    virtual void ShowErrorBox(const std::string& message) = 0;
+    // The finish page's actions.
+    virtual void OpenScreenSaverSettings() = 0;
+    virtual void OpenReadMe() = 0;
+    // Ends the wizard.
+    virtual void CloseWizard() = 0;
+};
 
-// The page Next leads to from pageIndex (0 .. pageCount - 2), skipping the licence page
-// without text.
-int NextPageIndex(int pageIndex, bool licenceEmpty);
-// The page Back leads to; pageIndex itself when Back does nothing (the first page, the
-// failure page).
-int PrevPageIndex(int pageIndex, bool licenceEmpty);
+class TWizard {
+public:
+    TWizard(IWizardHost& host, const TWizardSetup& setup);
+
+    // The start-up's verdict as an outcome: Installed leads to the welcome page, any other
+    // to the failure page with the outcome's message (and the player's download when the
+    // outcome offers it).
+    void Start(const TInstallOutcome& startup);
+    // A destination given on the command line: no default ever replaces it.
+    void KeepDestination() { FDestinationGiven = true; }
+    // The default folder for the chosen scope into the path edit, unless one was given.
+    void OfferDefaultDestination();
+
+    // The buttons. One that is disabled does nothing.
+    void Next();
+    void Back();
+    void Cancel();
+
+    // The user's choices.
+    void AgreeChosen(bool agree);
+    void ChangePathChosen(bool on);
+    void SetAsCurrentChosen(bool on);
+    // Brings the scope's default folder too, unless the user changes the destination.
+    void ScopeChosen(TInstallScope scope);
+    void ShowReadMeChosen(bool on);
+    void OpenSettingsChosen(bool on);
+    // The path edit's text changed: on the options page "set as the current screensaver"
+    // follows the policies for the new destination.
+    void DestinationEdited();
+
+    // The unattended run: the start-up's verdict, then the installation with the choices
+    // as they are (the options page's defaults). Returns the run's exit code.
+    TSetupExit RunUnattended();
+
+    TWizardPage Page() const { return FPage; }
+    TWizardButtons Buttons() const;
+    TWizardView View() const;
+    TSetupRequest Request() const;
+
+private:
+    void Enter(TWizardPage page);
+    void ShowFailure(const std::string& message);
+    // The installation as requested, its outcome logged; true when it leads to the finish
+    // page (a message box leaves the options page on show, a failure shows the failure page).
+    bool Install();
+    TInstallOutcome InstallAndLog();
+    void UpdateSetAsCurrent();
+    void Changed();
+
+    IWizardHost& FHost;
+    const TWizardSetup FSetup;
+    TWizardChoices FChoices;
+    TInstallScope FScope;
+    TWizardPage FPage = TWizardPage::Welcome;
+    TInstallResult FStartup = TInstallResult::Installed;
+    bool FDestinationGiven = false;
+    // The policies as read when the options page was last shown, and what they make of
+    // the choice for the destination typed.
+    TScreenSaverPolicy FPolicy;
+    TPolicyYield FYield = TPolicyYield::None;
+    std::string FFailureMessage;
+    bool FOfferDownload = false;
+    // The finish page, from the installation's outcome.
+    bool FReadMeOffered = false;
+    bool FSettingsBlocked = false;
+    std::string FRestartNote;
+};
