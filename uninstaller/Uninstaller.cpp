@@ -33,6 +33,7 @@
 #include "platform/uDllSearch.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
+#include "store/uHexText.h"
 #include "store/uItemLayout.h"
 #include "store/uPayloadFormat.h"
 
@@ -588,10 +589,7 @@ TText CreateHelperFolder(bool perUser) {
         unsigned char random[16];
         if (!RtlGenRandom(random, sizeof random)) return {};
         wchar_t name[2 * sizeof random];
-        for (std::size_t i = 0; i < sizeof random; ++i) {
-            name[2 * i] = L"0123456789ABCDEF"[random[i] >> 4];
-            name[2 * i + 1] = L"0123456789ABCDEF"[random[i] & 15];
-        }
+        hextext::Write(random, sizeof random, name, hextext::TLetters::Upper);
         TText folder =
             Cat({temp, L"\\"sv, Text(kPrivatePrefix), std::wstring_view(name, sizeof name / sizeof name[0])});
         if (CreateDirectoryW(folder.c_str(), perUser ? nullptr : &sa)) return folder;
@@ -1008,10 +1006,7 @@ private:
         if (FIdDrawn) return true;
         unsigned char random[payload::kChangeIdDigits / 2];
         if (!RtlGenRandom(random, sizeof random)) return false;
-        for (std::size_t i = 0; i < sizeof random; ++i) {
-            FId[2 * i] = L"0123456789abcdef"[random[i] >> 4];
-            FId[2 * i + 1] = L"0123456789abcdef"[random[i] & 15];
-        }
+        hextext::Write(random, sizeof random, FId);
         return FIdDrawn = true;
     }
 

@@ -1,5 +1,7 @@
 #include "platform/uText.h"
 
+#include "store/uHexText.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -91,9 +93,9 @@ std::string EscapeControls932(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     const auto escape = [&out](std::uint8_t b) {
-        out += "\\x";
-        out += "0123456789ABCDEF"[b >> 4];
-        out += "0123456789ABCDEF"[b & 15];
+        char digits[2];
+        hextext::Write(&b, 1, digits, hextext::TLetters::Upper);
+        out.append("\\x").append(digits, 2);
     };
     for (std::size_t i = 0; i < s.size(); ++i) {
         const auto b = static_cast<std::uint8_t>(s[i]);

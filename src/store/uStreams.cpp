@@ -1,6 +1,7 @@
 #include "store/uStreams.h"
 
 #include "store/uErrors.h"
+#include "store/uHexText.h"
 #include "store/uPayloadFormat.h"
 
 #include <algorithm>
@@ -145,11 +146,8 @@ std::string NewChangeId() {
     std::uint8_t random[16];
     static_assert(sizeof random * 2 == payload::kChangeIdDigits);
     if (!SystemRandom(random, sizeof random)) return {};
-    std::string id;
-    for (std::uint8_t b : random) {
-        id += "0123456789abcdef"[b >> 4];
-        id += "0123456789abcdef"[b & 15];
-    }
+    std::string id(payload::kChangeIdDigits, '\0');
+    hextext::Write(random, sizeof random, id.data());
     return id;
 }
 
