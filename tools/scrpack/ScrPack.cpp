@@ -10,6 +10,7 @@
 #include "store/uErrors.h"
 #include "platform/uSha256.h"
 #include "store/uExeAdder.h"
+#include "store/uHexText.h"
 #include "store/uImageBinding.h"
 #include "store/uLittleEndian.h"
 #include "store/uPayloadFormat.h"
@@ -847,15 +848,6 @@ std::string Utf8Of(const std::string& cp932, const std::string& what) {
     return utf8;
 }
 
-std::string HexUpper(const TSha256& hash) {
-    std::string out;
-    for (std::uint8_t b : hash) {
-        out += "0123456789ABCDEF"[b >> 4];
-        out += "0123456789ABCDEF"[b & 0xF];
-    }
-    return out;
-}
-
 std::string ArchitectureOf(const Bytes& installer, const std::string& what) {
     const std::optional<std::uint16_t> machine = peimage::Machine(installer.data(), installer.size());
     if (!machine) throw TInputError(what + " is not a Windows program");
@@ -1264,7 +1256,8 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
                  PackageManagerResponse(code) + "\n";
     // One entry per install scope, all the same file: the switches at the root serve every entry,
     // and each entry adds its scope's switch as Custom.
-    const std::string sha256 = YamlQuoted(HexUpper(Sha256(installer.data(), installer.size())));
+    const std::string sha256 = YamlQuoted(
+        hextext::Text<std::string>(Sha256(installer.data(), installer.size()), hextext::TLetters::Upper));
     std::string installers;
     for (const TScopeEntry& scope : kScopeEntries)
         installers += "- Architecture: " + architecture + "\n"
