@@ -1,7 +1,7 @@
 #include "app/uInstall.h"
 
-#include "platform/uText.h"
 #include "platform/uVersionRecord.h"
+#include "store/uText.h"
 
 #include <cstdint>
 #include <utility>

@@ -5,12 +5,12 @@
 
 #include "components/uFileEmbedder.h"
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 
 #include <windows.h>
 

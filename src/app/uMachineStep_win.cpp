@@ -5,10 +5,10 @@
 #include "app/uOwnBinding.h"
 #include "platform/uElevation.h"
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
 #include "store/uHexText.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 
 #include <string>
 #include <vector>

@@ -15,8 +15,8 @@
 #include "platform/uSetScreenSaver.h"
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
 #include "store/uErrors.h"
+#include "store/uText.h"
 #include "toolkit/uImage.h"
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 #include "components/uBrowser.h"
 
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
 #include "store/uHexText.h"
+#include "store/uText.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
+#include "store/uText.h"
 
 // ---- Registry -------------------------------------------------------------------------------
 

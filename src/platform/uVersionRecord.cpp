@@ -1,9 +1,9 @@
 #include "platform/uVersionRecord.h"
 
 #include "platform/uPeImage.h"
-#include "platform/uText.h"
 #include "store/uHexText.h"
 #include "store/uLittleEndian.h"
+#include "store/uText.h"
 
 #include <optional>
 #include <utility>

@@ -6,7 +6,7 @@
 #include "components/uFileEmbedder.h"
 #include "platform/uPeImage.h"
 #include "app/uStartup.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 #include "store/uErrors.h"
 #include "platform/uSha256.h"
 #include "store/uExeAdder.h"

@@ -1,4 +1,4 @@
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #include "store/uHexText.h"
 
@@ -168,7 +168,7 @@ static std::wstring Utf8ToWide(std::string_view utf8) {
     return w;
 }
 
-static std::string WideToUtf8(std::wstring_view w) {
+std::string WideToUtf8(std::wstring_view w) {
     if (w.empty()) return {};
     int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
     std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
