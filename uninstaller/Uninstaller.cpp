@@ -31,6 +31,7 @@
 // allocation failure did when the runtime was there.
 #include "UninstArgs.h"
 #include "platform/uDllSearch.h"
+#include "platform/uSystemFolders.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
 #include "store/uHexText.h"
@@ -429,15 +430,14 @@ bool RunElevated(const TText& self, const TText& parameters, DWORD* exitCode) {
                                      reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExW")))
                                : nullptr;
     if (!execute) return false;
-    wchar_t system[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    const sys::TSystemFolder system = sys::SystemFolder();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     info.lpVerb = L"runas";
     info.lpFile = self.c_str();
     info.lpParameters = parameters.c_str();
-    info.lpDirectory = n > 0 && n < MAX_PATH ? system : nullptr;
+    info.lpDirectory = system.Empty() ? nullptr : system.Path;
     info.nShow = SW_SHOWNORMAL;
     if (!execute(&info) || !info.hProcess) return false;
     UniqueHandle process(info.hProcess);
@@ -545,13 +545,10 @@ constexpr wchar_t kPrivatePrefix[] = L"~scrun";
 
 // The Temp folder of the Windows directory, which only administrators and the system may
 // change: never %TEMP%, which every process of the user may change (or point elsewhere).
-// The system's Windows directory, not a per-user one a terminal session may give.
 TText SystemTempFolder() {
-    wchar_t windows[MAX_PATH + 1];
-    UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
-    if (n == 0 || n > MAX_PATH) return {};
-    while (n > 0 && windows[n - 1] == L'\\') --n;
-    return Cat({std::wstring_view(windows, n), L"\\Temp"sv});
+    const sys::TSystemFolder windows = sys::WindowsFolder();
+    if (windows.Empty()) return {};
+    return Cat({windows.View(), L"\\Temp"sv});
 }
 
 // The user's own temporary folder (%TEMP%), for a removal for the current user alone:
