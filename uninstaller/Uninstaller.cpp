@@ -461,13 +461,13 @@ bool RegisteredAsSelf(HKEY root, std::wstring_view name, const TText& self) {
 }
 
 // Whether the installation wrote <name>.txt: its registration's "ReadMeInstalled" (a
-// DWORD); a registration of a build before that value assumes it did.
+// DWORD; see kReadMeInstalledUnread for one that cannot be read).
 bool ReadMeInstalled(HKEY root, std::wstring_view name) {
     TText subKey = Cat({Text(kUninstallRoot), name});
-    DWORD value = 1, size = sizeof value;
+    DWORD value = 0, size = sizeof value;
     if (RegGetValueW(root, subKey.c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr, &value,
                      &size) != ERROR_SUCCESS)
-        return true;
+        value = payload::kReadMeInstalledUnread;
     return value != 0;
 }
 

@@ -455,8 +455,7 @@ TInstallOutcome TfrmMain::Install() {
 void TfrmMain::FinishForUser(const std::string& destination, TInstallOutcome& outcome) {
     const TInstallPaths paths = InstallPaths(destination, FSettings.FSCRName);
     FSettings.FReadMePath = paths.ReadMePath;
-    // Only a ReadMe of this installation is offered: an older one left in the folder is not.
-    outcome.ReadMePresent = !FSettings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
+    outcome.ReadMePresent = HasOwnReadMe(FSettings, paths);
     if (!FSetChoice || !FileExists932(paths.SCRPath)) return;
     // A policy that runs another screensaver, or none, decides instead: the value is left
     // as it is (the installation itself succeeded).
