@@ -192,9 +192,7 @@ std::string GetSpecialFolderFallback(TSpecialFolder folder) {
         std::string windir = ExpandEnvironment("%windir%");
         return windir == "%windir%" ? std::string() : windir; // unset: no folder
     }
-    if (folder == TSpecialFolder::ProgramFiles)
-        return ReadRegistryString(HKEY_LOCAL_MACHINE,
-                                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir");
+    if (folder == TSpecialFolder::ProgramFiles) return ExpandSystemVariables("%ProgramFiles%");
     return {};
 }
 
