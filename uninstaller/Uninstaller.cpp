@@ -34,8 +34,10 @@
 #include "platform/uDllSearch.h"
 #include "platform/uImageMatch.h"
 #include "platform/uMachineClasses.h"
+#include "platform/uSystemFolders.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
+#include "store/uHexText.h"
 #include "store/uItemLayout.h"
 #include "store/uPayloadFormat.h"
 
@@ -434,15 +436,14 @@ bool RunElevated(const TText& self, const TText& parameters, DWORD* exitCode) {
                                      reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExW")))
                                : nullptr;
     if (!execute) return false;
-    wchar_t system[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    const sys::TSystemFolder system = sys::SystemFolder();
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     info.lpVerb = L"runas";
     info.lpFile = self.c_str();
     info.lpParameters = parameters.c_str();
-    info.lpDirectory = n > 0 && n < MAX_PATH ? system : nullptr;
+    info.lpDirectory = system.Empty() ? nullptr : system.Path;
     info.nShow = SW_SHOWNORMAL;
     {
         const TMachineClassesOnly machineClasses;
@@ -469,13 +470,13 @@ bool RegisteredAsSelf(HKEY root, std::wstring_view name, const TText& self) {
 }
 
 // Whether the installation wrote <name>.txt: its registration's "ReadMeInstalled" (a
-// DWORD); a registration of a build before that value assumes it did.
+// DWORD; see kReadMeInstalledUnread for one that cannot be read).
 bool ReadMeInstalled(HKEY root, std::wstring_view name) {
     TText subKey = Cat({Text(kUninstallRoot), name});
-    DWORD value = 1, size = sizeof value;
+    DWORD value = 0, size = sizeof value;
     if (RegGetValueW(root, subKey.c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr, &value,
                      &size) != ERROR_SUCCESS)
-        return true;
+        value = payload::kReadMeInstalledUnread;
     return value != 0;
 }
 
@@ -553,13 +554,10 @@ constexpr wchar_t kPrivatePrefix[] = L"~scrun";
 
 // The Temp folder of the Windows directory, which only administrators and the system may
 // change: never %TEMP%, which every process of the user may change (or point elsewhere).
-// The system's Windows directory, not a per-user one a terminal session may give.
 TText SystemTempFolder() {
-    wchar_t windows[MAX_PATH + 1];
-    UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
-    if (n == 0 || n > MAX_PATH) return {};
-    while (n > 0 && windows[n - 1] == L'\\') --n;
-    return Cat({std::wstring_view(windows, n), L"\\Temp"sv});
+    const sys::TSystemFolder windows = sys::WindowsFolder();
+    if (windows.Empty()) return {};
+    return Cat({windows.View(), L"\\Temp"sv});
 }
 
 // The user's own temporary folder (%TEMP%), for a removal for the current user alone:
@@ -597,10 +595,7 @@ TText CreateHelperFolder(bool perUser) {
         unsigned char random[16];
         if (!RtlGenRandom(random, sizeof random)) return {};
         wchar_t name[2 * sizeof random];
-        for (std::size_t i = 0; i < sizeof random; ++i) {
-            name[2 * i] = L"0123456789ABCDEF"[random[i] >> 4];
-            name[2 * i + 1] = L"0123456789ABCDEF"[random[i] & 15];
-        }
+        hextext::Write(random, sizeof random, name, hextext::TLetters::Upper);
         TText folder =
             Cat({temp, L"\\"sv, Text(kPrivatePrefix), std::wstring_view(name, sizeof name / sizeof name[0])});
         if (CreateDirectoryW(folder.c_str(), perUser ? nullptr : &sa)) return folder;
@@ -1073,10 +1068,7 @@ private:
         if (FIdDrawn) return true;
         unsigned char random[payload::kChangeIdDigits / 2];
         if (!RtlGenRandom(random, sizeof random)) return false;
-        for (std::size_t i = 0; i < sizeof random; ++i) {
-            FId[2 * i] = L"0123456789abcdef"[random[i] >> 4];
-            FId[2 * i + 1] = L"0123456789abcdef"[random[i] & 15];
-        }
+        hextext::Write(random, sizeof random, FId);
         return FIdDrawn = true;
     }
 

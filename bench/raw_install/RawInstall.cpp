@@ -6,10 +6,10 @@
 //   raw_install.exe INSTALLER OUT-FILE   prints the milliseconds of each step and in all
 #include "app/uDigest.h"
 #include "platform/uSha256.h"
-#include "platform/uText.h"
 #include "store/uExeAdder.h"
 #include "store/uPayloadFormat.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 
 #include <windows.h>
 

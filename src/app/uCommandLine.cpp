@@ -1,6 +1,7 @@
 #include "app/uCommandLine.h"
 
-#include "app/uOwnBinding.h"
+#include "store/uHexText.h"
+#include "store/uPayloadFormat.h"
 
 #include <algorithm>
 
@@ -22,11 +23,10 @@ std::wstring_view Arguments(std::wstring_view line) {
     return line.substr(i);
 }
 
-// The id of the starter's report pipe: exactly 32 lowercase hexadecimal digits, as the
-// starter draws them; anything else makes the line bad.
+// The id of the starter's report pipe: a change id (NewChangeId), as the starter draws it;
+// anything else makes the line bad.
 std::wstring ParseReportPipe(std::wstring_view digits, bool& bad) {
-    bool ok = digits.size() == 32;
-    for (wchar_t c : digits) ok = ok && ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'));
+    const bool ok = hextext::IsLowerDigits(digits, payload::kChangeIdDigits);
     if (!ok) bad = true;
     return ok ? std::wstring(digits) : std::wstring();
 }
@@ -34,7 +34,8 @@ std::wstring ParseReportPipe(std::wstring_view digits, bool& bad) {
 } // namespace
 
 std::wstring StepArguments(const TSha256& binding, std::wstring_view reportPipe, std::wstring_view folder) {
-    return L"/STEP=" + BindingText(binding) + L" /REPORT=" + std::wstring(reportPipe) + L" /D=" + std::wstring(folder);
+    return L"/STEP=" + hextext::Text<std::wstring>(binding) + L" /REPORT=" + std::wstring(reportPipe) +
+           L" /D=" + std::wstring(folder);
 }
 
 TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
@@ -62,7 +63,7 @@ TSetupCommandLine ParseSetupCommandLine(std::wstring_view commandLine) {
             r.AllUsers = true;
         else if (word.starts_with(L"/STEP=")) {
             r.Step = true;
-            if (!ParseBindingText(word.substr(6), r.StepBinding)) r.Bad = true;
+            if (!hextext::ReadLower(word.substr(6), r.StepBinding.data(), r.StepBinding.size())) r.Bad = true;
         } else if (word.starts_with(L"/REPORT="))
             r.ReportPipe = ParseReportPipe(word.substr(8), r.Bad);
         else if (word.starts_with(L"/LOG=") || word.starts_with(L"/log=")) {

@@ -1,5 +1,6 @@
 #include "app/uDigest.h"
 
+#include "store/uHexText.h"
 #include "store/uLittleEndian.h"
 
 #include <algorithm>
@@ -104,13 +105,7 @@ TDigest DigestFinal(TDigestContext& ctx) {
 }
 
 std::string DigestText(const TDigest& digest) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string s;
-    s.reserve(32);
-    for (std::uint8_t b : digest) {
-        s.push_back(kHex[b >> 4]);
-        s.push_back(kHex[b & 15]);
-    }
+    std::string s = hextext::Text<std::string>(digest);
     std::reverse(s.begin(), s.end());
     return s;
 }

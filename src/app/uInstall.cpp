@@ -1,7 +1,7 @@
 #include "app/uInstall.h"
 
-#include "platform/uText.h"
 #include "platform/uVersionRecord.h"
+#include "store/uText.h"
 
 #include <cstdint>
 #include <utility>
@@ -90,7 +90,7 @@ std::vector<TUninstallValue> UninstallDetailValues(std::string_view scrName, con
     values.push_back(text(payload::kInstallLocation, paths.Folder));
     const std::uint64_t kib = details.FileBytes / 1024 + (details.FileBytes % 1024 ? 1 : 0);
     values.push_back(
-        number("EstimatedSize", kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kib)));
+        number(payload::kEstimatedSize, kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kib)));
     values.push_back(number(payload::kNoModify, 1));
     values.push_back(number(payload::kNoRepair, 1));
     values.push_back(text(payload::kQuietUninstallString, "\"" + paths.Uninstaller + "\" /S"));

@@ -195,6 +195,10 @@ TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::
 // account's (an administrator who approved the prompt).
 TInstallOutcome CheckOtherScope(const TPayloadSettings& settings, TInstallScope scope);
 
+// The installation in paths has this payload's ReadMe: the payload carries one and the file
+// is there. Only that one is offered: a <name>.txt an earlier installation left is not.
+bool HasOwnReadMe(const TPayloadSettings& settings, const TInstallPaths& paths);
+
 // The machine-wide step: checks the target again, then changes the destination and the
 // HKLM entry all or nothing. Every new file is written in full beside its target before any
 // existing file is touched; the earlier files are moved aside, the new ones moved in, the

@@ -1,8 +1,8 @@
 #include "app/uInstallLog.h"
 
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
+#include "store/uText.h"
 
 #include <windows.h>
 
@@ -71,12 +71,8 @@ void Line(std::string_view text) {
     digits(now.wSecond, 2, '.');
     digits(now.wMilliseconds, 3, ' ');
     // Whatever the line names (a path, a version, a step's text), it stays one line.
-    const std::wstring wide = ToWide(stamp + EscapeControls932(text) + "\r\n");
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    if (n <= 0) return;
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    const std::string utf8 = WideToUtf8(ToWide(stamp + EscapeControls932(text) + "\r\n"));
+    if (utf8.empty()) return;
     DWORD written = 0;
     // A line that cannot be written is lost; the installation does not depend on its log.
     WriteFile(gFile.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);

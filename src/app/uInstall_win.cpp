@@ -5,12 +5,12 @@
 
 #include "components/uFileEmbedder.h"
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 
 #include <windows.h>
 
@@ -562,9 +562,10 @@ TRegisteredEntry InspectUninstallEntry(std::string_view scrName, TInstallScope s
     entry.Folder = ReadRegistryString(root, key + "\\" + payload::kInstallLocation);
     if (entry.Folder.empty()) entry.Folder = expected.Folder;
     entry.Folder = IncludeTrailingBackslash932(entry.Folder);
-    DWORD readMe = 1, size = sizeof readMe;
-    RegGetValueW(root, ToWide(key).c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr, &readMe,
-                 &size);
+    DWORD readMe = 0, size = sizeof readMe;
+    if (RegGetValueW(root, ToWide(key).c_str(), payload::kReadMeInstalledW, RRF_RT_REG_DWORD, nullptr,
+                     &readMe, &size) != ERROR_SUCCESS)
+        readMe = payload::kReadMeInstalledUnread;
     entry.ReadMe = readMe != 0;
     return entry;
 }
@@ -618,6 +619,10 @@ std::vector<std::uint8_t> CarriedUninstaller() {
     return EmbeddedFileOf(static_cast<const std::uint8_t*>(data), SizeofResource(module, resource));
 }
 
+bool HasOwnReadMe(const TPayloadSettings& settings, const TInstallPaths& paths) {
+    return !settings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
+}
+
 TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInstallRequest& request) {
     // The lock first: what is found below stays true until the change is done.
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
@@ -647,8 +652,7 @@ TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInst
         files = std::make_unique<TFolderChange>(paths, settings.FSCRName);
         StageFiles(*files, settings, request, paths);
         files->Swap();
-        // Only a ReadMe of this installation is offered: an older one left in the folder is not.
-        outcome.ReadMePresent = !settings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
+        outcome.ReadMePresent = HasOwnReadMe(settings, paths);
         TUninstallDetails details = Details(settings, paths, outcome.ReadMePresent);
         details.ReadMe = outcome.ReadMePresent || earlierReadMe;
         const TUninstallEntry names = UninstallEntry(settings.FSCRName, paths.Uninstaller);

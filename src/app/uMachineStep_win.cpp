@@ -5,9 +5,10 @@
 #include "app/uOwnBinding.h"
 #include "platform/uElevation.h"
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
+#include "store/uHexText.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 
 #include <string>
 #include <vector>
@@ -24,7 +25,7 @@ constexpr DWORD kMaxReport = 64 * 1024;
 std::wstring ReportPipeName(std::wstring_view id) { return L"\\\\.\\pipe\\ScrSetupStepReport-" + std::wstring(id); }
 
 std::string ResultText(TSetupExit exit, const TSha256& binding) {
-    return std::to_string(static_cast<int>(exit)) + " " + FromWide(BindingText(binding));
+    return std::to_string(static_cast<int>(exit)) + " " + hextext::Text<std::string>(binding);
 }
 
 // The starter's end: a pipe with a name from the system's random generator, one instance,

@@ -15,8 +15,8 @@
 #include "platform/uSetScreenSaver.h"
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
 #include "store/uErrors.h"
+#include "store/uText.h"
 #include "toolkit/uImage.h"
 
 #include <windows.h>
@@ -417,8 +417,7 @@ TSetupExit LogOutcome(TInstallResult result) {
 void TfrmMain::FinishForUser(const std::string& destination, bool setAsCurrent, TInstallOutcome& outcome) {
     const TInstallPaths paths = InstallPaths(destination, FSettings.FSCRName);
     FSettings.FReadMePath = paths.ReadMePath;
-    // Only a ReadMe of this installation is offered: an older one left in the folder is not.
-    outcome.ReadMePresent = !FSettings.FReadMeData.empty() && FileExists932(paths.ReadMePath);
+    outcome.ReadMePresent = HasOwnReadMe(FSettings, paths);
     if (!setAsCurrent || !FileExists932(paths.SCRPath)) return;
     // A policy that runs another screensaver, or none, decides instead: the value is left
     // as it is (the installation itself succeeded).

@@ -2,11 +2,11 @@
 
 #include "app/uDigest.h"
 #include "app/uInstall.h"
-#include "platform/uText.h"
 #include "store/uErrors.h"
 #include "store/uImageBinding.h"
 #include "store/uLittleEndian.h"
 #include "store/uPayloadFormat.h"
+#include "store/uText.h"
 #include "store/uZCompress.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "app/uStartup.h"
 
-#include "platform/uText.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 
 #include <windows.h>
 

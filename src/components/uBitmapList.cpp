@@ -1,8 +1,8 @@
 #include "components/uBitmapList.h"
 
-#include "platform/uText.h"
 #include "store/uErrors.h"
 #include "store/uStreamUtils.h"
+#include "store/uText.h"
 #include "store/uZCompress.h"
 #include "toolkit/uControls.h"
 #include "toolkit/uForms.h"

@@ -1,7 +1,8 @@
 #include "components/uBrowser.h"
 
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
+#include "store/uHexText.h"
+#include "store/uText.h"
 
 namespace {
 
@@ -49,7 +50,6 @@ std::string CheckURLScheme(std::string_view address) {
 }
 
 std::string URLArgument(std::string_view url) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     bool blank = false;
     // Control characters and '"' are below 0x40 or 0x7F, so none of them can be the trail
@@ -57,9 +57,9 @@ std::string URLArgument(std::string_view url) {
     for (char c : url) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F || c == '"') {
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 0x0F];
+            char digits[2];
+            hextext::Write(&b, 1, digits, hextext::TLetters::Upper);
+            out.append("%").append(digits, 2);
         } else {
             blank = blank || c == ' ';
             out += c;

@@ -2,7 +2,7 @@
 
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 
 std::string RegisteredBrowserCommand() {
     const std::string command = GetAssociatedCommand(".htm");

@@ -4,8 +4,8 @@
 #include "components/uColorBtn.h"
 
 #include "components/uXPUtils.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
+#include "store/uText.h"
 #include "toolkit/uForms.h"
 
 #include <windows.h>

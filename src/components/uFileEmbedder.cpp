@@ -1,7 +1,7 @@
 #include "components/uFileEmbedder.h"
 
-#include "platform/uText.h"
 #include "store/uStreamUtils.h"
+#include "store/uText.h"
 #include "store/uZCompress.h"
 #include "toolkit/uForms.h"
 

@@ -1,7 +1,7 @@
 #include "components/uGraphUtils.h"
 
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
+#include "store/uText.h"
 
 namespace {
 

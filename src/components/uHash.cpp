@@ -1,6 +1,6 @@
 #include "components/uHash.h"
 
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #ifdef _WIN32
 #include <windows.h>

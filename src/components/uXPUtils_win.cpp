@@ -1,7 +1,7 @@
 #include "components/uXPUtils.h"
 
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 #include "toolkit/uControls.h"
 
 #include <windows.h>

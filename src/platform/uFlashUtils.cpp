@@ -1,6 +1,6 @@
 #include "platform/uFlashUtils.h"
 
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #include <algorithm>
 

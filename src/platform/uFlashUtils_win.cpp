@@ -2,7 +2,7 @@
 
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #include <ole2.h>
 

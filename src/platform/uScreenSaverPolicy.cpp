@@ -1,6 +1,6 @@
 #include "platform/uScreenSaverPolicy.h"
 
-#include "platform/uText.h"
+#include "store/uText.h"
 
 TPolicyYield ScreenSaverYield(const TScreenSaverPolicy& policy, bool forcedIsThisOne) {
     if (policy.ScreenSaversOff) return TPolicyYield::ScreenSaversOff;

@@ -2,7 +2,8 @@
 
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
+#include "store/uPayloadFormat.h"
+#include "store/uText.h"
 
 #include <windows.h>
 
@@ -43,7 +44,8 @@ bool NonZero(const wchar_t* key, const wchar_t* name) {
 TScreenSaverPolicy ReadScreenSaverPolicy() {
     TScreenSaverPolicy policy;
     std::wstring text;
-    if (ReadString(kDesktopPolicyKey, L"SCRNSAVE.EXE", text)) policy.ForcedScreenSaver = ScreenSaverPathOf(FromWide(text));
+    if (ReadString(kDesktopPolicyKey, payload::kScreenSaverValueW, text))
+        policy.ForcedScreenSaver = ScreenSaverPathOf(FromWide(text));
     policy.ScreenSaversOff = ReadString(kDesktopPolicyKey, L"ScreenSaveActive", text) && Trim(FromWide(text)) == "0";
     policy.SettingsBlocked = NonZero(kSystemPolicyKey, L"NoDispScrSavPage") || NonZero(kSystemPolicyKey, L"NoDispCPL");
     return policy;

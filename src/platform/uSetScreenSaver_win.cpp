@@ -5,9 +5,9 @@
 #include <windows.h>
 
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
 #include "store/uErrors.h"
+#include "store/uText.h"
 
 TPlatformFamily CurrentPlatformFamily() {
     OSVERSIONINFOW info{};

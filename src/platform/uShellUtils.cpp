@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "platform/uText.h"
+#include "store/uText.h"
 
 std::pair<std::string, std::string> SplitValuePath(std::string_view valuePath) {
     std::size_t at = FindLastOf932(valuePath, "\\:");

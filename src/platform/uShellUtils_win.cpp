@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
+#include "platform/uSystemFolders.h"
 #include "platform/uWinHandles.h"
+#include "store/uText.h"
 
 // ---- Registry -------------------------------------------------------------------------------
 
@@ -191,9 +192,7 @@ std::string GetSpecialFolderFallback(TSpecialFolder folder) {
         std::string windir = ExpandEnvironment("%windir%");
         return windir == "%windir%" ? std::string() : windir; // unset: no folder
     }
-    if (folder == TSpecialFolder::ProgramFiles)
-        return ReadRegistryString(HKEY_LOCAL_MACHINE,
-                                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir");
+    if (folder == TSpecialFolder::ProgramFiles) return ExpandSystemVariables("%ProgramFiles%");
     return {};
 }
 
@@ -346,10 +345,9 @@ namespace {
 std::string SystemVariable(std::string_view name) {
     const std::string upper = UpperAscii932(name);
     if (upper == "SYSTEMROOT" || upper == "WINDIR" || upper == "SYSTEMDRIVE") {
-        wchar_t dir[MAX_PATH];
-        const UINT n = GetSystemWindowsDirectoryW(dir, MAX_PATH);
-        if (n < 3 || n >= MAX_PATH) return {};
-        const std::string windows = FromWide(std::wstring_view(dir, n));
+        const sys::TSystemFolder folder = sys::WindowsFolder();
+        if (folder.Size < 2) return {};
+        const std::string windows = FromWide(folder.View());
         return upper == "SYSTEMDRIVE" ? windows.substr(0, 2) : windows;
     }
     static constexpr std::pair<std::string_view, const char*> kFolders[] = {

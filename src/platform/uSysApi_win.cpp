@@ -1,5 +1,7 @@
 #include "platform/uSysApi.h"
 
+#include "platform/uSystemFolders.h"
+
 #include <string>
 
 namespace sys {
@@ -18,20 +20,16 @@ std::wstring ProgramPath() {
 }
 
 std::wstring SystemDirectory() {
-    wchar_t dir[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return {};
-    return std::wstring(dir, n);
+    const TSystemFolder system = SystemFolder();
+    return std::wstring(system.View());
 }
 
 HMODULE SystemLibrary(const wchar_t* name) {
     HMODULE h = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!h) {
         // Systems without the LOAD_LIBRARY_SEARCH flags: load by full path instead.
-        wchar_t dir[MAX_PATH];
-        UINT n = GetSystemDirectoryW(dir, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH) return nullptr;
-        std::wstring path(dir, n);
+        std::wstring path = SystemDirectory();
+        if (path.empty()) return nullptr;
         path += L'\\';
         path += name;
         h = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

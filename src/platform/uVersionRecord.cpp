@@ -1,8 +1,9 @@
 #include "platform/uVersionRecord.h"
 
 #include "platform/uPeImage.h"
-#include "platform/uText.h"
+#include "store/uHexText.h"
 #include "store/uLittleEndian.h"
+#include "store/uText.h"
 
 #include <optional>
 #include <utility>
@@ -107,10 +108,12 @@ TVersionRecord VersionRecordOf(const std::uint8_t* file, std::size_t size) {
 
     if (const auto strings = record.Child(*root, "StringFileInfo")) {
         for (const auto& [language, codePage] : languages) {
-            char key[9];
-            const unsigned words[2] = {language, codePage};
-            for (int i = 0; i < 8; ++i) key[i] = "0123456789abcdef"[(words[i / 4] >> (12 - 4 * (i % 4))) & 0xFu];
-            key[8] = '\0';
+            // "llllcccc": the two 16-bit words, high byte first.
+            const std::uint8_t words[4] = {
+                static_cast<std::uint8_t>(language >> 8), static_cast<std::uint8_t>(language),
+                static_cast<std::uint8_t>(codePage >> 8), static_cast<std::uint8_t>(codePage)};
+            char key[9] = {};
+            hextext::Write(words, sizeof words, key);
             const auto table = record.Child(*strings, key);
             if (!table) continue;
             if (r.CompanyName.empty())

@@ -4,6 +4,7 @@
 // uninstaller alike. Header-only and allocation-free: the uninstaller has no C++ runtime.
 // Works on code page 932 and on UTF-16 names: the marks are ASCII, and neither '.' nor '~'
 // is ever the trail byte of a double-byte character.
+#include "store/uHexText.h"
 #include "store/uPayloadFormat.h"
 
 #include <cstddef>
@@ -50,8 +51,7 @@ template <typename C> constexpr TLeftover<C> ParseLeftover(std::basic_string_vie
         if (rest.size() <= kMark.size() + payload::kChangeIdDigits) return {};
         const TView marked(rest.data(), rest.size() - payload::kChangeIdDigits);
         const TView id(rest.data() + marked.size(), payload::kChangeIdDigits);
-        for (C c : id)
-            if (!((c >= C('0') && c <= C('9')) || (c >= C('a') && c <= C('f')))) return {};
+        if (!hextext::IsLowerDigits(id, payload::kChangeIdDigits)) return {};
         if (!detail::EndsWith(marked, kMark)) return {};
         return {suffix.Kind, TView(marked.data(), marked.size() - kMark.size()), id};
     }

@@ -4,6 +4,7 @@
 #include "store/uLittleEndian.h"
 #include "store/uStreamUtils.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 #include "store/uZCompress.h"
 
 #include <algorithm>
@@ -265,7 +266,7 @@ void WriteItemsWithKey(const TPathName& fileName, const TItemTypes& items, int k
         // A half-written container would hide nothing but waste space; cut it off so the
         // file is as it was.
         ResizeFileName(fileName, start);
-        throw EWriteError("Cannot write the item container to \"" + MessageName(fileName) + "\"");
+        throw EWriteError("Cannot write the item container to \"" + PathToCp932(fileName) + "\"");
     }
 }
 

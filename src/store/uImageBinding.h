@@ -15,7 +15,7 @@
 // program, never passed through scrpack, is checked as before.
 //
 // Header-only and portable: scrpack finds and writes the field in file bytes; the
-// installer defines the field itself (app/uImageBinding_win.cpp).
+// installer defines the field itself (app/uOwnBinding_win.cpp).
 #include "store/uItemLayout.h"
 
 #include <cstddef>

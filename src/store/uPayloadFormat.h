@@ -73,6 +73,9 @@ SCR_PAYLOAD_NAME(kNoModify, "NoModify")
 SCR_PAYLOAD_NAME(kNoRepair, "NoRepair")
 SCR_PAYLOAD_NAME(kInstallDate, "InstallDate")
 SCR_PAYLOAD_NAME(kReadMeInstalled, "ReadMeInstalled") // REG_DWORD: <name>.txt is the installation's
+// Its value when it cannot be read: a registration written before the value existed counts
+// its <name>.txt as the installation's.
+inline constexpr unsigned kReadMeInstalledUnread = 1;
 // Under HKEY_CURRENT_USER: the user's current screensaver.
 SCR_PAYLOAD_NAME(kDesktopKey, "Control Panel\\Desktop")
 SCR_PAYLOAD_NAME(kScreenSaverValue, "SCRNSAVE.EXE")

@@ -1,7 +1,9 @@
 #include "store/uStreams.h"
 
 #include "store/uErrors.h"
+#include "store/uHexText.h"
 #include "store/uPayloadFormat.h"
+#include "store/uText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -58,15 +60,6 @@ bool ResizeFileName(const TPathName& fileName, std::int64_t size) {
 
 namespace {
 
-#ifdef _WIN32
-std::string WideToCp932(const wchar_t* w, int len) {
-    int n = WideCharToMultiByte(932, 0, w, len, nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    if (n > 0) WideCharToMultiByte(932, 0, w, len, s.data(), n, nullptr, nullptr);
-    return s;
-}
-#endif
-
 // The code of the last failed system call, read before any other call can replace it.
 unsigned long LastSystemError() {
 #ifdef _WIN32
@@ -78,7 +71,7 @@ unsigned long LastSystemError() {
 
 // "<what> file "<name>". <the system's text>", the message of a failed open or write.
 std::string FileErrorText(const char* what, const TPathName& fileName, unsigned long code) {
-    return std::string(what) + " file \"" + MessageName(fileName) + "\". " + SystemErrorText(code);
+    return std::string(what) + " file \"" + PathToCp932(fileName) + "\". " + SystemErrorText(code);
 }
 
 } // namespace
@@ -112,7 +105,7 @@ std::string SystemErrorText(unsigned long code) {
     std::string text;
     if (n != 0 && buf) {
         while (n > 0 && (buf[n - 1] == L'\r' || buf[n - 1] == L'\n' || buf[n - 1] == L' ')) --n;
-        text = WideToCp932(buf, static_cast<int>(n));
+        text = FromWide(std::wstring_view(buf, n));
     }
     if (buf) LocalFree(buf);
     if (text.empty()) text = "Error " + std::to_string(code) + ".";
@@ -145,11 +138,8 @@ std::string NewChangeId() {
     std::uint8_t random[16];
     static_assert(sizeof random * 2 == payload::kChangeIdDigits);
     if (!SystemRandom(random, sizeof random)) return {};
-    std::string id;
-    for (std::uint8_t b : random) {
-        id += "0123456789abcdef"[b >> 4];
-        id += "0123456789abcdef"[b & 15];
-    }
+    std::string id(payload::kChangeIdDigits, '\0');
+    hextext::Write(random, sizeof random, id.data());
     return id;
 }
 
@@ -182,14 +172,6 @@ template <typename Step> std::size_t TransferAll(std::size_t count, Step step) {
 }
 
 } // namespace
-
-std::string MessageName(const TPathName& p) {
-#ifdef _WIN32
-    return p.empty() ? std::string() : WideToCp932(p.data(), static_cast<int>(p.size()));
-#else
-    return p;
-#endif
-}
 
 // ---- TStream ----
 
@@ -570,7 +552,7 @@ bool TTemporaryFile::Rename(bool replace) {
 }
 
 void TTemporaryFile::Flush() {
-    if (!IsOpen()) throw EFCreateError("Cannot create file \"" + MessageName(FTarget) + "\".");
+    if (!IsOpen()) throw EFCreateError("Cannot create file \"" + PathToCp932(FTarget) + "\".");
 #ifdef _WIN32
     const bool ok = FlushFileBuffers(H(FHandle));
 #else
@@ -582,7 +564,7 @@ void TTemporaryFile::Flush() {
 }
 
 void TTemporaryFile::MoveIn() {
-    if (!IsOpen()) throw EFCreateError("Cannot create file \"" + MessageName(FTarget) + "\".");
+    if (!IsOpen()) throw EFCreateError("Cannot create file \"" + PathToCp932(FTarget) + "\".");
     if (Rename(false)) return;
     const unsigned long code = LastSystemError();
     throw EFCreateError(FileErrorText("Cannot create", FTarget, code), code);

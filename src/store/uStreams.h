@@ -171,9 +171,6 @@ std::string NewChangeId();
 // "<fileName>.~<id><suffix>": a name of that change beside fileName.
 TPathName MarkedSibling(const TPathName& fileName, std::string_view id, std::string_view suffix);
 
-// A file name for messages: code page 932 text on Windows, the native bytes elsewhere.
-std::string MessageName(const TPathName& fileName);
-
 // Whole-file helpers built on the streams above.
 std::vector<std::uint8_t> ReadWholeFile(const TPathName& fileName);
 

@@ -2,8 +2,8 @@
 // creates (its own classes and the system controls it derives from), fonts, colours,
 // forms and the message loop.
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
+#include "store/uText.h"
 #include "toolkit/uForms.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #pragma once
 // Expected texts written in UTF-8 in the tests, as the code page 932 bytes the program
 // handles.
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #include <gtest/gtest.h>
 

@@ -11,9 +11,9 @@
 #include "components/uRegister.h"
 #include "platform/WinTestSupport.h"
 #include "platform/uSetScreenSaver.h"
-#include "platform/uText.h"
 #include "platform/uWinHandles.h"
 #include "store/uExeAdder.h"
+#include "store/uText.h"
 #include "toolkit/uForms.h"
 
 #include <gtest/gtest.h>

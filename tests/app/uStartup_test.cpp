@@ -2,8 +2,8 @@
 
 #include "app/PayloadItems.h"
 #include "app/uDigest.h"
-#include "platform/uText.h"
 #include "store/uExeAdder.h"
+#include "store/uText.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include "app/PayloadItems.h"
 #include "app/uDigest.h"
 #include "common/StandInPlayer.h"
-#include "platform/uText.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 
 #include <windows.h>
 

@@ -5,7 +5,7 @@
 #include "components/uBrowser.h"
 #include "platform/WinTestSupport.h"
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 #include "toolkit/uClasses.h"
 
 #include <gtest/gtest.h>

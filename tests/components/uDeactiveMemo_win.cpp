@@ -1,7 +1,7 @@
 // A deactivated memo in a real window created from a compiled definition: it never takes
 // the keyboard focus, shows its lines, and draws them in the normal (not grey) text colour.
 #include "components/uDeactiveMemo.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #include "MemoFormTest.h"
 

@@ -2,7 +2,7 @@
 // window definition.
 #include "components/uFileEmbedder.h"
 #include "components/uRegister.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 #include "store/uZCompress.h"
 #include "toolkit/uForms.h"
 

@@ -2,7 +2,7 @@
 // resources writes the carried file back byte for byte.
 #include "components/uFileEmbedder.h"
 #include "components/uRegister.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 #include "toolkit/uForms.h"
 
 #include "common/TestFiles.h"

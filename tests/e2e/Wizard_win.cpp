@@ -12,6 +12,7 @@
 #include "platform/uWinHandles.h"
 #include "platform/uSha256.h"
 #include "store/uExeAdder.h"
+#include "store/uHexText.h"
 #include "store/uImageBinding.h"
 #include "tools/RunTool.h"
 
@@ -250,12 +251,8 @@ std::wstring BindingOf(const fs::path& exe) {
     const std::size_t at =
         imagebinding::FindHashField(bytes.data(), imagebinding::ImageEnd(bytes.data(), bytes.size()));
     if (at == imagebinding::npos) return L"<none>";
-    std::wstring hex;
-    for (std::size_t i = 0; i < imagebinding::kHashSize; ++i) {
-        wchar_t digits[3];
-        swprintf(digits, 3, L"%02x", bytes[at + i]);
-        hex += digits;
-    }
+    std::wstring hex(2 * imagebinding::kHashSize, L'\0');
+    hextext::Write(bytes.data() + at, imagebinding::kHashSize, hex.data());
     return hex;
 }
 
@@ -846,9 +843,8 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
                                  "\"\n"),
               std::string::npos);
     const std::vector<std::uint8_t> exeBytes = ReadBytes(exe);
-    std::string hex;
-    for (std::uint8_t b : Sha256(exeBytes.data(), exeBytes.size()))
-        hex += std::string(1, "0123456789ABCDEF"[b >> 4]) + "0123456789ABCDEF"[b & 15];
+    const std::string hex =
+        hextext::Text<std::string>(Sha256(exeBytes.data(), exeBytes.size()), hextext::TLetters::Upper);
     EXPECT_NE(installerYaml.find("InstallerSha256: \"" + hex + "\"\n"), std::string::npos) << installerYaml;
     for (int code : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 3010})
         EXPECT_NE(installerYaml.find("- InstallerReturnCode: " + std::to_string(code) + "\n"), std::string::npos) << code;

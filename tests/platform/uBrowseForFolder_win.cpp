@@ -10,7 +10,7 @@
 #include "common/TestFiles.h"
 #include "platform/WinTestSupport.h"
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 
 namespace {
 // A real window that records the browse-dialog messages the callback sends to it.

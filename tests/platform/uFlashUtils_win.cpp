@@ -6,7 +6,7 @@
 #include "common/TestFiles.h"
 #include "platform/WinTestSupport.h"
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include "common/TestFiles.h"
 #include "platform/WinTestSupport.h"
 #include "platform/uShellUtils.h"
-#include "platform/uText.h"
 #include "store/uErrors.h"
+#include "store/uText.h"
 
 namespace {
 const wchar_t* const kDesktop = L"Control Panel\\Desktop";

@@ -1,4 +1,5 @@
 #include "platform/uSha256.h"
+#include "store/uHexText.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +9,7 @@
 namespace {
 
 std::string Hex(const TSha256& hash) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (std::uint8_t b : hash) {
-        text += digits[b >> 4];
-        text += digits[b & 15];
-    }
-    return text;
+    return hextext::Text<std::string>(hash);
 }
 
 // Bytes that differ from block to block: (7 i + 1) mod 256.

@@ -8,7 +8,7 @@
 
 #include "common/TestFiles.h"
 #include "platform/WinTestSupport.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 
 namespace {
 const std::string kHyouji = "\x95\x5C\x8E\xA6"; // "表示"

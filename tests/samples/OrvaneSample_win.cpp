@@ -4,7 +4,7 @@
 #include "PeImports.h"
 #include "TestFiles.h"
 #include "WinDriver.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

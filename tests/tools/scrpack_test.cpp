@@ -5,6 +5,7 @@
 #include "app/uDigest.h"
 #include "platform/uSha256.h"
 #include "store/uExeAdder.h"
+#include "store/uHexText.h"
 #include "store/uImageBinding.h"
 #include "store/uZCompress.h"
 #include "toolkit/uDefFormat.h"
@@ -845,8 +846,7 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
 
     const Bytes8 installer = ReadBytes(in.Dir / "setup.exe");
     const TSha256 hash = Sha256(installer.data(), installer.size());
-    std::string hex;
-    for (std::uint8_t b : hash) hex += std::string(1, "0123456789ABCDEF"[b >> 4]) + "0123456789ABCDEF"[b & 15];
+    const std::string hex = hextext::Text<std::string>(hash, hextext::TLetters::Upper);
     const std::string version = "2.0 \xE3\x83\x99\xE3\x83\xBC\xE3\x82\xBF"; // "2.0 ベータ", blanks cut
     const std::string publisher = "Orvane \xE6\xA0\xAA\xE5\xBC\x8F\xE4\xBC\x9A\xE7\xA4\xBE"; // "Orvane 株式会社"
     const std::string displayName = kNameUtf8 + "\xE3\x82\xB9\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\xBC\xE3\x83\xB3"

@@ -1,7 +1,7 @@
 #include "DefParse.h"
 
-#include "platform/uText.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 #include "toolkit/uControls.h"
 
 #include <cctype>

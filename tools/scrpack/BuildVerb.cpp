@@ -10,7 +10,7 @@
 #include "Verbs.h"
 
 #include "app/uDigest.h"
-#include "platform/uText.h"
+#include "store/uText.h"
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
 #include "store/uLittleEndian.h"

@@ -1,6 +1,6 @@
 #include "Errors.h"
 
-#include "platform/uText.h"
+#include "store/uText.h"
 #include "store/uErrors.h"
 
 namespace scrpack {

@@ -2,7 +2,7 @@
 
 #include "Errors.h"
 
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #include <cstdio>
 

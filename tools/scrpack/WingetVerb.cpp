@@ -11,7 +11,8 @@
 #include "app/uInstall.h"
 #include "app/uOutcomes.h"
 #include "platform/uPeImage.h"
-#include "platform/uSha256.h"
+include "platform/uSha256.h"
+#include "store/uHexText.h"
 #include "store/uStreams.h"
 
 #include <algorithm>
@@ -104,15 +105,6 @@ bool IsHttpUrl(const std::string& url) {
     std::transform(scheme.begin(), scheme.end(), scheme.begin(),
                    [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
     return (scheme == "http" || scheme == "https") && url.find_first_of("\r\n", colon) == std::string::npos;
-}
-
-std::string HexUpper(const TSha256& hash) {
-    std::string out;
-    for (std::uint8_t b : hash) {
-        out += "0123456789ABCDEF"[b >> 4];
-        out += "0123456789ABCDEF"[b & 0xF];
-    }
-    return out;
 }
 
 std::string ArchitectureOf(const Bytes& installer, const std::string& what) {
@@ -218,7 +210,8 @@ int Winget(const TArgs& a, std::ostream& out, std::ostream&) {
                  "\n  ReturnResponse: " + PackageManagerResponse(code) + "\n";
     // One entry per install scope, all the same file: the switches at the root serve every entry,
     // and each entry adds its scope's switch as Custom.
-    const std::string sha256 = YamlQuoted(HexUpper(Sha256(installer.data(), installer.size())));
+    const std::string sha256 = YamlQuoted(
+        hextext::Text<std::string>(Sha256(installer.data(), installer.size()), hextext::TLetters::Upper));
     std::string installers;
     // The lines of the document as they are written.
     // clang-format off

@@ -1,6 +1,8 @@
 // Entry point: hands the UTF-8 arguments to RunScrPack.
 #include "ScrPack.h"
 
+#include "store/uText.h"
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,17 +11,6 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-
-namespace {
-std::string WideToUtf8(const wchar_t* w) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string s(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
-    s.resize(static_cast<std::size_t>(n - 1));
-    return s;
-}
-} // namespace
 
 int wmain(int argc, wchar_t** argv) {
     // Extracted items go to stdout byte for byte; text is UTF-8 on a console too.

@@ -8,8 +8,8 @@
 #include "platform/uElevation.h"
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
-#include "platform/uText.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 
 #include <windows.h>
 

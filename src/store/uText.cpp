@@ -1,4 +1,6 @@
-#include "platform/uText.h"
+#include "store/uText.h"
+
+#include "store/uHexText.h"
 
 #include <algorithm>
 #include <vector>
@@ -91,9 +93,9 @@ std::string EscapeControls932(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     const auto escape = [&out](std::uint8_t b) {
-        out += "\\x";
-        out += "0123456789ABCDEF"[b >> 4];
-        out += "0123456789ABCDEF"[b & 15];
+        char digits[2];
+        hextext::Write(&b, 1, digits, hextext::TLetters::Upper);
+        out.append("\\x").append(digits, 2);
     };
     for (std::size_t i = 0; i < s.size(); ++i) {
         const auto b = static_cast<std::uint8_t>(s[i]);
@@ -166,7 +168,7 @@ static std::wstring Utf8ToWide(std::string_view utf8) {
     return w;
 }
 
-static std::string WideToUtf8(std::wstring_view w) {
+std::string WideToUtf8(std::wstring_view w) {
     if (w.empty()) return {};
     int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
     std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');

@@ -4,7 +4,7 @@
 // double-byte character as one unit: its trail byte (which may be 0x5C '\', as in
 // "表" = 95 5C) never matches a single-byte character. Conversions to and from UTF-16
 // happen only at the Win32 boundary, always with code page 932, whatever the system's
-// ANSI code page is.
+// ANSI code page is, and never with best fit; every conversion is made here.
 #include "store/uStreams.h"
 
 #include <cstddef>
@@ -78,4 +78,6 @@ std::wstring ToWide(std::string_view cp932);
 std::string FromWide(std::wstring_view wide);
 // The same; false when some character had no code page 932 form (out then holds "?" for it).
 bool FromWideExact(std::wstring_view wide, std::string& out);
+// UTF-16 as UTF-8 (the install log's text, scrpack's arguments), every character kept.
+std::string WideToUtf8(std::wstring_view wide);
 #endif

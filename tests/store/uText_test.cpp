@@ -1,4 +1,4 @@
-#include "platform/uText.h"
+#include "store/uText.h"
 
 #include <gtest/gtest.h>
 
