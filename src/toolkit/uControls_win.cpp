@@ -11,12 +11,13 @@
 #include <commctrl.h>
 
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 #include <string>
 
 struct TControl::TNative {
-    UniqueHFont Font;
+    std::shared_ptr<const UniqueHFont> Font;
     UniqueHBrush Brush;
     COLORREF BrushColor = 0;
 };
@@ -188,6 +189,16 @@ void SetScreenDpi(int dpi) {
 }
 
 namespace {
+// The common controls' classes the toolkit uses (the visual-style controls of the manifest),
+// registered once, before the first window: not loaded by a run that shows none.
+void CommonControlsNeeded() {
+    static const bool registered = [] {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        return sys::InitCommonControlsEx(&icc) != FALSE;
+    }();
+    (void)registered;
+}
+
 bool FontInstalled(const std::wstring& face, BYTE charset) {
     WindowDC dc(nullptr);
     if (!dc.Get()) return true;
@@ -227,11 +238,36 @@ std::wstring ResolveFace(const std::string& name, BYTE charset) {
     return face;
 }
 
-UniqueHFont MakeFont(const TFontSpec& f, int pixelHeight) {
+// One font object per face, size, weight and character set, shared by every control that
+// shows it (a page's controls mostly share one): it is created once and deleted with its
+// last user. Only the GUI thread creates controls.
+std::shared_ptr<const UniqueHFont> MakeFont(const TFontSpec& f, int pixelHeight) {
+    struct TShared {
+        TFontSpec Spec;
+        int PixelHeight;
+        std::weak_ptr<const UniqueHFont> Font;
+    };
+    static std::vector<TShared> fonts;
+    TShared* slot = nullptr;
+    for (TShared& e : fonts) {
+        if (e.PixelHeight == pixelHeight && e.Spec.Name == f.Name && e.Spec.Bold == f.Bold &&
+            e.Spec.Charset == f.Charset) {
+            if (auto font = e.Font.lock()) return font;
+            slot = &e;
+            break;
+        }
+        if (!slot && e.Font.expired()) slot = &e;
+    }
     const BYTE charset = static_cast<BYTE>(f.Charset);
-    return UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset,
-                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   DEFAULT_PITCH | FF_DONTCARE, ResolveFace(f.Name, charset).c_str()));
+    auto font = std::make_shared<const UniqueHFont>(
+        CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                    ResolveFace(f.Name, charset).c_str()));
+    if (slot)
+        *slot = {f, pixelHeight, font};
+    else
+        fonts.push_back({f, pixelHeight, font});
+    return font;
 }
 } // namespace
 
@@ -239,8 +275,8 @@ bool MeasureText(const TFontSpec& font, const std::string& text, std::int32_t& w
     WindowDC dc(nullptr);
     if (!dc.Get()) return false;
     const int dpi = ScreenDpi();
-    UniqueHFont f = MakeFont(font, MulDiv(font.Height, dpi, 96));
-    HGDIOBJ old = SelectObject(dc.Get(), f.Get());
+    const auto f = MakeFont(font, MulDiv(font.Height, dpi, 96));
+    HGDIOBJ old = SelectObject(dc.Get(), f->Get());
     // An empty text still has the height of one line, as the label draws it.
     std::wstring w = text.empty() ? std::wstring(L" ") : ToWide(text);
     RECT r{0, 0, 0, 0};
@@ -348,9 +384,9 @@ void TControl::ApplyChange(TChange what) {
         InvalidateRect(h, nullptr, TRUE);
         break;
     case TChange::Font: {
-        UniqueHFont font = MakeFont(EffectiveFont(), Scale(EffectiveFont().Height));
-        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
-        // The window no longer uses the old font: it can go now.
+        auto font = MakeFont(EffectiveFont(), Scale(EffectiveFont().Height));
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font->Get()), TRUE);
+        // The window no longer uses the old font: this control's share of it can go now.
         TControlAccess::Native(this).Font = std::move(font);
         break;
     }
@@ -550,8 +586,7 @@ void TLabel::CreateParams(TCreateParams& p) {
 
 void TProgressBar::CreateParams(TCreateParams& p) {
     TControl::CreateParams(p);
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
-    sys::InitCommonControlsEx(&icc);
+    CommonControlsNeeded();
     p.BaseClass = PROGRESS_CLASSW;
     if (FSmooth) p.Style |= PBS_SMOOTH;
 }
@@ -634,6 +669,7 @@ void ReadHighContrast() {
 } // namespace
 
 void TForm::CreateHandle() {
+    CommonControlsNeeded();
     ReadHighContrast();
     TCreateParams p;
     CreateParams(p);
