@@ -38,21 +38,19 @@ template <typename T> T* Need(const TComponent& root, const char* name) {
 
 // The player question asked on a thread of its own from construction, so that the wizard's
 // window is built while COM and the player's object load; the answer is waited for where
-// the verdict needs it. Without a thread it is asked there, on the calling thread.
+// the verdict needs it. Without a thread it is asked at once, on the calling thread.
 class TPlayerProbeInBackground : public IPlayerProbe {
 public:
     TPlayerProbeInBackground() {
         FThread.Reset(CreateThread(nullptr, 0, &TPlayerProbeInBackground::Ask, this, 0, nullptr));
+        if (!FThread) Ask(this);
     }
     ~TPlayerProbeInBackground() override { Wait(); }
     TPlayerProbeInBackground(const TPlayerProbeInBackground&) = delete;
     TPlayerProbeInBackground& operator=(const TPlayerProbeInBackground&) = delete;
 
     std::optional<std::string> InstalledVersion() override {
-        if (FThread)
-            Wait();
-        else
-            Ask(this);
+        Wait();
         if (FError) std::rethrow_exception(FError);
         return FAnswer;
     }

@@ -10,14 +10,13 @@
 
 #include <commctrl.h>
 
+#include <forward_list>
 #include <map>
-#include <memory>
 #include <utility>
 #include <vector>
 #include <string>
 
 struct TControl::TNative {
-    std::shared_ptr<const UniqueHFont> Font;
     UniqueHBrush Brush;
     COLORREF BrushColor = 0;
 };
@@ -192,11 +191,11 @@ namespace {
 // The common controls' classes the toolkit uses (the visual-style controls of the manifest),
 // registered once, before the first window: not loaded by a run that shows none.
 void CommonControlsNeeded() {
-    static const bool registered = [] {
-        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-        return sys::InitCommonControlsEx(&icc) != FALSE;
-    }();
-    (void)registered;
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    sys::InitCommonControlsEx(&icc);
 }
 
 bool FontInstalled(const std::wstring& face, BYTE charset) {
@@ -239,35 +238,27 @@ std::wstring ResolveFace(const std::string& name, BYTE charset) {
 }
 
 // One font object per face, size, weight and character set, shared by every control that
-// shows it (a page's controls mostly share one): it is created once and deleted with its
-// last user. Only the GUI thread creates controls.
-std::shared_ptr<const UniqueHFont> MakeFont(const TFontSpec& f, int pixelHeight) {
+// shows it (a page's controls mostly share one): created at its first use and kept to the
+// end of the program (a few objects: one per style and screen DPI). Only the GUI thread
+// creates controls.
+HFONT MakeFont(const TFontSpec& f, int pixelHeight) {
     struct TShared {
         TFontSpec Spec;
         int PixelHeight;
-        std::weak_ptr<const UniqueHFont> Font;
+        UniqueHFont Font;
     };
-    static std::vector<TShared> fonts;
-    TShared* slot = nullptr;
-    for (TShared& e : fonts) {
+    static std::forward_list<TShared> fonts;
+    for (const TShared& e : fonts)
         if (e.PixelHeight == pixelHeight && e.Spec.Name == f.Name && e.Spec.Bold == f.Bold &&
-            e.Spec.Charset == f.Charset) {
-            if (auto font = e.Font.lock()) return font;
-            slot = &e;
-            break;
-        }
-        if (!slot && e.Font.expired()) slot = &e;
-    }
+            e.Spec.Charset == f.Charset)
+            return e.Font.Get();
     const BYTE charset = static_cast<BYTE>(f.Charset);
-    auto font = std::make_shared<const UniqueHFont>(
-        CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset, OUT_DEFAULT_PRECIS,
-                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                    ResolveFace(f.Name, charset).c_str()));
-    if (slot)
-        *slot = {f, pixelHeight, font};
-    else
-        fonts.push_back({f, pixelHeight, font});
-    return font;
+    return fonts
+        .emplace_front(f, pixelHeight,
+                       UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset,
+                                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                               DEFAULT_PITCH | FF_DONTCARE, ResolveFace(f.Name, charset).c_str())))
+        .Font.Get();
 }
 } // namespace
 
@@ -275,8 +266,7 @@ bool MeasureText(const TFontSpec& font, const std::string& text, std::int32_t& w
     WindowDC dc(nullptr);
     if (!dc.Get()) return false;
     const int dpi = ScreenDpi();
-    const auto f = MakeFont(font, MulDiv(font.Height, dpi, 96));
-    HGDIOBJ old = SelectObject(dc.Get(), f->Get());
+    HGDIOBJ old = SelectObject(dc.Get(), MakeFont(font, MulDiv(font.Height, dpi, 96)));
     // An empty text still has the height of one line, as the label draws it.
     std::wstring w = text.empty() ? std::wstring(L" ") : ToWide(text);
     RECT r{0, 0, 0, 0};
@@ -384,10 +374,8 @@ void TControl::ApplyChange(TChange what) {
         InvalidateRect(h, nullptr, TRUE);
         break;
     case TChange::Font: {
-        auto font = MakeFont(EffectiveFont(), Scale(EffectiveFont().Height));
-        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font->Get()), TRUE);
-        // The window no longer uses the old font: this control's share of it can go now.
-        TControlAccess::Native(this).Font = std::move(font);
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(MakeFont(EffectiveFont(), Scale(EffectiveFont().Height))),
+                     TRUE);
         break;
     }
     case TChange::Style: {
