@@ -15,6 +15,7 @@
 #include "platform/uSetScreenSaver.h"
 #include "platform/uShellUtils.h"
 #include "platform/uSysApi.h"
+#include "platform/uWinHandles.h"
 #include "store/uErrors.h"
 #include "store/uText.h"
 #include "toolkit/uImage.h"
@@ -23,7 +24,9 @@
 
 #include <commctrl.h>
 
+#include <exception>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -32,6 +35,46 @@ template <typename T> T* Need(const TComponent& root, const char* name) {
     if (!c) throw ECorruptData(std::string("The window definition has no ") + name);
     return c;
 }
+
+// The player question asked on a thread of its own from construction, so that the wizard's
+// window is built while COM and the player's object load; the answer is waited for where
+// the verdict needs it. Without a thread it is asked at once, on the calling thread.
+class TPlayerProbeInBackground : public IPlayerProbe {
+public:
+    TPlayerProbeInBackground() {
+        FThread.Reset(CreateThread(nullptr, 0, &TPlayerProbeInBackground::Ask, this, 0, nullptr));
+        if (!FThread) Ask(this);
+    }
+    ~TPlayerProbeInBackground() override { Wait(); }
+    TPlayerProbeInBackground(const TPlayerProbeInBackground&) = delete;
+    TPlayerProbeInBackground& operator=(const TPlayerProbeInBackground&) = delete;
+
+    std::optional<std::string> InstalledVersion() override {
+        Wait();
+        if (FError) std::rethrow_exception(FError);
+        return FAnswer;
+    }
+
+private:
+    // No exception leaves the thread: it is handed to the one who waits.
+    static DWORD WINAPI Ask(void* self) {
+        auto* probe = static_cast<TPlayerProbeInBackground*>(self);
+        try {
+            probe->FAnswer = TFlashPlayerProbe().InstalledVersion();
+        } catch (...) {
+            probe->FError = std::current_exception();
+        }
+        return 0;
+    }
+    void Wait() {
+        if (FThread) WaitForSingleObject(FThread.Get(), INFINITE);
+        FThread.Reset();
+    }
+
+    std::optional<std::string> FAnswer;
+    std::exception_ptr FError;
+    UniqueHandle FThread;
+};
 
 } // namespace
 
@@ -173,11 +216,17 @@ void TfrmMain::FormCreate() {
 
     // 10. The start-up verdict picks the first page; the view shows it, with the
     // destination controls following their check box (unchecked at start) and the scope
-    // chosen on the command line checked.
-    TStartupVerdict verdict;
-    {
+    // chosen on the command line checked. The data's integrity first: the player is asked
+    // only when the data passed and the screensaver needs it. The wizard builds its window,
+    // hidden, with the button row, while the player is asked; the page waits for the answer.
+    TStartupVerdict verdict = FSettings.IntegrityVerdict();
+    if (FMode == TRunMode::Wizard && verdict.Welcome() && FSettings.FNeedsPlayer) {
+        TPlayerProbeInBackground probe;
+        HandleNeeded();
+        verdict = FSettings.PlayerVerdict(std::move(verdict), probe);
+    } else {
         TFlashPlayerProbe probe;
-        verdict = FSettings.StartupVerdict(probe);
+        verdict = FSettings.PlayerVerdict(std::move(verdict), probe);
     }
     installlog::Line(std::string("start-up: ") + (verdict.Welcome() ? "passed" : OutcomeRule(verdict.Result).LogName) +
                      " (" + verdict.Why + ")");

@@ -198,7 +198,10 @@ TStartupVerdict TPayloadSettings::IntegrityVerdict() const {
 }
 
 TStartupVerdict TPayloadSettings::StartupVerdict(IPlayerProbe& probe) const {
-    TStartupVerdict verdict = IntegrityVerdict();
+    return PlayerVerdict(IntegrityVerdict(), probe);
+}
+
+TStartupVerdict TPayloadSettings::PlayerVerdict(TStartupVerdict verdict, IPlayerProbe& probe) const {
     if (!verdict.Welcome()) return verdict;
     if (!FNeedsPlayer) {
         verdict.Why += "; player not needed";

@@ -110,6 +110,9 @@ public:
     // The integrity check, then the player gate (only for a screensaver that needs the
     // player: with FNeedsPlayer false the probe is never asked).
     TStartupVerdict StartupVerdict(IPlayerProbe& probe) const;
+    // The player gate's part of it, after the integrity verdict: a failed integrity verdict
+    // stands and the probe is not asked.
+    TStartupVerdict PlayerVerdict(TStartupVerdict integrity, IPlayerProbe& probe) const;
 };
 
 // The player gate alone: fails when the player cannot be created; passes when it is at

@@ -51,7 +51,8 @@ std::string GetFlashPlayerVersion();
 std::string GetFileVersionText(const std::string& path);
 
 // The real player, for the start-up verdict: its object created once, then the version
-// of its file.
+// of its file. It initialises COM on the calling thread for the question and leaves it
+// again: on any thread, and a start that never asks loads no COM.
 class TFlashPlayerProbe : public IPlayerProbe {
 public:
     std::optional<std::string> InstalledVersion() override;

@@ -58,6 +58,7 @@ std::string GetFileVersionText(const std::string& path) {
 }
 
 std::optional<std::string> TFlashPlayerProbe::InstalledVersion() {
+    TComInit com;
     if (!IsFlashPlayerInstalled()) return std::nullopt;
     return GetFlashPlayerVersion();
 }

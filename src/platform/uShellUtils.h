@@ -255,8 +255,8 @@ std::string CleanAssociatedCommand(std::string_view registeredCommand);
 
 // ---- COM ------------------------------------------------------------------------------------
 
-// COM initialised on the current thread for the object's life: the program keeps one for
-// the whole run of its GUI thread, around everything that uses the shell.
+// COM initialised on the current thread for the object's life (the installer's own calls
+// initialise it on demand, see uSysApi.h).
 class TComInit {
 public:
     TComInit();

@@ -36,6 +36,9 @@ void CoTaskMemFree(LPVOID p);
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out);
 
 // shell32
+// The browse and open calls initialise COM on the calling thread at the first of them and
+// keep it to the end of the program: a start that opens nothing loads no COM for them.
+// Meant for the one GUI thread.
 HRESULT SHGetSpecialFolderLocation(HWND owner, int csidl, PIDLIST_ABSOLUTE* pidl);
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR path);
 PIDLIST_ABSOLUTE SHBrowseForFolderW(LPBROWSEINFOW bi);

@@ -60,6 +60,21 @@ void CoTaskMemFree(LPVOID mem) {
     SCR_PROC(L"ole32.dll", CoTaskMemFree);
     if (p) p(mem);
 }
+
+namespace {
+// COM for the shell's calls, on the thread of the first of them (the GUI thread), from then
+// to the program's end (S_FALSE, already initialised, also counts and is balanced).
+void ComNeeded() {
+    struct TKeptCom {
+        bool Initialised = SUCCEEDED(CoInitialize(nullptr));
+        ~TKeptCom() {
+            if (Initialised) CoUninitialize();
+        }
+    };
+    static TKeptCom com;
+}
+} // namespace
+
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out) {
     SCR_PROC(L"ole32.dll", CoCreateInstance);
     if (out) *out = nullptr;
@@ -76,16 +91,19 @@ BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR path) {
     return p ? p(pidl, path) : FALSE;
 }
 PIDLIST_ABSOLUTE SHBrowseForFolderW(LPBROWSEINFOW bi) {
+    ComNeeded();
     SCR_PROC(L"shell32.dll", SHBrowseForFolderW);
     return p ? p(bi) : nullptr;
 }
 HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR params, LPCWSTR dir, INT show) {
+    ComNeeded();
     SCR_PROC(L"shell32.dll", ShellExecuteW);
     // SE_ERR_NOASSOC-like failure when shell32 is unavailable.
     return p ? p(owner, verb, file, params, dir, show) : reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(31));
 }
 
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
+    ComNeeded();
     SCR_PROC(L"shell32.dll", ShellExecuteExW);
     if (!p) SetLastError(ERROR_PROC_NOT_FOUND);
     return p ? p(info) : FALSE;

@@ -10,13 +10,13 @@
 
 #include <commctrl.h>
 
+#include <forward_list>
 #include <map>
 #include <utility>
 #include <vector>
 #include <string>
 
 struct TControl::TNative {
-    UniqueHFont Font;
     UniqueHBrush Brush;
     COLORREF BrushColor = 0;
 };
@@ -188,6 +188,16 @@ void SetScreenDpi(int dpi) {
 }
 
 namespace {
+// The common controls' classes the toolkit uses (the visual-style controls of the manifest),
+// registered once, before the first window: not loaded by a run that shows none.
+void CommonControlsNeeded() {
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    sys::InitCommonControlsEx(&icc);
+}
+
 bool FontInstalled(const std::wstring& face, BYTE charset) {
     WindowDC dc(nullptr);
     if (!dc.Get()) return true;
@@ -227,11 +237,28 @@ std::wstring ResolveFace(const std::string& name, BYTE charset) {
     return face;
 }
 
-UniqueHFont MakeFont(const TFontSpec& f, int pixelHeight) {
+// One font object per face, size, weight and character set, shared by every control that
+// shows it (a page's controls mostly share one): created at its first use and kept to the
+// end of the program (a few objects: one per style and screen DPI). Only the GUI thread
+// creates controls.
+HFONT MakeFont(const TFontSpec& f, int pixelHeight) {
+    struct TShared {
+        TFontSpec Spec;
+        int PixelHeight;
+        UniqueHFont Font;
+    };
+    static std::forward_list<TShared> fonts;
+    for (const TShared& e : fonts)
+        if (e.PixelHeight == pixelHeight && e.Spec.Name == f.Name && e.Spec.Bold == f.Bold &&
+            e.Spec.Charset == f.Charset)
+            return e.Font.Get();
     const BYTE charset = static_cast<BYTE>(f.Charset);
-    return UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset,
-                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   DEFAULT_PITCH | FF_DONTCARE, ResolveFace(f.Name, charset).c_str()));
+    return fonts
+        .emplace_front(f, pixelHeight,
+                       UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset,
+                                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                               DEFAULT_PITCH | FF_DONTCARE, ResolveFace(f.Name, charset).c_str())))
+        .Font.Get();
 }
 } // namespace
 
@@ -239,8 +266,7 @@ bool MeasureText(const TFontSpec& font, const std::string& text, std::int32_t& w
     WindowDC dc(nullptr);
     if (!dc.Get()) return false;
     const int dpi = ScreenDpi();
-    UniqueHFont f = MakeFont(font, MulDiv(font.Height, dpi, 96));
-    HGDIOBJ old = SelectObject(dc.Get(), f.Get());
+    HGDIOBJ old = SelectObject(dc.Get(), MakeFont(font, MulDiv(font.Height, dpi, 96)));
     // An empty text still has the height of one line, as the label draws it.
     std::wstring w = text.empty() ? std::wstring(L" ") : ToWide(text);
     RECT r{0, 0, 0, 0};
@@ -348,10 +374,8 @@ void TControl::ApplyChange(TChange what) {
         InvalidateRect(h, nullptr, TRUE);
         break;
     case TChange::Font: {
-        UniqueHFont font = MakeFont(EffectiveFont(), Scale(EffectiveFont().Height));
-        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
-        // The window no longer uses the old font: it can go now.
-        TControlAccess::Native(this).Font = std::move(font);
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(MakeFont(EffectiveFont(), Scale(EffectiveFont().Height))),
+                     TRUE);
         break;
     }
     case TChange::Style: {
@@ -550,8 +574,7 @@ void TLabel::CreateParams(TCreateParams& p) {
 
 void TProgressBar::CreateParams(TCreateParams& p) {
     TControl::CreateParams(p);
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
-    sys::InitCommonControlsEx(&icc);
+    CommonControlsNeeded();
     p.BaseClass = PROGRESS_CLASSW;
     if (FSmooth) p.Style |= PBS_SMOOTH;
 }
@@ -634,6 +657,7 @@ void ReadHighContrast() {
 } // namespace
 
 void TForm::CreateHandle() {
+    CommonControlsNeeded();
     ReadHighContrast();
     TCreateParams p;
     CreateParams(p);

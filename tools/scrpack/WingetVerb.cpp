@@ -11,7 +11,7 @@
 #include "app/uInstall.h"
 #include "app/uOutcomes.h"
 #include "platform/uPeImage.h"
-include "platform/uSha256.h"
+#include "platform/uSha256.h"
 #include "store/uHexText.h"
 #include "store/uStreams.h"
 

@@ -74,7 +74,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Held from here to the end: the step is started from this very file (a failure to
     // hold it is told when the step would start).
     HoldProgramFile();
-    TComInit com; // for the whole run of the GUI thread
+    // No COM here: the player check and the shell's calls initialise it when they first
+    // need it (a payload that needs no player opens the welcome page without it).
     RegisterToolkitClasses();
     RegisterSystemComponents();
     installlog::Line(args.Silent ? "installer: unattended (/S)" : "installer: wizard");
@@ -97,8 +98,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     };
     int exitCode = 0;
     try {
-        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-        sys::InitCommonControlsEx(&icc);
         auto form = std::make_unique<TfrmMain>(nullptr, TRunMode::Wizard, scope);
         if (args.HasDestination) form->SetDestination(args.Destination);
         Application.MainForm = form.get();
