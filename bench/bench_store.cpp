@@ -38,12 +38,12 @@ Bytes ScreensaverLike(std::size_t size) {
     Bytes out;
     out.reserve(size);
     while (out.size() < size) {
-        const unsigned kind = rng() % 100;
+        const auto kind = rng() % 100;
         if (kind < 70) { // a run of instructions
             for (int i = 0; i < 12; ++i) {
                 const Bytes& op = kOps[rng() % 15];
                 out.insert(out.end(), op.begin(), op.end());
-                const unsigned operands = rng() % 3;
+                const auto operands = rng() % 3;
                 for (unsigned k = 0; k < operands; ++k) out.push_back(static_cast<std::uint8_t>(rng() % 64));
             }
         } else if (kind < 85) { // an address table

@@ -40,7 +40,7 @@ void TBitmapList::GetProperties(TPropList& props) {
     // Design time only: reads back empty, so it is never stored.
     props.Strings(
         "Images", [] { return std::vector<std::string>(); },
-        [this](std::vector<std::string> v) { AddImageFiles(v); });
+        [this](const std::vector<std::string>& v) { AddImageFiles(v); });
 }
 
 void TBitmapList::DefineProperties(TFiler& filer) {

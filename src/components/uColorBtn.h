@@ -86,7 +86,9 @@ private:
     bool FEmphasis = true;
     bool FSyncFontColor = false;
     bool FUseTheme = true;
+#ifdef _WIN32
     bool FTracking = false; // TrackMouseEvent is waiting for the mouse to leave
+#endif
 };
 
 // The image name a new TBitColorBtn shows (and the default not stored).

@@ -195,7 +195,8 @@ void THash::Sort() {
 void THash::QuickSort(int lo, int hi) {
     while (lo < hi) {
         int i = lo, j = hi;
-        const std::string pivot = FKeys[static_cast<std::size_t>(lo + (hi - lo) / 2)];
+        const int middle = lo + (hi - lo) / 2;
+        const std::string pivot = FKeys[static_cast<std::size_t>(middle)];
         while (i <= j) {
             while (CompareKeys(FKeys[static_cast<std::size_t>(i)], pivot, FCaseInsensitive) < 0) ++i;
             while (CompareKeys(FKeys[static_cast<std::size_t>(j)], pivot, FCaseInsensitive) > 0) --j;

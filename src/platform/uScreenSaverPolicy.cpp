@@ -18,7 +18,7 @@ std::string YieldReason(const TScreenSaverPolicy& policy, TPolicyYield yield) {
 }
 
 std::string ScreenSaverPathOf(std::string_view value) {
-    const std::string trimmed = Trim(value);
+    std::string trimmed = Trim(value);
     if (trimmed.empty() || trimmed.front() != '"') return trimmed;
     const std::size_t end = FindChar932(trimmed, '"', 1);
     return Trim(std::string_view(trimmed).substr(1, end == std::string::npos ? std::string::npos : end - 1));

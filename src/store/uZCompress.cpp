@@ -78,11 +78,6 @@ void FeedInput(z_stream& zs, const std::uint8_t*& next, std::size_t& left) {
     left -= slice;
 }
 
-void SetOutput(z_stream& zs, std::vector<std::uint8_t>& out, std::size_t used) {
-    zs.next_out = out.data() + used;
-    zs.avail_out = static_cast<uInt>(std::min(out.size() - used, kMaxSlice));
-}
-
 } // namespace
 
 std::string ZLibMessage(int code) {

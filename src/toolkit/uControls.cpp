@@ -61,9 +61,7 @@ void TControl::SetParent(TWinControl* parent) {
     }
     FParent = parent;
     if (parent) parent->FControls.push_back(this);
-    if (!parent) {
-        DestroyHandle();
-    } else if (parent->HandleAllocated()) {
+    if (parent && parent->HandleAllocated()) {
         if (HandleAllocated())
             Changed(TChange::Style); // re-parents the native window
         else
@@ -483,7 +481,7 @@ TMemo::TMemo(TComponent* owner) : TEdit(owner) {
 void TMemo::GetProperties(TPropList& p) {
     TEdit::GetProperties(p);
     p.Strings(
-        "Lines", [this] { return FLines; }, [this](std::vector<std::string> v) { SetLines(v); });
+        "Lines", [this] { return FLines; }, [this](const std::vector<std::string>& v) { SetLines(v); });
     p.Enum(
         "ScrollBars", {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}, [this] { return int(FScrollBars); },
         [this](int v) { SetScrollBars(TScrollStyle(v)); }, 0);

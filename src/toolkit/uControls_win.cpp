@@ -650,7 +650,8 @@ HWND OwnerWindow(const TComponent* c) {
 
 namespace {
 void ReadHighContrast() {
-    HIGHCONTRASTW hc{sizeof hc};
+    HIGHCONTRASTW hc{};
+    hc.cbSize = sizeof hc;
     SetHighContrast(SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) &&
                     (hc.dwFlags & HCF_HIGHCONTRASTON) != 0);
 }

@@ -144,7 +144,7 @@ TEST(PayloadSettings, NamesCompareExactly) {
 TEST(PayloadSettings, ShortItemsCountAsAbsent) {
     TPayloadSettings s = Apply({
         Item("mxl", Le32(5)),
-        Item("mxl", "\x09\x00\x00"), // three bytes: ignored, 5 stays
+        Item("mxl", std::string("\x09\x00\x00", 3)), // three bytes: ignored, 5 stays
         Item("InstallerVerCheck", std::string(1, '\0')),
         Item("InstallerVerCheck", ""), // no data: ignored, false stays
         Item("InstallerForceSet", ""),

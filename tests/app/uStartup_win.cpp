@@ -34,7 +34,7 @@ TEST(StringTable, EveryMessageInCodePage932) {
 // codes, the system's own text for the others.
 TEST(StringTable, OutcomeTexts) {
     EXPECT_EQ(VerdictMessageText({}), "");
-    EXPECT_EQ(VerdictMessageText({TInstallResult::PlayerMissing, "7.0.19.0"}),
+    EXPECT_EQ(VerdictMessageText({TInstallResult::PlayerMissing, "7.0.19.0", {}, 0}),
               Sjis("Flash ActiveX Player が見つからないかバージョンが古いため実行できません\r\n"
                    "バージョン 7.0.19.0 以降が必要です"));
     EXPECT_EQ(OutcomeText(TInstallResult::DiskFull, "C:\\a.scr", ERROR_DISK_FULL),

@@ -155,7 +155,9 @@ Bytes8 StubCarrying(const Bytes8& uninstaller) {
     return pebytes::PeWithResources(0x8664, {{10, u"TFRMMAIN", 0, w.Result()}});
 }
 
-// A screensaver with a version record: Japanese table, company and product version texts.
+#ifndef _WIN32
+// A screensaver with a version record: Japanese table, company and product version texts
+// (for the host's manifest test).
 Bytes8 ScreenSaverWithVersionRecord() {
     using pebytes::Utf16z;
     using pebytes::VersionNode;
@@ -172,6 +174,7 @@ Bytes8 ScreenSaverWithVersionRecord() {
          VersionNode(u"VarFileInfo", {}, true, {VersionNode(u"Translation", {0x11, 0x04, 0xB0, 0x04}, false)})});
     return pebytes::PeWithResources(0x014C, {{16, u"", 1, record}});
 }
+#endif
 
 } // namespace
 

@@ -59,7 +59,7 @@ private:
 
     static std::string Clean(const std::string& line) {
         std::string t = TrimAscii(line);
-        if (t.rfind("#", 0) == 0 || t.rfind("//", 0) == 0) return {};
+        if (t.rfind('#', 0) == 0 || t.rfind("//", 0) == 0) return {};
         return t;
     }
 
