@@ -226,7 +226,9 @@ std::vector<std::uint8_t> ComponentDefBytes(TComponent& root);
 // Reads a definition into the existing root: its properties, binary properties and
 // children (created by class name, owned by root). The stored root class must be root's
 // class or one of rootClasses. Raises ECorruptData for malformed data, unknown classes or
-// properties, a type that does not fit a property.
+// properties, a type that does not fit a property. A binary property's reader reads a
+// definition nested in its data from the stream it is handed: the nested one then shares
+// the outer read's limits on depth and size.
 void ReadComponentDef(TStream& stream, TComponent& root, const std::vector<std::string>& rootClasses = {});
 // What a stored definition holds for one component, read without creating it: its
 // published values and its binary properties' bytes, by name.

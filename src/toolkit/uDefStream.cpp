@@ -122,16 +122,28 @@ struct TDefBudget {
     int Depth = 0;              // level of the component whose properties are being read
     std::size_t NestedLeft = 0; // bytes nested definitions may still take
 };
-thread_local TDefBudget* tActiveBudget = nullptr;
 
-// Claims the budget for one definition read: the outermost read installs its own, a
-// nested one draws from it and leaves the outer level as it found it.
+// A binary property's data as its reader is handed it: a definition read from it is a
+// nested one and draws on the budget of the read that holds it. (The budget travels with
+// the data rather than in a thread-local, which would link the thread runtime's keys
+// into the installer.)
+class TPropertyData : public TMemoryStream {
+public:
+    TPropertyData(std::vector<std::uint8_t> data, TDefBudget& budget)
+        : TMemoryStream(std::move(data)), FBudget(budget) {}
+    TDefBudget& Budget() const { return FBudget; }
+
+private:
+    TDefBudget& FBudget;
+};
+
+// Claims the budget for one definition read: the outermost read (outer null) sets up its
+// own, a nested one draws from the outer one and leaves its level as it found it.
 class TBudgetScope {
 public:
-    explicit TBudgetScope(std::size_t size) : FOuter(tActiveBudget) {
+    TBudgetScope(std::size_t size, TDefBudget* outer) : FOuter(outer) {
         if (!FOuter) {
             FOwn.NestedLeft = size;
-            tActiveBudget = &FOwn;
             return;
         }
         if (size > FOuter->NestedLeft) throw ECorruptData("Window definition: nested definitions too large");
@@ -141,10 +153,7 @@ public:
         FBase = FOuter->Depth + 1;
     }
     ~TBudgetScope() {
-        if (FOuter)
-            FOuter->Depth = FSavedDepth;
-        else
-            tActiveBudget = nullptr;
+        if (FOuter) FOuter->Depth = FSavedDepth;
     }
     TBudgetScope(const TBudgetScope&) = delete;
     TBudgetScope& operator=(const TBudgetScope&) = delete;
@@ -190,7 +199,7 @@ public:
             std::vector<std::uint8_t> data = r.Bytes();
             const TFiler::TBinaryProp* p = filer.Find(name);
             if (!p) throw ECorruptData("Binary property " + name + " does not exist in " + c.ClassName());
-            TMemoryStream s(std::move(data));
+            TPropertyData s(std::move(data), FBudget);
             p->Reader(s);
         }
     }
@@ -250,9 +259,11 @@ std::vector<std::uint8_t> ComponentDefBytes(TComponent& root) {
     return std::move(w.Result());
 }
 
-void ReadComponentDef(const std::uint8_t* data, std::size_t size, TComponent& root,
-                      const std::vector<std::string>& rootClasses) {
-    TBudgetScope scope(size);
+namespace {
+
+void ReadDefinition(const std::uint8_t* data, std::size_t size, TComponent& root,
+                    const std::vector<std::string>& rootClasses, TDefBudget* outer) {
+    TBudgetScope scope(size, outer);
     TDefReader r(data, size);
     char sig[4];
     r.Raw(sig, 4);
@@ -278,13 +289,22 @@ void ReadComponentDef(const std::uint8_t* data, std::size_t size, TComponent& ro
     loader.Finish();
 }
 
+} // namespace
+
+void ReadComponentDef(const std::uint8_t* data, std::size_t size, TComponent& root,
+                      const std::vector<std::string>& rootClasses) {
+    ReadDefinition(data, size, root, rootClasses, nullptr);
+}
+
 void ReadComponentDef(TStream& stream, TComponent& root, const std::vector<std::string>& rootClasses) {
     // A memory stream (a binary property's data) is read in place.
     if (auto* memory = dynamic_cast<TMemoryStream*>(&stream)) {
         const std::size_t total = memory->Bytes().size();
         const std::size_t at = std::min(static_cast<std::size_t>(memory->Position()), total);
         memory->SetPosition(static_cast<std::int64_t>(total));
-        ReadComponentDef(memory->Memory() + at, total - at, root, rootClasses);
+        const auto* property = dynamic_cast<const TPropertyData*>(memory);
+        ReadDefinition(memory->Memory() + at, total - at, root, rootClasses,
+                       property ? &property->Budget() : nullptr);
         return;
     }
     std::int64_t left = stream.Remaining();
