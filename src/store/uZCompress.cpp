@@ -1,54 +1,24 @@
 #include "store/uZCompress.h"
 
+#include "store/uLittleEndian.h"
+#include "store/uZSlices.h"
+
 #include <zlib.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <string>
 
 namespace {
 
-// zlib's avail_in / avail_out are 32-bit: larger buffers are handed over in slices.
-constexpr std::size_t kMaxSlice = UINT_MAX;
+using zslices::FeedInput;
+using zslices::kMaxSlice;
 
 constexpr std::size_t RoundUp256(std::size_t n) {
     return (n + 255) & ~std::size_t(255);
 }
-
-int LevelFromIndex(int levelIndex) {
-    switch (levelIndex) {
-    case 0:
-        return Z_NO_COMPRESSION;
-    case 1:
-        return Z_BEST_SPEED;
-    case 2:
-        return Z_DEFAULT_COMPRESSION;
-    case 3:
-        return Z_BEST_COMPRESSION;
-    default:
-        return INT_MAX; // deflateInit2 refuses it with Z_STREAM_ERROR
-    }
-}
-
-// Ends a zlib stream on every way out of the function that started it.
-class TDeflateGuard {
-public:
-    explicit TDeflateGuard(z_stream& zs) : FStream(zs) {}
-    ~TDeflateGuard() {
-        if (FActive) deflateEnd(&FStream);
-    }
-    TDeflateGuard(const TDeflateGuard&) = delete;
-    TDeflateGuard& operator=(const TDeflateGuard&) = delete;
-    int End() {
-        FActive = false;
-        return deflateEnd(&FStream);
-    }
-
-private:
-    z_stream& FStream;
-    bool FActive = true;
-};
 
 class TInflateGuard {
 public:
@@ -67,16 +37,6 @@ private:
     z_stream& FStream;
     bool FActive = true;
 };
-
-// Hands the next slice of input to zlib once the previous one is used up.
-void FeedInput(z_stream& zs, const std::uint8_t*& next, std::size_t& left) {
-    if (zs.avail_in != 0 || left == 0) return;
-    const std::size_t slice = std::min(left, kMaxSlice);
-    zs.next_in = const_cast<Bytef*>(next);
-    zs.avail_in = static_cast<uInt>(slice);
-    next += slice;
-    left -= slice;
-}
 
 } // namespace
 
@@ -111,32 +71,33 @@ std::size_t CompressBound(std::size_t inputSize) {
     return inputSize + (inputSize >> 12) + (inputSize >> 14) + (inputSize >> 25) + 13;
 }
 
-std::size_t CompressInto(const void* input, std::size_t inputSize, std::uint8_t* out, std::size_t capacity,
-                         int levelIndex) {
-    z_stream zs{};
-    int rc = deflateInit2(&zs, LevelFromIndex(levelIndex), Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY);
-    if (rc != Z_OK) throw EZCompressionError(ZLibMessage(rc));
-    TDeflateGuard guard(zs);
-
-    auto next = static_cast<const std::uint8_t*>(input);
+std::size_t StoreInto(const void* input, std::size_t inputSize, std::uint8_t* out, std::size_t capacity) {
+    // RFC 1950 header (deflate, 32 KB window, "fastest" level: 78 01), RFC 1951 stored blocks
+    // (a header byte with BFINAL and BTYPE 00, then LEN and its complement NLEN,
+    // little-endian), then the Adler-32 of the data, big-endian.
+    constexpr std::size_t kMaxBlock = 0xFFFF;
+    const std::size_t blocks = inputSize == 0 ? 1 : (inputSize - 1) / kMaxBlock + 1;
+    if (inputSize > capacity || capacity - inputSize < 2 + 5 * blocks + 4)
+        throw EZCompressionError(ZLibMessage(Z_BUF_ERROR));
+    const auto* next = static_cast<const std::uint8_t*>(input);
+    std::uint8_t* at = out;
+    *at++ = 0x78;
+    *at++ = 0x01;
     std::size_t left = inputSize;
-    std::size_t used = 0;
-    for (;;) {
-        FeedInput(zs, next, left);
-        if (zs.avail_out == 0) {
-            zs.next_out = out + used;
-            zs.avail_out = static_cast<uInt>(std::min(capacity - used, kMaxSlice));
-        }
-        const uInt before = zs.avail_out;
-        rc = deflate(&zs, left == 0 ? Z_FINISH : Z_NO_FLUSH);
-        used += before - zs.avail_out;
-        if (rc == Z_STREAM_END) break;
-        if (rc < 0 && rc != Z_BUF_ERROR) throw EZCompressionError(ZLibMessage(rc));
-        if (used == capacity) throw EZCompressionError(ZLibMessage(Z_BUF_ERROR));
-    }
-    rc = guard.End();
-    if (rc < 0) throw EZCompressionError(ZLibMessage(rc));
-    return used;
+    do {
+        const std::size_t length = std::min(left, kMaxBlock);
+        left -= length;
+        *at++ = left == 0 ? 1 : 0;
+        le::Put(at, length, 2);
+        le::Put(at + 2, ~length & 0xFFFF, 2);
+        at += 4;
+        if (length != 0) std::memcpy(at, next, length);
+        at += length;
+        next += length;
+    } while (left != 0);
+    const auto check = static_cast<std::uint32_t>(adler32_z(1, static_cast<const Bytef*>(input), inputSize));
+    for (int shift = 24; shift >= 0; shift -= 8) *at++ = static_cast<std::uint8_t>(check >> shift);
+    return static_cast<std::size_t>(at - out);
 }
 
 std::vector<std::uint8_t> CompressBuffer(const void* input, std::size_t inputSize, int levelIndex) {

@@ -1,7 +1,9 @@
 #pragma once
 // Whole-buffer zlib compression (RFC 1950 streams: deflate method, window bits 15, memory
 // level 8, default strategy). Every caller in the system uses level index 2 (zlib's
-// default level), so compressed data starts with the bytes 78 9C.
+// default level), so compressed data starts with the bytes 78 9C; the installer alone
+// links a CompressInto that writes stored blocks (StoreInto, 78 01), since the only data it
+// compresses is its uninstaller's short "GUID" item (platform/link/StoredCompression.cpp).
 #include "store/uErrors.h"
 
 #include <cstddef>
@@ -33,6 +35,10 @@ std::size_t CompressBound(std::size_t inputSize);
 // raises EZCompressionError when it runs out); returns the bytes written.
 std::size_t CompressInto(const void* input, std::size_t inputSize, std::uint8_t* out, std::size_t capacity,
                          int levelIndex = 2);
+// The same stream without compression: 78 01, stored blocks of up to 65535 bytes (5 bytes
+// of header each), the Adler-32; 6 + 5 * blocks bytes more than the input, within
+// CompressBound. Any zlib reader inflates it.
+std::size_t StoreInto(const void* input, std::size_t inputSize, std::uint8_t* out, std::size_t capacity);
 
 // Inflates one complete zlib stream. Estimate 0 derives the starting capacity from the
 // input size; the output grows geometrically. An output larger than maxOutput raises

@@ -86,6 +86,33 @@ TEST(CompressBuffer, RoundTripsEverySizeAndKind) {
     }
 }
 
+TEST(StoreInto, WritesStoredBlocksAnyZlibReaderInflates) {
+    for (std::size_t size : {0u, 38u, 65535u, 65536u, 200000u}) {
+        const Bytes8 input = Random(size);
+        const std::size_t blocks = size == 0 ? 1 : (size + 65534) / 65535;
+        Bytes8 packed(CompressBound(size));
+        packed.resize(StoreInto(input.data(), input.size(), packed.data(), packed.size()));
+        EXPECT_EQ(packed.size(), size + 6 + 5 * blocks) << size;
+        EXPECT_EQ(packed[0], 0x78);
+        EXPECT_EQ(packed[1], 0x01);
+        EXPECT_EQ(packed[2], blocks == 1 ? 1 : 0) << "BFINAL only on the last block, BTYPE 00";
+        EXPECT_EQ(DecompressBuffer(packed.data(), packed.size()), input) << size;
+        Bytes8 plain(size);
+        uLongf plainSize = static_cast<uLongf>(size);
+        EXPECT_EQ(uncompress(plain.data(), &plainSize, packed.data(), static_cast<uLong>(packed.size())),
+                  Z_OK);
+        EXPECT_EQ(plain, input) << size;
+    }
+    Bytes8 tooSmall(43);
+    const Bytes8 input = Random(38);
+    try {
+        StoreInto(input.data(), input.size(), tooSmall.data(), tooSmall.size());
+        ADD_FAILURE() << "no error for a buffer one byte short";
+    } catch (const EZCompressionError& e) {
+        EXPECT_STREQ(e.what(), "buffer error");
+    }
+}
+
 TEST(DecompressBuffer, EstimateOnlyChangesTheStartingCapacity) {
     const Bytes8 input = Sample(300000, 3);
     const Bytes8 packed = CompressBuffer(input.data(), input.size());
