@@ -67,12 +67,12 @@ private:
 };
 
 struct TUninstArgs {
-    bool Valid = true;           // false for an unknown switch, a switch without its value or a bad value
-    bool Silent = false;         // "/S": no questions, no message boxes, result in the exit code
-    bool Remove = false;         // "/_remove": this run is the elevated removal step
-    std::uintptr_t Cleanup = 0;  // "/_cleanup <n>": this run is the helper copy; the file to delete, inherited
-    std::uintptr_t Parent = 0;   // "/_parent <n>": the removal step's process, inherited
-    std::uintptr_t Caller = 0;   // "/_caller <n>": the user's first run's process, inherited
+    bool Valid = true;          // false for an unknown switch, a switch without its value or a bad value
+    bool Silent = false;        // "/S": no questions, no message boxes, result in the exit code
+    bool Remove = false;        // "/_remove": this run is the elevated removal step
+    std::uintptr_t Cleanup = 0; // "/_cleanup <n>": this run is the helper copy; the file to delete, inherited
+    std::uintptr_t Parent = 0;  // "/_parent <n>": the removal step's process, inherited
+    std::uintptr_t Caller = 0;  // "/_caller <n>": the user's first run's process, inherited
 };
 
 // Parses the arguments that follow the program name, taken one by one from args (a

@@ -6,8 +6,8 @@
 // uninstall registration <name> when that names this program; it removes nothing unless
 // that registration names it. A file in use goes at the next restart (for one user it
 // keeps the registration); the registration goes only once every file is gone or bound to
-// go, so that it can be run again while anything is left. For everyone (the HKLM registration) that removal runs elevated, in a
-// second run of this program ("/_remove"); for the current user alone (the HKCU
+// go, so that it can be run again while anything is left. For everyone (the HKLM registration) that removal
+// runs elevated, in a second run of this program ("/_remove"); for the current user alone (the HKCU
 // registration) the user's own run does it. The run as the user asks and then resets
 // that user's current-screensaver setting when it named this screensaver. The removal
 // holds the lock one change to the installation holds while it works, and holds its
@@ -79,17 +79,18 @@ constexpr DWORD kDeleteRetryMs = 10000;
 constexpr DWORD kChangeLockWaitMs = 60000;
 // What the removal step holds its own file open with, for the helper: deleting and moving
 // it, reading it (its "GUID" item) and clearing its read-only attribute.
-constexpr DWORD kHeldFileAccess = DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kHeldFileAccess =
+    DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
 
 enum TExitCode : int {
     kExitOk = 0,
-    kExitCancelled = 1,    // the user answered No
+    kExitCancelled = 1, // the user answered No
     // Not "<name>Uninst.exe", no "GUID" item, no registration naming it, or its folder
     // reached through a link: not an installed uninstaller; nothing removed.
     kExitNotInstalled = 2,
-    kExitIncomplete = 3,   // something could not be removed
+    kExitIncomplete = 3, // something could not be removed
     kExitBadArguments = 4,
-    kExitNotElevated = 5,  // the removal could not be started with administrator rights: nothing removed
+    kExitNotElevated = 5, // the removal could not be started with administrator rights: nothing removed
     // The removal step only: another installation or removal of the same screensaver kept
     // its lock too long; nothing removed. The user's run then ends with kExitIncomplete.
     kExitChangeRunning = 6,
@@ -351,8 +352,8 @@ bool HasInstallationGuid(HANDLE file) {
     const auto length = static_cast<std::size_t>(place.BlockLength);
     THeapBlock block(length);
     if (!block.Get() || !ReadAt(file, place.BlockStart, block.Get(), length)) return false;
-    return itemlayout::FindItem(static_cast<const std::uint8_t*>(block.Get()), length, payload::kGuid, sizeof payload::kGuid - 1) ==
-           itemlayout::TFind::Present;
+    return itemlayout::FindItem(static_cast<const std::uint8_t*>(block.Get()), length, payload::kGuid,
+                                sizeof payload::kGuid - 1) == itemlayout::TFind::Present;
 }
 
 bool HasInstallationGuid(const TText& path) {
@@ -413,7 +414,8 @@ bool InUse(DWORD error) {
 // resolved while it exists.
 bool IsCurrentScreenSaver(const TText& scrPath) {
     UniqueHKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
+        return false;
     TText current;
     return ReadString(key.Get(), kScreenSaverValue, current) && SamePath(ProgramPathOf(current), scrPath);
 }
@@ -421,7 +423,8 @@ bool IsCurrentScreenSaver(const TText& scrPath) {
 // Removes the current-screensaver setting of the user running this.
 bool ResetScreenSaver() {
     UniqueHKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
+        return false;
     return RegDeleteValueW(key.Get(), kScreenSaverValue) == ERROR_SUCCESS;
 }
 
@@ -464,9 +467,9 @@ bool RegisteredAsSelf(HKEY root, std::wstring_view name, const TText& self) {
     TText subKey = Cat({Text(kUninstallRoot), name});
     TText command;
     UniqueHKey key;
-    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
-        return false;
-    return ReadString(key.Get(), payload::kUninstallStringW, command) && SamePath(ProgramPathOf(command), self);
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) return false;
+    return ReadString(key.Get(), payload::kUninstallStringW, command) &&
+           SamePath(ProgramPathOf(command), self);
 }
 
 // Whether the installation wrote <name>.txt: its registration's "ReadMeInstalled" (a
@@ -508,8 +511,10 @@ public:
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         FILE_ATTRIBUTE_TAG_INFO tag;
-        if (!FFolder || !GetFileInformationByHandleEx(FFolder.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-            (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (!FFolder ||
+            !GetFileInformationByHandleEx(FFolder.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+            (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             return;
         const TText resolved = FinalPath(FFolder.Get());
         std::wstring_view held = resolved;
@@ -581,8 +586,8 @@ TText CreateHelperFolder(bool perUser) {
     TText temp = perUser ? UserTempFolder() : SystemTempFolder();
     if (temp.Empty()) return {};
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!perUser && !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
-                                                                          SDDL_REVISION_1, &descriptor, nullptr))
+    if (!perUser && !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                        L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr))
         return {};
     struct TFree {
         PSECURITY_DESCRIPTOR D;
@@ -644,8 +649,8 @@ UniqueHandle CallerRunningSelf(const TText& self) {
              more = Process32NextW(snapshot.Get(), &entry))
             if (entry.th32ProcessID == GetCurrentProcessId()) callerId = entry.th32ParentProcessID;
     }
-    UniqueHandle caller(callerId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, callerId)
-                                 : nullptr);
+    UniqueHandle caller(
+        callerId ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, callerId) : nullptr);
     if (!caller) return caller;
     const TText image = PathCall(
         [&caller](LPCWSTR, LPWSTR out, DWORD size) {
@@ -676,8 +681,8 @@ bool StartHelper(const TText& helper, HANDLE file, const UniqueHandle& caller, c
     if (!listBuf.Get()) OutOfMemory();
     auto list = static_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBuf.Get());
     if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return false;
-    bool ok = UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherit, count * sizeof(HANDLE),
-                                        nullptr, nullptr);
+    bool ok = UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherit,
+                                        count * sizeof(HANDLE), nullptr, nullptr);
     if (ok) {
         auto value = [](const UniqueHandle& h) { return Decimal(reinterpret_cast<std::uintptr_t>(h.Get())); };
         TText cmd = Cat({L"\""sv, helper, L"\" /_cleanup "sv, value(target), L" /_parent "sv, value(me)});
@@ -858,7 +863,8 @@ public:
             return kExitBadArguments;
         const TText path = FinalPath(file.Get());
         FName = TText(ScreenSaverNameFromFileName(FileNameOf(path)));
-        if (FName.Empty() || !IsPlainFile(file.Get()) || !HasInstallationGuid(file.Get())) return kExitBadArguments;
+        if (FName.Empty() || !IsPlainFile(file.Get()) || !HasInstallationGuid(file.Get()))
+            return kExitBadArguments;
         const bool deleted = DeleteByHandle(file.Get());
         // Last resort, for everyone only (a copy in a private folder): at the next restart,
         // by the name the file has now.
@@ -1087,7 +1093,8 @@ private:
         const DWORD start = GetTickCount();
         while (!SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose)) {
             const DWORD err = GetLastError();
-            if ((err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION) || GetTickCount() - start > kDeleteRetryMs)
+            if ((err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION) ||
+                GetTickCount() - start > kDeleteRetryMs)
                 return false;
             Sleep(100);
         }

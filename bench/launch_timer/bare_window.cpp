@@ -18,11 +18,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"BareWindow";
     if (!RegisterClassW(&wc)) return 1;
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"bare", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 500,
-                                  360, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"bare", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 500, 360, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
-    CreateWindowExW(0, L"Static", L"bare window", WS_CHILD | WS_VISIBLE, 20, 20, 300, 20, window, nullptr, instance,
-                    nullptr);
+    CreateWindowExW(0, L"Static", L"bare window", WS_CHILD | WS_VISIBLE, 20, 20, 300, 20, window, nullptr,
+                    instance, nullptr);
     ShowWindow(window, show);
     UpdateWindow(window);
     MSG msg;

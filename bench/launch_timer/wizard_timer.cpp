@@ -55,8 +55,8 @@ std::wstring ClassOf(HWND h) {
 std::wstring TextPrefix(HWND h, std::size_t chars) {
     std::wstring s(chars + 1, L'\0');
     DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(h, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(s.data()), SMTO_ABORTIFHUNG, 1000,
-                             &got))
+    if (!SendMessageTimeoutW(h, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(s.data()), SMTO_ABORTIFHUNG,
+                             1000, &got))
         got = 0;
     s.resize(std::min<std::size_t>(got, chars));
     return s;
@@ -109,13 +109,13 @@ HWND FindShown(DWORD pid, const Marker& marker) {
 // How an installer's wizard is recognised and walked through.
 struct Wizard {
     const wchar_t* Label;
-    Marker Welcome;     // text of the welcome page
-    Marker NextButton;  // Next on the welcome and licence pages
-    Marker Agree;       // the radio button accepting the licence
-    Marker ChangeDir;   // a check box to tick before the folder can be typed (Class empty: none)
-    Marker DirEdit;     // the destination edit (its text is replaced, so only the class counts)
-    Marker Install;     // the install button
-    Marker Finished;    // text of the finish page
+    Marker Welcome;    // text of the welcome page
+    Marker NextButton; // Next on the welcome and licence pages
+    Marker Agree;      // the radio button accepting the licence
+    Marker ChangeDir;  // a check box to tick before the folder can be typed (Class empty: none)
+    Marker DirEdit;    // the destination edit (its text is replaced, so only the class counts)
+    Marker Install;    // the install button
+    Marker Finished;   // text of the finish page
     Marker FinishButton;
     bool LaunchOnly() const { return NextButton.Text.empty(); }
 };
@@ -133,7 +133,9 @@ Wizard OurWizard() {
 }
 
 // The plain window: only its start is timed, then it is closed.
-Wizard BareWindow() { return {L"bare", {L"Static", L"bare window"}, {}, {}, {}, {}, {}, {}, {}}; }
+Wizard BareWindow() {
+    return {L"bare", {L"Static", L"bare window"}, {}, {}, {}, {}, {}, {}, {}};
+}
 
 Wizard NsisWizard(const std::wstring& name) {
     return {L"NSIS",
@@ -156,7 +158,8 @@ struct Clock {
         return t;
     }
     double Ms(LARGE_INTEGER from, LARGE_INTEGER to) const {
-        return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(Frequency.QuadPart);
+        return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 /
+               static_cast<double>(Frequency.QuadPart);
     }
 };
 
@@ -167,7 +170,8 @@ public:
         std::wstring line = L"\"" + exe + L"\"";
         STARTUPINFOW si{};
         si.cb = sizeof si;
-        if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &FInfo))
+        if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                           &FInfo))
             CloseHandle(FInfo.hThread);
         else
             FInfo = {};
@@ -260,7 +264,8 @@ RunResult RunOnce(const std::wstring& exe, const Wizard& w, const std::wstring& 
     // Next is enabled once the licence is accepted.
     const LARGE_INTEGER licence = clock.Now();
     while (!(next = FindShown(child.Id(), w.NextButton)) || !IsWindowEnabled(next)) {
-        if (clock.Ms(licence, clock.Now()) > timeout * 1000) return fail(L"Next stays disabled after agreeing");
+        if (clock.Ms(licence, clock.Now()) > timeout * 1000)
+            return fail(L"Next stays disabled after agreeing");
         Sleep(1);
     }
     PostMessageW(next, BM_CLICK, 0, 0);
@@ -275,7 +280,8 @@ RunResult RunOnce(const std::wstring& exe, const Wizard& w, const std::wstring& 
     if (!edit) return fail(L"no destination edit");
     const LARGE_INTEGER typing = clock.Now();
     while (!IsWindowEnabled(edit)) {
-        if (clock.Ms(typing, clock.Now()) > timeout * 1000) return fail(L"the destination edit stays disabled");
+        if (clock.Ms(typing, clock.Now()) > timeout * 1000)
+            return fail(L"the destination edit stays disabled");
         Sleep(1);
     }
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dest.c_str()));
@@ -298,8 +304,9 @@ double Median(std::vector<double> v) {
 }
 
 int Usage() {
-    std::fwprintf(stderr, L"usage: wizard_timer --ours SETUP.exe --nsis REFERENCE.exe --dest-root DIR [--runs N] "
-                          L"[--bare BARE.exe] [--ours-entry KEY] [--nsis-name NAME] [--timeout SECONDS]\n");
+    std::fwprintf(stderr,
+                  L"usage: wizard_timer --ours SETUP.exe --nsis REFERENCE.exe --dest-root DIR [--runs N] "
+                  L"[--bare BARE.exe] [--ours-entry KEY] [--nsis-name NAME] [--timeout SECONDS]\n");
     return 2;
 }
 
@@ -311,15 +318,24 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring arg = argv[i];
         if (i + 1 >= argc) return Usage();
         const wchar_t* value = argv[++i];
-        if (arg == L"--ours") options.Ours = value;
-        else if (arg == L"--nsis") options.Nsis = value;
-        else if (arg == L"--dest-root") options.DestRoot = value;
-        else if (arg == L"--bare") options.Bare = value;
-        else if (arg == L"--ours-entry") options.OursEntry = value;
-        else if (arg == L"--nsis-name") options.NsisName = value;
-        else if (arg == L"--runs") options.Runs = _wtoi(value);
-        else if (arg == L"--timeout") options.TimeoutSeconds = _wtof(value);
-        else return Usage();
+        if (arg == L"--ours")
+            options.Ours = value;
+        else if (arg == L"--nsis")
+            options.Nsis = value;
+        else if (arg == L"--dest-root")
+            options.DestRoot = value;
+        else if (arg == L"--bare")
+            options.Bare = value;
+        else if (arg == L"--ours-entry")
+            options.OursEntry = value;
+        else if (arg == L"--nsis-name")
+            options.NsisName = value;
+        else if (arg == L"--runs")
+            options.Runs = _wtoi(value);
+        else if (arg == L"--timeout")
+            options.TimeoutSeconds = _wtof(value);
+        else
+            return Usage();
     }
     if (options.Ours.empty() || options.Nsis.empty() || options.DestRoot.empty() || options.Runs < 1 ||
         options.TimeoutSeconds <= 0)
@@ -343,15 +359,17 @@ int wmain(int argc, wchar_t** argv) {
             const RunResult r = RunOnce(s.Exe, s.W, dest, options, clock);
             RemoveTree(dest);
             if (&s == &subjects[0] && !options.OursEntry.empty())
-                RegDeleteTreeW(HKEY_LOCAL_MACHINE,
-                               (L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + options.OursEntry).c_str());
+                RegDeleteTreeW(
+                    HKEY_LOCAL_MACHINE,
+                    (L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + options.OursEntry)
+                        .c_str());
             if (!r.Failure.empty()) {
                 std::wprintf(L"%-8ls run %d: FAILED (%ls)\n", s.W.Label, run, r.Failure.c_str());
                 failed = true;
                 continue;
             }
-            std::wprintf(L"%-8ls run %d%ls: launch to welcome %7.1f ms, install to finish %7.1f ms\n", s.W.Label,
-                         run, run == 0 ? L" (warm-up)" : L"", r.LaunchMs, r.InstallMs);
+            std::wprintf(L"%-8ls run %d%ls: launch to welcome %7.1f ms, install to finish %7.1f ms\n",
+                         s.W.Label, run, run == 0 ? L" (warm-up)" : L"", r.LaunchMs, r.InstallMs);
             std::fflush(stdout);
             if (run == 0) continue;
             s.Launch.push_back(r.LaunchMs);
@@ -360,11 +378,12 @@ int wmain(int argc, wchar_t** argv) {
     }
     for (const Subject& s : subjects) {
         if (s.Launch.empty()) continue;
-        std::wprintf(L"RESULT %ls launch_to_welcome_ms median %.1f min %.1f runs %zu\n", s.W.Label, Median(s.Launch),
-                     *std::min_element(s.Launch.begin(), s.Launch.end()), s.Launch.size());
+        std::wprintf(L"RESULT %ls launch_to_welcome_ms median %.1f min %.1f runs %zu\n", s.W.Label,
+                     Median(s.Launch), *std::min_element(s.Launch.begin(), s.Launch.end()), s.Launch.size());
         if (s.W.LaunchOnly()) continue;
         std::wprintf(L"RESULT %ls install_to_finish_ms median %.1f min %.1f runs %zu\n", s.W.Label,
-                     Median(s.Install), *std::min_element(s.Install.begin(), s.Install.end()), s.Install.size());
+                     Median(s.Install), *std::min_element(s.Install.begin(), s.Install.end()),
+                     s.Install.size());
     }
     return failed ? 1 : 0;
 }

@@ -53,8 +53,8 @@ int wmain(int argc, wchar_t** argv) {
                 const double written = Now();
                 std::printf("read %.0f ms, sha-256 %.0f ms, inflate %.0f ms, digest %.0f ms, write %.0f ms; "
                             "total %.0f ms for %zu bytes (hash %02x)\n",
-                            read - start, hashed - read, inflated - hashed, digested - inflated, written - digested,
-                            written - start, bytes, hash[0]);
+                            read - start, hashed - read, inflated - hashed, digested - inflated,
+                            written - digested, written - start, bytes, hash[0]);
             }
         return bytes ? 0 : 1;
     } catch (const std::exception& e) {

@@ -157,22 +157,21 @@ bool SameFolder(std::string_view a, std::string_view b);
 // without building the window; empty when it cannot be read.
 std::vector<std::uint8_t> CarriedUninstaller();
 
-// Who owns HKLM (or, for one user, HKCU) "...\Uninstall\<name>": nobody, this system (its "UninstallString" names an
-// existing <name>Uninst.exe that carries a "GUID" container, whatever the GUID: a later
-// build of the same screensaver upgrades it; or it names one that is gone and the key's
-// "DisplayName" is ours, a registration whose files were deleted by hand), or another
-// product.
-// Unreadable: the key, or the uninstaller it names, exists but cannot be read (in use,
-// access denied): whose it is cannot be told.
+// Who owns HKLM (or, for one user, HKCU) "...\Uninstall\<name>": nobody, this system (its "UninstallString"
+// names an existing <name>Uninst.exe that carries a "GUID" container, whatever the GUID: a later build of the
+// same screensaver upgrades it; or it names one that is gone and the key's "DisplayName" is ours, a
+// registration whose files were deleted by hand), or another product. Unreadable: the key, or the uninstaller
+// it names, exists but cannot be read (in use, access denied): whose it is cannot be told.
 enum class TEntryOwner { Absent, Ours, Foreign, Unreadable };
 struct TRegisteredEntry {
     TEntryOwner Owner = TEntryOwner::Absent;
-    std::string Unread;        // unreadable: the key or file, for the message
-    unsigned long Error = 0;   // unreadable: the system's code
-    std::string Folder;  // ours: "InstallLocation" (else the uninstaller's folder), ending in "\"
-    bool ReadMe = false; // ours: it recorded <name>.txt as its own (or predates the record)
+    std::string Unread;      // unreadable: the key or file, for the message
+    unsigned long Error = 0; // unreadable: the system's code
+    std::string Folder;      // ours: "InstallLocation" (else the uninstaller's folder), ending in "\"
+    bool ReadMe = false;     // ours: it recorded <name>.txt as its own (or predates the record)
 };
-TRegisteredEntry InspectUninstallEntry(std::string_view scrName, TInstallScope scope = TInstallScope::AllUsers);
+TRegisteredEntry InspectUninstallEntry(std::string_view scrName,
+                                       TInstallScope scope = TInstallScope::AllUsers);
 
 // The destination as it will be used: made absolute by the system's full-path rules on the
 // UTF-16 text, then converted to code page 932 exactly. BadDestination for one

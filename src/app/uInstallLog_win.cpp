@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-
 namespace installlog {
 namespace {
 
@@ -35,9 +34,10 @@ bool Open(const std::wstring& path) {
     if (!file) return false;
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool itself = GetFileInformationByHandle(file.Get(), &info) &&
-                        !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
-                        info.nNumberOfLinks == 1 && SameFileName(FinalPathOf(file.Get()), LongPathOf(FullPathOf(path)));
+    const bool itself =
+        GetFileInformationByHandle(file.Get(), &info) &&
+        !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+        info.nNumberOfLinks == 1 && SameFileName(FinalPathOf(file.Get()), LongPathOf(FullPathOf(path)));
     if (!itself) {
         if (created) {
             FILE_DISPOSITION_INFO dispose{TRUE};
@@ -50,7 +50,9 @@ bool Open(const std::wstring& path) {
     return true;
 }
 
-void RelayTo(void (*relay)(std::string_view)) { gRelay = relay; }
+void RelayTo(void (*relay)(std::string_view)) {
+    gRelay = relay;
+}
 
 void Line(std::string_view text) {
     if (gRelay) return gRelay(text);

@@ -19,7 +19,6 @@
 #include <utility>
 #include <vector>
 
-
 namespace {
 
 // A failed step of the installation, with its outcome complete.
@@ -36,7 +35,8 @@ TInstallOutcome Failure(TInstallResult result, std::string_view subject, unsigne
 
 // "(system error N: text)" for the log.
 std::string SystemErrorNote(unsigned long code) {
-    return code ? " (system error " + std::to_string(code) + ": " + SystemErrorText(code) + ")" : std::string();
+    return code ? " (system error " + std::to_string(code) + ": " + SystemErrorText(code) + ")"
+                : std::string();
 }
 
 // Fails the step on the file at path with the system's code behind it, so the message can
@@ -47,9 +47,13 @@ std::string SystemErrorNote(unsigned long code) {
     throw TStepFailure{Failure(result, path, code)};
 }
 
-std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+std::wstring FileNameOf(const std::wstring& path) {
+    return path.substr(path.find_last_of(L'\\') + 1);
+}
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Deletes a file of ours; one in use (a running screensaver's image can be renamed but not
 // deleted) goes at the next restart, which the elevated step may arrange. A link is deleted
@@ -64,7 +68,8 @@ bool DeleteOrSchedule(const std::wstring& path, bool* later) {
 // An empty mark of the change (uPayloadFormat.h), created exclusively and flushed, so that
 // a run that dies finds it again.
 void CreateMark(const std::wstring& path, const std::string& shownPath) {
-    UniqueHandle mark(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle mark(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!mark) FileFailed(shownPath, GetLastError());
     FlushFileBuffers(mark.Get());
 }
@@ -79,8 +84,8 @@ void CreateMark(const std::wstring& path, const std::string& shownPath) {
 class TFolderChange {
 public:
     TFolderChange(const TInstallPaths& paths, std::string_view name)
-        : FId(NewChangeId()), FPending(MarkedSibling(ToWide(paths.Folder + std::string(name)), FId,
-                                                   payload::kPendingSuffix)) {
+        : FId(NewChangeId()),
+          FPending(MarkedSibling(ToWide(paths.Folder + std::string(name)), FId, payload::kPendingSuffix)) {
         if (FId.empty()) throw TStepFailure{Failure(TInstallResult::Unexpected, {}, GetLastError())};
     }
     TFolderChange(const TFolderChange&) = delete;
@@ -91,11 +96,13 @@ public:
     template <typename F> void Stage(const std::string& target, F write) {
         const std::wstring wide = ToWide(target);
         const DWORD attributes = GetFileAttributesW(wide.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
             FileFailed(target, ERROR_ACCESS_DENIED);
         TFileSwap swap{target, wide, nullptr};
         try {
-            swap.Staged = std::make_unique<TTemporaryFile>(wide, MarkedSibling(wide, FId, payload::kStagedSuffix));
+            swap.Staged =
+                std::make_unique<TTemporaryFile>(wide, MarkedSibling(wide, FId, payload::kStagedSuffix));
             write(*swap.Staged);
             swap.Staged->Flush();
         } catch (const TStepFailure&) {
@@ -162,8 +169,8 @@ public:
                 whole = whole && !Exists(f->Wide);
             }
             if (f->Aside.empty()) continue;
-            const bool back = f->Fresh ? DeleteFileW(f->Aside.c_str())
-                                  : MoveFileExW(f->Aside.c_str(), f->Wide.c_str(), 0);
+            const bool back =
+                f->Fresh ? DeleteFileW(f->Aside.c_str()) : MoveFileExW(f->Aside.c_str(), f->Wide.c_str(), 0);
             whole = whole && back;
         }
         FFiles.clear(); // the staged files not moved in go with their objects
@@ -211,8 +218,8 @@ void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
     };
     std::map<std::wstring, TChange> changes;
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                           nullptr, 0);
+    const HANDLE search =
+        FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -221,7 +228,8 @@ void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
         if (leftover.Kind == changenames::TKind::None) continue;
         const bool pending = leftover.Kind == changenames::TKind::Pending;
         if (!(pending ? same(leftover.File, own[3])
-                      : same(leftover.File, own[0]) || same(leftover.File, own[1]) || same(leftover.File, own[2])))
+                      : same(leftover.File, own[0]) || same(leftover.File, own[1]) ||
+                            same(leftover.File, own[2])))
             continue;
         TChange& change = changes[std::wstring(leftover.Id)];
         change.Names.emplace_back(leftover.Kind, fileName);
@@ -240,9 +248,11 @@ void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
         if (change.Pending && change.Staged) {
             for (const auto& [kind, fileName] : change.Names) {
                 if (kind != changenames::TKind::SetAside && kind != changenames::TKind::Fresh) continue;
-                const std::wstring target = folder + std::wstring(changenames::ParseLeftover<wchar_t>(fileName).File);
+                const std::wstring target =
+                    folder + std::wstring(changenames::ParseLeftover<wchar_t>(fileName).File);
                 if (Exists(target) && !DeleteFileW(target.c_str())) fail(target);
-                if (kind == changenames::TKind::SetAside && !MoveFileExW((folder + fileName).c_str(), target.c_str(), 0))
+                if (kind == changenames::TKind::SetAside &&
+                    !MoveFileExW((folder + fileName).c_str(), target.c_str(), 0))
                     fail(target);
             }
             installlog::Line("recovery: change " + shownId +
@@ -250,13 +260,16 @@ void RecoverFolder(const TInstallPaths& paths, std::string_view name) {
         }
         bool whole = true;
         for (const auto& [kind, fileName] : change.Names)
-            if (kind == changenames::TKind::Pending && !DeleteFileW((folder + fileName).c_str())) fail(folder + fileName);
+            if (kind == changenames::TKind::Pending && !DeleteFileW((folder + fileName).c_str()))
+                fail(folder + fileName);
         for (const auto& [kind, fileName] : change.Names) {
             const std::wstring path = folder + fileName;
             bool later = false;
-            if (kind != changenames::TKind::Pending && Exists(path) && !DeleteOrSchedule(path, &later)) whole = false;
+            if (kind != changenames::TKind::Pending && Exists(path) && !DeleteOrSchedule(path, &later))
+                whole = false;
         }
-        installlog::Line("recovery: leftovers of change " + shownId + (whole ? " removed" : " not all removed"));
+        installlog::Line("recovery: leftovers of change " + shownId +
+                         (whole ? " removed" : " not all removed"));
     }
 }
 
@@ -277,9 +290,11 @@ public:
         }
         FILE_ATTRIBUTE_TAG_INFO tag{};
         if (!GetFileInformationByHandleEx(FFolder.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-            (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             return;
-        FHeld = SameFolder(FromWide(LongPathOf(FinalPathOf(FFolder.Get()))), FromWide(LongPathOf(ToWide(folder))));
+        FHeld = SameFolder(FromWide(LongPathOf(FinalPathOf(FFolder.Get()))),
+                           FromWide(LongPathOf(ToWide(folder))));
     }
     bool Held() const { return FHeld; }
     unsigned long Error() const { return FError; }
@@ -319,21 +334,22 @@ private:
 class TEntryChange {
 public:
     TEntryChange(TInstallScope scope, std::string key)
-        : FRoot(ScopeRoot(scope)), FRootName(ScopeRootName(scope)), FKey(std::move(key)), FWideKey(ToWide(FKey)) {
+        : FRoot(ScopeRoot(scope)), FRootName(ScopeRootName(scope)), FKey(std::move(key)),
+          FWideKey(ToWide(FKey)) {
         UniqueHKey existing;
-        FExisted = RegOpenKeyExW(FRoot, FWideKey.c_str(), 0, KEY_QUERY_VALUE, existing.Put()) ==
-                   ERROR_SUCCESS;
+        FExisted =
+            RegOpenKeyExW(FRoot, FWideKey.c_str(), 0, KEY_QUERY_VALUE, existing.Put()) == ERROR_SUCCESS;
         if (!FExisted) return;
         DWORD count = 0, longestName = 0, longestData = 0;
-        RegQueryInfoKeyW(existing.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
-                         &longestData, nullptr, nullptr);
+        RegQueryInfoKeyW(existing.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                         &longestName, &longestData, nullptr, nullptr);
         for (DWORD i = 0; i < count; ++i) {
             TSavedValue v;
             std::wstring nameBuffer(longestName + 1, L'\0');
             v.Data.resize(longestData);
             DWORD nameLength = longestName + 1, dataLength = longestData;
-            if (RegEnumValueW(existing.Get(), i, nameBuffer.data(), &nameLength, nullptr, &v.Type, v.Data.data(),
-                              &dataLength) != ERROR_SUCCESS)
+            if (RegEnumValueW(existing.Get(), i, nameBuffer.data(), &nameLength, nullptr, &v.Type,
+                              v.Data.data(), &dataLength) != ERROR_SUCCESS)
                 continue;
             v.Name.assign(nameBuffer.data(), nameLength);
             v.Data.resize(dataLength);
@@ -353,7 +369,8 @@ public:
             const LSTATUS status = RegDeleteKeyValueW(FRoot, FWideKey.c_str(), old.Name.c_str());
             if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
                 installlog::Line("registry " + shown + ": FAILED to remove" + SystemErrorNote(status));
-                throw TStepFailure{Failure(TInstallResult::RegistrationFailed, shown, static_cast<unsigned long>(status))};
+                throw TStepFailure{
+                    Failure(TInstallResult::RegistrationFailed, shown, static_cast<unsigned long>(status))};
             }
             installlog::Line("registry " + shown + ": removed (the earlier version's)");
         }
@@ -375,8 +392,9 @@ public:
             }
         }
         for (const TSavedValue& old : FSaved)
-            whole = whole && RegSetKeyValueW(FRoot, FWideKey.c_str(), old.Name.c_str(), old.Type,
-                                             old.Data.data(), static_cast<DWORD>(old.Data.size())) == ERROR_SUCCESS;
+            whole =
+                whole && RegSetKeyValueW(FRoot, FWideKey.c_str(), old.Name.c_str(), old.Type, old.Data.data(),
+                                         static_cast<DWORD>(old.Data.size())) == ERROR_SUCCESS;
         return whole;
     }
 
@@ -541,7 +559,8 @@ TRegisteredEntry InspectUninstallEntry(std::string_view scrName, TInstallScope s
     }
     RegCloseKey(raw);
     entry.Owner = TEntryOwner::Foreign;
-    const std::string uninstaller = QuotedPath(ReadRegistryString(root, key + "\\" + payload::kUninstallString));
+    const std::string uninstaller =
+        QuotedPath(ReadRegistryString(root, key + "\\" + payload::kUninstallString));
     const std::size_t slash = FindLastOf932(uninstaller, "\\");
     const TInstallPaths expected =
         InstallPaths(slash == std::string::npos ? std::string() : uninstaller.substr(0, slash + 1), scrName);
@@ -580,8 +599,10 @@ TInstallOutcome CheckInstallTarget(const TPayloadSettings& settings, const std::
     if (!DirectoryExists932(paths.Folder)) return Failure(TInstallResult::NoDestination, paths.Folder, 0);
     const TRegisteredEntry entry = InspectUninstallEntry(settings.FSCRName, scope);
     if (found) *found = entry;
-    if (entry.Owner == TEntryOwner::Unreadable) return Failure(TInstallResult::ReadFailed, entry.Unread, entry.Error);
-    if (entry.Owner == TEntryOwner::Foreign) return Failure(TInstallResult::EntryConflict, settings.FSCRName, 0);
+    if (entry.Owner == TEntryOwner::Unreadable)
+        return Failure(TInstallResult::ReadFailed, entry.Unread, entry.Error);
+    if (entry.Owner == TEntryOwner::Foreign)
+        return Failure(TInstallResult::EntryConflict, settings.FSCRName, 0);
     // Another folder would leave the first installation without an entry that removes it.
     if (entry.Owner == TEntryOwner::Ours && !SameFolder(entry.Folder, paths.Folder))
         return Failure(TInstallResult::InstalledElsewhere, entry.Folder, 0);
@@ -592,13 +613,15 @@ TInstallOutcome CheckOtherScope(const TPayloadSettings& settings, TInstallScope 
     const TInstallScope other =
         scope == TInstallScope::AllUsers ? TInstallScope::CurrentUser : TInstallScope::AllUsers;
     const TRegisteredEntry entry = InspectUninstallEntry(settings.FSCRName, other);
-    if (entry.Owner == TEntryOwner::Ours) return Failure(TInstallResult::InstalledOtherScope, entry.Folder, 0);
+    if (entry.Owner == TEntryOwner::Ours)
+        return Failure(TInstallResult::InstalledOtherScope, entry.Folder, 0);
     return {};
 }
 
 std::string PerUserFolder(std::string_view scrName) {
     const std::string base = GetSpecialFolderPath(TSpecialFolder::LocalAppData);
-    return base.empty() ? std::string() : IncludeTrailingBackslash932(base) + "Programs\\" + std::string(scrName);
+    return base.empty() ? std::string()
+                        : IncludeTrailingBackslash932(base) + "Programs\\" + std::string(scrName);
 }
 
 bool CreatePerUserFolder(std::string_view scrName) {
@@ -628,7 +651,8 @@ TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInst
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
     const TChangeLock lock(settings.FSCRName);
     if (!lock.Held()) {
-        installlog::Line("file " + paths.Folder + ": another installation or removal of this screensaver is running");
+        installlog::Line("file " + paths.Folder +
+                         ": another installation or removal of this screensaver is running");
         return Failure(TInstallResult::FileInUse, paths.Folder, ERROR_SHARING_VIOLATION);
     }
     TRegisteredEntry earlier;
@@ -644,7 +668,8 @@ TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInst
         return Failure(TInstallResult::BadDestination, paths.Folder, pinned.Error());
     }
     // A ReadMe an earlier installation of ours left in this folder stays its own.
-    const bool earlierReadMe = earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
+    const bool earlierReadMe =
+        earlier.Owner == TEntryOwner::Ours && earlier.ReadMe && FileExists932(paths.ReadMePath);
     std::unique_ptr<TFolderChange> files;
     std::unique_ptr<TEntryChange> entry;
     try {

@@ -22,7 +22,9 @@ constexpr char kFailure = 'F'; // the failure text for the user
 constexpr char kResult = 'R';  // "<exit code> <binding in hex>": the step's last word
 constexpr DWORD kMaxReport = 64 * 1024;
 
-std::wstring ReportPipeName(std::wstring_view id) { return L"\\\\.\\pipe\\ScrSetupStepReport-" + std::wstring(id); }
+std::wstring ReportPipeName(std::wstring_view id) {
+    return L"\\\\.\\pipe\\ScrSetupStepReport-" + std::wstring(id);
+}
 
 std::string ResultText(TSetupExit exit, const TSha256& binding) {
     return std::to_string(static_cast<int>(exit)) + " " + hextext::Text<std::string>(binding);
@@ -36,10 +38,11 @@ class TReportPipe final : public IElevatedRunWatcher {
 public:
     TReportPipe() : FId(ToWide(NewChangeId())), FEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         if (FId.empty() || !FEvent) return;
-        FPipe.Reset(CreateNamedPipeW(ReportPipeName(FId).c_str(),
-                                     PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
-                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-                                     1, 0, kMaxReport, 0, nullptr));
+        FPipe.Reset(CreateNamedPipeW(
+            ReportPipeName(FId).c_str(),
+            PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
+            kMaxReport, 0, nullptr));
     }
     ~TReportPipe() override {
         if (FPipe && FState != TState::Done) CancelIo(FPipe.Get());
@@ -50,7 +53,8 @@ public:
     void Started(HANDLE process) override {
         // Kept until the report is read: the id is never another process's meanwhile.
         HANDLE kept = nullptr;
-        DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
         FProcess.Reset(kept);
         FProcessId = GetProcessId(process);
         FOurProgram = RunsHeldProgram(process);
@@ -64,8 +68,10 @@ public:
         DWORD bytes = 0;
         const bool ok = GetOverlappedResult(FPipe.Get(), &FOverlapped, &bytes, FALSE);
         if (FState == TState::Listening) {
-            if (ok) Connected();
-            else FState = TState::Done;
+            if (ok)
+                Connected();
+            else
+                FState = TState::Done;
         } else if (FState == TState::Reading) {
             if (ok) {
                 Take(bytes);
@@ -80,7 +86,8 @@ public:
     // After the step ended: what it wrote is still in the pipe.
     void Finish() {
         for (int i = 0; i < 1000 && FState != TState::Done; ++i) {
-            if (WaitForSingleObject(FEvent.Get(), FState == TState::Listening ? 0 : 5000) != WAIT_OBJECT_0) break;
+            if (WaitForSingleObject(FEvent.Get(), FState == TState::Listening ? 0 : 5000) != WAIT_OBJECT_0)
+                break;
             Signalled();
         }
         if (FState != TState::Done) {
@@ -129,29 +136,36 @@ private:
     void Refuse(const std::string& what) {
         if (++FRefused <= 4) FLines.push_back("a report from " + what + " was ignored");
         DisconnectNamedPipe(FPipe.Get());
-        if (FRefused < kMaxRefused) Listen();
-        else FState = TState::Done;
+        if (FRefused < kMaxRefused)
+            Listen();
+        else
+            FState = TState::Done;
     }
     void Read() {
         ResetEvent(FEvent.Get());
         FOverlapped = {};
         FOverlapped.hEvent = FEvent.Get();
         // Completed at once or later, the event is set either way.
-        if (!ReadFile(FPipe.Get(), FBuffer, sizeof FBuffer, nullptr, &FOverlapped) && GetLastError() != ERROR_IO_PENDING &&
-            GetLastError() != ERROR_MORE_DATA)
+        if (!ReadFile(FPipe.Get(), FBuffer, sizeof FBuffer, nullptr, &FOverlapped) &&
+            GetLastError() != ERROR_IO_PENDING && GetLastError() != ERROR_MORE_DATA)
             FState = TState::Done;
     }
     void Take(DWORD bytes) {
         if (bytes == 0) return;
         const std::string text(FBuffer + 1, bytes - 1);
         switch (FBuffer[0]) {
-        case kLogLine: FLines.push_back(text); break;
-        case kFailure: FFailure = text; break;
+        case kLogLine:
+            FLines.push_back(text);
+            break;
+        case kFailure:
+            FFailure = text;
+            break;
         case kResult:
             FHasResult = true;
             FResult = text;
             break;
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -184,7 +198,9 @@ void Send(char kind, std::string_view text) {
 // own) could otherwise hold the step at any line, with the folder and the lock held.
 std::vector<std::string> gLines;
 
-void RelayLogLine(std::string_view line) { gLines.emplace_back(line); }
+void RelayLogLine(std::string_view line) {
+    gLines.emplace_back(line);
+}
 
 // Connects to the starter's pipe, waiting a while for it to be free (another process may
 // hold it for a moment until the starter turns it away). The starter may not act as the
@@ -222,17 +238,18 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
     if (!pipe.Ok()) {
         outcome.Result = TInstallResult::Unexpected;
         outcome.Message = OutcomeText(outcome.Result, {}, GetLastError());
-        installlog::Line("step: not started: no report pipe (system error " + std::to_string(GetLastError()) + ")");
+        installlog::Line("step: not started: no report pipe (system error " + std::to_string(GetLastError()) +
+                         ")");
         return outcome;
     }
-    const TElevatedRun run =
-        RunElevatedAndWait(program, StepArguments(OwnImageBinding(), pipe.Id(), ToWide(destination)), owner, &pipe);
+    const TElevatedRun run = RunElevatedAndWait(
+        program, StepArguments(OwnImageBinding(), pipe.Id(), ToWide(destination)), owner, &pipe);
     if (!run.Started) {
         outcome.Result = TInstallResult::ElevationRefused;
         // A refused prompt says it all; any other cause is the system's to tell.
         outcome.Message = OutcomeText(outcome.Result, {}, run.Error == ERROR_CANCELLED ? 0 : run.Error);
-        installlog::Line("step: \"" + FromWide(program) + "\" not started (system error " + std::to_string(run.Error) +
-                         ")");
+        installlog::Line("step: \"" + FromWide(program) + "\" not started (system error " +
+                         std::to_string(run.Error) + ")");
         return outcome;
     }
     pipe.Finish();
@@ -241,24 +258,28 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
     if (run.WaitError) {
         outcome.Result = TInstallResult::Unexpected;
         outcome.Message = OutcomeText(outcome.Result, {}, run.WaitError);
-        installlog::Line("step: its end could not be waited for (system error " + std::to_string(run.WaitError) + ")");
+        installlog::Line("step: its end could not be waited for (system error " +
+                         std::to_string(run.WaitError) + ")");
         return outcome;
     }
     installlog::Line("step: exit code " + std::to_string(run.ExitCode));
     outcome.Result = ResultOfExit(static_cast<int>(run.ExitCode));
     // Only this program's own step, reporting the exit code it ended with and the binding
     // it was given, has done what it says.
-    const bool confirmed = pipe.OurProgram() && pipe.HasResult() &&
-                           pipe.Result() == ResultText(OutcomeRule(outcome.Result).Exit, OwnImageBinding()) &&
-                           static_cast<int>(OutcomeRule(outcome.Result).Exit) == static_cast<int>(run.ExitCode);
+    const bool confirmed =
+        pipe.OurProgram() && pipe.HasResult() &&
+        pipe.Result() == ResultText(OutcomeRule(outcome.Result).Exit, OwnImageBinding()) &&
+        static_cast<int>(OutcomeRule(outcome.Result).Exit) == static_cast<int>(run.ExitCode);
     if (!confirmed) {
-        installlog::Line(pipe.OurProgram() ? "step: no report of its result" : "step: the program started is not this installer's file");
+        installlog::Line(pipe.OurProgram() ? "step: no report of its result"
+                                           : "step: the program started is not this installer's file");
         outcome.Result = TInstallResult::StepUnconfirmed;
         outcome.Message = OutcomeText(outcome.Result);
         return outcome;
     }
     if (outcome.Result == TInstallResult::Installed) return outcome;
-    outcome.Message = pipe.Failure().empty() || IsInstalled(outcome.Result) ? OutcomeText(outcome.Result) : pipe.Failure();
+    outcome.Message =
+        pipe.Failure().empty() || IsInstalled(outcome.Result) ? OutcomeText(outcome.Result) : pipe.Failure();
     return outcome;
 }
 
@@ -275,8 +296,9 @@ TSetupExit RunStepProcess(const TSetupCommandLine& args) {
     if (!settings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, &loadError, OwnImageBinding()))
         installlog::Line("container: refused (" + loadError + ")");
     const TStartupVerdict verdict = settings.IntegrityVerdict();
-    installlog::Line(std::string("start-up: ") + (verdict.Welcome() ? "passed" : OutcomeRule(verdict.Result).LogName) +
-                     " (" + verdict.Why + ")");
+    installlog::Line(std::string("start-up: ") +
+                     (verdict.Welcome() ? "passed" : OutcomeRule(verdict.Result).LogName) + " (" +
+                     verdict.Why + ")");
     TInstallOutcome outcome;
     outcome.Result = verdict.Result;
     std::string destination;
@@ -285,7 +307,8 @@ TSetupExit RunStepProcess(const TSetupCommandLine& args) {
     // was shown.
     if (outcome.Result == TInstallResult::Installed && args.StepBinding != OwnImageBinding())
         outcome.Result = TInstallResult::InvalidPayload;
-    if (outcome.Result == TInstallResult::Installed) outcome.Result = ResolveDestination(args.Destination, destination);
+    if (outcome.Result == TInstallResult::Installed)
+        outcome.Result = ResolveDestination(args.Destination, destination);
     if (outcome.Result == TInstallResult::Installed) {
         TInstallRequest request{destination, {}};
         if (settings.FSignedUninstaller.empty()) request.Uninstaller = CarriedUninstaller();

@@ -95,7 +95,9 @@ TfrmMain::TfrmMain(TComponent* owner, TRunMode mode, TInstallScope scope)
 
 // The destruction handler runs here, while the window's own fields still exist (the
 // base class's destruction event would come after them).
-TfrmMain::~TfrmMain() { FormDestroy(); }
+TfrmMain::~TfrmMain() {
+    FormDestroy();
+}
 
 void TfrmMain::BindComponents() {
     pnlBase = Need<TPanel>(*this, "pnlBase");
@@ -172,7 +174,8 @@ void TfrmMain::FormCreate() {
     std::string loadError;
     // Unattended for everyone, the elevated step inflates and checks the screensaver itself;
     // for one user this process installs it.
-    const bool withScreenSaver = FMode != TRunMode::Unattended || FCommandLineScope == TInstallScope::CurrentUser;
+    const bool withScreenSaver =
+        FMode != TRunMode::Unattended || FCommandLineScope == TInstallScope::CurrentUser;
     if (!FSettings.LoadPayloadSettings(sys::ProgramPath(), kDesignedCaption, &loadError, OwnImageBinding(),
                                        withScreenSaver))
         installlog::Line("container: refused (" + loadError + ")");
@@ -198,7 +201,8 @@ void TfrmMain::FormCreate() {
     }
 
     // 6. The welcome text names the screensaver.
-    dmemoPage1Explain->Lines().SetText(FormatMessageText(dmemoPage1Explain->Lines().Text(), FSettings.FSCRName));
+    dmemoPage1Explain->Lines().SetText(
+        FormatMessageText(dmemoPage1Explain->Lines().Text(), FSettings.FSCRName));
 
     // 7. The default destination. Only the options page shows it: the wizard looks it up
     // after its first page is on screen.
@@ -228,8 +232,9 @@ void TfrmMain::FormCreate() {
         TFlashPlayerProbe probe;
         verdict = FSettings.PlayerVerdict(std::move(verdict), probe);
     }
-    installlog::Line(std::string("start-up: ") + (verdict.Welcome() ? "passed" : OutcomeRule(verdict.Result).LogName) +
-                     " (" + verdict.Why + ")");
+    installlog::Line(std::string("start-up: ") +
+                     (verdict.Welcome() ? "passed" : OutcomeRule(verdict.Result).LogName) + " (" +
+                     verdict.Why + ")");
     FWizard->Start({verdict.Result, VerdictMessageText(verdict)});
 }
 
@@ -336,26 +341,37 @@ void TfrmMain::ShowPage(const TWizardView& v) {
 
     // The pictures go with the page.
     switch (v.Page) {
-    case TWizardPage::Failure: imgLeft->SetParent(pnlPage5); break;
-    case TWizardPage::Welcome: imgLeft->SetParent(pnlPage1); break;
-    case TWizardPage::Finish: imgLeft->SetParent(pnlPage4); break;
+    case TWizardPage::Failure:
+        imgLeft->SetParent(pnlPage5);
+        break;
+    case TWizardPage::Welcome:
+        imgLeft->SetParent(pnlPage1);
+        break;
+    case TWizardPage::Finish:
+        imgLeft->SetParent(pnlPage4);
+        break;
     default:
         if (entry->Header) imgIcon->SetParent(entry->Header);
         break;
     }
 }
 
-TScreenSaverPolicy TfrmMain::ReadPolicy() { return ReadScreenSaverPolicy(); }
+TScreenSaverPolicy TfrmMain::ReadPolicy() {
+    return ReadScreenSaverPolicy();
+}
 
 TPolicyYield TfrmMain::YieldFor(const TScreenSaverPolicy& policy, const std::wstring& destination) {
     return ScreenSaverYieldFor(policy, InstallPaths(FromWide(destination), FSettings.FSCRName).SCRPath);
 }
 
-void TfrmMain::ShowErrorBox(const std::string& message) { Application.ShowErrorBox(message); }
+void TfrmMain::ShowErrorBox(const std::string& message) {
+    Application.ShowErrorBox(message);
+}
 
 void TfrmMain::OpenReadMe() {
     const bool opened = OpenWithAssociatedProgram(FSettings.FReadMePath);
-    installlog::Line("user: ReadMe " + std::string(opened ? "opened: " : "not opened: ") + FSettings.FReadMePath);
+    installlog::Line("user: ReadMe " + std::string(opened ? "opened: " : "not opened: ") +
+                     FSettings.FReadMePath);
 }
 
 // Started by this process, that is as the user, with the system directory as the current
@@ -369,8 +385,8 @@ void TfrmMain::OpenScreenSaverSettings() {
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (CreateProcessW((directory + L"\\control.exe").c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           directory.c_str(), &si, &pi)) {
+        if (CreateProcessW((directory + L"\\control.exe").c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
+                           nullptr, directory.c_str(), &si, &pi)) {
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
             installlog::Line("user: screen saver settings opened: " + FromWide(cmd));
@@ -390,9 +406,11 @@ void TfrmMain::OpenScreenSaverSettings() {
     const bool opened = sys::ShellExecuteExW(&info);
     if (!opened) {
         const DWORD settingsError = GetLastError();
-        tried += "; " + FromWide(kScreenSaverSettingsPage) + ": system error " + std::to_string(settingsError);
+        tried +=
+            "; " + FromWide(kScreenSaverSettingsPage) + ": system error " + std::to_string(settingsError);
     }
-    installlog::Line(opened ? "user: screen saver settings opened: " + FromWide(kScreenSaverSettingsPage) + " (" + tried + ")"
+    installlog::Line(opened ? "user: screen saver settings opened: " + FromWide(kScreenSaverSettingsPage) +
+                                  " (" + tried + ")"
                             : "user: screen saver settings not opened (" + tried + ")");
 }
 
@@ -406,14 +424,17 @@ std::wstring TfrmMain::TypedDestination() const {
     if (edtPage3Path->HandleAllocated()) {
         const HWND edit = static_cast<HWND>(edtPage3Path->Handle());
         std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+        text.resize(
+            static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
         return text;
     }
     if (!FCommandLineDestination.empty()) return FCommandLineDestination;
     return ToWide(edtPage3Path->Text());
 }
 
-TSetupExit TfrmMain::InstallSilently() { return FWizard->RunUnattended(); }
+TSetupExit TfrmMain::InstallSilently() {
+    return FWizard->RunUnattended();
+}
 
 TInstallOutcome TfrmMain::Install(const TSetupRequest& request) {
     std::string destination;
@@ -448,13 +469,16 @@ TInstallOutcome TfrmMain::Install(const TSetupRequest& request) {
         if (request.Scope == TInstallScope::AllUsers)
             outcome = RunMachineStep(destination, owner);
         else
-            outcome = InstallScreenSaver(FSettings, {destination, CarriedUninstaller(), TInstallScope::CurrentUser});
+            outcome = InstallScreenSaver(FSettings,
+                                         {destination, CarriedUninstaller(), TInstallScope::CurrentUser});
     }
     if (IsInstalled(outcome.Result)) FinishForUser(destination, request.SetAsCurrent, outcome);
     return outcome;
 }
 
-void TfrmMain::LogOutcome(TInstallResult result) { ::LogOutcome(result); }
+void TfrmMain::LogOutcome(TInstallResult result) {
+    ::LogOutcome(result);
+}
 
 TSetupExit LogOutcome(TInstallResult result) {
     const TOutcomeRule& rule = OutcomeRule(result);
@@ -477,21 +501,33 @@ void TfrmMain::FinishForUser(const std::string& destination, bool setAsCurrent, 
         return;
     }
     const bool set = SetScreenSaver(paths.SCRPath);
-    installlog::Line(std::string(set ? "user: current screensaver set to " : "user: current screensaver NOT set to ") +
-                     paths.SCRPath);
+    installlog::Line(
+        std::string(set ? "user: current screensaver set to " : "user: current screensaver NOT set to ") +
+        paths.SCRPath);
 }
 
-void TfrmMain::btnNextClick(TComponent*) { FWizard->Next(); }
-void TfrmMain::btnPrevClick(TComponent*) { FWizard->Back(); }
-void TfrmMain::btnCancelClick(TComponent*) { FWizard->Cancel(); }
+void TfrmMain::btnNextClick(TComponent*) {
+    FWizard->Next();
+}
+void TfrmMain::btnPrevClick(TComponent*) {
+    FWizard->Back();
+}
+void TfrmMain::btnCancelClick(TComponent*) {
+    FWizard->Cancel();
+}
 
-void TfrmMain::CheckPage2Agree(TComponent*) { FWizard->AgreeChosen(rdoPage2Agree->Checked()); }
+void TfrmMain::CheckPage2Agree(TComponent*) {
+    FWizard->AgreeChosen(rdoPage2Agree->Checked());
+}
 
-void TfrmMain::chbxPage3InstallPathClick(TComponent*) { FWizard->ChangePathChosen(chbxPage3InstallPath->Checked()); }
+void TfrmMain::chbxPage3InstallPathClick(TComponent*) {
+    FWizard->ChangePathChosen(chbxPage3InstallPath->Checked());
+}
 
 void TfrmMain::btnPage3RefPathClick(TComponent*) {
     std::string folder = edtPage3Path->Text();
-    if (BrowseForFolder(LoadResString(SSelectFolder), boReturnOnlyFSDirs | boDontGoBelowDomain | boNewDialogStyle,
+    if (BrowseForFolder(LoadResString(SSelectFolder),
+                        boReturnOnlyFSDirs | boDontGoBelowDomain | boNewDialogStyle,
                         InstallerExcludedFolders(), folder, static_cast<HWND>(Handle())))
         edtPage3Path->SetText(folder);
 }
@@ -500,13 +536,22 @@ void TfrmMain::chbxPage3SetScreenSaverClick(TComponent*) {
     FWizard->SetAsCurrentChosen(chbxPage3SetScreenSaver->Checked());
 }
 
-void TfrmMain::edtPage3PathChange(TComponent*) { FWizard->DestinationEdited(); }
-
-void TfrmMain::rdoPage3ScopeClick(TComponent*) {
-    FWizard->ScopeChosen(rdoPage3CurrentUser->Checked() ? TInstallScope::CurrentUser : TInstallScope::AllUsers);
+void TfrmMain::edtPage3PathChange(TComponent*) {
+    FWizard->DestinationEdited();
 }
 
-void TfrmMain::chbxPage4ShowReadMeClick(TComponent*) { FWizard->ShowReadMeChosen(chbxPage4ShowReadMe->Checked()); }
-void TfrmMain::chbxPage4OpenDialogClick(TComponent*) { FWizard->OpenSettingsChosen(chbxPage4OpenDialog->Checked()); }
+void TfrmMain::rdoPage3ScopeClick(TComponent*) {
+    FWizard->ScopeChosen(rdoPage3CurrentUser->Checked() ? TInstallScope::CurrentUser
+                                                        : TInstallScope::AllUsers);
+}
 
-void TfrmMain::btnPage5GetFlashPlayerClick(TComponent*) { OpenURL(std::string(kFlashDownloadURL)); }
+void TfrmMain::chbxPage4ShowReadMeClick(TComponent*) {
+    FWizard->ShowReadMeChosen(chbxPage4ShowReadMe->Checked());
+}
+void TfrmMain::chbxPage4OpenDialogClick(TComponent*) {
+    FWizard->OpenSettingsChosen(chbxPage4OpenDialog->Checked());
+}
+
+void TfrmMain::btnPage5GetFlashPlayerClick(TComponent*) {
+    OpenURL(std::string(kFlashDownloadURL));
+}

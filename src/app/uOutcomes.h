@@ -9,29 +9,29 @@
 
 enum class TSetupExit : int {
     Installed = 0,
-    BadCommandLine = 1,     // also after "/?", and for a log file that cannot be written
-    InvalidPayload = 2,     // container, binding, digest or name
-    PlayerMissing = 3,      // player missing or too old
-    NoDestination = 4,      // destination folder missing, or no full local path
-    WriteFailed = 5,        // a file could not be written (access denied, path too long, ...)
-    ElevationRefused = 6,   // the machine-wide step did not get administrator rights
-    EntryConflict = 7,      // the uninstall key of that name belongs to another product
-    InstalledElsewhere = 8, // this screensaver is registered in another folder
-    DiskFull = 9,           // a file could not be written: the disk is full
-    FileInUse = 10,         // a file could not be written: another program holds it
+    BadCommandLine = 1,      // also after "/?", and for a log file that cannot be written
+    InvalidPayload = 2,      // container, binding, digest or name
+    PlayerMissing = 3,       // player missing or too old
+    NoDestination = 4,       // destination folder missing, or no full local path
+    WriteFailed = 5,         // a file could not be written (access denied, path too long, ...)
+    ElevationRefused = 6,    // the machine-wide step did not get administrator rights
+    EntryConflict = 7,       // the uninstall key of that name belongs to another product
+    InstalledElsewhere = 8,  // this screensaver is registered in another folder
+    DiskFull = 9,            // a file could not be written: the disk is full
+    FileInUse = 10,          // a file could not be written: another program holds it
     RegistrationFailed = 11, // the files are written, the uninstall entry could not be
-    Unexpected = 12,        // anything else (memory ran out, a fault of the installer)
-    StepUnconfirmed = 13,   // the step did not confirm its result: what it did is unknown
+    Unexpected = 12,         // anything else (memory ran out, a fault of the installer)
+    StepUnconfirmed = 13,    // the step did not confirm its result: what it did is unknown
     // Installed, but a file of the earlier installation was in use: it is set aside and
     // removed at the next restart (the code package managers know as "restart required").
     RestartRequired = 3010,
 };
 // The exit codes of an unattended run other than 0, in order.
 inline constexpr TSetupExit kFailureExits[] = {
-    TSetupExit::BadCommandLine, TSetupExit::InvalidPayload,     TSetupExit::PlayerMissing,
-    TSetupExit::NoDestination,  TSetupExit::WriteFailed,        TSetupExit::ElevationRefused,
-    TSetupExit::EntryConflict,  TSetupExit::InstalledElsewhere, TSetupExit::DiskFull,
-    TSetupExit::FileInUse,      TSetupExit::RegistrationFailed, TSetupExit::Unexpected,
+    TSetupExit::BadCommandLine,  TSetupExit::InvalidPayload,     TSetupExit::PlayerMissing,
+    TSetupExit::NoDestination,   TSetupExit::WriteFailed,        TSetupExit::ElevationRefused,
+    TSetupExit::EntryConflict,   TSetupExit::InstalledElsewhere, TSetupExit::DiskFull,
+    TSetupExit::FileInUse,       TSetupExit::RegistrationFailed, TSetupExit::Unexpected,
     TSetupExit::StepUnconfirmed, TSetupExit::RestartRequired,
 };
 
@@ -58,8 +58,9 @@ enum class TInstallResult {
     StepUnconfirmed,            // the step's process did not confirm its result (or is not this program)
     EntryConflict,              // the uninstall key of the name (subject) is another product's
     InstalledElsewhere,         // registered in another folder (subject): nothing written
-    InstalledOtherScope,        // installed for everyone when installing for one user, or the other way (subject: its folder)
-    Unexpected,                 // an error nobody foresaw (memory ran out)
+    InstalledOtherScope, // installed for everyone when installing for one user, or the other way (subject:
+                         // its folder)
+    Unexpected,          // an error nobody foresaw (memory ran out)
 };
 
 // Where the wizard says it.

@@ -10,8 +10,8 @@
 #include "store/uZCompress.h"
 
 #include <algorithm>
-#include <new>
 #include <exception>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -60,7 +60,8 @@ bool TPayloadSettings::LoadPayloadSettings(const TPathName& exePath, const std::
         std::vector<std::uint8_t> container = ReadContainerBytes(exePath);
         if (!imagebinding::IsUnbound(binding.data()) && Sha256(container.data(), container.size()) != binding)
             throw ECorruptData("The item container is not the one this program was built with");
-        ParseItemsExcept(container, items, withScreenSaver ? std::string_view() : std::string_view(payload::kScr));
+        ParseItemsExcept(container, items,
+                         withScreenSaver ? std::string_view() : std::string_view(payload::kScr));
         FScreenSaverLoaded = withScreenSaver;
         container.clear();
         container.shrink_to_fit();
@@ -162,14 +163,16 @@ bool TPayloadSettings::SignedUninstallerFits() const {
     const itemlayout::TContainerPlace place = itemlayout::LocateContainerInMemory(file.data(), file.size());
     if (place.Place != itemlayout::TPlace::Found) return false;
     const auto start = file.begin() + static_cast<std::ptrdiff_t>(place.BlockStart);
-    const std::vector<std::uint8_t> container(start, start + static_cast<std::ptrdiff_t>(place.BlockLength + kContainerTailSize));
+    const std::vector<std::uint8_t> container(
+        start, start + static_cast<std::ptrdiff_t>(place.BlockLength + kContainerTailSize));
     TItemTypes items;
     try {
         ParseItems(container, items);
     } catch (const std::exception&) {
         return false;
     }
-    const auto guid = std::find_if(items.rbegin(), items.rend(), [](const TItemType& i) { return i.Name == payload::kGuid; });
+    const auto guid = std::find_if(items.rbegin(), items.rend(),
+                                   [](const TItemType& i) { return i.Name == payload::kGuid; });
     return guid != items.rend() && std::string(guid->Data.begin(), guid->Data.end()) == FGUID;
 }
 
@@ -185,13 +188,16 @@ TStartupVerdict TPayloadSettings::IntegrityVerdict() const {
     if (FScreenSaverLoaded) {
         const std::string computed = ComputedDigest();
         if (computed != FExpectedDigest)
-            return {TInstallResult::InvalidPayload, {},
-                    "digest: FAIL (expected \"" + FExpectedDigest + "\", computed \"" + computed + "\" over " + span +
-                        ")"};
+            return {TInstallResult::InvalidPayload,
+                    {},
+                    "digest: FAIL (expected \"" + FExpectedDigest + "\", computed \"" + computed +
+                        "\" over " + span + ")"};
     }
-    if (HasUnsafeName()) return {TInstallResult::InvalidPayload, {}, "SCRName: FAIL (not one plain file name)"};
+    if (HasUnsafeName())
+        return {TInstallResult::InvalidPayload, {}, "SCRName: FAIL (not one plain file name)"};
     if (!SignedUninstallerFits())
-        return {TInstallResult::InvalidPayload, {},
+        return {TInstallResult::InvalidPayload,
+                {},
                 std::string(payload::kSignedUninstaller) + ": FAIL (its container does not carry this GUID)"};
     if (!FScreenSaverLoaded) return {TInstallResult::Installed, {}, "digest: left to the machine-wide step"};
     return {TInstallResult::Installed, {}, "digest: pass (" + span + " covered)"};

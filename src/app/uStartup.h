@@ -26,8 +26,8 @@ inline constexpr char kDesignedCaption[] =
 // gives.
 struct TStartupVerdict {
     TInstallResult Result = TInstallResult::Installed;
-    std::string Argument; // PlayerMissing: the version needed, for the message's "%s"
-    std::string Why;      // what decided it, for the install log and scrpack verify
+    std::string Argument;    // PlayerMissing: the version needed, for the message's "%s"
+    std::string Why;         // what decided it, for the install log and scrpack verify
     unsigned long Cause = 0; // Unexpected: the system's code behind it
 
     bool Welcome() const { return Result == TInstallResult::Installed; }
@@ -37,26 +37,26 @@ struct TStartupVerdict {
 // are code page 932 bytes taken from the items unchanged.
 class TPayloadSettings {
 public:
-    std::vector<std::uint8_t> FSCRData;    // "SCR" (all such items, in order)
-    std::vector<std::uint8_t> FReadMeData; // "InstallerReadme" (all such items, in order)
-    std::string FSCRName;                  // "SCRName"
-    std::string FEULA;                     // "InstallerEULA"; empty skips the licence page
-    std::string FReadMePath;               // set by the installation
-    std::string FGUID;                     // "GUID"
-    std::string FExpectedDigest;           // "mxf"
-    std::uint32_t FDigestLength = 0;       // "mxl": leading bytes of FSCRData the digest covers
-    std::string FTitle;                    // "InstallerTitle"; the window caption
-    bool FForceSet = false;                // "InstallerForceSet"
-    bool FVerCheck = true;                 // "InstallerVerCheck"
-    bool FNeedsPlayer = true;              // "InstallerNeedsPlayer"; false skips the player gate
-    std::string FVersion;                  // "InstallerVersion": shown in the list of programs
-    std::string FPublisher;                // "InstallerPublisher": shown in the list of programs
-    std::string FFlashVersion;             // "FlashVersion": the minimum player version
-    std::vector<std::uint8_t> FLeftImage;  // last non-empty "InstallerLeftImage" (BMP file)
-    std::vector<std::uint8_t> FTopImage;   // last non-empty "InstallerTopImage" (BMP file)
+    std::vector<std::uint8_t> FSCRData;           // "SCR" (all such items, in order)
+    std::vector<std::uint8_t> FReadMeData;        // "InstallerReadme" (all such items, in order)
+    std::string FSCRName;                         // "SCRName"
+    std::string FEULA;                            // "InstallerEULA"; empty skips the licence page
+    std::string FReadMePath;                      // set by the installation
+    std::string FGUID;                            // "GUID"
+    std::string FExpectedDigest;                  // "mxf"
+    std::uint32_t FDigestLength = 0;              // "mxl": leading bytes of FSCRData the digest covers
+    std::string FTitle;                           // "InstallerTitle"; the window caption
+    bool FForceSet = false;                       // "InstallerForceSet"
+    bool FVerCheck = true;                        // "InstallerVerCheck"
+    bool FNeedsPlayer = true;                     // "InstallerNeedsPlayer"; false skips the player gate
+    std::string FVersion;                         // "InstallerVersion": shown in the list of programs
+    std::string FPublisher;                       // "InstallerPublisher": shown in the list of programs
+    std::string FFlashVersion;                    // "FlashVersion": the minimum player version
+    std::vector<std::uint8_t> FLeftImage;         // last non-empty "InstallerLeftImage" (BMP file)
+    std::vector<std::uint8_t> FTopImage;          // last non-empty "InstallerTopImage" (BMP file)
     std::vector<std::uint8_t> FSignedUninstaller; // last non-empty "InstallerSignedUninstaller"
-    bool FScreenSaverLoaded = true;        // false: "SCR" was left out, the digest is not checked here
-    bool FOutOfMemory = false;             // the container could not be held: memory ran out
+    bool FScreenSaverLoaded = true;               // false: "SCR" was left out, the digest is not checked here
+    bool FOutOfMemory = false;                    // the container could not be held: memory ran out
 
     // Every setting back to its default, the title to designedCaption.
     void ResetSettings(const std::string& designedCaption);
@@ -78,7 +78,8 @@ public:
     // withScreenSaver false leaves the "SCR" items out (not inflated, not held): for the
     // starter of an unattended run, whose machine-wide step checks the digest itself.
     bool LoadPayloadSettings(const TPathName& exePath, const std::string& designedCaption,
-                             std::string* error = nullptr, const TSha256& binding = {}, bool withScreenSaver = true);
+                             std::string* error = nullptr, const TSha256& binding = {},
+                             bool withScreenSaver = true);
 
     // Applies items in list order: a later string, number, Boolean or non-empty image
     // replaces an earlier one; "SCR" and "InstallerReadme" data are appended. Names are

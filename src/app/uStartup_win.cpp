@@ -15,11 +15,12 @@ std::string LoadResString(unsigned id) {
 }
 
 std::string OutcomeText(TInstallResult result, std::string_view subject, unsigned long systemError) {
-    std::string text = FormatMessageText(LoadResString(OutcomeRule(result).Message), EscapeControls932(subject));
+    std::string text =
+        FormatMessageText(LoadResString(OutcomeRule(result).Message), EscapeControls932(subject));
     if (systemError != 0) {
         const TStringId cause = CauseMessage(systemError);
         text += "\r\n" + FormatMessageText(LoadResString(SCause),
-                                            cause ? LoadResString(cause) : SystemErrorText(systemError));
+                                           cause ? LoadResString(cause) : SystemErrorText(systemError));
     }
     return text;
 }

@@ -43,7 +43,8 @@ TWizardButtons TWizard::Buttons() const {
         b.NextCaption = SCaptionExit;
         b.CancelEnabled = false;
         break;
-    case TWizardPage::Welcome: break;
+    case TWizardPage::Welcome:
+        break;
     case TWizardPage::Licence:
         b.NextEnabled = FChoices.Agree;
         b.PrevEnabled = true;
@@ -86,9 +87,13 @@ TWizardView TWizard::View() const {
     return v;
 }
 
-TSetupRequest TWizard::Request() const { return {FHost.TypedDestination(), FScope, FChoices.SetAsCurrent}; }
+TSetupRequest TWizard::Request() const {
+    return {FHost.TypedDestination(), FScope, FChoices.SetAsCurrent};
+}
 
-void TWizard::Changed() { FHost.ShowView(View()); }
+void TWizard::Changed() {
+    FHost.ShowView(View());
+}
 
 void TWizard::Enter(TWizardPage page) {
     FPage = page;
@@ -105,12 +110,16 @@ void TWizard::ShowFailure(const std::string& message) {
     Enter(TWizardPage::Failure);
 }
 
-void TWizard::UpdateSetAsCurrent() { FYield = FHost.YieldFor(FPolicy, FHost.TypedDestination()); }
+void TWizard::UpdateSetAsCurrent() {
+    FYield = FHost.YieldFor(FPolicy, FHost.TypedDestination());
+}
 
 void TWizard::Next() {
     if (!Buttons().NextEnabled) return;
     switch (FPage) {
-    case TWizardPage::Failure: FHost.CloseWizard(); return;
+    case TWizardPage::Failure:
+        FHost.CloseWizard();
+        return;
     case TWizardPage::Finish:
         if (FChoices.OpenSettings && !FSettingsBlocked) FHost.OpenScreenSaverSettings();
         if (FChoices.ShowReadMe && FSetup.HasReadMe) FHost.OpenReadMe();
@@ -119,7 +128,9 @@ void TWizard::Next() {
     case TWizardPage::Options:
         if (Install()) Enter(TWizardPage::Finish);
         return;
-    default: Enter(Following(FPage, FSetup.HasLicence)); return;
+    default:
+        Enter(Following(FPage, FSetup.HasLicence));
+        return;
     }
 }
 
@@ -147,13 +158,16 @@ bool TWizard::Install() {
         if (outcome.Result == TInstallResult::InstalledRestartPending) FRestartNote = outcome.Message;
     }
     switch (OutcomeRule(outcome.Result).Page) {
-    case TOutcomePage::Finish: return true;
+    case TOutcomePage::Finish:
+        return true;
     case TOutcomePage::Box:
         // The message box tells the user; the options page stays for another destination
         // or another try.
         FHost.ShowErrorBox(outcome.Message);
         return false;
-    case TOutcomePage::Failure: ShowFailure(outcome.Message); return false;
+    case TOutcomePage::Failure:
+        ShowFailure(outcome.Message);
+        return false;
     }
     return false;
 }

@@ -174,7 +174,8 @@ void TColorBtn::DrawFace(bool down, RECT& r) {
         LayoutButtonFace(client.right, client.bottom, FEmphasis && GetFocus() == Hwnd(), down, color);
     if (face.FocusFrame)
         FrameRect(FCanvas, &client,
-                  HighContrast() ? GetSysColorBrush(COLOR_HIGHLIGHT) : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+                  HighContrast() ? GetSysColorBrush(COLOR_HIGHLIGHT)
+                                 : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     DrawBevel(FCanvas, face.Bevel, color, 1, 1, !down, true);
     DrawLineSegments(FCanvas, face.InnerLines);
     r = ToRect(face.Content);

@@ -44,7 +44,8 @@ TDeactiveMemo::TDeactiveMemo(TComponent* owner) : TPanel(owner), FMemo(new TMemo
 void TDeactiveMemo::GetProperties(TPropList& props) {
     TPanel::GetProperties(props);
     props.Strings(
-        "Lines", [this] { return FLines.Items(); }, [this](const std::vector<std::string>& v) { SetLines(v); });
+        "Lines", [this] { return FLines.Items(); },
+        [this](const std::vector<std::string>& v) { SetLines(v); });
 }
 
 void TDeactiveMemo::DefineProperties(TFiler& filer) {

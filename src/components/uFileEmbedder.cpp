@@ -7,7 +7,9 @@
 
 namespace {
 
-bool FileExists(const std::string& name) { return !name.empty() && FileExistsName(PathFromCp932(name)); }
+bool FileExists(const std::string& name) {
+    return !name.empty() && FileExistsName(PathFromCp932(name));
+}
 
 } // namespace
 

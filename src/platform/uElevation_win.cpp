@@ -104,7 +104,9 @@ bool HoldProgramFile() {
     return static_cast<bool>(gHeldProgram);
 }
 
-std::wstring HeldProgramPath() { return gHeldProgram ? FinalPathOf(gHeldProgram.Get()) : std::wstring(); }
+std::wstring HeldProgramPath() {
+    return gHeldProgram ? FinalPathOf(gHeldProgram.Get()) : std::wstring();
+}
 
 bool RunsHeldProgram(HANDLE process) {
     if (!gHeldProgram) return false;
@@ -113,7 +115,7 @@ bool RunsHeldProgram(HANDLE process) {
     if (!QueryFullProcessImageNameW(process, 0, image.data(), &size)) return false;
     image.resize(size);
     const UniqueHandle file(CreateFileW(image.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return file && SameFile(file.Get(), gHeldProgram.Get());
 }

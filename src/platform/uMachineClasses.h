@@ -13,7 +13,8 @@
 class TMachineClassesOnly {
 public:
     TMachineClassesOnly() {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes", 0, KEY_READ, FClasses.Put()) == ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes", 0, KEY_READ, FClasses.Put()) ==
+            ERROR_SUCCESS)
             FInPlace = RegOverridePredefKey(HKEY_CLASSES_ROOT, FClasses.Get()) == ERROR_SUCCESS;
     }
     ~TMachineClassesOnly() {

@@ -25,7 +25,9 @@ struct TImage {
     std::uint16_t Machine = 0;
     std::uint32_t ResourceRva = 0, ResourceSize = 0;
 
-    bool Fits(std::size_t offset, std::size_t count) const { return offset <= Size && count <= Size - offset; }
+    bool Fits(std::size_t offset, std::size_t count) const {
+        return offset <= Size && count <= Size - offset;
+    }
 
     // Where rva lies in the file, and how many bytes of its section's file data follow it.
     std::optional<std::pair<std::size_t, std::size_t>> Place(std::uint32_t rva) const {
@@ -68,7 +70,8 @@ std::optional<TImage> Open(const std::uint8_t* file, std::size_t size) {
         image.ResourceSize = le::Get32(file + optional + resourceEntry + 4);
     }
     image.Sections = optional + optionalSize;
-    if (!image.Fits(image.Sections, std::size_t(image.SectionCount) * kSectionHeaderSize)) return std::nullopt;
+    if (!image.Fits(image.Sections, std::size_t(image.SectionCount) * kSectionHeaderSize))
+        return std::nullopt;
     return image;
 }
 
@@ -76,12 +79,16 @@ std::optional<TImage> Open(const std::uint8_t* file, std::size_t size) {
 struct TTree {
     const std::uint8_t* Root;
     std::size_t Size;
-    bool Fits(std::uint32_t offset, std::size_t count) const { return offset <= Size && count <= Size - offset; }
+    bool Fits(std::uint32_t offset, std::size_t count) const {
+        return offset <= Size && count <= Size - offset;
+    }
 };
 
 using TKey = std::variant<std::string_view, std::uint16_t>;
 
-char Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char>(c - 32) : static_cast<char>(c); }
+char Upper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char>(c - 32) : static_cast<char>(c);
+}
 
 bool NameMatches(const TTree& tree, std::uint32_t offset, std::string_view name) {
     if (!tree.Fits(offset, 2)) return false;
@@ -98,7 +105,8 @@ bool NameMatches(const TTree& tree, std::uint32_t offset, std::string_view name)
 // key is empty); nullopt when none does.
 std::optional<std::uint32_t> Lookup(const TTree& tree, std::uint32_t offset, const std::optional<TKey>& key) {
     if (!tree.Fits(offset, kDirectoryHeaderSize)) return std::nullopt;
-    const std::uint32_t named = le::Get16(tree.Root + offset + 12), numbered = le::Get16(tree.Root + offset + 14);
+    const std::uint32_t named = le::Get16(tree.Root + offset + 12),
+                        numbered = le::Get16(tree.Root + offset + 14);
     const std::uint32_t count = named + numbered;
     if (count > kMaxEntries || !tree.Fits(offset + kDirectoryHeaderSize, std::size_t(count) * kEntrySize))
         return std::nullopt;
@@ -109,13 +117,15 @@ std::optional<std::uint32_t> Lookup(const TTree& tree, std::uint32_t offset, con
         if (key && std::holds_alternative<std::uint16_t>(*key))
             match = (id & kHighBit) == 0 && id == std::get<std::uint16_t>(*key);
         else if (key)
-            match = (id & kHighBit) != 0 && NameMatches(tree, id & ~kHighBit, std::get<std::string_view>(*key));
+            match =
+                (id & kHighBit) != 0 && NameMatches(tree, id & ~kHighBit, std::get<std::string_view>(*key));
         if (match) return target;
     }
     return std::nullopt;
 }
 
-std::optional<TSpan> Find(const std::uint8_t* file, std::size_t size, std::uint16_t typeId, const TKey& name) {
+std::optional<TSpan> Find(const std::uint8_t* file, std::size_t size, std::uint16_t typeId,
+                          const TKey& name) {
     const std::optional<TImage> image = Open(file, size);
     if (!image || image->ResourceSize == 0) return std::nullopt;
     // The directory's bytes: as far as its size says, within the section holding it.

@@ -10,9 +10,12 @@ TPolicyYield ScreenSaverYield(const TScreenSaverPolicy& policy, bool forcedIsThi
 
 std::string YieldReason(const TScreenSaverPolicy& policy, TPolicyYield yield) {
     switch (yield) {
-    case TPolicyYield::ScreenSaversOff: return "a policy turns screensavers off";
-    case TPolicyYield::ForcedOther: return "a policy runs another screensaver: " + policy.ForcedScreenSaver;
-    case TPolicyYield::None: break;
+    case TPolicyYield::ScreenSaversOff:
+        return "a policy turns screensavers off";
+    case TPolicyYield::ForcedOther:
+        return "a policy runs another screensaver: " + policy.ForcedScreenSaver;
+    case TPolicyYield::None:
+        break;
     }
     return {};
 }

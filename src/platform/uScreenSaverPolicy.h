@@ -11,9 +11,10 @@
 #include <string_view>
 
 struct TScreenSaverPolicy {
-    std::string ForcedScreenSaver; // "SCRNSAVE.EXE" of the policy, its program path (code page 932); empty: none
-    bool ScreenSaversOff = false;  // "ScreenSaveActive" of the policy is "0"
-    bool SettingsBlocked = false;  // "NoDispScrSavPage" or "NoDispCPL" is non-zero
+    std::string
+        ForcedScreenSaver; // "SCRNSAVE.EXE" of the policy, its program path (code page 932); empty: none
+    bool ScreenSaversOff = false; // "ScreenSaveActive" of the policy is "0"
+    bool SettingsBlocked = false; // "NoDispScrSavPage" or "NoDispCPL" is non-zero
 };
 
 // Why the installer does not make its screensaver the current one: a policy runs another

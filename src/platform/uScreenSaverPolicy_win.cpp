@@ -19,11 +19,13 @@ constexpr wchar_t kSystemPolicyKey[] = L"Software\\Microsoft\\Windows\\CurrentVe
 bool ReadString(const wchar_t* key, const wchar_t* name, std::wstring& value) {
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD bytes = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
+        if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
+            ERROR_SUCCESS)
             return false;
         value.assign(bytes / sizeof(wchar_t) + 1, L'\0');
         bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-        const LSTATUS rc = RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value.data(), &bytes);
+        const LSTATUS rc =
+            RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value.data(), &bytes);
         if (rc == ERROR_MORE_DATA) continue; // it grew in between
         if (rc != ERROR_SUCCESS) return false;
         value.resize(value.find(L'\0') == std::wstring::npos ? value.size() : value.find(L'\0'));
@@ -35,7 +37,8 @@ bool ReadString(const wchar_t* key, const wchar_t* name, std::wstring& value) {
 // A REG_DWORD value of HKCU is there and not zero.
 bool NonZero(const wchar_t* key, const wchar_t* name) {
     DWORD number = 0, bytes = sizeof number;
-    return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &number, &bytes) == ERROR_SUCCESS &&
+    return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &number, &bytes) ==
+               ERROR_SUCCESS &&
            number != 0;
 }
 
@@ -46,8 +49,10 @@ TScreenSaverPolicy ReadScreenSaverPolicy() {
     std::wstring text;
     if (ReadString(kDesktopPolicyKey, payload::kScreenSaverValueW, text))
         policy.ForcedScreenSaver = ScreenSaverPathOf(FromWide(text));
-    policy.ScreenSaversOff = ReadString(kDesktopPolicyKey, L"ScreenSaveActive", text) && Trim(FromWide(text)) == "0";
-    policy.SettingsBlocked = NonZero(kSystemPolicyKey, L"NoDispScrSavPage") || NonZero(kSystemPolicyKey, L"NoDispCPL");
+    policy.ScreenSaversOff =
+        ReadString(kDesktopPolicyKey, L"ScreenSaveActive", text) && Trim(FromWide(text)) == "0";
+    policy.SettingsBlocked =
+        NonZero(kSystemPolicyKey, L"NoDispScrSavPage") || NonZero(kSystemPolicyKey, L"NoDispCPL");
     return policy;
 }
 
@@ -62,5 +67,6 @@ bool IsForcedScreenSaver(const TScreenSaverPolicy& policy, std::string_view scrP
 }
 
 TPolicyYield ScreenSaverYieldFor(const TScreenSaverPolicy& policy, std::string_view scrPath) {
-    return ScreenSaverYield(policy, !policy.ForcedScreenSaver.empty() && IsForcedScreenSaver(policy, scrPath));
+    return ScreenSaverYield(policy,
+                            !policy.ForcedScreenSaver.empty() && IsForcedScreenSaver(policy, scrPath));
 }

@@ -25,7 +25,9 @@ constexpr std::uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54
 
 using TBlocks = void (*)(std::uint32_t state[8], const std::uint8_t* blocks, std::size_t count);
 
-constexpr std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 std::uint32_t BigEndian32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
@@ -43,7 +45,8 @@ void PortableBlocks(std::uint32_t state[8], const std::uint8_t* blocks, std::siz
         std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
         std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
         for (int t = 0; t < 64; ++t) {
-            const std::uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[t] + w[t];
+            const std::uint32_t t1 =
+                h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[t] + w[t];
             const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
             h = g;
             g = f;
@@ -69,9 +72,8 @@ void PortableBlocks(std::uint32_t state[8], const std::uint8_t* blocks, std::siz
 // The SHA extensions keep the state as ABEF and CDGH and take four rounds' message words
 // plus constants per pair of sha256rnds2; the schedule of the next four words is built with
 // sha256msg1/msg2 while the current ones are used.
-__attribute__((target("sha,sse4.1,ssse3"))) void InstructionBlocks(std::uint32_t state[8],
-                                                                    const std::uint8_t* blocks,
-                                                                    std::size_t count) {
+__attribute__((target("sha,sse4.1,ssse3"))) void
+InstructionBlocks(std::uint32_t state[8], const std::uint8_t* blocks, std::size_t count) {
     const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
     __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
     __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));
@@ -88,16 +90,16 @@ __attribute__((target("sha,sse4.1,ssse3"))) void InstructionBlocks(std::uint32_t
         for (int group = 0; group < 16; ++group) {
             const int now = group % 4, before = (group + 3) % 4, after = (group + 1) % 4;
             if (group < 4)
-                w[now] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * group)),
-                                          byteSwap);
+                w[now] = _mm_shuffle_epi8(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * group)), byteSwap);
             const __m128i message =
                 _mm_add_epi32(w[now], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * group)));
             cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
             abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(message, 0x0E));
             // The next four words: w[after] already holds msg1 of the words 16 and 12 back.
             if (group >= 3 && group <= 14)
-                w[after] = _mm_sha256msg2_epu32(_mm_add_epi32(w[after], _mm_alignr_epi8(w[now], w[before], 4)),
-                                                w[now]);
+                w[after] = _mm_sha256msg2_epu32(
+                    _mm_add_epi32(w[after], _mm_alignr_epi8(w[now], w[before], 4)), w[now]);
             // Half of the words three groups on, once w[before] is used for the last time.
             if (group >= 1 && group <= 12) w[before] = _mm_sha256msg1_epu32(w[before], w[now]);
         }
@@ -153,7 +155,9 @@ bool ProcessorHasShaInstructions() {
 #endif
 }
 
-TSha256 Sha256Portable(const void* data, std::size_t size) { return Hash(PortableBlocks, data, size); }
+TSha256 Sha256Portable(const void* data, std::size_t size) {
+    return Hash(PortableBlocks, data, size);
+}
 
 } // namespace sha256detail
 

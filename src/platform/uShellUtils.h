@@ -181,7 +181,8 @@ std::string ReadRegistryDefault(HKEY root, std::string_view keyPath);
 std::string ReadRegistryString(HKEY root, std::string_view valuePath);
 // Writes a REG_SZ value, creating the key and its parents; false when it could not be
 // written, with the registry's own code in *status when given.
-bool WriteRegistryString(HKEY root, std::string_view valuePath, std::string_view text, LONG* status = nullptr);
+bool WriteRegistryString(HKEY root, std::string_view valuePath, std::string_view text,
+                         LONG* status = nullptr);
 // Writes a REG_DWORD value the same way.
 bool WriteRegistryDword(HKEY root, std::string_view valuePath, DWORD number, LONG* status = nullptr);
 

@@ -52,10 +52,11 @@ namespace {
 LONG SetRegistryValue(HKEY root, std::string_view valuePath, DWORD type, const void* data, DWORD bytes) {
     auto [keyPath, valueName] = SplitValuePath(valuePath);
     UniqueHKey key;
-    LONG rc = RegCreateKeyExW(root, ToWide(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                              nullptr, key.Put(), nullptr);
+    LONG rc = RegCreateKeyExW(root, ToWide(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_SET_VALUE, nullptr, key.Put(), nullptr);
     if (rc == ERROR_SUCCESS)
-        rc = RegSetValueExW(key.Get(), ToWide(valueName).c_str(), 0, type, static_cast<const BYTE*>(data), bytes);
+        rc = RegSetValueExW(key.Get(), ToWide(valueName).c_str(), 0, type, static_cast<const BYTE*>(data),
+                            bytes);
     return rc;
 }
 bool Succeeded(LONG rc, LONG* status) {
@@ -120,8 +121,8 @@ std::wstring PathCall(DWORD(WINAPI* call)(LPCWSTR, LPWSTR, DWORD), const std::ws
 } // namespace
 
 bool SameFileName(std::wstring_view a, std::wstring_view b) {
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
 }
 
 std::wstring LongPathOf(const std::wstring& path) {
@@ -136,7 +137,8 @@ std::wstring LongPathOf(const std::wstring& path) {
 std::wstring FinalPathOf(HANDLE handle) {
     constexpr DWORD kLongest = 32768;
     std::wstring path(kLongest, L'\0');
-    const DWORD n = GetFinalPathNameByHandleW(handle, path.data(), kLongest, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD n =
+        GetFinalPathNameByHandleW(handle, path.data(), kLongest, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     path.resize(n < kLongest ? n : 0);
     // "\\?\UNC\server\..." as "\\server\..." and "\\?\C:\..." as "C:\...": the forms the programs use.
     if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\" + path.substr(7);

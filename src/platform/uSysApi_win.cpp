@@ -45,8 +45,7 @@ template <typename F> F Proc(const wchar_t* dll, const char* name) {
 }
 } // namespace
 
-#define SCR_PROC(dll, fn)                                                                                    \
-    static const auto p = Proc<decltype(&::fn)>(dll, #fn);
+#define SCR_PROC(dll, fn) static const auto p = Proc<decltype(&::fn)>(dll, #fn);
 
 HRESULT CoInitialize(LPVOID reserved) {
     SCR_PROC(L"ole32.dll", CoInitialize);
@@ -99,7 +98,8 @@ HINSTANCE ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR params, 
     ComNeeded();
     SCR_PROC(L"shell32.dll", ShellExecuteW);
     // SE_ERR_NOASSOC-like failure when shell32 is unavailable.
-    return p ? p(owner, verb, file, params, dir, show) : reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(31));
+    return p ? p(owner, verb, file, params, dir, show)
+             : reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(31));
 }
 
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {

@@ -14,7 +14,9 @@ namespace {
 constexpr std::uint32_t kFixedSignature = 0xFEEF04BDu;
 constexpr std::uint16_t kVersionInfoId = 1;
 
-std::size_t Align4(std::size_t n) { return (n + 3) & ~std::size_t(3); }
+std::size_t Align4(std::size_t n) {
+    return (n + 3) & ~std::size_t(3);
+}
 
 // One node of the record: where its key, value and children lie in the record's bytes.
 struct TNode {
@@ -43,7 +45,8 @@ public:
     bool KeyIs(const TNode& node, const char* name) const {
         std::size_t i = 0;
         for (; name[i]; ++i)
-            if (i == node.KeyChars || Lower(le::Get16(FData + node.Key + 2 * i)) != Lower(static_cast<unsigned char>(name[i])))
+            if (i == node.KeyChars ||
+                Lower(le::Get16(FData + node.Key + 2 * i)) != Lower(static_cast<unsigned char>(name[i])))
                 return false;
         return i == node.KeyChars;
     }
@@ -102,7 +105,8 @@ TVersionRecord VersionRecordOf(const std::uint8_t* file, std::size_t size) {
     std::vector<std::pair<unsigned, unsigned>> languages;
     if (const auto vars = record.Child(*root, "VarFileInfo"))
         if (const auto translation = record.Child(*vars, "Translation"))
-            for (std::size_t p = translation->Value; p + 4 <= translation->Value + translation->ValueBytes; p += 4)
+            for (std::size_t p = translation->Value; p + 4 <= translation->Value + translation->ValueBytes;
+                 p += 4)
                 languages.emplace_back(le::Get16(record.Data() + p), le::Get16(record.Data() + p + 2));
     languages.insert(languages.end(), {{0x0411, 1200}, {0x0409, 1200}, {0x0409, 1252}, {0x0411, 932}});
 
@@ -119,10 +123,12 @@ TVersionRecord VersionRecordOf(const std::uint8_t* file, std::size_t size) {
             if (r.CompanyName.empty())
                 if (const auto text = record.Child(*table, "CompanyName")) r.CompanyName = record.Text(*text);
             if (r.ProductVersion.empty())
-                if (const auto text = record.Child(*table, "ProductVersion")) r.ProductVersion = record.Text(*text);
+                if (const auto text = record.Child(*table, "ProductVersion"))
+                    r.ProductVersion = record.Text(*text);
         }
     }
-    if (r.ProductVersion.empty() && root->ValueBytes >= 52 && le::Get32(record.Data() + root->Value) == kFixedSignature) {
+    if (r.ProductVersion.empty() && root->ValueBytes >= 52 &&
+        le::Get32(record.Data() + root->Value) == kFixedSignature) {
         const std::uint8_t* fixed = record.Data() + root->Value;
         const std::uint32_t ms = le::Get32(fixed + 16), ls = le::Get32(fixed + 20);
         r.ProductVersion = std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." +

@@ -131,8 +131,8 @@ TContainerBytes BuildContainer(const TItemTypes& items, int key) {
         if (item.Compressed && item.Size > 0) {
             const std::size_t sizeAt = at;
             at += 4;
-            const std::size_t packed =
-                CompressInto(item.Data.data(), static_cast<std::size_t>(item.Size), out.data() + at, bound - at, 2);
+            const std::size_t packed = CompressInto(item.Data.data(), static_cast<std::size_t>(item.Size),
+                                                    out.data() + at, bound - at, 2);
             le::Put(out.data() + sizeAt, static_cast<std::uint32_t>(CheckedSize(packed, item.Name)), 4);
             at += packed;
         } else {
@@ -235,8 +235,8 @@ void ParseItemsExcept(const std::vector<std::uint8_t>& container, TItemTypes& it
         [&](const itemlayout::TItemRecord& record) {
             // A left-out record is checked by the walker like any other, but not copied.
             if (!leftOut.empty() && record.NameLength == leftOut.size() &&
-                ScrambleName(std::string(reinterpret_cast<const char*>(record.Name), record.NameLength), record.Key) ==
-                    leftOut)
+                ScrambleName(std::string(reinterpret_cast<const char*>(record.Name), record.NameLength),
+                             record.Key) == leftOut)
                 return;
             items.push_back(ReadItem(record, budget));
         },

@@ -102,9 +102,7 @@ std::string ScrambleName(const std::string& name, int key);
 // Container bytes: a buffer whose growth writes no zeros, so that one sized for the largest
 // possible container costs only the memory its real bytes take.
 template <typename T> struct TUninitializedAllocator : std::allocator<T> {
-    template <typename U> struct rebind {
-        using other = TUninitializedAllocator<U>;
-    };
+    template <typename U> struct rebind { using other = TUninitializedAllocator<U>; };
     TUninitializedAllocator() = default;
     template <typename U> TUninitializedAllocator(const TUninitializedAllocator<U>&) noexcept {}
     template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }

@@ -26,8 +26,12 @@ inline constexpr std::int64_t kContainerMinRecordSize = 4 + 1 + 4; // name lengt
 namespace itemlayout {
 
 // A little-endian signed integer of 4 or 8 bytes.
-inline std::int32_t ReadI32(const std::uint8_t* p) { return static_cast<std::int32_t>(le::Get32(p)); }
-inline std::int64_t ReadI64(const std::uint8_t* p) { return static_cast<std::int64_t>(le::Get64(p)); }
+inline std::int32_t ReadI32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(le::Get32(p));
+}
+inline std::int64_t ReadI64(const std::uint8_t* p) {
+    return static_cast<std::int64_t>(le::Get64(p));
+}
 
 enum class TPlace {
     None,      // no "PLWS" trailer (or fewer than 4 bytes): the file carries no container
@@ -166,10 +170,12 @@ template <typename ReadAt> TContainerPlace LocateContainerIn(std::int64_t fileSi
 
 // The same for a file held in memory.
 inline TContainerPlace LocateContainerInMemory(const std::uint8_t* file, std::size_t size) {
-    return LocateContainerIn(static_cast<std::int64_t>(size), [&](std::int64_t offset, void* buffer, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) static_cast<std::uint8_t*>(buffer)[i] = file[offset + i];
-        return true;
-    });
+    return LocateContainerIn(static_cast<std::int64_t>(size),
+                             [&](std::int64_t offset, void* buffer, std::size_t count) {
+                                 for (std::size_t i = 0; i < count; ++i)
+                                     static_cast<std::uint8_t*>(buffer)[i] = file[offset + i];
+                                 return true;
+                             });
 }
 
 // One item record as it lies in the block; the pointers point into the block.

@@ -5,8 +5,8 @@
 // reads. Every name exists once, as narrow text (code page 932 / ASCII) and, with a "W",
 // as UTF-16 for the uninstaller, which works in UTF-16 only. Header-only, no C++ runtime.
 
-#define SCR_PAYLOAD_NAME(name, text)                                                                                \
-    inline constexpr char name[] = text;                                                                            \
+#define SCR_PAYLOAD_NAME(name, text)                                                                         \
+    inline constexpr char name[] = text;                                                                     \
     inline constexpr wchar_t name##W[] = L"" text;
 
 namespace payload {
@@ -15,22 +15,22 @@ namespace payload {
 // Text items are code page 932 bytes without a terminator; a Boolean is one byte, 0 for
 // false (an empty item counts as absent); of repeated items the last wins, except "SCR"
 // and "InstallerReadme", whose data are appended in order.
-SCR_PAYLOAD_NAME(kScr, "SCR")                        // the screensaver program, compressed
-SCR_PAYLOAD_NAME(kScrName, "SCRName")                // text: the base name of the files and the key
-SCR_PAYLOAD_NAME(kGuid, "GUID")                      // text; also the uninstaller's own container
-SCR_PAYLOAD_NAME(kDigest, "mxf")                     // text: the digest of the covered "SCR" bytes
-SCR_PAYLOAD_NAME(kDigestLength, "mxl")               // 4 bytes, little-endian: how many bytes it covers
-SCR_PAYLOAD_NAME(kFlashVersion, "FlashVersion")      // text: the minimum player version
-SCR_PAYLOAD_NAME(kTitle, "InstallerTitle")           // text: the window caption
-SCR_PAYLOAD_NAME(kEula, "InstallerEULA")             // text (CR LF); empty skips the licence page
-SCR_PAYLOAD_NAME(kReadMe, "InstallerReadme")         // bytes, compressed: <name>.txt
-SCR_PAYLOAD_NAME(kLeftImage, "InstallerLeftImage")   // a BMP file the installer's reader shows
-SCR_PAYLOAD_NAME(kTopImage, "InstallerTopImage")     // the same
-SCR_PAYLOAD_NAME(kForceSet, "InstallerForceSet")     // Boolean: always made the current screensaver
-SCR_PAYLOAD_NAME(kVerCheck, "InstallerVerCheck")     // Boolean: the player's version is checked
+SCR_PAYLOAD_NAME(kScr, "SCR")                          // the screensaver program, compressed
+SCR_PAYLOAD_NAME(kScrName, "SCRName")                  // text: the base name of the files and the key
+SCR_PAYLOAD_NAME(kGuid, "GUID")                        // text; also the uninstaller's own container
+SCR_PAYLOAD_NAME(kDigest, "mxf")                       // text: the digest of the covered "SCR" bytes
+SCR_PAYLOAD_NAME(kDigestLength, "mxl")                 // 4 bytes, little-endian: how many bytes it covers
+SCR_PAYLOAD_NAME(kFlashVersion, "FlashVersion")        // text: the minimum player version
+SCR_PAYLOAD_NAME(kTitle, "InstallerTitle")             // text: the window caption
+SCR_PAYLOAD_NAME(kEula, "InstallerEULA")               // text (CR LF); empty skips the licence page
+SCR_PAYLOAD_NAME(kReadMe, "InstallerReadme")           // bytes, compressed: <name>.txt
+SCR_PAYLOAD_NAME(kLeftImage, "InstallerLeftImage")     // a BMP file the installer's reader shows
+SCR_PAYLOAD_NAME(kTopImage, "InstallerTopImage")       // the same
+SCR_PAYLOAD_NAME(kForceSet, "InstallerForceSet")       // Boolean: always made the current screensaver
+SCR_PAYLOAD_NAME(kVerCheck, "InstallerVerCheck")       // Boolean: the player's version is checked
 SCR_PAYLOAD_NAME(kNeedsPlayer, "InstallerNeedsPlayer") // Boolean: absent counts as true
-SCR_PAYLOAD_NAME(kVersion, "InstallerVersion")       // text: the list of programs' version
-SCR_PAYLOAD_NAME(kPublisher, "InstallerPublisher")   // text: the list of programs' publisher
+SCR_PAYLOAD_NAME(kVersion, "InstallerVersion")         // text: the list of programs' version
+SCR_PAYLOAD_NAME(kPublisher, "InstallerPublisher")     // text: the list of programs' publisher
 // bytes, compressed: the uninstaller with its "GUID" container, signed by the publisher;
 // written as it is instead of the program's own copy with a container appended
 SCR_PAYLOAD_NAME(kSignedUninstaller, "InstallerSignedUninstaller")
@@ -48,9 +48,9 @@ SCR_PAYLOAD_NAME(kUninstallerSuffix, "Uninst.exe")
 // system's random generator (uChangeNames.h reads them back). A run that dies leaves them;
 // the next run of the installer or the uninstaller finds them and finishes the job.
 SCR_PAYLOAD_NAME(kChangeMark, ".~")
-SCR_PAYLOAD_NAME(kStagedSuffix, ".tmp")    // a new file written in full, not in place yet
-SCR_PAYLOAD_NAME(kSetAsideSuffix, ".old")  // the earlier file, moved aside; deleted at the end
-SCR_PAYLOAD_NAME(kFreshSuffix, ".new")     // empty: <file> did not exist before the change
+SCR_PAYLOAD_NAME(kStagedSuffix, ".tmp")      // a new file written in full, not in place yet
+SCR_PAYLOAD_NAME(kSetAsideSuffix, ".old")    // the earlier file, moved aside; deleted at the end
+SCR_PAYLOAD_NAME(kFreshSuffix, ".new")       // empty: <file> did not exist before the change
 SCR_PAYLOAD_NAME(kPendingSuffix, ".pending") // empty, "<name>.~<id>.pending": not complete yet
 inline constexpr unsigned kChangeIdDigits = 32;
 // The named mutex that one change to an installation holds while it works (prefix + the

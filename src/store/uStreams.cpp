@@ -15,6 +15,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
 #include <ntsecapi.h>
 #else
 #include <cerrno>
@@ -24,7 +25,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
-
 
 #ifdef _WIN32
 bool FileExistsName(const TPathName& fileName) {
@@ -36,7 +36,8 @@ bool DirectoryExistsName(const TPathName& fileName) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 bool ResizeFileName(const TPathName& fileName, std::int64_t size) {
-    HANDLE h = CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER pos;
     pos.QuadPart = size;
@@ -182,7 +183,9 @@ std::int64_t TStream::Size() {
     return end;
 }
 
-std::int64_t TStream::Remaining() { return std::max<std::int64_t>(0, Size() - Position()); }
+std::int64_t TStream::Remaining() {
+    return std::max<std::int64_t>(0, Size() - Position());
+}
 
 void TStream::ReadBuffer(void* buffer, std::size_t count) {
     if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error", LastError());
@@ -200,7 +203,8 @@ std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
     std::vector<std::uint8_t> buf(static_cast<std::size_t>(std::min<std::int64_t>(count, 1 << 16)));
     std::int64_t left = count;
     while (left > 0) {
-        auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(buf.size())));
+        auto n =
+            static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(buf.size())));
         source.ReadBuffer(buf.data(), n);
         WriteBuffer(buf.data(), n);
         left -= static_cast<std::int64_t>(n);
@@ -258,7 +262,9 @@ void TMemoryStream::LoadFromFile(const TPathName& fileName) {
     LoadFromStream(f);
 }
 
-void TMemoryStream::SaveToStream(TStream& dest) const { dest.WriteBuffer(FData.data(), FData.size()); }
+void TMemoryStream::SaveToStream(TStream& dest) const {
+    dest.WriteBuffer(FData.data(), FData.size());
+}
 
 void TMemoryStream::SaveToFile(const TPathName& fileName) const {
     TFileStream f(fileName, TFileMode::Create);
@@ -269,13 +275,17 @@ void TMemoryStream::SaveToFile(const TPathName& fileName) const {
 
 #ifdef _WIN32
 
-static HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+static HANDLE H(std::intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
 
 THandleStream::~THandleStream() {
     if (IsOpen()) CloseHandle(H(FHandle));
 }
 
-bool THandleStream::IsOpen() const { return H(FHandle) != INVALID_HANDLE_VALUE; }
+bool THandleStream::IsOpen() const {
+    return H(FHandle) != INVALID_HANDLE_VALUE;
+}
 
 // ReadFile and WriteFile take 32-bit counts: large transfers go in 1 GiB slices.
 constexpr std::size_t kMaxSlice = std::size_t(1) << 30;
@@ -306,7 +316,9 @@ std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
 
 std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     if (!IsOpen()) return 0;
-    DWORD method = origin == TSeekOrigin::Begin ? FILE_BEGIN : origin == TSeekOrigin::Current ? FILE_CURRENT : FILE_END;
+    DWORD method = origin == TSeekOrigin::Begin     ? FILE_BEGIN
+                   : origin == TSeekOrigin::Current ? FILE_CURRENT
+                                                    : FILE_END;
     LARGE_INTEGER dist, result;
     dist.QuadPart = offset;
     if (!SetFilePointerEx(H(FHandle), dist, &result, method)) {
@@ -326,23 +338,39 @@ std::int64_t THandleStream::Size() {
 TFileStream::TFileStream(const TPathName& fileName, TFileMode mode) {
     DWORD access = 0, share = 0, disposition = 0;
     switch (mode) {
-    case TFileMode::Create: access = GENERIC_READ | GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
-    case TFileMode::OpenRead: access = GENERIC_READ; share = FILE_SHARE_READ; disposition = OPEN_EXISTING; break;
-    case TFileMode::OpenWrite: access = GENERIC_WRITE; disposition = OPEN_EXISTING; break;
-    case TFileMode::OpenReadWrite: access = GENERIC_READ | GENERIC_WRITE; disposition = OPEN_EXISTING; break;
+    case TFileMode::Create:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = CREATE_ALWAYS;
+        break;
+    case TFileMode::OpenRead:
+        access = GENERIC_READ;
+        share = FILE_SHARE_READ;
+        disposition = OPEN_EXISTING;
+        break;
+    case TFileMode::OpenWrite:
+        access = GENERIC_WRITE;
+        disposition = OPEN_EXISTING;
+        break;
+    case TFileMode::OpenReadWrite:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = OPEN_EXISTING;
+        break;
     }
-    HANDLE h = CreateFileW(fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileW(fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const unsigned long code = LastSystemError();
-        if (mode == TFileMode::Create) throw EFCreateError(FileErrorText("Cannot create", fileName, code), code);
+        if (mode == TFileMode::Create)
+            throw EFCreateError(FileErrorText("Cannot create", fileName, code), code);
         throw EFOpenError(FileErrorText("Cannot open", fileName, code), code);
     }
     FHandle = reinterpret_cast<std::intptr_t>(h);
 }
 
 TFileReadStream::TFileReadStream(const TPathName& fileName) {
-    HANDLE h = CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     FHandle = reinterpret_cast<std::intptr_t>(h);
 }
 
@@ -352,7 +380,9 @@ THandleStream::~THandleStream() {
     if (IsOpen()) ::close(static_cast<int>(FHandle));
 }
 
-bool THandleStream::IsOpen() const { return FHandle >= 0; }
+bool THandleStream::IsOpen() const {
+    return FHandle >= 0;
+}
 
 std::size_t THandleStream::Read(void* buffer, std::size_t count) {
     if (!IsOpen()) return 0;
@@ -380,7 +410,9 @@ std::size_t THandleStream::Write(const void* buffer, std::size_t count) {
 
 std::int64_t THandleStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     if (!IsOpen()) return 0;
-    int whence = origin == TSeekOrigin::Begin ? SEEK_SET : origin == TSeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    int whence = origin == TSeekOrigin::Begin     ? SEEK_SET
+                 : origin == TSeekOrigin::Current ? SEEK_CUR
+                                                  : SEEK_END;
     off_t r = ::lseek(static_cast<int>(FHandle), static_cast<off_t>(offset), whence);
     if (r < 0) r = ::lseek(static_cast<int>(FHandle), 0, SEEK_SET); // before the start: clamp to 0
     return static_cast<std::int64_t>(r);
@@ -395,10 +427,18 @@ std::int64_t THandleStream::Size() {
 TFileStream::TFileStream(const TPathName& fileName, TFileMode mode) {
     int flags = O_CLOEXEC;
     switch (mode) {
-    case TFileMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    case TFileMode::OpenRead: flags |= O_RDONLY; break;
-    case TFileMode::OpenWrite: flags |= O_WRONLY; break;
-    case TFileMode::OpenReadWrite: flags |= O_RDWR; break;
+    case TFileMode::Create:
+        flags |= O_RDWR | O_CREAT | O_TRUNC;
+        break;
+    case TFileMode::OpenRead:
+        flags |= O_RDONLY;
+        break;
+    case TFileMode::OpenWrite:
+        flags |= O_WRONLY;
+        break;
+    case TFileMode::OpenReadWrite:
+        flags |= O_RDWR;
+        break;
     }
     int fd = ::open(fileName.c_str(), flags, 0644);
     if (fd >= 0) {
@@ -411,7 +451,8 @@ TFileStream::TFileStream(const TPathName& fileName, TFileMode mode) {
     }
     if (fd < 0) {
         const unsigned long code = LastSystemError();
-        if (mode == TFileMode::Create) throw EFCreateError(FileErrorText("Cannot create", fileName, code), code);
+        if (mode == TFileMode::Create)
+            throw EFCreateError(FileErrorText("Cannot create", fileName, code), code);
         throw EFOpenError(FileErrorText("Cannot open", fileName, code), code);
     }
     FHandle = fd;
@@ -480,7 +521,8 @@ TTemporaryFile::TTemporaryFile(const TPathName& target, TNameSource nameFor) : F
     throw EFCreateError(FileErrorText("Cannot create", target, code), code);
 }
 
-TTemporaryFile::TTemporaryFile(const TPathName& target, const TPathName& name) : FTarget(target), FPath(name) {
+TTemporaryFile::TTemporaryFile(const TPathName& target, const TPathName& name)
+    : FTarget(target), FPath(name) {
     bool exists = false;
     FHandle = CreateExclusively(FPath, &exists);
     if (FHandle != -1) return;
@@ -544,7 +586,8 @@ bool TTemporaryFile::Rename(bool replace) {
     if (!SetFileInformationByHandle(H(FHandle), FileRenameInfo, rename, static_cast<DWORD>(buffer.size())))
         return false;
 #else
-    if (replace ? ::rename(FPath.c_str(), FTarget.c_str()) != 0 : !RenameNoReplace(FPath.c_str(), FTarget.c_str()))
+    if (replace ? ::rename(FPath.c_str(), FTarget.c_str()) != 0
+                : !RenameNoReplace(FPath.c_str(), FTarget.c_str()))
         return false;
 #endif
     FPath = FTarget;

@@ -151,8 +151,8 @@ bool FromWideExact(std::wstring_view wide, std::string& out) {
     // Never best fit: it would turn "¥" (U+00A5) into "\" and a look-alike into a path
     // separator; a character without a code page 932 form becomes the default character.
     BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                      0, nullptr, &usedDefault);
+    const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, &usedDefault);
     if (n <= 0) return false;
     out.resize(static_cast<std::size_t>(n));
     WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n,
@@ -170,9 +170,11 @@ static std::wstring Utf8ToWide(std::string_view utf8) {
 
 std::string WideToUtf8(std::wstring_view w) {
     if (w.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    int n =
+        WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
     std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
     return s;
 }
 
@@ -201,8 +203,12 @@ bool Cp932ToUtf8(std::string_view cp932, std::string& out) {
     return true;
 }
 
-TPathName PathFromCp932(std::string_view cp932) { return ToWide(cp932); }
-std::string PathToCp932(const TPathName& p) { return FromWide(p); }
+TPathName PathFromCp932(std::string_view cp932) {
+    return ToWide(cp932);
+}
+std::string PathToCp932(const TPathName& p) {
+    return FromWide(p);
+}
 
 #else
 
@@ -248,34 +254,45 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::string* bad) {
         // Name the whole UTF-8 sequence that failed.
         std::size_t n = 1;
         auto b = static_cast<std::uint8_t>(at < utf8.size() ? utf8[at] : 0);
-        if (b >= 0xF0) n = 4;
-        else if (b >= 0xE0) n = 3;
-        else if (b >= 0xC0) n = 2;
+        if (b >= 0xF0)
+            n = 4;
+        else if (b >= 0xE0)
+            n = 3;
+        else if (b >= 0xC0)
+            n = 2;
         *bad = std::string(utf8.substr(at, n));
     }
     return false;
 }
 
-bool Cp932ToUtf8(std::string_view cp932, std::string& out) { return Convert("UTF-8", "CP932", cp932, out, nullptr); }
+bool Cp932ToUtf8(std::string_view cp932, std::string& out) {
+    return Convert("UTF-8", "CP932", cp932, out, nullptr);
+}
 
 std::string Utf16ToCp932(std::u16string_view text) {
     std::string out, one;
     for (std::size_t i = 0; i < text.size(); ++i) {
         // One character at a time (a surrogate pair together), so one that cannot be
         // converted costs only itself.
-        const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                          text[i + 1] <= 0xDFFF;
+        const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
+                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
         const char bytes[4] = {static_cast<char>(text[i] & 0xFF), static_cast<char>(text[i] >> 8),
                                static_cast<char>(pair ? text[i + 1] & 0xFF : 0),
                                static_cast<char>(pair ? text[i + 1] >> 8 : 0)};
         const bool lone = !pair && text[i] >= 0xD800 && text[i] <= 0xDFFF;
-        out += !lone && Convert("CP932", "UTF-16LE", std::string_view(bytes, pair ? 4 : 2), one, nullptr) ? one : "?";
+        out += !lone && Convert("CP932", "UTF-16LE", std::string_view(bytes, pair ? 4 : 2), one, nullptr)
+                   ? one
+                   : "?";
         if (pair) ++i;
     }
     return out;
 }
 
-TPathName PathFromCp932(std::string_view cp932) { return std::string(cp932); }
-std::string PathToCp932(const TPathName& p) { return p; }
+TPathName PathFromCp932(std::string_view cp932) {
+    return std::string(cp932);
+}
+std::string PathToCp932(const TPathName& p) {
+    return p;
+}
 
 #endif

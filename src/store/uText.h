@@ -13,7 +13,9 @@
 #include <string_view>
 
 // True when b starts a double-byte character in code page 932.
-constexpr bool IsLeadByte932(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool IsLeadByte932(std::uint8_t b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // Length in bytes (1 or 2) of the character that starts at byte i; a lead byte at the
 // very end of the string counts as one byte.

@@ -134,7 +134,8 @@ std::vector<std::uint8_t> DecompressBuffer(const void* input, std::size_t inputS
                 throw EZDecompressionError("inflated data exceeds " + std::to_string(maxOutput) + " bytes");
             out.reserve(std::min(limit, std::max(used * 2, step)));
         }
-        const std::size_t room = std::min({out.capacity() - used, kSlice, static_cast<std::size_t>(kMaxSlice)});
+        const std::size_t room =
+            std::min({out.capacity() - used, kSlice, static_cast<std::size_t>(kMaxSlice)});
         out.resize(used + room);
         FeedInput(zs, next, left);
         zs.next_out = out.data() + used;

@@ -25,8 +25,8 @@ std::map<std::string, TComponentFactory>& Registry() {
 
 // ---- TPropList ----
 
-void TPropList::Int(const char* name, TPropFn<std::int32_t()> get,
-                    TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def) {
+void TPropList::Int(const char* name, TPropFn<std::int32_t()> get, TPropFn<void(std::int32_t)> set,
+                    std::optional<std::int32_t> def) {
     TPropInfo p{name,
                 TValueType::Int,
                 [get] { return TPropValue::MakeInt(get()); },
@@ -49,8 +49,8 @@ void TPropList::Bool(const char* name, TPropFn<bool()> get, TPropFn<void(bool)> 
     Add(std::move(p));
 }
 
-void TPropList::Color(const char* name, TPropFn<std::int32_t()> get,
-                      TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def) {
+void TPropList::Color(const char* name, TPropFn<std::int32_t()> get, TPropFn<void(std::int32_t)> set,
+                      std::optional<std::int32_t> def) {
     TPropInfo p{name,
                 TValueType::Color,
                 [get] { return TPropValue::MakeColor(get()); },
@@ -61,8 +61,8 @@ void TPropList::Color(const char* name, TPropFn<std::int32_t()> get,
     Add(std::move(p));
 }
 
-void TPropList::String(const char* name, TPropFn<std::string()> get,
-                       TPropFn<void(const std::string&)> set, std::optional<std::string> def) {
+void TPropList::String(const char* name, TPropFn<std::string()> get, TPropFn<void(const std::string&)> set,
+                       std::optional<std::string> def) {
     TPropInfo p{name,
                 TValueType::String,
                 [get] { return TPropValue::MakeString(get()); },
@@ -95,9 +95,8 @@ void TPropList::Enum(const char* name, const std::vector<std::string>& names, TP
     Add(std::move(p));
 }
 
-void TPropList::Set(const char* name, const std::vector<std::string>& names,
-                    TPropFn<std::uint32_t()> get, TPropFn<void(std::uint32_t)> set,
-                    std::optional<std::uint32_t> def) {
+void TPropList::Set(const char* name, const std::vector<std::string>& names, TPropFn<std::uint32_t()> get,
+                    TPropFn<void(std::uint32_t)> set, std::optional<std::uint32_t> def) {
     auto shared = std::make_shared<std::vector<std::string>>(names);
     auto toValue = [shared](std::uint32_t bits) {
         std::vector<std::string> members;

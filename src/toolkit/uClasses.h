@@ -8,9 +8,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
-#include <map>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -87,14 +87,14 @@ private:
 // The published properties of one component, in declaration order.
 class TPropList {
 public:
-    void Int(const char* name, TPropFn<std::int32_t()> get,
-             TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
+    void Int(const char* name, TPropFn<std::int32_t()> get, TPropFn<void(std::int32_t)> set,
+             std::optional<std::int32_t> def = std::nullopt);
     void Bool(const char* name, TPropFn<bool()> get, TPropFn<void(bool)> set,
               std::optional<bool> def = std::nullopt);
-    void Color(const char* name, TPropFn<std::int32_t()> get,
-               TPropFn<void(std::int32_t)> set, std::optional<std::int32_t> def = std::nullopt);
-    void String(const char* name, TPropFn<std::string()> get,
-                TPropFn<void(const std::string&)> set, std::optional<std::string> def = std::string());
+    void Color(const char* name, TPropFn<std::int32_t()> get, TPropFn<void(std::int32_t)> set,
+               std::optional<std::int32_t> def = std::nullopt);
+    void String(const char* name, TPropFn<std::string()> get, TPropFn<void(const std::string&)> set,
+                std::optional<std::string> def = std::string());
     // An enumeration stored by identifier; names[i] is the value i.
     void Enum(const char* name, const std::vector<std::string>& names, TPropFn<int()> get,
               TPropFn<void(int)> set, std::optional<int> def = std::nullopt);

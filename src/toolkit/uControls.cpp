@@ -137,8 +137,12 @@ namespace {
 bool gHighContrast = false;
 } // namespace
 
-bool HighContrast() { return gHighContrast; }
-void SetHighContrast(bool on) { gHighContrast = on; }
+bool HighContrast() {
+    return gHighContrast;
+}
+void SetHighContrast(bool on) {
+    gHighContrast = on;
+}
 
 TColor TControl::PaintColor() const {
     if (!gHighContrast) return EffectiveColor();

@@ -12,9 +12,9 @@
 
 #include <forward_list>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
-#include <string>
 
 struct TControl::TNative {
     UniqueHBrush Brush;
@@ -225,8 +225,9 @@ std::wstring ResolveFace(const std::string& name, BYTE charset) {
         if (designed == name) return face;
     std::wstring face = ToWide(name);
     if (charset == SHIFTJIS_CHARSET && !FontInstalled(face, charset)) {
-        for (const wchar_t* candidate : {L"Meiryo UI", L"Yu Gothic UI", L"MS PGothic", L"MS Gothic", L"IPAPGothic",
-                                         L"IPAGothic", L"VL PGothic", L"Noto Sans CJK JP", L"TakaoPGothic"}) {
+        for (const wchar_t* candidate :
+             {L"Meiryo UI", L"Yu Gothic UI", L"MS PGothic", L"MS Gothic", L"IPAPGothic", L"IPAGothic",
+              L"VL PGothic", L"Noto Sans CJK JP", L"TakaoPGothic"}) {
             if (FontInstalled(candidate, charset)) {
                 face = candidate;
                 break;
@@ -254,10 +255,11 @@ HFONT MakeFont(const TFontSpec& f, int pixelHeight) {
             return e.Font.Get();
     const BYTE charset = static_cast<BYTE>(f.Charset);
     return fonts
-        .emplace_front(f, pixelHeight,
-                       UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset,
-                                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                               DEFAULT_PITCH | FF_DONTCARE, ResolveFace(f.Name, charset).c_str())))
+        .emplace_front(
+            f, pixelHeight,
+            UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                    DEFAULT_PITCH | FF_DONTCARE, ResolveFace(f.Name, charset).c_str())))
         .Font.Get();
 }
 } // namespace
@@ -343,8 +345,8 @@ void TControl::CreateHandle() {
     if (!FEnabled) style |= WS_DISABLED;
     // The text goes in after the font: an edit control lays its text out on either, and
     // Japanese text laid out in the system font first costs a memo a few milliseconds.
-    HWND h = CreateWindowExW(p.ExStyle, p.ClassName.c_str(), L"", style, Scale(FLeft), Scale(FTop), Scale(FWidth),
-                             Scale(FHeight), H(FParent->FHandle),
+    HWND h = CreateWindowExW(p.ExStyle, p.ClassName.c_str(), L"", style, Scale(FLeft), Scale(FTop),
+                             Scale(FWidth), Scale(FHeight), H(FParent->FHandle),
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId())),
                              GetModuleHandleW(nullptr), this);
     if (!h) throw EComponentError("Cannot create the window of " + Name());
@@ -374,7 +376,8 @@ void TControl::ApplyChange(TChange what) {
         InvalidateRect(h, nullptr, TRUE);
         break;
     case TChange::Font: {
-        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(MakeFont(EffectiveFont(), Scale(EffectiveFont().Height))),
+        SendMessageW(h, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(MakeFont(EffectiveFont(), Scale(EffectiveFont().Height))),
                      TRUE);
         break;
     }
@@ -613,7 +616,9 @@ void TBevel::DpiChanged() {
     HWND before = GetWindow(H(Handle()), GW_HWNDPREV);
     DestroyHandle();
     CreateHandle();
-    if (Handle()) SetWindowPos(H(Handle()), before ? before : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (Handle())
+        SetWindowPos(H(Handle()), before ? before : HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // ---- TForm ----
@@ -778,7 +783,8 @@ std::intptr_t TForm::WndProc(unsigned msg, std::uintptr_t wp, std::intptr_t lp) 
         const bool before = HighContrast();
         ReadHighContrast();
         if (msg != WM_SETTINGCHANGE || before != HighContrast())
-            RedrawWindow(H(FHandle), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+            RedrawWindow(H(FHandle), nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
         break;
     }
     case WM_DPICHANGED: {
@@ -817,7 +823,8 @@ void TApplication::ShowErrorBox(const std::string& text) {
     // comes up in front of the window the user was working in.
     HWND owner = GetActiveWindow();
     if (!owner) owner = GetForegroundWindow();
-    MessageBoxW(owner, ToWide(text).c_str(), ToWide(Title).c_str(), MB_OK | MB_ICONSTOP | MB_TOPMOST | MB_SETFOREGROUND);
+    MessageBoxW(owner, ToWide(text).c_str(), ToWide(Title).c_str(),
+                MB_OK | MB_ICONSTOP | MB_TOPMOST | MB_SETFOREGROUND);
 }
 
 void TApplication::ProcessMessages() {

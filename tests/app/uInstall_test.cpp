@@ -35,7 +35,7 @@ TEST(ScreenSaverName, OnePlainFileName) {
     } cases[] = {
         {"Aurora", TNameFault::None},
         {"\x95\x5C\x8E\xA6 \x83\x7C", TNameFault::None}, // "表示 ポ": trail bytes 5C and 7C
-        {"\xB1\xB2.v2", TNameFault::None},                 // half-width katakana, a dot inside
+        {"\xB1\xB2.v2", TNameFault::None},               // half-width katakana, a dot inside
         {"CONSOLE", TNameFault::None},
         {"COM10", TNameFault::None},
         {"", TNameFault::Empty},
@@ -57,8 +57,8 @@ TEST(ScreenSaverName, OnePlainFileName) {
         {"PRN .scr", TNameFault::DeviceName},
         {"com1", TNameFault::DeviceName},
         {"LPT9.x", TNameFault::DeviceName},
-        {"a\x95", TNameFault::BadByte},    // a lead byte without its trail byte
-        {"a\x95 b", TNameFault::BadByte},      // a trail byte out of range
+        {"a\x95", TNameFault::BadByte},   // a lead byte without its trail byte
+        {"a\x95 b", TNameFault::BadByte}, // a trail byte out of range
         {"a\x80", TNameFault::BadByte},
     };
     for (const auto& c : cases) EXPECT_EQ(CheckScreenSaverName(c.name).Fault, c.fault) << c.name;
@@ -97,15 +97,16 @@ TEST(UninstallEntry, DetailValuesForTheListOfPrograms) {
     shown.clear();
     for (const TUninstallValue& v : UninstallDetailValues("Aurora", paths, d))
         shown.push_back(v.ValuePath.substr(key.size()) + (v.IsNumber ? "#" + std::to_string(v.Number) : ""));
-    EXPECT_EQ(shown,
-              (std::vector<std::string>{"DisplayIcon", "InstallLocation", "EstimatedSize#4", "NoModify#1",
-                                        "NoRepair#1", "QuietUninstallString", "InstallDate", "ReadMeInstalled#0"}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"DisplayIcon", "InstallLocation", "EstimatedSize#4",
+                                               "NoModify#1", "NoRepair#1", "QuietUninstallString",
+                                               "InstallDate", "ReadMeInstalled#0"}));
 }
 
 TEST(Destination, OnlyFullLocalDrivePaths) {
     for (const wchar_t* ok : {L"C:\\", L"d:/x", L"Z:\\表示\\a b"}) EXPECT_TRUE(IsLocalDrivePath(ok));
-    for (const wchar_t* bad : {L"", L"C:", L"C:x", L"x", L"\\x", L"\\\\srv\\s", L"\\\\?\\C:\\x", L"\\\\.\\C:\\x",
-                               L"1:\\x", L"C:\\a:b", L"C:\\a*", L"C:\\a?", L"C:\\\"a\"", L"C:\\a<b>|"})
+    for (const wchar_t* bad :
+         {L"", L"C:", L"C:x", L"x", L"\\x", L"\\\\srv\\s", L"\\\\?\\C:\\x", L"\\\\.\\C:\\x", L"1:\\x",
+          L"C:\\a:b", L"C:\\a*", L"C:\\a?", L"C:\\\"a\"", L"C:\\a<b>|"})
         EXPECT_FALSE(IsLocalDrivePath(bad));
 }
 
@@ -139,7 +140,8 @@ TEST(SetupCommandLine, SwitchesAndTheDestinationToTheEnd) {
         EXPECT_TRUE(r.Destination == c.destination) << what;
     }
     // "/LOG=" anywhere before "/D=", quoted when it holds blanks.
-    for (const wchar_t* line : {L"setup.exe /LOG=C:\\l.txt /S /D=C:\\x", L"setup.exe /S /LOG=\"C:\\l.txt\" /D=C:\\x"}) {
+    for (const wchar_t* line :
+         {L"setup.exe /LOG=C:\\l.txt /S /D=C:\\x", L"setup.exe /S /LOG=\"C:\\l.txt\" /D=C:\\x"}) {
         const TSetupCommandLine r = ParseSetupCommandLine(line);
         EXPECT_TRUE(r.Silent && !r.Bad && r.Log == L"C:\\l.txt" && r.Destination == L"C:\\x");
     }
@@ -150,8 +152,8 @@ TEST(SetupCommandLine, SwitchesAndTheDestinationToTheEnd) {
     // The step's command line, as the starter writes it, reads back whole.
     TSha256 binding{};
     for (std::size_t i = 0; i < binding.size(); ++i) binding[i] = static_cast<std::uint8_t>(i * 37 + 5);
-    const TSetupCommandLine step =
-        ParseSetupCommandLine(L"setup.exe " + StepArguments(binding, L"0123456789abcdef0123456789abcdef", L"C:\\表示 先"));
+    const TSetupCommandLine step = ParseSetupCommandLine(
+        L"setup.exe " + StepArguments(binding, L"0123456789abcdef0123456789abcdef", L"C:\\表示 先"));
     EXPECT_TRUE(step.Step && !step.Bad && !step.Silent);
     EXPECT_EQ(step.StepBinding, binding);
     EXPECT_EQ(step.ReportPipe, L"0123456789abcdef0123456789abcdef");

@@ -264,9 +264,11 @@ TEST_F(InstallTest, ReadOnlyTargetFailsNamingItAndKeepsIt) {
     auto outcome = Install(Dir.Path());
     SetFileAttributesW(scr.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(outcome.Result, TInstallResult::WriteFailed);
-    EXPECT_EQ(outcome.Message, Sjis("次のファイルを書き込めませんでした\r\n") + PathToCp932(scr) +
-                                   Sjis("\r\n原因: アクセスが拒否されました (書き込みが禁止されているか、権限がありません)\r\n") +
-                                   LoadResString(SRolledBack));
+    EXPECT_EQ(
+        outcome.Message,
+        Sjis("次のファイルを書き込めませんでした\r\n") + PathToCp932(scr) +
+            Sjis("\r\n原因: アクセスが拒否されました (書き込みが禁止されているか、権限がありません)\r\n") +
+            LoadResString(SRolledBack));
     EXPECT_EQ(ReadBytes(scr), old);
     EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
     EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");

@@ -254,7 +254,8 @@ TEST(StartupVerdict, VerdictTable) {
                             Item("mxl", Le32(std::uint32_t(kScr.size()))), Item("mxf", whole)};
         if (flashVersion) items.push_back(Item("FlashVersion", flashVersion));
         if (!verCheck) items.push_back(Item("InstallerVerCheck", std::string(1, '\0')));
-        if (!signedUninstaller.empty()) items.push_back(Item("InstallerSignedUninstaller", signedUninstaller));
+        if (!signedUninstaller.empty())
+            items.push_back(Item("InstallerSignedUninstaller", signedUninstaller));
         return Apply(items);
     };
     // An uninstaller carrying a container with the given "GUID".
@@ -278,11 +279,12 @@ TEST(StartupVerdict, VerdictTable) {
         {"old player, any version accepted", intact("7.0.19.0", false), true, "6.0.79.0",
          TInstallResult::Installed, 1},
         {"no player", intact("7.0.19.0", true), false, "", TInstallResult::PlayerMissing, 1},
-        {"no player, any version accepted", intact("7.0.19.0", false), false, "", TInstallResult::PlayerMissing,
+        {"no player, any version accepted", intact("7.0.19.0", false), false, "",
+         TInstallResult::PlayerMissing, 1},
+        {"player without version record", intact("7.0.19.0", true), true, "", TInstallResult::PlayerMissing,
          1},
-        {"player without version record", intact("7.0.19.0", true), true, "", TInstallResult::PlayerMissing, 1},
-        {"no FlashVersion item: no minimum", intact(nullptr, true), true, "6.0.79.0", TInstallResult::Installed,
-         1},
+        {"no FlashVersion item: no minimum", intact(nullptr, true), true, "6.0.79.0",
+         TInstallResult::Installed, 1},
         // The player is never examined for data that fails its check.
         {"tampered data, good player", Payload("X" + kScr, std::uint32_t(kScr.size() + 1), whole), true,
          "9.0.124.0", TInstallResult::InvalidPayload, 0},
@@ -290,7 +292,8 @@ TEST(StartupVerdict, VerdictTable) {
         // The digest leaves the name unprotected: one that leaves the folder is invalid data.
         {"name leaving the folder", intact("7.0.19.0", true, "..\\..\\x"), true, "9.0.124.0",
          TInstallResult::InvalidPayload, 0},
-        {"device name", intact("7.0.19.0", true, "nul.txt"), true, "9.0.124.0", TInstallResult::InvalidPayload, 0},
+        {"device name", intact("7.0.19.0", true, "nul.txt"), true, "9.0.124.0",
+         TInstallResult::InvalidPayload, 0},
         {"no name: reported when installing", intact("7.0.19.0", true, ""), true, "9.0.124.0",
          TInstallResult::Installed, 1},
         // A signed uninstaller carried in the payload must belong to this installation.

@@ -37,10 +37,12 @@ TEST(StringTable, OutcomeTexts) {
     EXPECT_EQ(VerdictMessageText({TInstallResult::PlayerMissing, "7.0.19.0", {}, 0}),
               Sjis("Flash ActiveX Player が見つからないかバージョンが古いため実行できません\r\n"
                    "バージョン 7.0.19.0 以降が必要です"));
-    EXPECT_EQ(OutcomeText(TInstallResult::DiskFull, "C:\\a.scr", ERROR_DISK_FULL),
-              Sjis("次のファイルを書き込めませんでした\r\nC:\\a.scr\r\n原因: ディスクの空き領域が足りません"));
+    EXPECT_EQ(
+        OutcomeText(TInstallResult::DiskFull, "C:\\a.scr", ERROR_DISK_FULL),
+        Sjis("次のファイルを書き込めませんでした\r\nC:\\a.scr\r\n原因: ディスクの空き領域が足りません"));
     EXPECT_EQ(OutcomeText(TInstallResult::WriteFailed, "x", ERROR_INVALID_FUNCTION),
-              Sjis("次のファイルを書き込めませんでした\r\nx\r\n原因: ") + SystemErrorText(ERROR_INVALID_FUNCTION));
+              Sjis("次のファイルを書き込めませんでした\r\nx\r\n原因: ") +
+                  SystemErrorText(ERROR_INVALID_FUNCTION));
 }
 
 namespace {

@@ -41,12 +41,23 @@ struct TFakeHost : IWizardHost {
 // Clicks: N next, B back, C cancel, A agree, D disagree.
 void Click(TWizard& w, std::string_view clicks) {
     for (char c : clicks) switch (c) {
-        case 'N': w.Next(); break;
-        case 'B': w.Back(); break;
-        case 'C': w.Cancel(); break;
-        case 'A': w.AgreeChosen(true); break;
-        case 'D': w.AgreeChosen(false); break;
-        default: FAIL() << c;
+        case 'N':
+            w.Next();
+            break;
+        case 'B':
+            w.Back();
+            break;
+        case 'C':
+            w.Cancel();
+            break;
+        case 'A':
+            w.AgreeChosen(true);
+            break;
+        case 'D':
+            w.AgreeChosen(false);
+            break;
+        default:
+            FAIL() << c;
         }
 }
 
@@ -65,18 +76,14 @@ TEST(WizardFlow, PageTransitions) {
         P Page;
         const char* Done;
     } rows[] = {
-        {true, "", P::Welcome, ""},
-        {true, "N", P::Licence, ""},
+        {true, "", P::Welcome, ""},       {true, "N", P::Licence, ""},
         {true, "NN", P::Licence, ""}, // Next is off until the licence is agreed
-        {true, "NADN", P::Licence, ""},
-        {true, "NAN", P::Options, ""},
-        {true, "NANB", P::Licence, ""},
-        {true, "NANBB", P::Welcome, ""},
-        {true, "B", P::Welcome, ""}, // no way back from the first page
+        {true, "NADN", P::Licence, ""},   {true, "NAN", P::Options, ""},
+        {true, "NANB", P::Licence, ""},   {true, "NANBB", P::Welcome, ""},
+        {true, "B", P::Welcome, ""},  // no way back from the first page
         {false, "N", P::Options, ""}, // without licence text the licence page is skipped
-        {false, "NB", P::Welcome, ""},
-        {true, "NANN", P::Finish, ""},
-        {true, "NANNBC", P::Finish, ""}, // nor from the last page, nor cancel
+        {false, "NB", P::Welcome, ""},    {true, "NANN", P::Finish, ""},
+        {true, "NANNBC", P::Finish, ""},  // nor from the last page, nor cancel
         {true, "NANNN", P::Finish, "RX"}, // the ReadMe is ticked as designed
         {true, "NAC", P::Licence, "X"},
     };
@@ -141,7 +148,8 @@ TEST(WizardFlow, TheRequestIsBuiltFromTheChoices) {
     host.Typed = L"D:\\Savers";
     host.Outcome.Result = R::Installed;
     Click(w, "N");
-    EXPECT_EQ(host.Requests, (std::vector<TSetupRequest>{{L"D:\\Savers", TInstallScope::CurrentUser, false}}));
+    EXPECT_EQ(host.Requests,
+              (std::vector<TSetupRequest>{{L"D:\\Savers", TInstallScope::CurrentUser, false}}));
 
     TFakeHost given;
     TWizard g(given, Payload(false));
@@ -183,7 +191,8 @@ TEST(WizardFlow, TheOutcomeDecidesThePage) {
             EXPECT_TRUE(host.Shown.ReadMeOffered) << line;
             EXPECT_EQ(host.Shown.SettingsOffered, !row.SettingsBlocked) << line;
             EXPECT_EQ(host.Shown.OpenSettingsChecked, !row.SettingsBlocked) << line;
-            EXPECT_EQ(host.Shown.RestartNote, row.Result == R::InstalledRestartPending ? "message" : "") << line;
+            EXPECT_EQ(host.Shown.RestartNote, row.Result == R::InstalledRestartPending ? "message" : "")
+                << line;
         }
         if (row.Page == P::Failure) {
             EXPECT_EQ(host.Shown.FailureMessage, "message") << line;

@@ -18,10 +18,10 @@ namespace fs = std::filesystem;
 // outside Wine or when it does not come true.
 template <typename F>
 inline bool RunUnixOnPaths(const wchar_t* program, std::initializer_list<std::wstring> options,
-                    std::initializer_list<fs::path> paths, F done) {
+                           std::initializer_list<fs::path> paths, F done) {
     using TUnixName = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<TUnixName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    const auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!unixName) return false;
     std::wstring cmd = program;
     for (const std::wstring& option : options) cmd += L" " + option;
@@ -35,8 +35,8 @@ inline bool RunUnixOnPaths(const wchar_t* program, std::initializer_list<std::ws
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW((L"Z:" + std::wstring(program)).c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi))
+    if (!CreateProcessW((L"Z:" + std::wstring(program)).c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

@@ -18,7 +18,9 @@ inline void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
     Put16(b, at, v & 0xFFFF);
     Put16(b, at + 2, v >> 16);
 }
-inline void Pad4(Bytes& b) { b.resize((b.size() + 3) & ~std::size_t(3)); }
+inline void Pad4(Bytes& b) {
+    b.resize((b.size() + 3) & ~std::size_t(3));
+}
 
 struct TResource {
     std::uint16_t Type;
@@ -57,7 +59,8 @@ inline Bytes PeWithResources(std::uint16_t machine, const std::vector<TResource>
         Put32(tree, 16 + 8 * i + 4, 0x80000000u | static_cast<std::uint32_t>(names));
         Put16(tree, names + (resources[i].Name.empty() ? 14 : 12), 1);
         Put32(tree, names + 16,
-              resources[i].Name.empty() ? resources[i].Id : 0x80000000u | static_cast<std::uint32_t>(nameAt[i]));
+              resources[i].Name.empty() ? resources[i].Id
+                                        : 0x80000000u | static_cast<std::uint32_t>(nameAt[i]));
         Put32(tree, names + 20, 0x80000000u | static_cast<std::uint32_t>(languages));
         Put16(tree, languages + 14, 1);
         Put32(tree, languages + 16, 0x0411);
@@ -94,7 +97,8 @@ inline Bytes PeWithResources(std::uint16_t machine, const std::vector<TResource>
 inline Bytes VersionNode(const std::u16string& key, const Bytes& value, bool text,
                          const std::vector<Bytes>& children = {}) {
     Bytes b(6);
-    for (char16_t c : key + u'\0') b.insert(b.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
+    for (char16_t c : key + u'\0')
+        b.insert(b.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
     Pad4(b);
     b.insert(b.end(), value.begin(), value.end());
     for (const Bytes& child : children) {
@@ -109,7 +113,8 @@ inline Bytes VersionNode(const std::u16string& key, const Bytes& value, bool tex
 
 inline Bytes Utf16z(const std::u16string& s) {
     Bytes b;
-    for (char16_t c : s + u'\0') b.insert(b.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
+    for (char16_t c : s + u'\0')
+        b.insert(b.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
     return b;
 }
 

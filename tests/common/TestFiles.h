@@ -12,7 +12,8 @@ class TempDir {
 public:
     TempDir() {
         std::random_device rd;
-        FPath = std::filesystem::temp_directory_path() / ("scrtest-" + std::to_string(rd()) + std::to_string(rd()));
+        FPath = std::filesystem::temp_directory_path() /
+                ("scrtest-" + std::to_string(rd()) + std::to_string(rd()));
         std::filesystem::create_directories(FPath);
     }
     ~TempDir() {
@@ -38,4 +39,6 @@ inline void WriteBytes(const std::filesystem::path& p, const std::vector<std::ui
     f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
-inline std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
+inline std::vector<std::uint8_t> Bytes(const std::string& s) {
+    return std::vector<std::uint8_t>(s.begin(), s.end());
+}

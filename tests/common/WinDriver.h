@@ -25,13 +25,15 @@ inline std::wstring ClassOf(HWND h) {
 inline std::wstring TextOf(HWND h) {
     LRESULT len = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
     std::wstring s(static_cast<std::size_t>(len) + 1, L'\0');
-    LRESULT got = SendMessageW(h, WM_GETTEXT, static_cast<WPARAM>(s.size()), reinterpret_cast<LPARAM>(s.data()));
+    LRESULT got =
+        SendMessageW(h, WM_GETTEXT, static_cast<WPARAM>(s.size()), reinterpret_cast<LPARAM>(s.data()));
     s.resize(static_cast<std::size_t>(got));
     return s;
 }
 
 // Polls cond every 20 ms until it holds or the timeout passes.
-inline bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
+inline bool WaitFor(const std::function<bool()>& cond,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
     auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
         if (cond()) return true;
@@ -69,11 +71,14 @@ inline std::vector<HWND> TopWindows(DWORD pid = 0) {
 inline HWND WaitTop(DWORD pid, const std::wstring& cls, const std::wstring& caption = L"",
                     std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
     HWND found = nullptr;
-    WaitFor([&] {
-        for (HWND h : TopWindows(pid))
-            if (!found && (cls.empty() || ClassOf(h) == cls) && (caption.empty() || TextOf(h) == caption)) found = h;
-        return found != nullptr;
-    }, timeout);
+    WaitFor(
+        [&] {
+            for (HWND h : TopWindows(pid))
+                if (!found && (cls.empty() || ClassOf(h) == cls) && (caption.empty() || TextOf(h) == caption))
+                    found = h;
+            return found != nullptr;
+        },
+        timeout);
     return found;
 }
 
@@ -98,14 +103,22 @@ inline HWND FindControl(HWND parent, const std::wstring& cls, const std::wstring
     return nullptr;
 }
 
-inline bool IsEnabled(HWND h) { return h && IsWindowEnabled(h); }
+inline bool IsEnabled(HWND h) {
+    return h && IsWindowEnabled(h);
+}
 // Visible on screen: the control and every ancestor are visible.
-inline bool IsShown(HWND h) { return h && IsWindowVisible(h); }
-inline bool IsChecked(HWND h) { return SendMessageW(h, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+inline bool IsShown(HWND h) {
+    return h && IsWindowVisible(h);
+}
+inline bool IsChecked(HWND h) {
+    return SendMessageW(h, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 // Presses a button as a user would (the owner receives BN_CLICKED). Posted, so a
 // button that opens a modal box does not block the driver.
-inline void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+inline void Click(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
 
 // Brings the window to the front and types keys on it as one chord, as a user would:
 // pressed in order, released in reverse ({VK_MENU, 'N'} is Alt+N).
@@ -152,8 +165,8 @@ public:
         STARTUPINFOW si{};
         si.cb = sizeof si;
         std::wstring line = commandLine;
-        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
-                           dir, &si, &FInfo)) {
+        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0,
+                           nullptr, dir, &si, &FInfo)) {
             if (!suspended) {
                 CloseHandle(FInfo.hThread);
                 FInfo.hThread = nullptr;
@@ -173,7 +186,8 @@ public:
         if (FInfo.hThread) CloseHandle(FInfo.hThread);
         if (FInfo.hProcess) {
             // A program still running is ended, and gone, before the test goes on.
-            if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT && TerminateProcess(FInfo.hProcess, 99))
+            if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT &&
+                TerminateProcess(FInfo.hProcess, 99))
                 WaitForSingleObject(FInfo.hProcess, 10000);
             CloseHandle(FInfo.hProcess);
         }

@@ -91,7 +91,7 @@ TEST_F(NotifierTest, AnOwnerDisabledByOthersStaysDisabled) {
 TEST_F(NotifierTest, ArrangePlacesTheWindowInTheTargetRectangle) {
     TNotifier n(nullptr);
     n.SetCaption("");
-    n.SetMsg("w"); // narrower than the cancel button everywhere
+    n.SetMsg("w");                      // narrower than the cancel button everywhere
     EXPECT_EQ(n.TargetRect().Right, 0); // before any show: an all-zero rectangle
     n.SetShowProgressBar(true);
     n.SetCanCancel(true);

@@ -25,7 +25,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path BinFile(const std::wstring& name) { return fs::path(BesideTestProgram(name)); }
+fs::path BinFile(const std::wstring& name) {
+    return fs::path(BesideTestProgram(name));
+}
 
 // Sets the system DPI that programs started from now on see.
 class TDpiSetting {
@@ -42,7 +44,8 @@ public:
 private:
     static void Set(HKEY root, const wchar_t* key, DWORD dpi) {
         HKEY k;
-        if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) != ERROR_SUCCESS) return;
+        if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) != ERROR_SUCCESS)
+            return;
         RegSetValueExW(k, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
         RegCloseKey(k);
     }
@@ -71,7 +74,9 @@ struct TScreens {
     int Dpi;
     bool HighContrast; // turned on in the running wizard
 };
-void PrintTo(const TScreens& p, std::ostream* os) { *os << p.Dpi << (p.HighContrast ? " high contrast" : ""); }
+void PrintTo(const TScreens& p, std::ostream* os) {
+    *os << p.Dpi << (p.HighContrast ? " high contrast" : "");
+}
 class ScreensTest : public ::testing::TestWithParam<TScreens> {};
 
 // The system colours the high-contrast run changes: put back however the test ends, since
@@ -87,22 +92,23 @@ public:
 
 private:
     static constexpr int kCount = 8;
-    static constexpr int kElements[kCount] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
-                                              COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_3DFACE};
+    static constexpr int kElements[kCount] = {COLOR_WINDOW,   COLOR_WINDOWTEXT, COLOR_BTNFACE,
+                                              COLOR_BTNTEXT,  COLOR_HIGHLIGHT,  COLOR_HIGHLIGHTTEXT,
+                                              COLOR_GRAYTEXT, COLOR_3DFACE};
     COLORREF FSaved[kCount];
 };
 
 // An installer of the sample screensaver built into dir by scrpack.exe with options.
 fs::path BuildScreensInstaller(const TempDir& dir, const wchar_t* name, const std::wstring& options) {
-    Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" + BinFile(L"scrsetup.exe").wstring() +
-                 L"\" --scr \"" + BinFile(L"OrvaneSample.scr").wstring() + L"\" --name Screens " + options + L" -o \"" +
+    Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
+                 BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" +
+                 BinFile(L"OrvaneSample.scr").wstring() + L"\" --name Screens " + options + L" -o \"" +
                  (dir.Path() / name).wstring() + L"\"");
     EXPECT_EQ(pack.Wait(60000), 0u);
     return dir.Path() / name;
 }
 
 const std::wstring kWithLicence = L"--eula \"Z:" SCR_SOURCE_DIR L"/samples/EULA.txt\" --flash-version 7";
-
 
 // Every control of the window: its class and its rectangle in the window's client area.
 std::vector<std::pair<std::wstring, std::vector<LONG>>> Layout(HWND main) {
@@ -122,7 +128,8 @@ void ChangeDpi(const Process& p, HWND main, int from, int to) {
     GetWindowRect(main, &r);
     const RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, to, from),
                          r.top + MulDiv(r.bottom - r.top, to, from)};
-    void* remote = VirtualAllocEx(p.Handle(), nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    void* remote =
+        VirtualAllocEx(p.Handle(), nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     ASSERT_NE(remote, nullptr);
     ASSERT_TRUE(WriteProcessMemory(p.Handle(), remote, &suggested, sizeof suggested, nullptr));
     SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(remote));
@@ -133,7 +140,8 @@ void ChangeDpi(const Process& p, HWND main, int from, int to) {
 void ToOptions(HWND main) {
     Click(FindControl(main, L"TButton", L"次へ(&N) >"));
     HWND agree = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (agree = FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")) != nullptr; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return (agree = FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")) != nullptr; }));
     Click(agree);
     HWND next = FindControl(main, L"TButton", L"次へ(&N) >");
     ASSERT_TRUE(WaitFor([&] { return IsEnabled(next); }));
@@ -143,8 +151,10 @@ void ToOptions(HWND main) {
 
 void BackToWelcome(HWND main) {
     for (int i = 0; i < 2; ++i) Click(FindControl(main, L"TButton", L"< 戻る（&B）"));
-    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TRadioButton", L"使用許諾契約に同意する") == nullptr &&
-                                     FindControl(main, L"TButton", L"次へ(&N) >") != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return FindControl(main, L"TRadioButton", L"使用許諾契約に同意する") == nullptr &&
+               FindControl(main, L"TButton", L"次へ(&N) >") != nullptr;
+    }));
 }
 
 } // namespace
@@ -240,7 +250,8 @@ void ExpectReadable(HWND main, const wchar_t* page) {
         ++texts;
         // Painted in its own time by the installer's thread: looked at until it shows.
         WaitFor([&] { return LuminanceSpread(h) > 0.5; }, std::chrono::seconds(5));
-        EXPECT_GT(LuminanceSpread(h), 0.5) << fs::path(page).string() << ": " << fs::path(cls).string() << " #" << texts;
+        EXPECT_GT(LuminanceSpread(h), 0.5)
+            << fs::path(page).string() << ": " << fs::path(cls).string() << " #" << texts;
     }
     EXPECT_GT(texts, 0) << fs::path(page).string();
 }
@@ -294,8 +305,10 @@ TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
         }
         if (i < 2) {
             Click(next);
-            ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", i == 1 ? L"インストール(&N)" : L"次へ(&N) >") &&
-                                             (i == 1 || FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")); }));
+            ASSERT_TRUE(WaitFor([&] {
+                return FindControl(main, L"TButton", i == 1 ? L"インストール(&N)" : L"次へ(&N) >") &&
+                       (i == 1 || FindControl(main, L"TRadioButton", L"使用許諾契約に同意する"));
+            }));
         }
     }
     // Install into the temporary folder and capture the finish page.

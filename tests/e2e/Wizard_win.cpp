@@ -9,8 +9,8 @@
 #include "UninstallerTraces.h"
 #include "WinDriver.h"
 #include "platform/WinTestSupport.h"
-#include "platform/uWinHandles.h"
 #include "platform/uSha256.h"
+#include "platform/uWinHandles.h"
 #include "store/uExeAdder.h"
 #include "store/uHexText.h"
 #include "store/uImageBinding.h"
@@ -31,10 +31,10 @@
 #include <atomic>
 #include <map>
 #include <set>
+#include <shlobj.h>
 #include <sstream>
 #include <thread>
 #include <tlhelp32.h>
-#include <shlobj.h>
 
 using namespace windriver;
 namespace fs = std::filesystem;
@@ -61,14 +61,18 @@ const std::wstring kOpenDialog = L"画面のプロパティを開く(&P)";
 const std::wstring kFailedTitle = L"インストールに失敗しました";
 const std::wstring kTitle = L"E2E スクリーンセーバー　インストーラー";
 
-fs::path Source(const std::string& rel) { return fs::path("Z:" SCR_SOURCE_DIR) / rel; }
-fs::path Bin(const std::wstring& name) { return fs::path(BesideTestProgram(name)); }
+fs::path Source(const std::string& rel) {
+    return fs::path("Z:" SCR_SOURCE_DIR) / rel;
+}
+fs::path Bin(const std::wstring& name) {
+    return fs::path(BesideTestProgram(name));
+}
 
 struct TPack {
     bool Eula = true;
     bool ReadMe = true;
     std::wstring FlashVersion = L"7.0.19.0";
-    std::wstring Extra; // more scrpack options, such as --no-player or --force-set
+    std::wstring Extra;                 // more scrpack options, such as --no-player or --force-set
     fs::path Scr = {}, ReadMeFile = {}; // other than the sample's
 };
 
@@ -77,13 +81,13 @@ fs::path BuildInstaller(const TempDir& dir, const TPack& pack, const std::wstrin
     fs::path out = dir.Path() / fileName;
     std::wstring cmd = L"\"" + Bin(L"scrpack.exe").wstring() + L"\" build --stub \"" +
                        Bin(L"scrsetup.exe").wstring() + L"\" --scr \"" +
-                       (pack.Scr.empty() ? Bin(L"OrvaneSample.scr") : pack.Scr).wstring() +
-                       L"\" --name " + kName + L" --title \"" + kTitle + L"\" --flash-version " + pack.FlashVersion +
+                       (pack.Scr.empty() ? Bin(L"OrvaneSample.scr") : pack.Scr).wstring() + L"\" --name " +
+                       kName + L" --title \"" + kTitle + L"\" --flash-version " + pack.FlashVersion +
                        L" -o \"" + out.wstring() + L"\"";
     if (pack.Eula) cmd += L" --eula \"" + Source("samples/EULA.txt").wstring() + L"\"";
     if (pack.ReadMe)
-        cmd += L" --readme \"" + (pack.ReadMeFile.empty() ? Source("samples/ReadMe.txt") : pack.ReadMeFile).wstring() +
-               L"\"";
+        cmd += L" --readme \"" +
+               (pack.ReadMeFile.empty() ? Source("samples/ReadMe.txt") : pack.ReadMeFile).wstring() + L"\"";
     cmd += pack.Extra;
     Process p(cmd);
     EXPECT_EQ(p.Wait(60000), 0u) << "scrpack build failed";
@@ -115,9 +119,10 @@ int BuildSignedInstaller(const fs::path& out, const TempDir& work, std::string& 
     }
     const std::string bin = hostBin;
     std::wstring cmd = L"Z:\\bin\\sh " + UnixPath(Source("tests/e2e/helpers/build_signed.sh")) + L" " +
-                       std::wstring(bin.begin(), bin.end()) + L"/scrpack " + UnixPath(Bin(L"scrsetup.exe")) + L" " +
-                       UnixPath(Bin(L"OrvaneSample.scr")) + L" {0123ABCD-4567-89EF-0123-456789ABCDEF} " +
-                       UnixPath(out) + L" " + UnixPath(work.Path());
+                       std::wstring(bin.begin(), bin.end()) + L"/scrpack " + UnixPath(Bin(L"scrsetup.exe")) +
+                       L" " + UnixPath(Bin(L"OrvaneSample.scr")) +
+                       L" {0123ABCD-4567-89EF-0123-456789ABCDEF} " + UnixPath(out) + L" " +
+                       UnixPath(work.Path());
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -137,23 +142,33 @@ int BuildSignedInstaller(const fs::path& out, const TempDir& work, std::string& 
 std::wstring ReadValue(HKEY root, const std::wstring& key, const wchar_t* name) {
     wchar_t buf[1024];
     DWORD size = sizeof buf;
-    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS) return L"<none>";
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
+        return L"<none>";
     return buf;
 }
 
 // name null: the key's default value; a value that was "<none>" is deleted.
 void WriteValue(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-    if (value == L"<none>") RegDeleteKeyValueW(root, key.c_str(), name);
-    else RegSetKeyValueW(root, key.c_str(), name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2));
+    if (value == L"<none>")
+        RegDeleteKeyValueW(root, key.c_str(), name);
+    else
+        RegSetKeyValueW(root, key.c_str(), name, REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * 2));
 }
 const std::wstring kDesktop = L"Control Panel\\Desktop";
-void SetCurrentScreenSaver(const std::wstring& path) { WriteValue(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE", path); }
-std::wstring CurrentScreenSaver() { return ReadValue(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE"); }
+void SetCurrentScreenSaver(const std::wstring& path) {
+    WriteValue(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE", path);
+}
+std::wstring CurrentScreenSaver() {
+    return ReadValue(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE");
+}
 
 // Keeps the current screensaver and removes the uninstall registration around a test.
 class TRegistryGuard {
 public:
-    TRegistryGuard() : FSaved(CurrentScreenSaver()) { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str()); }
+    TRegistryGuard() : FSaved(CurrentScreenSaver()) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
+    }
     ~TRegistryGuard() {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
         SetCurrentScreenSaver(FSaved);
@@ -174,7 +189,8 @@ public:
         if (!FNewKey) RegCloseKey(k);
         DWORD size = 0;
         const DWORD any = RRF_RT_ANY | RRF_NOEXPAND;
-        if (RegGetValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, any, &FType, nullptr, &size) == ERROR_SUCCESS) {
+        if (RegGetValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, any, &FType, nullptr, &size) ==
+            ERROR_SUCCESS) {
             FOld.resize(size);
             FHad = RegGetValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, any, nullptr, FOld.data(), &size) ==
                    ERROR_SUCCESS;
@@ -184,7 +200,8 @@ public:
     }
     ~TPolicyValue() {
         if (FHad)
-            RegSetKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, FType, FOld.data(), static_cast<DWORD>(FOld.size()));
+            RegSetKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), FName, FType, FOld.data(),
+                            static_cast<DWORD>(FOld.size()));
         else
             RegDeleteKeyValueW(HKEY_CURRENT_USER, FKey.c_str(), FName);
         if (FNewKey) RegDeleteKeyW(HKEY_CURRENT_USER, FKey.c_str());
@@ -202,7 +219,8 @@ private:
 
 DWORD ReadNumber(const std::wstring& key, const wchar_t* name) {
     DWORD value = 0, size = sizeof value;
-    const LSTATUS got = RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    const LSTATUS got =
+        RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
     return got == ERROR_SUCCESS ? value : 0xFFFFFFFF;
 }
 
@@ -215,7 +233,8 @@ bool KeyExists(HKEY root, const std::wstring& key) {
 
 std::wstring Today() {
     wchar_t buf[16];
-    return std::wstring(buf, std::max(GetDateFormatW(LOCALE_INVARIANT, 0, nullptr, L"yyyyMMdd", buf, 16) - 1, 0));
+    return std::wstring(buf,
+                        std::max(GetDateFormatW(LOCALE_INVARIANT, 0, nullptr, L"yyyyMMdd", buf, 16) - 1, 0));
 }
 
 std::wstring ShortPathOf(const fs::path& p) {
@@ -242,8 +261,9 @@ std::string FileText(const fs::path& file) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-bool IsEmptyFolder(const fs::path& dir) { return fs::is_directory(dir) && fs::is_empty(dir); }
-
+bool IsEmptyFolder(const fs::path& dir) {
+    return fs::is_directory(dir) && fs::is_empty(dir);
+}
 
 // The binding an installer's image carries, as the step's command line passes it.
 std::wstring BindingOf(const fs::path& exe) {
@@ -266,10 +286,11 @@ std::size_t StoredItemOffset(const std::vector<std::uint8_t>& bytes, const char*
     std::size_t offset = 0;
     if (place.Place != itemlayout::TPlace::Found) return 0;
     const std::uint8_t* block = bytes.data() + place.BlockStart;
-    itemlayout::WalkContainer(block, static_cast<std::size_t>(place.BlockLength), [&](const itemlayout::TItemRecord& r) {
-        if (r.NameIs(name, std::strlen(name)) && !r.Compressed && r.Stored > 0)
-            offset = static_cast<std::size_t>(r.Data - bytes.data());
-    });
+    itemlayout::WalkContainer(block, static_cast<std::size_t>(place.BlockLength),
+                              [&](const itemlayout::TItemRecord& r) {
+                                  if (r.NameIs(name, std::strlen(name)) && !r.Compressed && r.Stored > 0)
+                                      offset = static_cast<std::size_t>(r.Data - bytes.data());
+                              });
     return offset;
 }
 
@@ -280,7 +301,8 @@ void WriteBoundItems(const fs::path& exe, const TItemTypes& items) {
     const std::vector<std::uint8_t> container = ReadContainerBytes(exe);
     const TSha256 hash = Sha256(container.data(), container.size());
     std::vector<std::uint8_t> bytes = ReadBytes(exe);
-    const std::size_t at = imagebinding::FindHashField(bytes.data(), imagebinding::ImageEnd(bytes.data(), bytes.size()));
+    const std::size_t at =
+        imagebinding::FindHashField(bytes.data(), imagebinding::ImageEnd(bytes.data(), bytes.size()));
     ASSERT_NE(at, imagebinding::npos);
     std::copy(hash.begin(), hash.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
     WriteBytes(exe, bytes);
@@ -320,7 +342,8 @@ std::vector<std::string> LinesOf(const fs::path& file) {
 // and Wine told not to use its own) the recorder opens "ms-settings:" links instead.
 class TFinishRecorder {
 public:
-    explicit TFinishRecorder(const fs::path& log, bool withControl = true) : FLog(L"SCRTEST_RECORDER_LOG", log.c_str()) {
+    explicit TFinishRecorder(const fs::path& log, bool withControl = true)
+        : FLog(L"SCRTEST_RECORDER_LOG", log.c_str()) {
         const std::wstring recorder = L"\"" + Bin(L"cmdline_recorder.exe").wstring() + L"\"";
         EXPECT_TRUE(MoveFileW(FControl.c_str(), FSaved.c_str()));
         if (withControl) {
@@ -367,8 +390,8 @@ void ExpectStartedInTheSystemDirectory(const fs::path& log, std::size_t count) {
 
 // A one-pixel uncompressed 24-bit bitmap file of the colour c.
 std::vector<std::uint8_t> OneColourBitmap(COLORREF c) {
-    std::vector<std::uint8_t> bmp = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, // file header, then
-                                     40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24};   // 1 x 1, 24 bits
+    std::vector<std::uint8_t> bmp = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,      // file header, then
+                                     40,  0,   0,  0, 1, 0, 0, 0, 1, 0, 0,  0, 1, 0, 24}; // 1 x 1, 24 bits
     bmp.resize(54);
     bmp.insert(bmp.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0});
     return bmp;
@@ -382,12 +405,15 @@ std::set<COLORREF> ColoursShownBy(HWND h) {
     std::set<COLORREF> seen;
     for (int x = 1; x < 4; ++x)
         for (int y = 1; y < 4; ++y)
-            seen.insert(GetPixel(screen, r.left + (r.right - r.left) * x / 4, r.top + (r.bottom - r.top) * y / 4));
+            seen.insert(
+                GetPixel(screen, r.left + (r.right - r.left) * x / 4, r.top + (r.bottom - r.top) * y / 4));
     ReleaseDC(nullptr, screen);
     return seen;
 }
 
-bool StartsWith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+bool StartsWith(const std::wstring& s, const std::wstring& prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
 
 // A running installer and its main window.
 class TWizard {
@@ -442,7 +468,9 @@ public:
         Click(Check(caption));
         ASSERT_TRUE(WaitFor([&] { return IsChecked(Check(caption)) == checked; }));
     }
-    bool OnWelcome() const { return MemoStartingWith(L"スクリーンセーバー インストール ウィザードへようこそ") != nullptr; }
+    bool OnWelcome() const {
+        return MemoStartingWith(L"スクリーンセーバー インストール ウィザードへようこそ") != nullptr;
+    }
     bool OnLicence() const { return IsShown(Radio(kAgree)); }
     bool OnOptions() const { return IsShown(Check(kChangePath)); }
     bool OnFinish() const { return IsShown(Check(kOpenDialog)); }
@@ -495,7 +523,8 @@ TEST_F(WizardTest, FullRunWithLicenceIntoTypedFolder) {
     EXPECT_EQ(TextOf(w.Main()), kTitle);
     ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
     ExpectRow(w, {kNext, true, false, true});
-    EXPECT_TRUE(w.MemoStartingWith(L"このウィザードを使用して、E2eSaverスクリーンセーバーをコンピュータにインストールできます"));
+    EXPECT_TRUE(w.MemoStartingWith(
+        L"このウィザードを使用して、E2eSaverスクリーンセーバーをコンピュータにインストールできます"));
 
     w.ClickAndWait(w.Button(kNext), [&] { return w.OnLicence(); });
     ExpectRow(w, {kNext, false, true, true});
@@ -514,7 +543,8 @@ TEST_F(WizardTest, FullRunWithLicenceIntoTypedFolder) {
     EXPECT_FALSE(IsEnabled(FindControl(w.Main(), L"TEdit", L"")));
     wchar_t windows[MAX_PATH];
     const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
-    EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")), std::wstring(windows, length) + L"\\"); // nothing registered
+    EXPECT_EQ(TextOf(FindControl(w.Main(), L"TEdit", L"")),
+              std::wstring(windows, length) + L"\\"); // nothing registered
     EXPECT_FALSE(IsEnabled(w.Button(L"参照(&R)...")));
     EXPECT_TRUE(IsChecked(w.Check(kSetCurrent)));
     HWND edit = w.TypeDestination(dest.wstring());
@@ -619,15 +649,16 @@ TEST_F(WizardTest, MissingDestinationThenForceSetWithoutReadMe) {
 // The wizard's Install starts the machine-wide step elevated. When the step cannot be
 // started with administrator rights (here the shell fails to start it because the
 // program's folder was renamed, which Wine allows while the program runs, as it fails a
-// refused prompt) a box says so and the options page stays. Then exactly one step runs, the wizard sets the screensaver itself, and the
-// finish actions start, as the user and in the system directory, the program registered
-// machine-wide for ".txt" on the ReadMe and the system's control.exe on the screen saver
-// settings, by their canonical name.
+// refused prompt) a box says so and the options page stays. Then exactly one step runs, the wizard sets the
+// screensaver itself, and the finish actions start, as the user and in the system directory, the program
+// registered machine-wide for ".txt" on the ReadMe and the system's control.exe on the screen saver settings,
+// by their canonical name.
 TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDirectory) {
     TPack pack;
     pack.Eula = false;
     pack.Extra = L" --no-player";
-    const fs::path folder = FDir.Path() / L"inst", moved = FDir.Path() / L"moved", exe = folder / L"setup.exe";
+    const fs::path folder = FDir.Path() / L"inst", moved = FDir.Path() / L"moved",
+                   exe = folder / L"setup.exe";
     fs::create_directory(folder);
     ASSERT_TRUE(MoveFileW(BuildInstaller(FDir, pack).c_str(), exe.c_str()));
     const fs::path log = FDir.Path() / L"recorder.log";
@@ -645,9 +676,12 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDire
     // The message, then the system's reason (the shell could not find the program).
     bool said = false;
     for (HWND h : Descendants(box))
-        said = said || (ClassOf(h) == L"Static" &&
-                        StartsWith(TextOf(h), L"スクリーンセーバーのインストールには管理者の権限が必要です\r\n"
-                                              L"管理者の権限でインストールを始められなかったため、インストールできませんでした\r\n"));
+        said = said ||
+               (ClassOf(h) == L"Static" &&
+                StartsWith(
+                    TextOf(h),
+                    L"スクリーンセーバーのインストールには管理者の権限が必要です\r\n"
+                    L"管理者の権限でインストールを始められなかったため、インストールできませんでした\r\n"));
     EXPECT_TRUE(said);
     AnswerMessageBox(box, IDOK);
     ASSERT_TRUE(WaitFor([&] { return !FindMessageBox(w.Proc().Id()) && IsEnabled(w.Main()); }));
@@ -667,7 +701,8 @@ TEST_F(WizardTest, StepRefusedThenRunOnceAndTheFinishActionsStartInTheSystemDire
     const std::string system(wide.begin(), wide.end()); // ASCII here
     const std::vector<std::string> started = LinesOf(log);
     EXPECT_EQ(std::count(started.begin(), started.end(),
-                         "\"" + system + "\\control.exe\" desk.cpl,screensaver,@screensaver"), 1)
+                         "\"" + system + "\\control.exe\" desk.cpl,screensaver,@screensaver"),
+              1)
         << ::testing::PrintToString(started);
 }
 
@@ -686,8 +721,10 @@ TEST_F(WizardTest, SignedUninstallerAndSignedInstaller) {
     const TRunResult verified = RunScrpack({"verify", Arg(signedExe)});
     const std::string& out = verified.Out;
     EXPECT_EQ(verified.ExitCode, 0) << out;
-    const std::uintmax_t table = fs::file_size(signedExe) - (fs::file_size(work.Path() / L"unsigned.exe") + 7) / 8 * 8;
-    EXPECT_NE(out.find("signature: present (certificate table " + std::to_string(table) + " bytes)"), std::string::npos)
+    const std::uintmax_t table =
+        fs::file_size(signedExe) - (fs::file_size(work.Path() / L"unsigned.exe") + 7) / 8 * 8;
+    EXPECT_NE(out.find("signature: present (certificate table " + std::to_string(table) + " bytes)"),
+              std::string::npos)
         << out;
     EXPECT_NE(out.find("digest: pass"), std::string::npos) << out;
     const std::vector<std::uint8_t> signedBytes = ReadBytes(signedExe);
@@ -699,7 +736,8 @@ TEST_F(WizardTest, SignedUninstallerAndSignedInstaller) {
     ASSERT_EQ(RunSilently(signedExe, L"/S /D=" + dest.wstring()), 0u);
     const fs::path uninst = dest / L"E2eSaverUninst.exe";
     EXPECT_EQ(ReadBytes(dest / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
-    EXPECT_EQ(ReadBytes(uninst), ReadBytes(work.Path() / L"uninst.exe")) << "not the verified, signed uninstaller";
+    EXPECT_EQ(ReadBytes(uninst), ReadBytes(work.Path() / L"uninst.exe"))
+        << "not the verified, signed uninstaller";
     const itemlayout::TContainerPlace place = LocateContainerInFile(uninst);
     EXPECT_EQ(place.Place, itemlayout::TPlace::Found);
     EXPECT_GT(place.Signature.Size, 0);
@@ -765,8 +803,9 @@ TEST_F(WizardTest, OldPlayerOffersTheDownload) {
     TWizard w(BuildInstaller(FDir, pack));
     ASSERT_TRUE(WaitFor([&] { return w.OnFailure(); }));
     ExpectRow(w, {kExit, true, false, false});
-    EXPECT_TRUE(w.MemoStartingWith(L"Flash ActiveX Player が見つからないかバージョンが古いため実行できません\r\n"
-                                   L"バージョン 10.1.0.0 以降が必要です"));
+    EXPECT_TRUE(
+        w.MemoStartingWith(L"Flash ActiveX Player が見つからないかバージョンが古いため実行できません\r\n"
+                           L"バージョン 10.1.0.0 以降が必要です"));
     const HWND download = FindControl(w.Main(), L"TFlatBitColorBtn", L"");
     EXPECT_TRUE(IsShown(download));
     // What a screen reader gets from the system's button proxy: the caption as the name
@@ -795,10 +834,11 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
     const std::wstring dayAfter = Today();
     // The log, written by this process of the user: the elevated step's lines relayed.
     const std::string logText = FileText(log);
-    for (const char* line : {"start-up: passed (digest: pass", "step: file ", "E2eSaver.scr: ", " bytes written",
-                             "step: registry HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
-                             "\\Uninstall\\E2eSaver\\UninstallString = ",
-                             "step: exit code 0", "user: current screensaver set to ", "outcome: installed, exit code 0"})
+    for (const char* line :
+         {"start-up: passed (digest: pass", "step: file ", "E2eSaver.scr: ", " bytes written",
+          "step: registry HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
+          "\\Uninstall\\E2eSaver\\UninstallString = ",
+          "step: exit code 0", "user: current screensaver set to ", "outcome: installed, exit code 0"})
         EXPECT_NE(logText.find(line), std::string::npos) << line << "\n" << logText;
 
     const fs::path scr = dest / L"E2eSaver.scr", txt = dest / L"E2eSaver.txt",
@@ -827,9 +867,9 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
     // The package manager's manifest of this installer names what it registered (ASCII
     // here), the file's hash and every exit code of an unattended run.
     const fs::path manifest = FDir.Path() / L"manifest";
-    const TRunResult winget = RunScrpack({"winget", Arg(exe), "--id", "Orvane.E2eSaver", "--url",
-                                          "https://example.com/setup.exe", "--license", "Freeware", "--description",
-                                          "A test saver", "-o", Arg(manifest)});
+    const TRunResult winget =
+        RunScrpack({"winget", Arg(exe), "--id", "Orvane.E2eSaver", "--url", "https://example.com/setup.exe",
+                    "--license", "Freeware", "--description", "A test saver", "-o", Arg(manifest)});
     ASSERT_EQ(winget.ExitCode, 0) << winget.Out << winget.Err;
     const auto ascii = [](const std::wstring& w) { return std::string(w.begin(), w.end()); };
     const std::string versionYaml = FileText(manifest / L"Orvane.E2eSaver.yaml");
@@ -839,15 +879,17 @@ TEST_F(WizardTest, SilentInstallThenQuietUninstall) {
     EXPECT_NE(installerYaml.find("  DisplayVersion: \"" + registered + "\"\n  ProductCode: \"E2eSaver\"\n"),
               std::string::npos)
         << installerYaml;
-    EXPECT_NE(installerYaml.find("  Publisher: \"" + ascii(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher")) +
-                                 "\"\n"),
+    EXPECT_NE(installerYaml.find("  Publisher: \"" +
+                                 ascii(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher")) + "\"\n"),
               std::string::npos);
     const std::vector<std::uint8_t> exeBytes = ReadBytes(exe);
     const std::string hex =
         hextext::Text<std::string>(Sha256(exeBytes.data(), exeBytes.size()), hextext::TLetters::Upper);
     EXPECT_NE(installerYaml.find("InstallerSha256: \"" + hex + "\"\n"), std::string::npos) << installerYaml;
     for (int code : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 3010})
-        EXPECT_NE(installerYaml.find("- InstallerReturnCode: " + std::to_string(code) + "\n"), std::string::npos) << code;
+        EXPECT_NE(installerYaml.find("- InstallerReturnCode: " + std::to_string(code) + "\n"),
+                  std::string::npos)
+            << code;
 
     // The quiet uninstall command, as a package manager runs it.
     uninstallertraces::HelperCleanup helpers;
@@ -897,7 +939,8 @@ TEST(SilentInstall, FailuresExitWithTheirCodesAndWriteNothing) {
     // A log that cannot be written, or whose name is another name of a file (a hard link: a
     // starter running as an administrator would empty that file): a bad command line, before
     // anything is installed, and that file untouched.
-    EXPECT_EQ(RunSilently(native, L"/S /LOG=" + (dir.Path() / L"nofolder\\log.txt").wstring() + L" " + to), 1u);
+    EXPECT_EQ(RunSilently(native, L"/S /LOG=" + (dir.Path() / L"nofolder\\log.txt").wstring() + L" " + to),
+              1u);
     const fs::path victim = dir.Path() / L"victim.txt", linkedLog = dir.Path() / L"linked.log";
     WriteBytes(victim, {'k', 'e', 'e', 'p'});
     ASSERT_TRUE(CreateHardLinkW(linkedLog.c_str(), victim.c_str(), nullptr));
@@ -1011,8 +1054,9 @@ TEST_F(Elevation, TheUninstallerRemovesElevatedAndResetsAsTheUser) {
         ASSERT_TRUE(MoveFileW(uninst.c_str(), moved.c_str()));
         AnswerMessageBox(box, IDYES);
         ASSERT_TRUE(WaitFor([&] {
-            return (box = FindMessageBox(run.Id(), L"スクリーンセーバーの削除には管理者の権限が必要です。\n"
-                                                   L"管理者の権限で削除を始められなかったため、何も削除していません。")) !=
+            return (box = FindMessageBox(
+                        run.Id(), L"スクリーンセーバーの削除には管理者の権限が必要です。\n"
+                                  L"管理者の権限で削除を始められなかったため、何も削除していません。")) !=
                    nullptr;
         }));
         AnswerMessageBox(box, IDOK);
@@ -1048,20 +1092,26 @@ TEST_F(Elevation, OnlyThisProgramFileIsTheStep) {
     const fs::path log = dir.Path() / L"forged.log";
     TWizard w(installer, L"/LOG=" + log.wstring() + L" /D=" + dest.wstring());
     w.ToOptions();
-    EXPECT_FALSE(MoveFileW(installer.c_str(), (dir.Path() / L"moved.exe").c_str())) << "the running file moved";
-    EXPECT_FALSE(CopyFileW(Bin(L"step_forger.exe").c_str(), installer.c_str(), FALSE)) << "the running file replaced";
-    if (!MoveFileW(folder.c_str(), (dir.Path() / L"inst2").c_str())) GTEST_SKIP() << "the folder cannot move either";
+    EXPECT_FALSE(MoveFileW(installer.c_str(), (dir.Path() / L"moved.exe").c_str()))
+        << "the running file moved";
+    EXPECT_FALSE(CopyFileW(Bin(L"step_forger.exe").c_str(), installer.c_str(), FALSE))
+        << "the running file replaced";
+    if (!MoveFileW(folder.c_str(), (dir.Path() / L"inst2").c_str()))
+        GTEST_SKIP() << "the folder cannot move either";
     fs::create_directory(folder);
     ASSERT_TRUE(CopyFileW(Bin(L"step_forger.exe").c_str(), installer.c_str(), FALSE));
     w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFailure() || w.OnFinish(); });
-    EXPECT_TRUE(w.MemoStartingWith(L"管理者の権限で実行した処理から、インストールの結果の報告がありませんでした"));
+    EXPECT_TRUE(
+        w.MemoStartingWith(L"管理者の権限で実行した処理から、インストールの結果の報告がありませんでした"));
     w.Finish();
     EXPECT_TRUE(IsEmptyFolder(dest));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     const std::string logText = FileText(log);
     EXPECT_EQ(logText.find("forged.scr"), std::string::npos) << logText;
-    EXPECT_NE(logText.find("step: the program started is not this installer's file"), std::string::npos) << logText;
-    EXPECT_NE(logText.find("outcome: the step did not confirm its result, exit code 13"), std::string::npos) << logText;
+    EXPECT_NE(logText.find("step: the program started is not this installer's file"), std::string::npos)
+        << logText;
+    EXPECT_NE(logText.find("outcome: the step did not confirm its result, exit code 13"), std::string::npos)
+        << logText;
 }
 
 // The container is bound to the image scrpack wrote it for. An installer whose file is
@@ -1148,7 +1198,8 @@ TEST_F(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
     fs::remove(dest / L"E2eSaver.txt");
 
     // Another product's key of the same name.
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), L"UninstallString", REG_SZ, L"\"C:\\v\\u.exe\"", 26);
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), L"UninstallString", REG_SZ,
+                    L"\"C:\\v\\u.exe\"", 26);
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), L"VendorData", REG_SZ, L"keep", 10);
     EXPECT_EQ(RunSilently(exe, L"/S /D=" + dest.wstring()), 7u);
     EXPECT_TRUE(IsEmptyFolder(dest));
@@ -1157,8 +1208,8 @@ TEST_F(Reinstall, OneOwnerPerEntryAndTheRegisteredFolder) {
     HKEY key;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
     DWORD values = 0;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                     nullptr);
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
     RegCloseKey(key);
     EXPECT_EQ(values, 2u);
 }
@@ -1185,21 +1236,23 @@ TEST_F(Policies, TheUsersPoliciesDecideWhatTheWizardOffers) {
     const struct {
         const std::wstring& Key;
         const wchar_t* Name;
-        std::wstring Text; // REG_SZ data; empty: REG_DWORD 1
-        bool ForceSet;     // the installer built with --force-set
+        std::wstring Text;        // REG_SZ data; empty: REG_DWORD 1
+        bool ForceSet;            // the installer built with --force-set
         const std::wstring* Note; // the options page's note; null: the choice stays the user's
         std::string Logged;
         bool SettingsOffered;
     } rows[] = {
         {desktop, L"SCRNSAVE.EXE", L"\"C:\\Saver\\Other.scr\"", false, &forcesOther,
-         "user: current screensaver not set, a policy runs another screensaver: C:\\Saver\\Other.scr\r\n", true},
+         "user: current screensaver not set, a policy runs another screensaver: C:\\Saver\\Other.scr\r\n",
+         true},
         {desktop, L"ScreenSaveActive", L"0", false, &saversOff,
          "user: current screensaver not set, a policy turns screensavers off\r\n", true},
         {desktop, L"ScreenSaveActive", L"0", true, &saversOff,
          "user: current screensaver not set, a policy turns screensavers off\r\n", true},
         {desktop, L"SCRNSAVE.EXE", ShortPathOf(dest) + L"\\E2ESAVER.SCR", false, nullptr,
          "user: current screensaver set to ", true},
-        {systemPolicies, L"NoDispScrSavPage", L"", false, nullptr, "user: current screensaver set to ", false},
+        {systemPolicies, L"NoDispScrSavPage", L"", false, nullptr, "user: current screensaver set to ",
+         false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(fs::path(row.Name).string() + " " + std::to_string(&row - rows));
@@ -1225,14 +1278,17 @@ TEST_F(Policies, TheUsersPoliciesDecideWhatTheWizardOffers) {
             w.Finish();
         }
         EXPECT_EQ(CurrentScreenSaver(), row.Note ? L"C:\\other.scr" : ShortPathOf(scr));
-        EXPECT_EQ(FileText(wizardLog).find("user: screen saver settings opened: ms-settings:lockscreen (control.exe: "
-                                           "system error ") != std::string::npos,
+        EXPECT_EQ(FileText(wizardLog).find(
+                      "user: screen saver settings opened: ms-settings:lockscreen (control.exe: "
+                      "system error ") != std::string::npos,
                   row.SettingsOffered)
             << FileText(wizardLog);
 
         SetCurrentScreenSaver(L"C:\\other.scr");
         const fs::path log = dir.Path() / (L"policy" + std::to_wstring(&row - rows) + L".log");
-        EXPECT_EQ(RunSilently(row.ForceSet ? forced : exe, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()), 0u);
+        EXPECT_EQ(
+            RunSilently(row.ForceSet ? forced : exe, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()),
+            0u);
         const std::string logText = FileText(log);
         EXPECT_NE(logText.find(row.Logged), std::string::npos) << logText;
         EXPECT_EQ(CurrentScreenSaver(), row.Note ? L"C:\\other.scr" : ShortPathOf(scr));
@@ -1274,14 +1330,16 @@ protected:
     // The files of folder, by name, with their bytes.
     static std::map<std::wstring, std::vector<std::uint8_t>> Snapshot(const fs::path& folder) {
         std::map<std::wstring, std::vector<std::uint8_t>> files;
-        for (const auto& f : fs::directory_iterator(folder)) files[f.path().filename().wstring()] = ReadBytes(f.path());
+        for (const auto& f : fs::directory_iterator(folder))
+            files[f.path().filename().wstring()] = ReadBytes(f.path());
         return files;
     }
     // Every value of the uninstall key: name, type and data.
     static std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> EntryValues() {
         std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> values;
         HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return values;
         wchar_t name[256];
         BYTE data[4096];
         for (DWORD i = 0;; ++i) {
@@ -1342,7 +1400,8 @@ TEST_F(Upgrade, AFullDiskAtEachFileLeavesOneWholeVersion) {
     const fs::path log = dir.Path() / L"full.log";
     EXPECT_EQ(RunSilently(exe, L"/S /LOG=" + log.wstring() + L" /D=" + q.wstring()), 9u);
     const std::string logText = FileText(log);
-    EXPECT_NE(logText.find("file Q:\\dest\\E2eSaver.scr: FAILED, disk full (system error 112"), std::string::npos)
+    EXPECT_NE(logText.find("file Q:\\dest\\E2eSaver.scr: FAILED, disk full (system error 112"),
+              std::string::npos)
         << logText;
     EXPECT_EQ(Snapshot(q).size(), 1u) << "left on the full disk";
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -1353,7 +1412,8 @@ TEST_F(Upgrade, AFullDiskAtEachFileLeavesOneWholeVersion) {
     const struct {
         std::uint64_t free;
         DWORD exit;
-    } rows[] = {{scr / 2, 9}, {scr + readMe / 2, 9}, {scr + readMe + 8192, 9}, {scr + readMe + 256 * 1024, 0}};
+    } rows[] = {
+        {scr / 2, 9}, {scr + readMe / 2, 9}, {scr + readMe + 8192, 9}, {scr + readMe + 256 * 1024, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.free);
         fs::remove(filler);
@@ -1379,12 +1439,14 @@ TEST_F(Upgrade, AScreenSaverInUse) {
     const fs::path scr = dest / L"E2eSaver.scr";
     InstallVersion1(dest);
     {
-        UniqueHandle held(CreateFileW(scr.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueHandle held(
+            CreateFileW(scr.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
         const fs::path log = dir.Path() / L"in-use.log";
         EXPECT_EQ(RunSilently(version2, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()), 10u);
         const std::string logText = FileText(log);
-        EXPECT_NE(logText.find("undone: the folder and the uninstall entry are as they were"), std::string::npos)
+        EXPECT_NE(logText.find("undone: the folder and the uninstall entry are as they were"),
+                  std::string::npos)
             << logText;
     }
     ExpectVersion1(dest);
@@ -1396,9 +1458,11 @@ TEST_F(Upgrade, AScreenSaverInUse) {
         TWizard w(version2, L"/D=" + dest.wstring());
         w.ToOptions();
         w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish() || w.OnFailure(); });
-        EXPECT_TRUE(w.MemoStartingWith(L"以前のバージョンのファイルの一部は使用中のため、コンピューターの再起動後に削除されます"));
+        EXPECT_TRUE(w.MemoStartingWith(
+            L"以前のバージョンのファイルの一部は使用中のため、コンピューターの再起動後に削除されます"));
         for (const auto& f : fs::directory_iterator(dest))
-            if (f.path().filename().wstring().starts_with(L"E2eSaver.scr.~")) aside = f.path().filename().wstring();
+            if (f.path().filename().wstring().starts_with(L"E2eSaver.scr.~"))
+                aside = f.path().filename().wstring();
         ASSERT_FALSE(aside.empty()) << "the earlier screensaver was not moved aside";
         ExpectVersion2(dest, {aside});
         EXPECT_TRUE(uninstallertraces::DeletionPending((dest / aside).wstring()));
@@ -1430,9 +1494,10 @@ TEST_F(Upgrade, WhatADeadRunLeftIsFinishedByTheNextRun) {
     const fs::path log = dir.Path() / L"recovery.log";
     EXPECT_EQ(RunSilently(version2, L"/S /LOG=" + log.wstring() + L" /D=" + dest.wstring()), 0u);
     const std::string logText = FileText(log);
-    EXPECT_NE(logText.find("recovery: change 0123456789abcdef0123456789abcdef had not put its files in place: the "
-                           "earlier files are back"),
-              std::string::npos)
+    EXPECT_NE(
+        logText.find("recovery: change 0123456789abcdef0123456789abcdef had not put its files in place: the "
+                     "earlier files are back"),
+        std::string::npos)
         << logText;
     ExpectVersion2(dest, {L"Other.scr.~" + id + L".old"});
     fs::remove(dest / (L"Other.scr.~" + id + L".old"));
@@ -1518,7 +1583,8 @@ TEST_F(PerUser, ForMeOnlyNeedsNoSecondProcessAndIsRefusedForEveryone) {
     }
     EXPECT_EQ(ReadBytes(folder / L"E2eSaver.scr"), ReadBytes(Bin(L"OrvaneSample.scr")));
     const fs::path uninst = folder / L"E2eSaverUninst.exe";
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"), L"\"" + uninst.wstring() + L"\"");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
+              L"\"" + uninst.wstring() + L"\"");
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation"), folder.wstring() + L"\\");
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_EQ(CurrentScreenSaver(), ShortPathOf(folder / L"E2eSaver.scr"));
@@ -1548,7 +1614,8 @@ TEST_F(PerUser, ForMeOnlyNeedsNoSecondProcessAndIsRefusedForEveryone) {
         TChildWatch steps(w.Proc().Id(), L"setup.exe");
         w.ToOptions();
         Click(w.Radio(L"現在のユーザー用にだけインストールする (管理者の権限は不要)(&M)"));
-        ASSERT_TRUE(WaitFor([&] { return TextOf(FindControl(w.Main(), L"TEdit", L"")) == folder.wstring(); }));
+        ASSERT_TRUE(
+            WaitFor([&] { return TextOf(FindControl(w.Main(), L"TEdit", L"")) == folder.wstring(); }));
         w.ClickAndWait(w.Button(kInstall), [&] { return w.OnFinish() || w.OnFailure(); });
         EXPECT_TRUE(w.OnFinish());
         EXPECT_EQ(steps.Stop(), 0u);
@@ -1637,8 +1704,8 @@ TEST(SilentInstall, QuestionMarkShowsTheSwitches) {
 // from the system directory after the search path is restricted. It stays within 554 KB
 // (546 KB, without zlib's deflate and CRC tables: bench/README.md, "Program sizes").
 TEST(InstallerImage, ImportsOnlyCoreSystemDlls) {
-    auto extra = peimports::ImportsOutside(Bin(L"scrsetup.exe"), {"kernel32.dll", "user32.dll", "gdi32.dll",
-                                                                   "advapi32.dll", "msvcrt.dll"});
+    auto extra = peimports::ImportsOutside(
+        Bin(L"scrsetup.exe"), {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll"});
     EXPECT_TRUE(extra.empty()) << "unexpected import: " << (extra.empty() ? "" : extra.front());
     EXPECT_LE(fs::file_size(Bin(L"scrsetup.exe")), 554u * 1024u) << "the stub outgrew 554 KB";
 }

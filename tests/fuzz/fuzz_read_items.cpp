@@ -46,7 +46,8 @@ bool WalkDamaged(const std::uint8_t* data, std::size_t size, std::vector<std::st
         });
     if (place.Place == TPlace::None) return false;
     if (place.Place != TPlace::Found) return true;
-    const std::vector<std::uint8_t> block(data + place.BlockStart, data + place.BlockStart + place.BlockLength);
+    const std::vector<std::uint8_t> block(data + place.BlockStart,
+                                          data + place.BlockStart + place.BlockLength);
     return WalkContainer(block.data(), block.size(), [&](const TItemRecord& r) {
                std::string name(reinterpret_cast<const char*>(r.Name), r.NameLength);
                for (char& c : name) c = static_cast<char>(c ^ r.Key);

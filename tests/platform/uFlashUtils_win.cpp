@@ -143,9 +143,9 @@ TEST_F(FlashDetection, LongJapanesePathToThePlayer) {
 // The system's reading of real version records, and ours from the same bytes (the list of
 // installed programs and scrpack's manifest use ours).
 TEST(FileVersionText, ProductVersionOfVersionRecords) {
-    for (const auto& [file, version] : {std::pair{L"standin_player_new.dll", "9.0.124.0"},
-                                        std::pair{L"standin_player_old.dll", "6.0.79.0"},
-                                        std::pair{L"standin_player_nover.dll", ""}}) {
+    for (const auto& [file, version] :
+         {std::pair{L"standin_player_new.dll", "9.0.124.0"}, std::pair{L"standin_player_old.dll", "6.0.79.0"},
+          std::pair{L"standin_player_nover.dll", ""}}) {
         EXPECT_EQ(GetFileVersionText(Cp932(BesideTestProgram(file))), version);
         const std::vector<std::uint8_t> bytes = ReadBytes(std::filesystem::path(BesideTestProgram(file)));
         ASSERT_FALSE(bytes.empty());

@@ -30,11 +30,14 @@ Bytes Table(const std::u16string& key, const std::vector<std::pair<std::u16strin
 Bytes Record(const Bytes& fixed, const std::vector<Bytes>& tables, const Bytes& translation) {
     std::vector<Bytes> blocks = {VersionNode(u"StringFileInfo", {}, true, tables)};
     if (!translation.empty())
-        blocks.push_back(VersionNode(u"VarFileInfo", {}, true, {VersionNode(u"Translation", translation, false)}));
+        blocks.push_back(
+            VersionNode(u"VarFileInfo", {}, true, {VersionNode(u"Translation", translation, false)}));
     return VersionNode(u"VS_VERSION_INFO", fixed, false, blocks);
 }
 
-Bytes Program(const Bytes& record) { return pebytes::PeWithResources(0x8664, {{16, u"", 1, record}}); }
+Bytes Program(const Bytes& record) {
+    return pebytes::PeWithResources(0x8664, {{16, u"", 1, record}});
+}
 
 } // namespace
 
@@ -62,12 +65,14 @@ TEST(PeImage, VersionRecordTexts) {
                         {})),
          "Japan Co", "0.0.0.0"},
         {"fixed product version, unknown language ignored",
-         Program(Record(Fixed(0x00030001, 0x00040001), {Table(u"040C04B0", {{u"ProductVersion", u"9"}})}, {})),
+         Program(
+             Record(Fixed(0x00030001, 0x00040001), {Table(u"040C04B0", {{u"ProductVersion", u"9"}})}, {})),
          "", "3.1.4.1"},
         {"a character code page 932 lacks, a lone surrogate",
-         Program(Record(Fixed(0, 0),
-                        {Table(u"041104B0", {{u"CompanyName", std::u16string(u"A\uD55CB") + char16_t(0xD800) + u"C"}})},
-                        {})),
+         Program(Record(
+             Fixed(0, 0),
+             {Table(u"041104B0", {{u"CompanyName", std::u16string(u"A\uD55CB") + char16_t(0xD800) + u"C"}})},
+             {})),
          "A?B?C", "0.0.0.0"},
         {"no record", pebytes::PeWithResources(0x8664, {}), "", ""},
         {"damaged record", Program(Bytes{0xFF, 0xFF, 0, 0, 0, 0}), "", ""},

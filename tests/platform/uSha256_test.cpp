@@ -59,6 +59,7 @@ TEST(Sha256, KnownAnswersAndBothWaysAgree) {
     }
     for (std::size_t size = 0; size + 3 <= bytes.size(); size += size < 200 ? 1 : 97)
         for (std::size_t offset : {0, 3})
-            ASSERT_EQ(Sha256(bytes.data() + offset, size), sha256detail::Sha256Portable(bytes.data() + offset, size))
+            ASSERT_EQ(Sha256(bytes.data() + offset, size),
+                      sha256detail::Sha256Portable(bytes.data() + offset, size))
                 << size << " bytes at offset " << offset;
 }

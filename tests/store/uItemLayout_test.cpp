@@ -104,8 +104,7 @@ TEST(ItemLayout, ATruncatedContainerIsDamaged) {
     // Every cut inside the record: the walk never reads past what it was given.
     for (std::size_t cut = 8; cut < k.b.size(); ++cut) {
         Bytes8 part(k.b.begin(), k.b.begin() + static_cast<std::ptrdiff_t>(cut));
-        EXPECT_NE(WalkContainer(part.data(), part.size(), [](const TItemRecord&) {}), TWalk::Ok)
-            << cut;
+        EXPECT_NE(WalkContainer(part.data(), part.size(), [](const TItemRecord&) {}), TWalk::Ok) << cut;
         EXPECT_EQ(FindItem(part.data(), part.size(), "GUID", 4), TFind::Damaged) << cut;
     }
     for (std::size_t cut = 0; cut < 8; ++cut)
@@ -141,16 +140,14 @@ TEST(ItemLayout, ANameLengthPastTheEndIsDamaged) {
     // The "GUID" record comes first: a later damaged record still spoils the whole container.
     Layout k;
     k.I32(0x2A).I32(2).Stored("GUID", kGuid, 0x2A).I32(1000).Raw("abcdefghijklmn");
-    EXPECT_EQ(WalkContainer(k.b.data(), k.b.size(), [](const TItemRecord&) {}),
-              TWalk::NameTooLong);
+    EXPECT_EQ(WalkContainer(k.b.data(), k.b.size(), [](const TItemRecord&) {}), TWalk::NameTooLong);
     EXPECT_EQ(FindItem(k.b.data(), k.b.size(), "GUID", 4), TFind::Damaged);
     // A name that fits but leaves no room for the flag and the stored size.
     Layout tight;
     tight.I32(0x2A).I32(1).I32(5).Raw("GUIDx").U8(0).I32(0);
     EXPECT_EQ(FindItem(tight.b.data(), tight.b.size(), "GUID", 4), TFind::Absent);
     Bytes8 cut(tight.b.begin(), tight.b.end() - 1);
-    EXPECT_EQ(WalkContainer(cut.data(), cut.size(), [](const TItemRecord&) {}),
-              TWalk::NameTooLong);
+    EXPECT_EQ(WalkContainer(cut.data(), cut.size(), [](const TItemRecord&) {}), TWalk::NameTooLong);
     // A negative name length is an empty name.
     Layout negative;
     negative.I32(0x2A).I32(1).I32(-5).U8(0).I32(0);
@@ -160,8 +157,7 @@ TEST(ItemLayout, ANameLengthPastTheEndIsDamaged) {
 TEST(ItemLayout, AStoredSizePastTheEndIsDamaged) {
     Layout k;
     k.I32(0x2A).I32(1).Name("GUID", 0x2A).U8(0).I32(static_cast<std::int32_t>(kGuid.size()) + 1).Raw(kGuid);
-    EXPECT_EQ(WalkContainer(k.b.data(), k.b.size(), [](const TItemRecord&) {}),
-              TWalk::StoredTooLarge);
+    EXPECT_EQ(WalkContainer(k.b.data(), k.b.size(), [](const TItemRecord&) {}), TWalk::StoredTooLarge);
     EXPECT_EQ(FindInFile(FileOf(k.b), "GUID"), TFind::Damaged);
     // A stored size of 0 or less: no data, and the next record follows at once.
     Layout none;
@@ -172,18 +168,15 @@ TEST(ItemLayout, AStoredSizePastTheEndIsDamaged) {
 TEST(ItemLayout, ANegativeOrOversizedCountIsDamaged) {
     Layout k;
     k.I32(0x2A).I32(-1).Stored("GUID", kGuid, 0x2A);
-    EXPECT_EQ(WalkContainer(k.b.data(), k.b.size(), [](const TItemRecord&) {}),
-              TWalk::NegativeCount);
+    EXPECT_EQ(WalkContainer(k.b.data(), k.b.size(), [](const TItemRecord&) {}), TWalk::NegativeCount);
     EXPECT_EQ(FindInFile(FileOf(k.b), "GUID"), TFind::Damaged);
     Layout many;
     many.I32(0x2A).I32(0x7FFFFFFF).Stored("GUID", kGuid, 0x2A);
-    EXPECT_EQ(WalkContainer(many.b.data(), many.b.size(), [](const TItemRecord&) {}),
-              TWalk::CountTooLarge);
+    EXPECT_EQ(WalkContainer(many.b.data(), many.b.size(), [](const TItemRecord&) {}), TWalk::CountTooLarge);
     // One record of 9 bytes fits a count of 1, not of 2.
     Layout one;
     one.I32(0x2A).I32(2).Stored("", "", 0x2A);
-    EXPECT_EQ(WalkContainer(one.b.data(), one.b.size(), [](const TItemRecord&) {}),
-              TWalk::CountTooLarge);
+    EXPECT_EQ(WalkContainer(one.b.data(), one.b.size(), [](const TItemRecord&) {}), TWalk::CountTooLarge);
 }
 
 // The walker and ReadItems call the same files whole or damaged, and see the same names.

@@ -1,6 +1,6 @@
+#include "store/uChangeNames.h"
 #include "store/uErrors.h"
 #include "store/uStreams.h"
-#include "store/uChangeNames.h"
 
 #include "common/TestFiles.h"
 
@@ -126,11 +126,12 @@ TEST(TemporaryFile, ChangeNamesAndTakingAMovedInFileBackOut) {
     } cases[] = {
         {"Aurora.~0123456789abcdef0123456789abcdef.pending", TKind::Pending, "Aurora"},
         {"AuroraUninst.exe.~0123456789abcdef0123456789abcdef.tmp", TKind::Staged, "AuroraUninst.exe"},
-        {"\x95\x5C.txt.~0123456789abcdef0123456789abcdef.new", TKind::Fresh, "\x95\x5C.txt"}, // "表" ends in 5C
+        {"\x95\x5C.txt.~0123456789abcdef0123456789abcdef.new", TKind::Fresh,
+         "\x95\x5C.txt"},                                                      // "表" ends in 5C
         {"Aurora.scr.~0123456789ABCDEF0123456789abcdef.old", TKind::None, ""}, // not our digits
         {"Aurora.scr.~0123456789abcdef0123456789abcde.old", TKind::None, ""},  // 31 digits
         {"Aurora.scr.0123456789abcdef0123456789abcdef.old", TKind::None, ""},  // no mark
-        {".~0123456789abcdef0123456789abcdef.old", TKind::None, ""},          // no file
+        {".~0123456789abcdef0123456789abcdef.old", TKind::None, ""},           // no file
         {"Aurora.scr.~0123456789abcdef0123456789abcdef.bak", TKind::None, ""},
     };
     for (const auto& c : cases) {

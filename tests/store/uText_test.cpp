@@ -7,7 +7,9 @@ static const std::string kHyouji = "\x95\x5C\x8E\xA6";
 
 TEST(Text932, TrailByteIsNeverABackslash) {
     EXPECT_EQ(FindChar932(kHyouji, '\\'), std::string::npos);
-    EXPECT_FALSE(EndsWithChar932("C:\\" "\x95\x5C", '\\'));
+    EXPECT_FALSE(EndsWithChar932("C:\\"
+                                 "\x95\x5C",
+                                 '\\'));
     EXPECT_TRUE(EndsWithChar932("C:\\" + kHyouji + "\\", '\\'));
     EXPECT_EQ(IncludeTrailingBackslash932("C:\\\x95\x5C"), "C:\\\x95\x5C\\");
     EXPECT_EQ(IncludeTrailingBackslash932("C:\\dir\\"), "C:\\dir\\");
@@ -28,13 +30,17 @@ TEST(Text932, TrimAndUpperCase) {
     EXPECT_EQ(Trim(" \t\r\nabc \x01"), "abc");
     EXPECT_EQ(Trim(""), "");
     // 'a' after a lead byte is a trail byte (0x61 is a valid trail) and stays as it is.
-    EXPECT_EQ(UpperAscii932("ab\x81" "a"), "AB\x81" "a");
+    EXPECT_EQ(UpperAscii932("ab\x81"
+                            "a"),
+              "AB\x81"
+              "a");
 }
 
 // Nothing from outside can end or forge a line: control characters and bytes that start
 // no character are shown as "\xNN"; Japanese text (a trail byte 5C or 7C too) stays.
 TEST(Text932, EscapeControls) {
-    EXPECT_EQ(EscapeControls932("2.0\r\nfile C:\\x.scr\x1b[2J\x7f"), "2.0\\x0D\\x0Afile C:\\x.scr\\x1B[2J\\x7F");
+    EXPECT_EQ(EscapeControls932("2.0\r\nfile C:\\x.scr\x1b[2J\x7f"),
+              "2.0\\x0D\\x0Afile C:\\x.scr\\x1B[2J\\x7F");
     EXPECT_EQ(EscapeControls932("\x95\x5C\x83\x7C \xB1"), "\x95\x5C\x83\x7C \xB1"); // 表ポ ｱ
     EXPECT_EQ(EscapeControls932("\x80\xA0\xFF\x95\x0A\x95"), "\\x80\\xA0\\xFF\\x95\\x0A\\x95");
 }
@@ -55,6 +61,7 @@ TEST(Text932, ExcludeTrailingBackslashKeepsATrailByte) {
     EXPECT_EQ(ExcludeTrailingBackslash932("C:\\dir\\"), "C:\\dir");
     EXPECT_EQ(ExcludeTrailingBackslash932("C:\\dir\\\\"), "C:\\dir\\");
     EXPECT_EQ(ExcludeTrailingBackslash932("C:\\" + kHyouji.substr(0, 2)), "C:\\" + kHyouji.substr(0, 2));
-    EXPECT_EQ(ExcludeTrailingBackslash932("C:\\" + kHyouji.substr(0, 2) + "\\"), "C:\\" + kHyouji.substr(0, 2));
+    EXPECT_EQ(ExcludeTrailingBackslash932("C:\\" + kHyouji.substr(0, 2) + "\\"),
+              "C:\\" + kHyouji.substr(0, 2));
     EXPECT_EQ(ExcludeTrailingBackslash932(""), "");
 }

@@ -90,7 +90,8 @@ TRunResult RunScrpack(const std::vector<std::string>& args) {
         PROCESS_INFORMATION pi{};
         if (!CreateProcessW(tool.c_str(), cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                             nullptr, &si, &pi))
-            throw std::runtime_error("cannot start scrpack.exe (error " + std::to_string(GetLastError()) + ")");
+            throw std::runtime_error("cannot start scrpack.exe (error " + std::to_string(GetLastError()) +
+                                     ")");
         UniqueHandle process(pi.hProcess), thread(pi.hThread);
         WaitForSingleObject(process.Get(), INFINITE);
         DWORD code = 0;

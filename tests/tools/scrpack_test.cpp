@@ -56,8 +56,8 @@ Bytes8 CodeLike(std::size_t size) {
 
 // A 2 x 2, 24-bit bottom-up BMP file.
 Bytes8 TinyBmp() {
-    Bytes8 b = {'B', 'M', 70, 0, 0, 0,  0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1,
-                0,   24,  0,  0, 0, 0,  0, 16, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Bytes8 b = {'B', 'M', 70, 0, 0, 0, 0, 0,  0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1,
+                0,   24,  0,  0, 0, 0, 0, 16, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     for (int i = 0; i < 16; ++i) b.push_back(static_cast<std::uint8_t>(i * 16));
     return b;
 }
@@ -80,7 +80,8 @@ std::string UnsignedWarning(const std::string& verb, const std::string& program,
                             const std::string& remedy = "sign it before packing") {
     return "scrpack " + verb + ": warning: " + program +
            " carries no Authenticode signature; Windows 11 Smart App Control blocks unsigned programs it "
-           "does not know: " + remedy + "\n";
+           "does not know: " +
+           remedy + "\n";
 }
 const std::string kStubUninstallerWarning = UnsignedWarning("build", "the uninstaller (the stub's own)",
                                                             "sign it while building with --sign-uninstaller");
@@ -167,11 +168,13 @@ Bytes8 ScreenSaverWithVersionRecord() {
     pebytes::Put32(fixed, 20, 0x00000007);
     const Bytes8 record = VersionNode(
         u"VS_VERSION_INFO", fixed, false,
-        {VersionNode(u"StringFileInfo", {}, true,
-                     {VersionNode(u"041104B0", {}, true,
-                                  {VersionNode(u"CompanyName", Utf16z(u"Orvane \u682A\u5F0F\u4F1A\u793E"), true),
-                                   VersionNode(u"ProductVersion", Utf16z(u"2.0 \u30D9\u30FC\u30BF  "), true)})}),
-         VersionNode(u"VarFileInfo", {}, true, {VersionNode(u"Translation", {0x11, 0x04, 0xB0, 0x04}, false)})});
+        {VersionNode(
+             u"StringFileInfo", {}, true,
+             {VersionNode(u"041104B0", {}, true,
+                          {VersionNode(u"CompanyName", Utf16z(u"Orvane \u682A\u5F0F\u4F1A\u793E"), true),
+                           VersionNode(u"ProductVersion", Utf16z(u"2.0 \u30D9\u30FC\u30BF  "), true)})}),
+         VersionNode(u"VarFileInfo", {}, true,
+                     {VersionNode(u"Translation", {0x11, 0x04, 0xB0, 0x04}, false)})});
     return pebytes::PeWithResources(0x014C, {{16, u"", 1, record}});
 }
 #endif
@@ -272,7 +275,10 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
         << r.Out;
     // The installer, then the two programs it installs.
     EXPECT_EQ(r.Out.rfind("signature: none\nscreensaver signature: none\nuninstaller signature: none (the "
-                          "stub's own; build with --sign-uninstaller)\n", 0), 0u) << r.Out;
+                          "stub's own; build with --sign-uninstaller)\n",
+                          0),
+              0u)
+        << r.Out;
     // A signed file: its container is read from before the certificate table.
     const SignedFile signedFile(true);
     WriteBytes(in.Dir / "signed.exe", signedFile.b);
@@ -289,11 +295,12 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
 #ifndef _WIN32
     // Nor is an uninstaller signed while building: here by a stand-in for a signing tool that
     // puts a certificate table (and its PE32+ directory entry) after the file, as osslsigncode does.
-    WriteBytes(in.Dir / "sign.py",
-               Bytes("import sys, struct\nb = bytearray(open(sys.argv[1], 'rb').read())\n"
-                     "b += bytes(-len(b) % 8)\nn = len(b)\nb += struct.pack('<IHH', 16, 0x200, 2) + bytes(8)\n"
-                     "struct.pack_into('<II', b, struct.unpack_from('<I', b, 0x3C)[0] + 168, n, 16)\n"
-                     "open(sys.argv[2], 'wb').write(b)\n"));
+    WriteBytes(
+        in.Dir / "sign.py",
+        Bytes("import sys, struct\nb = bytearray(open(sys.argv[1], 'rb').read())\n"
+              "b += bytes(-len(b) % 8)\nn = len(b)\nb += struct.pack('<IHH', 16, 0x200, 2) + bytes(8)\n"
+              "struct.pack_into('<II', b, struct.unpack_from('<I', b, 0x3C)[0] + 168, n, 16)\n"
+              "open(sys.argv[2], 'wb').write(b)\n"));
     WriteBytes(in.Dir / "carrier.exe", StubCarrying(pebytes::PeWithResources(0x8664, {})));
     r = RunScrpack({"build", "--stub", in.P("carrier.exe"), "--scr", in.P("signed.exe"), "--name", "x",
                     "--guid", kGuid, "-o", in.P("all-signed.exe"), "--sign-uninstaller",
@@ -301,7 +308,9 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
     EXPECT_EQ(r.Err, "");
     r = RunScrpack({"verify", in.P("all-signed.exe")});
     EXPECT_NE(r.Out.find("\nuninstaller signature: present (certificate table 16 bytes) (item "
-                         "InstallerSignedUninstaller)\n"), std::string::npos) << r.Out;
+                         "InstallerSignedUninstaller)\n"),
+              std::string::npos)
+        << r.Out;
 #endif
 }
 
@@ -315,7 +324,8 @@ TEST(Scrpack, DefaultsAndFreshGuids) {
     ReadItems(in.Dir / "b.exe", b);
     // A drawn GUID is announced, with the option that pins it.
     const std::string drawn = Str(Find(a, "GUID")->Data);
-    EXPECT_NE(first.Err.find("the GUID " + drawn + " is new; give --guid " + drawn), std::string::npos) << first.Err;
+    EXPECT_NE(first.Err.find("the GUID " + drawn + " is new; give --guid " + drawn), std::string::npos)
+        << first.Err;
     EXPECT_EQ(Find(a, "InstallerTitle"), nullptr);
     EXPECT_EQ(Find(a, "FlashVersion"), nullptr);
     EXPECT_EQ(Find(a, "InstallerForceSet")->Data, Bytes8{0});
@@ -439,7 +449,8 @@ TEST(Scrpack, VerifyLoadsSettingsAsTheInstaller) {
     for (const char* verb : {"verify", "list"}) {
         r = RunScrpack({verb, in.P("fake.exe")});
         EXPECT_TRUE(Inert(r.Out)) << verb << ": " << r.Out;
-        EXPECT_NE(r.Out.find("x\\x1B[2K\\x1B[1A\\x0Ddigest: pass\\x7F"), std::string::npos) << verb << ": " << r.Out;
+        EXPECT_NE(r.Out.find("x\\x1B[2K\\x1B[1A\\x0Ddigest: pass\\x7F"), std::string::npos)
+            << verb << ": " << r.Out;
     }
     EXPECT_TRUE(Inert(RunScrpack({"list", in.P("fake.exe"), "--json"}).Out));
     // So does a file name from the command line: build prints the output's.
@@ -480,8 +491,8 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
     for (const char* name : earlier) WriteBytes(in.Dir / "earlier" / name, Bytes(name));
     auto winget = [&](const std::string& folder, const std::string& installer = "versioned.exe",
                       const std::string& url = "https://example.com/s.exe") -> std::vector<std::string> {
-        return {"winget", in.P(installer), "--id", "Orvane.Saver", "--url", url, "--license", "Freeware",
-                "--description", "A saver", "-o", in.P(folder)};
+        return {"winget",    in.P(installer), "--id",          "Orvane.Saver", "--url", url,
+                "--license", "Freeware",      "--description", "A saver",      "-o",    in.P(folder)};
     };
 #ifndef _WIN32
     // An output folder whose name would end the quoting of {in} and run touch, were {out}
@@ -549,13 +560,14 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         winget("manifest", "noversion.exe"),
         {"winget", in.P("stub.exe"), "--id", "Orvane", "--url", "https://example.com/s.exe", "--license",
          "Freeware", "--description", "A saver", "-o", in.P("manifest")},
-        {"winget", in.P("stub.exe"), "--id", "Orvane.Sa ver", "--url", "https://example.com/s.exe", "--license",
-         "Freeware", "--description", "A saver", "-o", in.P("manifest")},
+        {"winget", in.P("stub.exe"), "--id", "Orvane.Sa ver", "--url", "https://example.com/s.exe",
+         "--license", "Freeware", "--description", "A saver", "-o", in.P("manifest")},
         winget("manifest", "stub.exe", "ftp://example.com/s.exe"),
-        {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe", "--license",
-         "Freeware", "--description", "ab", "-o", in.P("manifest")},
-        {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe", "--license",
-         "Freeware", "--description", "A saver", "--moniker", std::string(41, 'm'), "-o", in.P("manifest")},
+        {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
+         "--license", "Freeware", "--description", "ab", "-o", in.P("manifest")},
+        {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
+         "--license", "Freeware", "--description", "A saver", "--moniker", std::string(41, 'm'), "-o",
+         in.P("manifest")},
         // Failures while writing: a missing folder, and a folder in the way of OUT.
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o",
          in.P("no/out.exe")},
@@ -682,10 +694,11 @@ TEST(Scrpack, AppendAddsANewerContainer) {
     r = RunScrpack({"append", in.P("setup.exe"), "SCR=@" + in.P("saver.scr"),
                     "InstallerSignedUninstaller=@" + in.P("signed.exe")});
     EXPECT_EQ(Lf(r.Err), UnsignedWarning("append", "the screensaver (item \"SCR\")"));
-    EXPECT_NE(RunScrpack({"verify", in.P("setup.exe")}).Out.find(
-                  "\nscreensaver signature: none\nuninstaller signature: present (certificate table " +
-                  std::to_string(signedFile.Length) + " bytes) (item InstallerSignedUninstaller)\n"),
-              std::string::npos);
+    EXPECT_NE(
+        RunScrpack({"verify", in.P("setup.exe")})
+            .Out.find("\nscreensaver signature: none\nuninstaller signature: present (certificate table " +
+                      std::to_string(signedFile.Length) + " bytes) (item InstallerSignedUninstaller)\n"),
+        std::string::npos);
     r = RunScrpack({"append", in.P("setup.exe"), "SCR=@" + in.P("signed.exe"),
                     "InstallerSignedUninstaller=@" + in.P("readme.txt")});
     EXPECT_EQ(Lf(r.Err), UnsignedWarning("append", "the uninstaller (item \"InstallerSignedUninstaller\")"));
@@ -705,7 +718,8 @@ TEST(Scrpack, BindsTheContainerToTheImage) {
     auto expectBound = [&](const Bytes8& file, std::size_t containerStart) {
         const TSha256 hash = Sha256(file.data() + containerStart, file.size() - containerStart);
         EXPECT_TRUE(std::equal(hash.begin(), hash.end(), file.begin() + static_cast<std::ptrdiff_t>(field)));
-        EXPECT_TRUE(std::equal(stub.begin(), stub.begin() + static_cast<std::ptrdiff_t>(field), file.begin()));
+        EXPECT_TRUE(
+            std::equal(stub.begin(), stub.begin() + static_cast<std::ptrdiff_t>(field), file.begin()));
     };
     ASSERT_EQ(RunScrpack(in.MinimalBuild("setup.exe")).ExitCode, 0);
     Bytes8 built = ReadBytes(in.Dir / "setup.exe");
@@ -781,7 +795,8 @@ TEST(Scrpack, JapaneseFileNamesOnTheCommandLine) {
         "\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xB9\xE3\x83\x88\xE3\x83\xBC\xE3\x83\xA9\xE3\x83\xBC.exe";
     const std::string readme = "\xE8\xAA\xAD\xE3\x82\x93\xE3\x81\xA7\xE3\x81\xAD.txt";
     const auto setupPath = in.Dir.Path() / std::filesystem::path(std::u8string(setup.begin(), setup.end()));
-    const auto readmePath = in.Dir.Path() / std::filesystem::path(std::u8string(readme.begin(), readme.end()));
+    const auto readmePath =
+        in.Dir.Path() / std::filesystem::path(std::u8string(readme.begin(), readme.end()));
     WriteBytes(readmePath, in.Readme);
     auto args = in.MinimalBuild("x");
     args[8] = Arg(setupPath);
@@ -815,31 +830,32 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
     Inputs in;
     WriteBytes(in.Dir / "pe-stub.exe", pebytes::PeWithResources(0x8664, {}));
     WriteBytes(in.Dir / "versioned.scr", ScreenSaverWithVersionRecord());
-    ASSERT_EQ(RunScrpack({"build", "--stub", in.P("pe-stub.exe"), "--scr", in.P("versioned.scr"), "--name", kNameUtf8,
-                          "--guid", kGuid, "-o", in.P("setup.exe")})
+    ASSERT_EQ(RunScrpack({"build", "--stub", in.P("pe-stub.exe"), "--scr", in.P("versioned.scr"), "--name",
+                          kNameUtf8, "--guid", kGuid, "-o", in.P("setup.exe")})
                   .ExitCode,
               0);
-    const TRunResult r = RunScrpack({"winget", in.P("setup.exe"), "--id", "Orvane.Aurora", "--url",
-                                     "https://example.com/Aurora Setup.exe", "--license", "Freeware",
-                                     "--description", "Northern \"lights\"\n" + kTitleUtf8 + "\xC2\x85\xEF\xBF\xBF",
-                                     "--moniker", "aurora", "-o", in.P("manifest")});
+    const TRunResult r =
+        RunScrpack({"winget", in.P("setup.exe"), "--id", "Orvane.Aurora", "--url",
+                    "https://example.com/Aurora Setup.exe", "--license", "Freeware", "--description",
+                    "Northern \"lights\"\n" + kTitleUtf8 + "\xC2\x85\xEF\xBF\xBF", "--moniker", "aurora",
+                    "-o", in.P("manifest")});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
 
-    const std::string script =
-        "import sys, json, yaml\n"
-        "def walk(path, v):\n"
-        "    if isinstance(v, dict):\n"
-        "        for k in v: walk(path + '.' + k if path else k, v[k])\n"
-        "    elif isinstance(v, list):\n"
-        "        for i, x in enumerate(v): walk('%s[%d]' % (path, i), x)\n"
-        "    else: print(path + '=' + json.dumps(v, ensure_ascii=False))\n"
-        "for f in sys.argv[1:]:\n"
-        "    print('== ' + f.rsplit('/', 1)[-1])\n"
-        "    walk('', yaml.safe_load(open(f, encoding='utf-8')))\n";
+    const std::string script = "import sys, json, yaml\n"
+                               "def walk(path, v):\n"
+                               "    if isinstance(v, dict):\n"
+                               "        for k in v: walk(path + '.' + k if path else k, v[k])\n"
+                               "    elif isinstance(v, list):\n"
+                               "        for i, x in enumerate(v): walk('%s[%d]' % (path, i), x)\n"
+                               "    else: print(path + '=' + json.dumps(v, ensure_ascii=False))\n"
+                               "for f in sys.argv[1:]:\n"
+                               "    print('== ' + f.rsplit('/', 1)[-1])\n"
+                               "    walk('', yaml.safe_load(open(f, encoding='utf-8')))\n";
     WriteBytes(in.Dir / "flatten.py", Bytes8(script.begin(), script.end()));
     const std::string dir = in.P("manifest") + "/";
-    const std::string command = "python3 '" + in.P("flatten.py") + "' '" + dir + "Orvane.Aurora.yaml' '" + dir +
-                                "Orvane.Aurora.installer.yaml' '" + dir + "Orvane.Aurora.locale.ja-JP.yaml'";
+    const std::string command = "python3 '" + in.P("flatten.py") + "' '" + dir + "Orvane.Aurora.yaml' '" +
+                                dir + "Orvane.Aurora.installer.yaml' '" + dir +
+                                "Orvane.Aurora.locale.ja-JP.yaml'";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string fields;
@@ -851,18 +867,20 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
     const TSha256 hash = Sha256(installer.data(), installer.size());
     const std::string hex = hextext::Text<std::string>(hash, hextext::TLetters::Upper);
     const std::string version = "2.0 \xE3\x83\x99\xE3\x83\xBC\xE3\x82\xBF"; // "2.0 ベータ", blanks cut
-    const std::string publisher = "Orvane \xE6\xA0\xAA\xE5\xBC\x8F\xE4\xBC\x9A\xE7\xA4\xBE"; // "Orvane 株式会社"
+    const std::string publisher =
+        "Orvane \xE6\xA0\xAA\xE5\xBC\x8F\xE4\xBC\x9A\xE7\xA4\xBE"; // "Orvane 株式会社"
     const std::string displayName = kNameUtf8 + "\xE3\x82\xB9\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\xBC\xE3\x83\xB3"
                                                 "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x90\xE3\x83\xBC";
     std::string codes;
-    const char* responses[] = {"invalidParameter", "contactSupport",  "missingDependency", "invalidParameter",
-                               "contactSupport",   "cancelledByUser", "contactSupport",    "alreadyInstalled",
-                               "diskFull",         "fileInUse",       "contactSupport",    "contactSupport",
+    const char* responses[] = {"invalidParameter", "contactSupport",        "missingDependency",
+                               "invalidParameter", "contactSupport",        "cancelledByUser",
+                               "contactSupport",   "alreadyInstalled",      "diskFull",
+                               "fileInUse",        "contactSupport",        "contactSupport",
                                "contactSupport",   "rebootRequiredToFinish"};
     for (int i = 0; i < 14; ++i)
-        codes += "ExpectedReturnCodes[" + std::to_string(i) + "].InstallerReturnCode=" +
-                 std::to_string(i < 13 ? i + 1 : 3010) +
-                 "\nExpectedReturnCodes[" + std::to_string(i) + "].ReturnResponse=\"" + responses[i] + "\"\n";
+        codes += "ExpectedReturnCodes[" + std::to_string(i) +
+                 "].InstallerReturnCode=" + std::to_string(i < 13 ? i + 1 : 3010) + "\nExpectedReturnCodes[" +
+                 std::to_string(i) + "].ReturnResponse=\"" + responses[i] + "\"\n";
     // One installer entry for each scope.
     std::string installers;
     const char* scopes[][3] = {{"machine", "ALLUSERS", "elevatesSelf"},
@@ -872,28 +890,39 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
         installers += at + "Architecture=\"x64\"\n" + at +
                       "InstallerUrl=\"https://example.com/Aurora Setup.exe\"\n" + at + "InstallerSha256=\"" +
                       hex + "\"\n" + at + "Scope=\"" + scopes[i][0] + "\"\n" + at +
-                      "InstallerSwitches.Custom=\"/" + scopes[i][1] + "\"\n" + at + "ElevationRequirement=\"" +
-                      scopes[i][2] + "\"\n";
+                      "InstallerSwitches.Custom=\"/" + scopes[i][1] + "\"\n" + at +
+                      "ElevationRequirement=\"" + scopes[i][2] + "\"\n";
     }
     const std::string head = "PackageIdentifier=\"Orvane.Aurora\"\nPackageVersion=\"" + version + "\"\n";
     EXPECT_EQ(fields, "== Orvane.Aurora.yaml\n" + head +
                           "DefaultLocale=\"ja-JP\"\nManifestType=\"version\"\nManifestVersion=\"1.10.0\"\n"
-                          "== Orvane.Aurora.installer.yaml\n" + head +
+                          "== Orvane.Aurora.installer.yaml\n" +
+                          head +
                           "InstallerType=\"exe\"\n"
                           "InstallModes[0]=\"interactive\"\nInstallModes[1]=\"silent\"\n"
                           "InstallModes[2]=\"silentWithProgress\"\n"
                           "InstallerSwitches.Silent=\"/S\"\nInstallerSwitches.SilentWithProgress=\"/S\"\n"
                           "InstallerSwitches.InstallLocation=\"/D=<INSTALLPATH>\"\n"
-                          "InstallerSwitches.Log=\"/LOG=\\\"<LOGPATH>\\\"\"\n" + codes +
-                          "AppsAndFeaturesEntries[0].DisplayName=\"" + displayName + "\"\n"
-                          "AppsAndFeaturesEntries[0].Publisher=\"" + publisher + "\"\n"
-                          "AppsAndFeaturesEntries[0].DisplayVersion=\"" + version + "\"\n"
-                          "AppsAndFeaturesEntries[0].ProductCode=\"" + kNameUtf8 + "\"\n" + installers +
+                          "InstallerSwitches.Log=\"/LOG=\\\"<LOGPATH>\\\"\"\n" +
+                          codes + "AppsAndFeaturesEntries[0].DisplayName=\"" + displayName +
+                          "\"\n"
+                          "AppsAndFeaturesEntries[0].Publisher=\"" +
+                          publisher +
+                          "\"\n"
+                          "AppsAndFeaturesEntries[0].DisplayVersion=\"" +
+                          version +
+                          "\"\n"
+                          "AppsAndFeaturesEntries[0].ProductCode=\"" +
+                          kNameUtf8 + "\"\n" + installers +
                           "ManifestType=\"installer\"\nManifestVersion=\"1.10.0\"\n"
-                          "== Orvane.Aurora.locale.ja-JP.yaml\n" + head +
-                          "PackageLocale=\"ja-JP\"\nPublisher=\"" + publisher + "\"\n"
-                          "PackageName=\"" + displayName + "\"\nLicense=\"Freeware\"\n"
-                          "ShortDescription=\"Northern \\\"lights\\\"\\n" + kTitleUtf8 +
+                          "== Orvane.Aurora.locale.ja-JP.yaml\n" +
+                          head + "PackageLocale=\"ja-JP\"\nPublisher=\"" + publisher +
+                          "\"\n"
+                          "PackageName=\"" +
+                          displayName +
+                          "\"\nLicense=\"Freeware\"\n"
+                          "ShortDescription=\"Northern \\\"lights\\\"\\n" +
+                          kTitleUtf8 +
                           "\xC2\x85\xEF\xBF\xBF\"\n"
                           "Moniker=\"aurora\"\nManifestType=\"defaultLocale\"\nManifestVersion=\"1.10.0\"\n");
 }

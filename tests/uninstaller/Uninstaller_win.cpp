@@ -1,10 +1,10 @@
 // The uninstaller run for real under Wine against fake installations: files in a
 // temporary folder, the uninstall key under HKLM and the current screensaver under HKCU.
+#include "ChildWatch.h"
+#include "DirectoryLinks.h"
 #include "PeImports.h"
 #include "TestFiles.h"
 #include "UninstallerTraces.h"
-#include "ChildWatch.h"
-#include "DirectoryLinks.h"
 #include "WinDriver.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
@@ -418,7 +418,8 @@ public:
             return;
         }
         // Another volume: a file cannot be renamed into that Temp folder.
-        const fs::path probe = Path / L"probe", moved = SystemTempFolder() / (Path.filename().wstring() + L".probe");
+        const fs::path probe = Path / L"probe",
+                       moved = SystemTempFolder() / (Path.filename().wstring() + L".probe");
         WriteBytes(probe, Bytes("probe"));
         Available = !MoveFileExW(probe.c_str(), moved.c_str(), 0) && GetLastError() == ERROR_NOT_SAME_DEVICE;
         fs::remove(moved, ec);
@@ -428,8 +429,8 @@ public:
         std::error_code ec;
         if (!Path.empty()) fs::remove_all(Path, ec);
     }
-    fs::path Path = fs::path(L"Z:\\dev\\shm") /
-                    (L"scrtest-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()));
+    fs::path Path = fs::path(L"Z:\\dev\\shm") / (L"scrtest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                                 std::to_wstring(GetTickCount()));
     bool Available = false;
 };
 

@@ -10,12 +10,12 @@
 #include "Verbs.h"
 
 #include "app/uDigest.h"
-#include "store/uText.h"
 #include "store/uErrors.h"
 #include "store/uExeAdder.h"
 #include "store/uLittleEndian.h"
 #include "store/uPayloadFormat.h"
 #include "store/uStreams.h"
+#include "store/uText.h"
 #include "toolkit/uBitmap.h"
 #include "toolkit/uClasses.h"
 

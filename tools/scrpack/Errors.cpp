@@ -1,7 +1,7 @@
 #include "Errors.h"
 
-#include "store/uText.h"
 #include "store/uErrors.h"
+#include "store/uText.h"
 
 namespace scrpack {
 

@@ -42,8 +42,10 @@ int wmain(int argc, wchar_t** argv) {
                 RECT r{};
                 GetWindowRect(h, &r);
                 if (owner == static_cast<DWORD>(pid))
-                    std::fprintf(stderr, "wizard_tour: window of the installer: class %ls, visible %d, %ld,%ld-%ld,%ld\n",
-                                 ClassOf(h).c_str(), IsWindowVisible(h) ? 1 : 0, r.left, r.top, r.right, r.bottom);
+                    std::fprintf(
+                        stderr,
+                        "wizard_tour: window of the installer: class %ls, visible %d, %ld,%ld-%ld,%ld\n",
+                        ClassOf(h).c_str(), IsWindowVisible(h) ? 1 : 0, r.left, r.top, r.right, r.bottom);
                 return TRUE;
             },
             static_cast<LPARAM>(p.Id()));

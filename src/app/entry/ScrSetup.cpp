@@ -26,7 +26,6 @@ void ShowSwitches() {
                 ToWide(kDesignedCaption).c_str(), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 
-
 // An error that escaped (memory that ran out, a system error, anything): logged with its
 // cause; the user's text for it.
 std::string Unexpected(std::exception_ptr error) {

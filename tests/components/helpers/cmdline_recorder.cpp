@@ -19,8 +19,8 @@ bool Append(const std::wstring& path, const wchar_t* line) {
                            OPEN_ALWAYS, 0, nullptr);
     for (int attempt = 0; f == INVALID_HANDLE_VALUE && attempt < 50; ++attempt) {
         Sleep(20);
-        f = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                        0, nullptr);
+        f = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_ALWAYS, 0, nullptr);
     }
     if (f == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;

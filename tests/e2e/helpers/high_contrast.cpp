@@ -40,10 +40,10 @@ void PatchImport() {
 }
 
 void BlackScheme() {
-    const int elements[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT, COLOR_BTNFACE,     COLOR_BTNTEXT,
+    const int elements[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
                             COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_3DFACE};
-    const COLORREF colours[] = {RGB(0, 0, 0),    RGB(255, 255, 255), RGB(0, 0, 0),      RGB(255, 255, 255),
-                                RGB(26, 235, 255), RGB(0, 0, 0),     RGB(63, 242, 63), RGB(0, 0, 0)};
+    const COLORREF colours[] = {RGB(0, 0, 0),      RGB(255, 255, 255), RGB(0, 0, 0),     RGB(255, 255, 255),
+                                RGB(26, 235, 255), RGB(0, 0, 0),       RGB(63, 242, 63), RGB(0, 0, 0)};
     SetSysColors(8, elements, colours);
 }
 
