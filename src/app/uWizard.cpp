@@ -143,7 +143,7 @@ void TWizard::Cancel() {
 }
 
 TInstallOutcome TWizard::InstallAndLog() {
-    const TInstallOutcome outcome = FHost.Install(Request());
+    TInstallOutcome outcome = FHost.Install(Request());
     FHost.LogOutcome(outcome.Result);
     return outcome;
 }
