@@ -75,7 +75,7 @@ void TColorBtn::SetSyncFontColor(bool v) {
 
 void TColorBtn::SyncFont() {
     if (!FSyncFontColor) return;
-    TFontSpec f = EffectiveFont();
+    TFontStyle f = EffectiveFont();
     const TColor contrast = ContrastColor(EffectiveColor());
     if (f.Color == contrast && !ParentFont()) return;
     f.Color = contrast;

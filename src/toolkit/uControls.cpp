@@ -162,7 +162,7 @@ void TControl::ParentColorChanged() {
             if (c->FParentColor) c->ParentColorChanged();
 }
 
-void TControl::SetFont(const TFontSpec& f) {
+void TControl::SetFont(const TFontStyle& f) {
     bool changed = !(f == FFont) || FParentFont;
     FFont = f;
     FParentFont = false;
@@ -175,7 +175,7 @@ void TControl::SetParentFont(bool v) {
     ParentFontChanged();
 }
 
-const TFontSpec& TControl::EffectiveFont() const {
+const TFontStyle& TControl::EffectiveFont() const {
     return FParentFont && FParent ? FParent->EffectiveFont() : FFont;
 }
 
@@ -238,7 +238,7 @@ void TControl::GetProperties(TPropList& p) {
         "Color", [this] { return FColor; }, [this](std::int32_t v) { SetColor(v); });
     p.Bool(
         "ParentColor", [this] { return FParentColor; }, [this](bool v) { SetParentColor(v); });
-    const TFontSpec def;
+    const TFontStyle def;
     p.String(
         "Font.Name", [this] { return FFont.Name; },
         [this](const std::string& v) {

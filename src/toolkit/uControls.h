@@ -43,13 +43,13 @@ enum class TCursor { crDefault, crArrow, crHandPoint, crIBeam, crHourGlass };
 // on to the control it concerns as kMsgReflect + the message.
 inline constexpr unsigned kMsgReflect = 0x2000;
 
-struct TFontSpec {
+struct TFontStyle {
     std::string Name = "MS UI Gothic";
     std::int32_t Height = 12; // character height in 96-DPI pixels
     bool Bold = false;
     std::int32_t Charset = 128; // SHIFTJIS_CHARSET
     TColor Color = clWindowText;
-    bool operator==(const TFontSpec&) const = default;
+    bool operator==(const TFontStyle&) const = default;
 };
 
 using TNotifyEvent = std::function<void(TComponent* sender)>;
@@ -100,11 +100,11 @@ public:
     void SetParentColor(bool v);
     TColor EffectiveColor() const;
 
-    const TFontSpec& Font() const { return FFont; }
-    void SetFont(const TFontSpec& f);
+    const TFontStyle& Font() const { return FFont; }
+    void SetFont(const TFontStyle& f);
     bool ParentFont() const { return FParentFont; }
     void SetParentFont(bool v);
-    const TFontSpec& EffectiveFont() const;
+    const TFontStyle& EffectiveFont() const;
     // The colours it is painted in: the designed ones (EffectiveColor and the font's), or
     // while high contrast is on the system's: window and window text, button face and
     // button text for buttons. So every text keeps the contrast the user chose.
@@ -178,7 +178,7 @@ private:
     TAlign FAlign = TAlign::alNone;
     TColor FColor = clBtnFace;
     bool FParentColor = false;
-    TFontSpec FFont;
+    TFontStyle FFont;
     bool FParentFont = true;
     TCursor FCursor = TCursor::crDefault;
     struct TNative;
@@ -358,7 +358,7 @@ private:
 
 // The size of text drawn in font (line breaks start new lines), in designed pixels.
 // False where there is no screen to measure with (the host).
-bool MeasureText(const TFontSpec& font, const std::string& text, std::int32_t& width, std::int32_t& height);
+bool MeasureText(const TFontStyle& font, const std::string& text, std::int32_t& width, std::int32_t& height);
 
 class TProgressBar : public TControl {
 public:

@@ -83,7 +83,7 @@ int ScreenDpi() {
 void SetScreenDpi(int) {}
 void TControl::DpiChanged() {}
 void TBevel::DpiChanged() {}
-bool MeasureText(const TFontSpec&, const std::string&, std::int32_t&, std::int32_t&) {
+bool MeasureText(const TFontStyle&, const std::string&, std::int32_t&, std::int32_t&) {
     return false;
 }
 #endif

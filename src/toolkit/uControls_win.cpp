@@ -242,21 +242,22 @@ std::wstring ResolveFace(const std::string& name, BYTE charset) {
 // shows it (a page's controls mostly share one): created at its first use and kept to the
 // end of the program (a few objects: one per style and screen DPI). Only the GUI thread
 // creates controls.
-HFONT MakeFont(const TFontSpec& f, int pixelHeight) {
+HFONT MakeFont(const TFontStyle& f, int pixelHeight) {
     struct TShared {
-        TFontSpec Spec;
+        std::string Name;
+        bool Bold;
+        std::int32_t Charset;
         int PixelHeight;
         UniqueHFont Font;
     };
     static std::forward_list<TShared> fonts;
     for (const TShared& e : fonts)
-        if (e.PixelHeight == pixelHeight && e.Spec.Name == f.Name && e.Spec.Bold == f.Bold &&
-            e.Spec.Charset == f.Charset)
+        if (e.PixelHeight == pixelHeight && e.Name == f.Name && e.Bold == f.Bold && e.Charset == f.Charset)
             return e.Font.Get();
     const BYTE charset = static_cast<BYTE>(f.Charset);
     return fonts
         .emplace_front(
-            f, pixelHeight,
+            f.Name, f.Bold, f.Charset, pixelHeight,
             UniqueHFont(CreateFontW(-pixelHeight, 0, 0, 0, f.Bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, charset,
                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                     DEFAULT_PITCH | FF_DONTCARE, ResolveFace(f.Name, charset).c_str())))
@@ -264,7 +265,7 @@ HFONT MakeFont(const TFontSpec& f, int pixelHeight) {
 }
 } // namespace
 
-bool MeasureText(const TFontSpec& font, const std::string& text, std::int32_t& width, std::int32_t& height) {
+bool MeasureText(const TFontStyle& font, const std::string& text, std::int32_t& width, std::int32_t& height) {
     WindowDC dc(nullptr);
     if (!dc.Get()) return false;
     const int dpi = ScreenDpi();

@@ -57,7 +57,7 @@ TEST(Controls, ParentsAlignColoursAndFonts) {
     EXPECT_FALSE(label->ParentColor());
     EXPECT_EQ(label->EffectiveColor(), clWhite);
 
-    TFontSpec big;
+    TFontStyle big;
     big.Height = 16;
     big.Bold = true;
     form.SetFont(big);

@@ -160,7 +160,7 @@ TEST_F(FormsWin, SizesAndFontsAreScaledByTheScreenDpi) {
     }
     // A control with the parent's font follows a change of the form's font.
     auto* ok = Form->Find<TControl>("btnOk");
-    TFontSpec f = Form->Font();
+    TFontStyle f = Form->Font();
     f.Height = 20;
     Form->SetFont(f);
     font = reinterpret_cast<HFONT>(SendMessageW(static_cast<HWND>(ok->Handle()), WM_GETFONT, 0, 0));
