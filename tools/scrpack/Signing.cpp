@@ -137,15 +137,20 @@ Bytes StubUninstaller(const Bytes& stub, const std::string& what) {
 
 // cmd.exe expands %NAME% (and !NAME!) inside quotes too, and a quote, ^ & | < > or a line
 // break ends the quoting or the command: the signing folder beside an output path holding
-// any of them is refused before anything is made. /bin/sh takes any path single-quoted.
+// any of them is refused before anything is made. The folder's name in the command is
+// absolute, so a relative output is checked with the current folder in front of it.
+// /bin/sh takes any path single-quoted.
 void CheckShellSafeOutput(const std::string& outPath) {
 #ifdef _WIN32
-    const auto bad = std::find_if(outPath.begin(), outPath.end(), [](char c) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(PathArg(outPath), ec);
+    const std::string path = ec ? outPath : Utf8Path(absolute);
+    const auto bad = std::find_if(path.begin(), path.end(), [](char c) {
         return static_cast<std::uint8_t>(c) < 0x20 || std::strchr("\"%!^&|<>", c) != nullptr;
     });
-    if (bad != outPath.end())
+    if (bad != path.end())
         throw TUsageError(
-            "-o \"" + outPath + "\" holds " +
+            "-o \"" + path + "\" holds " +
             (static_cast<std::uint8_t>(*bad) < 0x20 ? std::string("a control character")
                                                     : "\"" + std::string(1, *bad) + "\"") +
             ", which cmd.exe would read in the --sign-uninstaller command: choose another name");

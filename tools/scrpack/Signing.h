@@ -16,8 +16,8 @@ namespace scrpack {
 Bytes StubUninstaller(const Bytes& stub, const std::string& what);
 
 // Refuses (TUsageError) an output path the shell would read in the signing command: on
-// Windows, cmd.exe reads % ! ^ & | < > and quotes even inside quotes. Checked before anything
-// is made.
+// Windows, cmd.exe reads % ! ^ & | < > and quotes even inside quotes, in the current folder
+// too when the path is relative. Checked before anything is made.
 void CheckShellSafeOutput(const std::string& outPath);
 
 // Has the publisher's command sign the uninstaller with its container, in a folder of its own
