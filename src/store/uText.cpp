@@ -199,7 +199,16 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::string* bad) {
 }
 
 bool Cp932ToUtf8(std::string_view cp932, std::string& out) {
-    out = WideToUtf8(ToWide(cp932));
+    out.clear();
+    if (cp932.empty()) return true;
+    // MB_ERR_INVALID_CHARS: a byte sequence that is no character fails, as iconv's does on
+    // the host, instead of turning into a stand-in character.
+    const int size = static_cast<int>(cp932.size());
+    const int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data(), size, nullptr, 0);
+    if (n <= 0) return false;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data(), size, wide.data(), n);
+    out = WideToUtf8(wide);
     return true;
 }
 

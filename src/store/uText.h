@@ -66,6 +66,7 @@ bool Utf8ToCp932(std::string_view utf8, std::string& out, std::string* bad = nul
 // UTF-16 (a program's resources) as code page 932, never best fit: each character the code
 // page lacks, and each lone surrogate, becomes "?".
 std::string Utf16ToCp932(std::u16string_view text);
+// False when cp932 holds a byte sequence that is no character of the code page.
 bool Cp932ToUtf8(std::string_view cp932, std::string& out);
 
 // A file-system path from a code page 932 string (on POSIX hosts the bytes are taken as

@@ -513,6 +513,7 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
     // Failures whose message is checked as well.
     const std::vector<std::pair<std::vector<std::string>, std::string>> says = {
         {build({"--top-image", in.P("rle.bmp")}), "save it as an uncompressed Windows BMP"},
+        {build({"--eula", in.P("stub.exe"), "--text-encoding", "cp932"}), "is not code page 932 text"},
         {{"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out,
           "--sign-uninstaller", kCopyCommand}, // copied, not signed
          "does not carry the uninstaller's container in front of a certificate table"},

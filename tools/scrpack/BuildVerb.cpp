@@ -15,7 +15,6 @@
 #include "store/uLittleEndian.h"
 #include "store/uPayloadFormat.h"
 #include "store/uStreams.h"
-#include "store/uText.h"
 #include "toolkit/uBitmap.h"
 #include "toolkit/uClasses.h"
 
@@ -237,9 +236,7 @@ int Build(const TArgs& a, std::ostream& out, std::ostream& err) {
             if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
             text = ToCp932(text, "--eula \"" + *path + "\"");
         } else {
-            std::string check;
-            if (!Cp932ToUtf8(text, check))
-                throw TInputError("--eula \"" + *path + "\" is not valid code page 932 text");
+            Utf8Of(text, "--eula \"" + *path + "\""); // only checked: the item keeps the bytes
         }
         eula = CrLf(text);
     }
