@@ -20,24 +20,6 @@ constexpr std::size_t RoundUp256(std::size_t n) {
     return (n + 255) & ~std::size_t(255);
 }
 
-class TInflateGuard {
-public:
-    explicit TInflateGuard(z_stream& zs) : FStream(zs) {}
-    ~TInflateGuard() {
-        if (FActive) inflateEnd(&FStream);
-    }
-    TInflateGuard(const TInflateGuard&) = delete;
-    TInflateGuard& operator=(const TInflateGuard&) = delete;
-    int End() {
-        FActive = false;
-        return inflateEnd(&FStream);
-    }
-
-private:
-    z_stream& FStream;
-    bool FActive = true;
-};
-
 } // namespace
 
 std::string ZLibMessage(int code) {
@@ -123,7 +105,7 @@ std::vector<std::uint8_t> DecompressBuffer(const void* input, std::size_t inputS
     z_stream zs{};
     int rc = inflateInit(&zs);
     if (rc != Z_OK) throw EZDecompressionError(ZLibMessage(rc));
-    TInflateGuard guard(zs);
+    zslices::TStreamGuard<inflateEnd> guard(zs);
 
     auto next = static_cast<const std::uint8_t*>(input);
     std::size_t left = inputSize;

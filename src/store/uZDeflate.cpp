@@ -26,25 +26,6 @@ int LevelFromIndex(int levelIndex) {
     }
 }
 
-// Ends a zlib stream on every way out of the function that started it.
-class TDeflateGuard {
-public:
-    explicit TDeflateGuard(z_stream& zs) : FStream(zs) {}
-    ~TDeflateGuard() {
-        if (FActive) deflateEnd(&FStream);
-    }
-    TDeflateGuard(const TDeflateGuard&) = delete;
-    TDeflateGuard& operator=(const TDeflateGuard&) = delete;
-    int End() {
-        FActive = false;
-        return deflateEnd(&FStream);
-    }
-
-private:
-    z_stream& FStream;
-    bool FActive = true;
-};
-
 } // namespace
 
 std::size_t CompressInto(const void* input, std::size_t inputSize, std::uint8_t* out, std::size_t capacity,
@@ -53,7 +34,7 @@ std::size_t CompressInto(const void* input, std::size_t inputSize, std::uint8_t*
     z_stream zs{};
     int rc = deflateInit2(&zs, LevelFromIndex(levelIndex), Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY);
     if (rc != Z_OK) throw EZCompressionError(ZLibMessage(rc));
-    TDeflateGuard guard(zs);
+    zslices::TStreamGuard<deflateEnd> guard(zs);
 
     auto next = static_cast<const std::uint8_t*>(input);
     std::size_t left = inputSize;

@@ -1,6 +1,7 @@
 #pragma once
-// Feeding whole buffers to zlib, whose avail_in / avail_out are 32-bit: larger buffers are
-// handed over in slices. Shared by the inflating and the deflating halves of uZCompress.h.
+// What the inflating and the deflating halves of uZCompress.h share: feeding whole buffers to
+// zlib, whose avail_in / avail_out are 32-bit (larger buffers are handed over in slices), and
+// ending a stream on every way out.
 #include <zlib.h>
 
 #include <algorithm>
@@ -21,5 +22,25 @@ inline void FeedInput(z_stream& zs, const std::uint8_t*& next, std::size_t& left
     next += slice;
     left -= slice;
 }
+
+// Ends a zlib stream (with inflateEnd or deflateEnd) on every way out of the function that
+// started it; End ends it early and gives zlib's result.
+template <int (*EndStream)(z_streamp)> class TStreamGuard {
+public:
+    explicit TStreamGuard(z_stream& zs) : FStream(zs) {}
+    ~TStreamGuard() {
+        if (FActive) EndStream(&FStream);
+    }
+    TStreamGuard(const TStreamGuard&) = delete;
+    TStreamGuard& operator=(const TStreamGuard&) = delete;
+    int End() {
+        FActive = false;
+        return EndStream(&FStream);
+    }
+
+private:
+    z_stream& FStream;
+    bool FActive = true;
+};
 
 } // namespace zslices
