@@ -107,6 +107,27 @@ std::string Shown(const std::string& utf8) {
     return out;
 }
 
+std::string QuotedString(const std::string& utf8, bool (*escaped)(std::uint32_t cp)) {
+    std::string out = "\"";
+    char buf[8];
+    for (std::size_t i = 0; i < utf8.size();) {
+        std::uint32_t cp = 0;
+        const std::size_t n = DecodeUtf8(utf8, i, cp);
+        if (n == 0) throw TInputError("a quoted value is not valid UTF-8");
+        if (cp == '"' || cp == '\\') {
+            out += '\\';
+            out += static_cast<char>(cp);
+        } else if (escaped(cp)) {
+            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
+            out += buf;
+        } else {
+            out.append(utf8, i, n);
+        }
+        i += n;
+    }
+    return out + "\"";
+}
+
 std::filesystem::path PathArg(const std::string& utf8) {
 #ifdef _WIN32
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));

@@ -31,6 +31,11 @@ bool ActsOnTerminal(std::uint32_t cp);
 // the cursor, erase or forge a line, or reorder what is shown.
 std::string Shown(const std::string& utf8);
 
+// A double-quoted string of JSON or of YAML (whose double-quoted scalars take the same
+// escapes): \ and " escaped, and every character escaped names written as \uNNNN (each one
+// it names lies in the BMP). A TInputError for text that is not UTF-8.
+std::string QuotedString(const std::string& utf8, bool (*escaped)(std::uint32_t cp));
+
 // A file name given as a UTF-8 argument, and a path as UTF-8 text.
 std::filesystem::path PathArg(const std::string& utf8);
 std::string Utf8Path(const std::filesystem::path& p);

@@ -1,10 +1,8 @@
 #include "Yaml.h"
 
-#include "Errors.h"
 #include "Text.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace scrpack {
 
@@ -19,24 +17,7 @@ bool YamlTakesAsItIs(std::uint32_t cp) {
 } // namespace
 
 std::string YamlQuoted(const std::string& utf8) {
-    std::string out = "\"";
-    char buf[12];
-    for (std::size_t i = 0; i < utf8.size();) {
-        std::uint32_t cp = 0;
-        const std::size_t n = DecodeUtf8(utf8, i, cp);
-        if (n == 0) throw TInputError("a manifest value is not valid UTF-8");
-        if (cp == '"' || cp == '\\') {
-            out += '\\';
-            out += static_cast<char>(cp);
-        } else if (!YamlTakesAsItIs(cp)) {
-            std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(cp));
-            out += buf;
-        } else {
-            out.append(utf8, i, n);
-        }
-        i += n;
-    }
-    return out + "\"";
+    return QuotedString(utf8, [](std::uint32_t cp) { return !YamlTakesAsItIs(cp); });
 }
 
 } // namespace scrpack
