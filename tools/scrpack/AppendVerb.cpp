@@ -12,12 +12,8 @@
 #include "store/uStreams.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <utility>
-
-namespace fs = std::filesystem;
 
 namespace scrpack {
 
@@ -62,9 +58,6 @@ int Append(const TArgs& a, std::ostream& out, std::ostream& err) {
             CheckScreenSaverName(std::string(item.Data.begin(), item.Data.end()), "item \"SCRName\"");
         }
     }
-    const fs::path target = PathArg(filePath);
-    std::error_code ec;
-    if (!fs::is_regular_file(target, ec)) throw TInputError("\"" + filePath + "\" is not an existing file");
     TInstallerFile installer = ReadInstaller(filePath);
     const itemlayout::TContainerPlace& place = installer.Place;
     RefuseSigned(place.Signature, "\"" + filePath + "\"");
@@ -75,7 +68,7 @@ int Append(const TArgs& a, std::ostream& out, std::ostream& err) {
     const std::size_t imageLimit =
         place.Place == itemlayout::TPlace::Found ? static_cast<std::size_t>(place.BlockStart) : file.size();
     const std::string binding = BindContainer(file, imageLimit, container, "\"" + filePath + "\"");
-    TTemporaryFile temp(target);
+    TTemporaryFile temp(PathArg(filePath));
     temp.WriteBuffer(file.data(), file.size());
     temp.WriteBuffer(container.data(), container.size());
     temp.Commit();
