@@ -86,12 +86,17 @@ std::string ReadError(const TempDir& dir, const Bytes8& bytes, TItemTypes* kept 
 
 } // namespace
 
+// A folder with host.exe, a program file without a container.
+class ItemContainer : public ::testing::Test {
+protected:
+    void SetUp() override { WriteBytes(path, kHost); }
+    TempDir dir;
+    std::filesystem::path path = dir / "host.exe";
+};
+
 // ---- Layout, written and read ----
 
-TEST(ItemContainer, EmptyListAppendsExactlyTwentyBytes) {
-    TempDir dir;
-    auto path = dir / "host.exe";
-    WriteBytes(path, kHost);
+TEST_F(ItemContainer, EmptyListAppendsExactlyTwentyBytes) {
     WriteItemsWithKey(path, {}, 0x42);
     const Bytes8 expected =
         Concat(kHost, {0x42, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 'P', 'L', 'W', 'S'});
@@ -101,10 +106,7 @@ TEST(ItemContainer, EmptyListAppendsExactlyTwentyBytes) {
     EXPECT_TRUE(items.empty());
 }
 
-TEST(ItemContainer, StoredItemsLayoutBothWays) {
-    TempDir dir;
-    auto path = dir / "host.exe";
-    WriteBytes(path, kHost);
+TEST_F(ItemContainer, StoredItemsLayoutBothWays) {
     // Key 0x41 equals the name byte 'A': it is stored as 0, harmless behind the length.
     // A name of length 0, and a name with a double-byte character ("表" = 95 5C).
     const TItemTypes items = {Item("AB", Bytes("xyz"), false), Item("", Bytes("q"), false),
@@ -131,10 +133,7 @@ TEST(ItemContainer, StoredItemsLayoutBothWays) {
     EXPECT_EQ(back[2].Size, 0);
 }
 
-TEST(ItemContainer, CompressedItemIsZlibDefaultStream) {
-    TempDir dir;
-    auto path = dir / "host.exe";
-    WriteBytes(path, kHost);
+TEST_F(ItemContainer, CompressedItemIsZlibDefaultStream) {
     const Bytes8 scr = CodeLike(70000);
     WriteItemsWithKey(path, {Item("SCR", scr, true)}, 200);
 
@@ -162,11 +161,8 @@ TEST(ItemContainer, CompressedItemIsZlibDefaultStream) {
     EXPECT_EQ(back[0].Data, scr);
 }
 
-TEST(ItemContainer, NonPositiveStoredSizesCarryNoData) {
-    TempDir dir;
+TEST_F(ItemContainer, NonPositiveStoredSizesCarryNoData) {
     // Written: a stored item with Size -5 and a compressed item with Size 0.
-    auto path = dir / "host.exe";
-    WriteBytes(path, kHost);
     WriteItemsWithKey(path, {Item("n", {}, false, -5), Item("z", {}, true, 0)}, 17);
     Layout w;
     w.Raw(kHost).I32(17).I32(2).I32(1).U8('n' ^ 17).U8(0).I32(-5).I32(1).U8('z' ^ 17).U8(1).I32(0).Close(
@@ -194,8 +190,7 @@ TEST(ItemContainer, NonPositiveStoredSizesCarryNoData) {
     EXPECT_EQ(back[3].Data, Bytes("ok"));
 }
 
-TEST(ItemContainer, NegativeNameLengthReadsAsEmptyName) {
-    TempDir dir;
+TEST_F(ItemContainer, NegativeNameLengthReadsAsEmptyName) {
     Layout r;
     r.I32(30).I32(1).I32(-3).U8(0).I32(1).Raw(std::string("v")).Close(0);
     TItemTypes back = ReadBytesAsContainer(dir, r.b);
@@ -204,10 +199,7 @@ TEST(ItemContainer, NegativeNameLengthReadsAsEmptyName) {
     EXPECT_EQ(back[0].Data, Bytes("v"));
 }
 
-TEST(ItemContainer, SecondContainerHidesTheFirst) {
-    TempDir dir;
-    auto path = dir / "host.exe";
-    WriteBytes(path, kHost);
+TEST_F(ItemContainer, SecondContainerHidesTheFirst) {
     WriteItemsWithKey(path, {Item("old", Bytes("1"), false)}, 50);
     const Bytes8 afterFirst = ReadBytes(path);
     WriteItemsWithKey(path, {Item("new", Bytes("2"), true), Item("new", Bytes("3"), false)}, 51);
@@ -223,14 +215,12 @@ TEST(ItemContainer, SecondContainerHidesTheFirst) {
     EXPECT_EQ(items[1].Data, Bytes("3"));
 }
 
-TEST(ItemContainer, NoContainerGivesEmptyList) {
-    TempDir dir;
+TEST_F(ItemContainer, NoContainerGivesEmptyList) {
     // A well-formed empty block followed by the wrong trailer.
     const Bytes8 lower = Layout().Raw(kHost).I32(20).I32(0).I64(8).Raw(std::string("plws")).b;
     const Bytes8 other = Layout().Raw(kHost).I32(20).I32(0).I64(8).Raw(std::string("PLWT")).b;
     for (const Bytes8& bytes : {lower, other, Bytes8{}, Bytes8{'L', 'W', 'S'}, kHost}) {
         TItemTypes items = {Item("x", {1}, false)};
-        auto path = dir / "n.bin";
         WriteBytes(path, bytes);
         EXPECT_NO_THROW(ReadItems(path, items));
         EXPECT_TRUE(items.empty());
@@ -244,10 +234,7 @@ TEST(ItemContainer, NoContainerGivesEmptyList) {
 
 // ---- Writing ----
 
-TEST(ItemContainer, WriteHelperCopiesAndStoresEmptyStringsUncompressed) {
-    TempDir dir;
-    auto path = dir / "host.exe";
-    WriteBytes(path, kHost);
+TEST_F(ItemContainer, WriteHelperCopiesAndStoresEmptyStringsUncompressed) {
     TWriteHelper helper;
     {
         std::string buffer = "payload";
@@ -283,9 +270,7 @@ TEST(ItemContainer, WriteHelperCopiesAndStoresEmptyStringsUncompressed) {
     EXPECT_TRUE(items.empty());
 }
 
-TEST(ItemContainer, RandomKeyStaysInRangeAndVaries) {
-    TempDir dir;
-    auto path = dir / "host.exe";
+TEST_F(ItemContainer, RandomKeyStaysInRangeAndVaries) {
     std::set<int> keys;
     for (int i = 0; i < 40; ++i) {
         WriteBytes(path, kHost);
@@ -306,8 +291,7 @@ TEST(ItemContainer, RandomKeyStaysInRangeAndVaries) {
     EXPECT_THROW(WriteItemsWithKey(path, {}, 256), std::out_of_range);
 }
 
-TEST(ItemContainer, WritingToAMissingFileCreatesNothing) {
-    TempDir dir;
+TEST_F(ItemContainer, WritingToAMissingFileCreatesNothing) {
     WriteItems(dir / "absent.exe", {Item("a", Bytes("b"), true)});
     TWriteHelper helper;
     helper.AddString("GUID", "{x}");
@@ -316,16 +300,13 @@ TEST(ItemContainer, WritingToAMissingFileCreatesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir / "absent2.exe"));
 }
 
-TEST(ItemContainer, ItemWhoseSizeExceedsItsDataIsRefusedAndFileUnchanged) {
-    TempDir dir;
-    auto path = dir / "host.exe";
-    WriteBytes(path, kHost);
+TEST_F(ItemContainer, ItemWhoseSizeExceedsItsDataIsRefusedAndFileUnchanged) {
     EXPECT_THROW(WriteItemsWithKey(path, {Item("a", Bytes("b"), false), Item("x", Bytes("ab"), true, 3)}, 20),
                  std::invalid_argument);
     EXPECT_EQ(ReadBytes(path), kHost);
 }
 
-TEST(ItemContainer, ScrambleNameIsItsOwnInverse) {
+TEST_F(ItemContainer, ScrambleNameIsItsOwnInverse) {
     const std::string name = "InstallerTitle\x95\x5C";
     const std::string once = ScrambleName(name, 0x1FF); // only the low byte counts
     EXPECT_EQ(once, ScrambleName(name, 0xFF));

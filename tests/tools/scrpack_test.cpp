@@ -351,14 +351,19 @@ TEST(Scrpack, DefaultsAndFreshGuids) {
     ASSERT_EQ(RunScrpack(in.MinimalBuild("a.exe")).ExitCode, 0);
     EXPECT_EQ(in.FileCount(), 8u);
     // The same inputs and GUID give the same bytes (the container's key comes from its items).
+    // A licence already in code page 932 is taken as it is, but for its line ends.
+    WriteBytes(in.Dir / "eula932.txt", Bytes("\x8E\x67\x97\x70\n\x95\x5C")); // "使用" LF "表"
     for (const char* out : {"c.exe", "d.exe"}) {
         std::vector<std::string> args = in.MinimalBuild(out);
-        args.insert(args.end(), {"--guid", kGuid, "--readme", in.P("readme.txt")});
+        args.insert(args.end(), {"--guid", kGuid, "--readme", in.P("readme.txt"), "--eula",
+                                 in.P("eula932.txt"), "--text-encoding", "cp932"});
         const TRunResult r = RunScrpack(args);
         ASSERT_EQ(r.ExitCode, 0) << r.Err;
         EXPECT_EQ(r.Err.find("GUID"), std::string::npos) << r.Err; // no new GUID
     }
     EXPECT_EQ(ReadBytes(in.Dir / "c.exe"), ReadBytes(in.Dir / "d.exe"));
+    ReadItems(in.Dir / "c.exe", a);
+    EXPECT_EQ(Str(Find(a, "InstallerEULA")->Data), "\x8E\x67\x97\x70\r\n\x95\x5C");
 }
 
 TEST(Scrpack, TamperedScreensaverFailsVerify) {
@@ -464,6 +469,7 @@ TEST(Scrpack, VerifyLoadsSettingsAsTheInstaller) {
 TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
     Inputs in;
     WriteBytes(in.Dir / "empty.scr", {});
+    WriteBytes(in.Dir / "emoji.txt", Bytes("ok \xF0\x9F\x98\x80"));
     WriteBytes(in.Dir / "notbmp.bmp", Bytes("BM but not really a bitmap header at all......."));
     Bytes8 rle = TinyBmp(); // as ImageMagick's "bmp3" RLE8 output: 8 bits, BI_RLE8
     rle[28] = 8;
@@ -510,6 +516,10 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         a.insert(a.end(), extra.begin(), extra.end());
         return a;
     };
+    auto named = [&](const std::string& name) {
+        return std::vector<std::string>{
+            "build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", name, "-o", out};
+    };
     // Failures whose message is checked as well.
     const std::vector<std::pair<std::vector<std::string>, std::string>> says = {
         {build({"--top-image", in.P("rle.bmp")}), "save it as an uncompressed Windows BMP"},
@@ -524,17 +534,21 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         {winget("manifest", "versioned.exe", "https://example.com/\xFF.exe"), "--url is not valid UTF-8"},
 #endif
         {winget("manifest", "escape.exe"), "\"1.0\\x1B[2K\""},
+        // A character without a code page 932 form (Hangul, an emoji) is named with where it stood.
+        {build({"--title", "Saver \xED\x95\x9C"}), "--title: the character \"\xED\x95\x9C\" (U+D55C)"},
+        {build({"--eula", in.P("emoji.txt")}), "(U+1F600) has no code page 932 form"},
+        {named("\xED\x95\x9C"), "--name: the character"},
         {winget("earlier"), locale + "\""},
         {winget("fresh"), locale + "\""},
     };
     std::vector<std::vector<std::string>> cases = {
         {"build", "--scr", in.P("saver.scr"), "--name", "x", "-o", out},                  // no --stub
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x"}, // no -o
-        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "", "-o", out},
-        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "a/b", "-o", out},
-        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "a?", "-o", out},
-        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "con", "-o", out},
-        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "..", "-o", out},
+        named(""),
+        named("a/b"),
+        named("a?"),
+        named("con"),
+        named(".."),
         {"build", "--stub", in.P("saver.scr"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("empty.scr"), "--name", "x", "-o", out},
         {"build", "--stub", in.P("stub.exe"), "--scr", in.P("missing.scr"), "--name", "x", "-o", out},
@@ -621,41 +635,6 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
 #endif
     EXPECT_EQ(ReadBytes(in.Dir / "stub.exe"), in.Stub); // a bad NAME=VALUE left it alone
     EXPECT_EQ(ReadBytes(in.Dir / "signed.exe"), signedFile.b);
-}
-
-TEST(Scrpack, UnmappableCharacterIsNamed) {
-    Inputs in;
-    // Hangul has no code page 932 form.
-    auto args = in.MinimalBuild("out.exe");
-    args.insert(args.end(), {"--title", "Saver \xED\x95\x9C"});
-    TRunResult r = RunScrpack(args);
-    EXPECT_EQ(r.ExitCode, 2);
-    EXPECT_NE(r.Err.find("\"\xED\x95\x9C\" (U+D55C)"), std::string::npos) << r.Err;
-    EXPECT_NE(r.Err.find("--title"), std::string::npos) << r.Err;
-    // In the licence file, and in the name.
-    WriteBytes(in.Dir / "emoji.txt", Bytes("ok \xF0\x9F\x98\x80"));
-    args = in.MinimalBuild("out.exe");
-    args.insert(args.end(), {"--eula", in.P("emoji.txt")});
-    r = RunScrpack(args);
-    EXPECT_EQ(r.ExitCode, 2);
-    EXPECT_NE(r.Err.find("U+1F600"), std::string::npos) << r.Err;
-    args = in.MinimalBuild("out.exe");
-    args[6] = "\xED\x95\x9C";
-    r = RunScrpack(args);
-    EXPECT_EQ(r.ExitCode, 2);
-    EXPECT_NE(r.Err.find("--name"), std::string::npos) << r.Err;
-    EXPECT_FALSE(std::filesystem::exists(in.Dir / "out.exe"));
-}
-
-TEST(Scrpack, LicenceInCodePage932IsTakenAsItIs) {
-    Inputs in;
-    WriteBytes(in.Dir / "eula932.txt", Bytes("\x8E\x67\x97\x70\n\x95\x5C")); // "使用" LF "表"
-    auto args = in.MinimalBuild("out.exe");
-    args.insert(args.end(), {"--eula", in.P("eula932.txt"), "--text-encoding", "cp932"});
-    ASSERT_EQ(RunScrpack(args).ExitCode, 0);
-    TItemTypes items;
-    ReadItems(in.Dir / "out.exe", items);
-    EXPECT_EQ(Str(Find(items, "InstallerEULA")->Data), "\x8E\x67\x97\x70\r\n\x95\x5C");
 }
 
 TEST(Scrpack, AppendAddsANewerContainer) {
