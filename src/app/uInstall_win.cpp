@@ -488,17 +488,7 @@ void StageFiles(TFolderChange& change, const TPayloadSettings& settings, const T
 
 TInstallResult ResolveDestination(std::wstring_view typed, std::string& folder) {
     folder.clear();
-    std::wstring full;
-    if (IsLocalDrivePath(typed)) {
-        const std::wstring in(typed);
-        full.resize(MAX_PATH);
-        DWORD n = GetFullPathNameW(in.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (n >= full.size()) {
-            full.resize(n);
-            n = GetFullPathNameW(in.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        }
-        full.resize(n < full.size() ? n : 0);
-    }
+    const std::wstring full = IsLocalDrivePath(typed) ? FullPathOf(std::wstring(typed)) : std::wstring();
     if (!IsLocalDrivePath(full)) return TInstallResult::BadDestination;
     if (!FromWideExact(full, folder)) {
         folder.clear();
