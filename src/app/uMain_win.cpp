@@ -517,11 +517,11 @@ void TfrmMain::btnCancelClick(TComponent*) {
 }
 
 void TfrmMain::CheckPage2Agree(TComponent*) {
-    FWizard->AgreeChosen(rdoPage2Agree->Checked());
+    FWizard->Choose(&TWizardChoices::Agree, rdoPage2Agree->Checked());
 }
 
 void TfrmMain::chbxPage3InstallPathClick(TComponent*) {
-    FWizard->ChangePathChosen(chbxPage3InstallPath->Checked());
+    FWizard->Choose(&TWizardChoices::ChangePath, chbxPage3InstallPath->Checked());
 }
 
 void TfrmMain::btnPage3RefPathClick(TComponent*) {
@@ -533,7 +533,7 @@ void TfrmMain::btnPage3RefPathClick(TComponent*) {
 }
 
 void TfrmMain::chbxPage3SetScreenSaverClick(TComponent*) {
-    FWizard->SetAsCurrentChosen(chbxPage3SetScreenSaver->Checked());
+    FWizard->Choose(&TWizardChoices::SetAsCurrent, chbxPage3SetScreenSaver->Checked());
 }
 
 void TfrmMain::edtPage3PathChange(TComponent*) {
@@ -546,10 +546,10 @@ void TfrmMain::rdoPage3ScopeClick(TComponent*) {
 }
 
 void TfrmMain::chbxPage4ShowReadMeClick(TComponent*) {
-    FWizard->ShowReadMeChosen(chbxPage4ShowReadMe->Checked());
+    FWizard->Choose(&TWizardChoices::ShowReadMe, chbxPage4ShowReadMe->Checked());
 }
 void TfrmMain::chbxPage4OpenDialogClick(TComponent*) {
-    FWizard->OpenSettingsChosen(chbxPage4OpenDialog->Checked());
+    FWizard->Choose(&TWizardChoices::OpenSettings, chbxPage4OpenDialog->Checked());
 }
 
 void TfrmMain::btnPage5GetFlashPlayerClick(TComponent*) {

@@ -119,14 +119,10 @@ public:
     void Back();
     void Cancel();
 
-    // The user's choices.
-    void AgreeChosen(bool agree);
-    void ChangePathChosen(bool on);
-    void SetAsCurrentChosen(bool on);
+    // The user's choices: a check box or radio button of TWizardChoices set or cleared.
+    void Choose(bool TWizardChoices::*choice, bool on);
     // Brings the scope's default folder too, unless the user changes the destination.
     void ScopeChosen(TInstallScope scope);
-    void ShowReadMeChosen(bool on);
-    void OpenSettingsChosen(bool on);
     // The path edit's text changed: on the options page "set as the current screensaver"
     // follows the policies for the new destination.
     void DestinationEdited();
