@@ -236,10 +236,11 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
     }
     TReportPipe pipe;
     if (!pipe.Ok()) {
+        // Taken once: making the message's text may set the thread's last error again.
+        const DWORD error = GetLastError();
         outcome.Result = TInstallResult::Unexpected;
-        outcome.Message = OutcomeText(outcome.Result, {}, GetLastError());
-        installlog::Line("step: not started: no report pipe (system error " + std::to_string(GetLastError()) +
-                         ")");
+        outcome.Message = OutcomeText(outcome.Result, {}, error);
+        installlog::Line("step: not started: no report pipe (system error " + std::to_string(error) + ")");
         return outcome;
     }
     const TElevatedRun run = RunElevatedAndWait(
