@@ -188,7 +188,6 @@ void TfrmMain::FormCreate() {
         TWizardSetup setup;
         setup.Scope = FCommandLineScope;
         setup.HasLicence = !FSettings.FEULA.empty();
-        setup.HasReadMe = !FSettings.FReadMeData.empty();
         setup.ForceSet = FSettings.FForceSet;
         setup.Elevated = IsProcessElevated();
         setup.Choices.Agree = rdoPage2Agree->Checked();

@@ -122,7 +122,7 @@ void TWizard::Next() {
         return;
     case TWizardPage::Finish:
         if (FChoices.OpenSettings && !FSettingsBlocked) FHost.OpenScreenSaverSettings();
-        if (FChoices.ShowReadMe && FSetup.HasReadMe) FHost.OpenReadMe();
+        if (FChoices.ShowReadMe && FReadMeOffered) FHost.OpenReadMe();
         FHost.CloseWizard();
         return;
     case TWizardPage::Options:

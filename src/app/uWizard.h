@@ -37,7 +37,6 @@ struct TWizardChoices {
 struct TWizardSetup {
     TInstallScope Scope = TInstallScope::AllUsers;
     bool HasLicence = true; // without licence text the licence page is skipped
-    bool HasReadMe = true;  // the payload carries a ReadMe
     bool ForceSet = false;  // always made the current screensaver: the choice is not shown
     bool Elevated = false;  // this process has administrator rights: Install needs no prompt
     TWizardChoices Choices;

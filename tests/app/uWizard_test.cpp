@@ -17,7 +17,7 @@ struct TFakeHost : IWizardHost {
     std::vector<TInstallScope> Filled;
     TScreenSaverPolicy Policy;
     TPolicyYield Yield = TPolicyYield::None;
-    TInstallOutcome Outcome;
+    TInstallOutcome Outcome{R::Installed, {}, true}; // with its ReadMe
     std::vector<TSetupRequest> Requests;
     std::vector<TInstallResult> Logged;
     std::string Done; // the finish actions, the boxes and the close, in order: "S" "R" "B" "X"
