@@ -196,7 +196,6 @@ void TfrmMain::FormCreate() {
         setup.Choices.ShowReadMe = chbxPage4ShowReadMe->Checked();
         setup.Choices.OpenSettings = chbxPage4OpenDialog->Checked();
         FWizard.emplace(static_cast<IWizardHost&>(*this), setup);
-        FShownPage.reset();
     }
 
     // 6. The welcome text names the screensaver.
