@@ -31,6 +31,7 @@
 // zlib). Running out of memory ends the run with kExitIncomplete, as an uncaught
 // allocation failure did when the runtime was there.
 #include "UninstArgs.h"
+#include "platform/uChangeLock.h"
 #include "platform/uDllSearch.h"
 #include "platform/uImageMatch.h"
 #include "platform/uMachineClasses.h"
@@ -75,8 +76,6 @@ constexpr auto& kUninstallRoot = payload::kUninstallRootW;
 // themselves are waited for without limit: the user's run may be showing its final
 // message box.)
 constexpr DWORD kDeleteRetryMs = 10000;
-// How long the removal step waits for another change to the same installation to end.
-constexpr DWORD kChangeLockWaitMs = 60000;
 // What the removal step holds its own file open with, for the helper: deleting and moving
 // it, reading it (its "GUID" item) and clearing its read-only attribute.
 constexpr DWORD kHeldFileAccess =
@@ -529,32 +528,6 @@ private:
     bool FHeld = false;
 };
 
-// The named mutex one change to an installation holds while it works
-// (payload::kChangeLockPrefix + the screensaver's name): the installer while it installs,
-// the removal step from before its checks and its sweep of leftovers until the entry and
-// the program are gone. One that a run left abandoned when it died is taken over, and
-// with it what that run left.
-class TChangeLock {
-public:
-    TChangeLock() = default;
-    ~TChangeLock() {
-        if (FHeld) ReleaseMutex(FMutex.Get());
-    }
-    TChangeLock(const TChangeLock&) = delete;
-    TChangeLock& operator=(const TChangeLock&) = delete;
-
-    // Waits kChangeLockWaitMs at most; false when the lock could not be had.
-    bool Take(std::wstring_view name) {
-        FMutex.Reset(CreateMutexW(nullptr, FALSE, Cat({Text(payload::kChangeLockPrefixW), name}).c_str()));
-        const DWORD r = FMutex ? WaitForSingleObject(FMutex.Get(), kChangeLockWaitMs) : WAIT_FAILED;
-        return FHeld = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
-    }
-
-private:
-    UniqueHandle FMutex;
-    bool FHeld = false;
-};
-
 constexpr wchar_t kPrivatePrefix[] = L"~scrun";
 
 // The Temp folder of the Windows directory, which only administrators and the system may
@@ -897,8 +870,8 @@ private:
     // installation or other removal of this screensaver does, and checks everything once
     // that one is done, with its folder held until the end.
     int Remove(const TText& self) {
-        TChangeLock lock;
-        if (!lock.Take(FName)) return kExitChangeRunning;
+        const TChangeLock lock(Cat({Text(payload::kChangeLockPrefixW), FName}).c_str());
+        if (!lock.Held()) return kExitChangeRunning;
         // Its own file, held before anything is done with it (held, it can no longer be
         // renamed): another program under its name stops the removal.
         const TOwnFile own(self);

@@ -9,13 +9,6 @@
 namespace installlog {
 namespace {
 
-std::wstring FullPathOf(const std::wstring& path) {
-    std::wstring out(32768, L'\0');
-    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(out.size()), out.data(), nullptr);
-    out.resize(n < out.size() ? n : 0);
-    return out;
-}
-
 UniqueHandle gFile;
 void (*gRelay)(std::string_view) = nullptr;
 

@@ -4,6 +4,7 @@
 #include "store/uPayloadFormat.h"
 
 #include "components/uFileEmbedder.h"
+#include "platform/uChangeLock.h"
 #include "platform/uShellUtils.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
@@ -305,29 +306,6 @@ private:
     unsigned long FError = 0;
 };
 
-// One change to this installation at a time: a second installer or the uninstaller of the
-// same screensaver waits for the first, instead of taking its names for a dead run's. A
-// mutex a dead run left (abandoned) is this run's to take, with what that run left.
-class TChangeLock {
-public:
-    explicit TChangeLock(std::string_view name)
-        : FMutex(CreateMutexW(nullptr, FALSE, (ToWide(payload::kChangeLockPrefix) + ToWide(name)).c_str())) {
-        if (!FMutex) return;
-        const DWORD wait = WaitForSingleObject(FMutex.Get(), 60000);
-        FHeld = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-    }
-    ~TChangeLock() {
-        if (FHeld) ReleaseMutex(FMutex.Get());
-    }
-    TChangeLock(const TChangeLock&) = delete;
-    TChangeLock& operator=(const TChangeLock&) = delete;
-    bool Held() const { return FHeld; }
-
-private:
-    UniqueHandle FMutex;
-    bool FHeld = false;
-};
-
 // The uninstall entry, all or nothing: the values of an earlier entry are kept until the
 // new ones are all written; those the new version no longer has go last. Undo restores
 // the earlier values exactly (types and data), or removes the key it created.
@@ -488,17 +466,7 @@ void StageFiles(TFolderChange& change, const TPayloadSettings& settings, const T
 
 TInstallResult ResolveDestination(std::wstring_view typed, std::string& folder) {
     folder.clear();
-    std::wstring full;
-    if (IsLocalDrivePath(typed)) {
-        const std::wstring in(typed);
-        full.resize(MAX_PATH);
-        DWORD n = GetFullPathNameW(in.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (n >= full.size()) {
-            full.resize(n);
-            n = GetFullPathNameW(in.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        }
-        full.resize(n < full.size() ? n : 0);
-    }
+    const std::wstring full = IsLocalDrivePath(typed) ? FullPathOf(std::wstring(typed)) : std::wstring();
     if (!IsLocalDrivePath(full)) return TInstallResult::BadDestination;
     if (!FromWideExact(full, folder)) {
         folder.clear();
@@ -649,7 +617,7 @@ bool HasOwnReadMe(const TPayloadSettings& settings, const TInstallPaths& paths) 
 TInstallOutcome InstallScreenSaver(const TPayloadSettings& settings, const TInstallRequest& request) {
     // The lock first: what is found below stays true until the change is done.
     const TInstallPaths paths = InstallPaths(request.Destination, settings.FSCRName);
-    const TChangeLock lock(settings.FSCRName);
+    const TChangeLock lock((payload::kChangeLockPrefixW + ToWide(settings.FSCRName)).c_str());
     if (!lock.Held()) {
         installlog::Line("file " + paths.Folder +
                          ": another installation or removal of this screensaver is running");

@@ -236,10 +236,11 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
     }
     TReportPipe pipe;
     if (!pipe.Ok()) {
+        // Taken once: making the message's text may set the thread's last error again.
+        const DWORD error = GetLastError();
         outcome.Result = TInstallResult::Unexpected;
-        outcome.Message = OutcomeText(outcome.Result, {}, GetLastError());
-        installlog::Line("step: not started: no report pipe (system error " + std::to_string(GetLastError()) +
-                         ")");
+        outcome.Message = OutcomeText(outcome.Result, {}, error);
+        installlog::Line("step: not started: no report pipe (system error " + std::to_string(error) + ")");
         return outcome;
     }
     const TElevatedRun run = RunElevatedAndWait(
@@ -284,8 +285,9 @@ TInstallOutcome RunMachineStep(const std::string& destination, HWND owner) {
 }
 
 TSetupExit RunStepProcess(const TSetupCommandLine& args) {
-    // A starter that named a pipe hears of everything through it; without it the step does
-    // nothing (its result would be nobody's to confirm).
+    // A starter that named a pipe hears of everything through it, and connecting to it must
+    // succeed; without one (an administrator running the step by hand) the exit code is all
+    // the step tells.
     if (!args.ReportPipe.empty()) {
         if (!ConnectReport(args.ReportPipe)) return TSetupExit::BadCommandLine;
         installlog::RelayTo(&RelayLogLine);

@@ -188,7 +188,6 @@ void TfrmMain::FormCreate() {
         TWizardSetup setup;
         setup.Scope = FCommandLineScope;
         setup.HasLicence = !FSettings.FEULA.empty();
-        setup.HasReadMe = !FSettings.FReadMeData.empty();
         setup.ForceSet = FSettings.FForceSet;
         setup.Elevated = IsProcessElevated();
         setup.Choices.Agree = rdoPage2Agree->Checked();
@@ -197,7 +196,6 @@ void TfrmMain::FormCreate() {
         setup.Choices.ShowReadMe = chbxPage4ShowReadMe->Checked();
         setup.Choices.OpenSettings = chbxPage4OpenDialog->Checked();
         FWizard.emplace(static_cast<IWizardHost&>(*this), setup);
-        FShownPage.reset();
     }
 
     // 6. The welcome text names the screensaver.
@@ -517,11 +515,11 @@ void TfrmMain::btnCancelClick(TComponent*) {
 }
 
 void TfrmMain::CheckPage2Agree(TComponent*) {
-    FWizard->AgreeChosen(rdoPage2Agree->Checked());
+    FWizard->Choose(&TWizardChoices::Agree, rdoPage2Agree->Checked());
 }
 
 void TfrmMain::chbxPage3InstallPathClick(TComponent*) {
-    FWizard->ChangePathChosen(chbxPage3InstallPath->Checked());
+    FWizard->Choose(&TWizardChoices::ChangePath, chbxPage3InstallPath->Checked());
 }
 
 void TfrmMain::btnPage3RefPathClick(TComponent*) {
@@ -533,7 +531,7 @@ void TfrmMain::btnPage3RefPathClick(TComponent*) {
 }
 
 void TfrmMain::chbxPage3SetScreenSaverClick(TComponent*) {
-    FWizard->SetAsCurrentChosen(chbxPage3SetScreenSaver->Checked());
+    FWizard->Choose(&TWizardChoices::SetAsCurrent, chbxPage3SetScreenSaver->Checked());
 }
 
 void TfrmMain::edtPage3PathChange(TComponent*) {
@@ -546,10 +544,10 @@ void TfrmMain::rdoPage3ScopeClick(TComponent*) {
 }
 
 void TfrmMain::chbxPage4ShowReadMeClick(TComponent*) {
-    FWizard->ShowReadMeChosen(chbxPage4ShowReadMe->Checked());
+    FWizard->Choose(&TWizardChoices::ShowReadMe, chbxPage4ShowReadMe->Checked());
 }
 void TfrmMain::chbxPage4OpenDialogClick(TComponent*) {
-    FWizard->OpenSettingsChosen(chbxPage4OpenDialog->Checked());
+    FWizard->Choose(&TWizardChoices::OpenSettings, chbxPage4OpenDialog->Checked());
 }
 
 void TfrmMain::btnPage5GetFlashPlayerClick(TComponent*) {

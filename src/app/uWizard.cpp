@@ -122,7 +122,7 @@ void TWizard::Next() {
         return;
     case TWizardPage::Finish:
         if (FChoices.OpenSettings && !FSettingsBlocked) FHost.OpenScreenSaverSettings();
-        if (FChoices.ShowReadMe && FSetup.HasReadMe) FHost.OpenReadMe();
+        if (FChoices.ShowReadMe && FReadMeOffered) FHost.OpenReadMe();
         FHost.CloseWizard();
         return;
     case TWizardPage::Options:
@@ -180,34 +180,14 @@ TSetupExit TWizard::RunUnattended() {
     return OutcomeRule(InstallAndLog().Result).Exit;
 }
 
-void TWizard::AgreeChosen(bool agree) {
-    FChoices.Agree = agree;
-    Changed();
-}
-
-void TWizard::ChangePathChosen(bool on) {
-    FChoices.ChangePath = on;
-    Changed();
-}
-
-void TWizard::SetAsCurrentChosen(bool on) {
-    FChoices.SetAsCurrent = on;
+void TWizard::Choose(bool TWizardChoices::*choice, bool on) {
+    FChoices.*choice = on;
     Changed();
 }
 
 void TWizard::ScopeChosen(TInstallScope scope) {
     FScope = scope;
     if (!FChoices.ChangePath) OfferDefaultDestination();
-    Changed();
-}
-
-void TWizard::ShowReadMeChosen(bool on) {
-    FChoices.ShowReadMe = on;
-    Changed();
-}
-
-void TWizard::OpenSettingsChosen(bool on) {
-    FChoices.OpenSettings = on;
     Changed();
 }
 

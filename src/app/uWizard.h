@@ -37,7 +37,6 @@ struct TWizardChoices {
 struct TWizardSetup {
     TInstallScope Scope = TInstallScope::AllUsers;
     bool HasLicence = true; // without licence text the licence page is skipped
-    bool HasReadMe = true;  // the payload carries a ReadMe
     bool ForceSet = false;  // always made the current screensaver: the choice is not shown
     bool Elevated = false;  // this process has administrator rights: Install needs no prompt
     TWizardChoices Choices;
@@ -119,14 +118,10 @@ public:
     void Back();
     void Cancel();
 
-    // The user's choices.
-    void AgreeChosen(bool agree);
-    void ChangePathChosen(bool on);
-    void SetAsCurrentChosen(bool on);
+    // The user's choices: a check box or radio button of TWizardChoices set or cleared.
+    void Choose(bool TWizardChoices::*choice, bool on);
     // Brings the scope's default folder too, unless the user changes the destination.
     void ScopeChosen(TInstallScope scope);
-    void ShowReadMeChosen(bool on);
-    void OpenSettingsChosen(bool on);
     // The path edit's text changed: on the options page "set as the current screensaver"
     // follows the policies for the new destination.
     void DestinationEdited();

@@ -34,7 +34,7 @@ TElevatedRun RunElevatedAndWait(const std::wstring& program, const std::wstring&
     {
         const TMachineClassesOnly machineClasses;
         if (!machineClasses.InPlace()) {
-            run.Error = ERROR_ACCESS_DENIED;
+            run.Error = machineClasses.Error();
             return run;
         }
         if (!sys::ShellExecuteExW(&info)) {

@@ -13,21 +13,22 @@
 class TMachineClassesOnly {
 public:
     TMachineClassesOnly() {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes", 0, KEY_READ, FClasses.Put()) ==
-            ERROR_SUCCESS)
-            FInPlace = RegOverridePredefKey(HKEY_CLASSES_ROOT, FClasses.Get()) == ERROR_SUCCESS;
+        FError = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes", 0, KEY_READ, FClasses.Put());
+        if (FError == ERROR_SUCCESS) FError = RegOverridePredefKey(HKEY_CLASSES_ROOT, FClasses.Get());
     }
     ~TMachineClassesOnly() {
-        if (FInPlace) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        if (InPlace()) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
     }
     TMachineClassesOnly(const TMachineClassesOnly&) = delete;
     TMachineClassesOnly& operator=(const TMachineClassesOnly&) = delete;
 
-    // False: the user's classes could still decide what starts; nothing is started then.
-    bool InPlace() const { return FInPlace; }
+    // False: the user's classes could still decide what starts; nothing is started then,
+    // and Error says why (the registry's code).
+    bool InPlace() const { return FError == ERROR_SUCCESS; }
+    DWORD Error() const { return static_cast<DWORD>(FError); }
 
 private:
     UniqueHKey FClasses;
-    bool FInPlace = false;
+    LSTATUS FError = ERROR_SUCCESS;
 };
 #endif

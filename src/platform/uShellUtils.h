@@ -196,11 +196,13 @@ std::string ExpandEnvironment(std::string_view text);
 std::string GetShortPath(std::string_view path);
 
 // Paths compared and resolved by the system's rules (UTF-16, for the checks that guard the
-// programs' changes): the same text as a file system name (ordinal, any case); the long
-// form of a full path (a name not there yet kept under the long form of its folder); the
-// system's own path of an open file or folder, as a drive or \\server\share path (empty when
-// it cannot be had); and two names of one file, as written, in long or in short form.
+// programs' changes): the same text as a file system name (ordinal, any case); the full
+// path the system makes of a path (empty when it cannot); the long form of a full
+// path (a name not there yet kept under the long form of its folder); the system's own
+// path of an open file or folder, as a drive or \\server\share path (empty when it cannot
+// be had); and two names of one file, as written, in long or in short form.
 bool SameFileName(std::wstring_view a, std::wstring_view b);
+std::wstring FullPathOf(const std::wstring& path);
 std::wstring LongPathOf(const std::wstring& path);
 std::wstring FinalPathOf(HANDLE handle);
 bool SamePathAnyForm(const std::wstring& a, const std::wstring& b);

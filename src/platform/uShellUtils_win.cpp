@@ -118,11 +118,18 @@ std::wstring PathCall(DWORD(WINAPI* call)(LPCWSTR, LPWSTR, DWORD), const std::ws
     out.resize(n < kLongest ? n : 0);
     return out;
 }
+DWORD WINAPI FullPathCall(LPCWSTR in, LPWSTR out, DWORD size) {
+    return GetFullPathNameW(in, size, out, nullptr);
+}
 } // namespace
 
 bool SameFileName(std::wstring_view a, std::wstring_view b) {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
                                 TRUE) == CSTR_EQUAL;
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
+    return PathCall(FullPathCall, path);
 }
 
 std::wstring LongPathOf(const std::wstring& path) {

@@ -17,7 +17,7 @@ struct TFakeHost : IWizardHost {
     std::vector<TInstallScope> Filled;
     TScreenSaverPolicy Policy;
     TPolicyYield Yield = TPolicyYield::None;
-    TInstallOutcome Outcome;
+    TInstallOutcome Outcome{R::Installed, {}, true}; // with its ReadMe
     std::vector<TSetupRequest> Requests;
     std::vector<TInstallResult> Logged;
     std::string Done; // the finish actions, the boxes and the close, in order: "S" "R" "B" "X"
@@ -51,10 +51,10 @@ void Click(TWizard& w, std::string_view clicks) {
             w.Cancel();
             break;
         case 'A':
-            w.AgreeChosen(true);
+            w.Choose(&TWizardChoices::Agree, true);
             break;
         case 'D':
-            w.AgreeChosen(false);
+            w.Choose(&TWizardChoices::Agree, false);
             break;
         default:
             FAIL() << c;
@@ -139,12 +139,12 @@ TEST(WizardFlow, TheRequestIsBuiltFromTheChoices) {
     Click(w, "N");
     w.ScopeChosen(TInstallScope::CurrentUser);
     EXPECT_FALSE(host.Shown.Buttons.Shield); // no prompt for one user
-    w.ChangePathChosen(true);
+    w.Choose(&TWizardChoices::ChangePath, true);
     EXPECT_TRUE(host.Shown.PathEditable);
     w.ScopeChosen(TInstallScope::AllUsers);
     w.ScopeChosen(TInstallScope::CurrentUser);
     EXPECT_EQ(host.Filled, (std::vector{TInstallScope::AllUsers, TInstallScope::CurrentUser}));
-    w.SetAsCurrentChosen(false);
+    w.Choose(&TWizardChoices::SetAsCurrent, false);
     host.Typed = L"D:\\Savers";
     host.Outcome.Result = R::Installed;
     Click(w, "N");
@@ -180,7 +180,7 @@ TEST(WizardFlow, TheOutcomeDecidesThePage) {
         TFakeHost host;
         TWizard w(host, Payload(false));
         w.Start({});
-        w.OpenSettingsChosen(true);
+        w.Choose(&TWizardChoices::OpenSettings, true);
         host.Policy.SettingsBlocked = row.SettingsBlocked;
         host.Outcome = {row.Result, "message", true};
         Click(w, "NN");
