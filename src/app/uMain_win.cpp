@@ -66,8 +66,22 @@ private:
         }
         return 0;
     }
+    // Messages other threads send to the windows already built (the player's object may, while
+    // it loads) are handled meanwhile: a plain wait could hold both threads for good. Posted
+    // messages wait for the message loop.
     void Wait() {
-        if (FThread) WaitForSingleObject(FThread.Get(), INFINITE);
+        if (!FThread) return;
+        HANDLE thread = FThread.Get();
+        for (;;) {
+            const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+            if (woken != WAIT_OBJECT_0 + 1) {
+                // The thread uses this object to its end: never let go of it before.
+                if (woken != WAIT_OBJECT_0) WaitForSingleObject(thread, INFINITE);
+                break;
+            }
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
         FThread.Reset();
     }
 
