@@ -94,6 +94,7 @@ field() { # label measure -> median
   echo "| measure | ours | NSIS |"
   echo "|---|---|---|"
   echo "| start to welcome page | $(field scrsetup launch_to_welcome_ms) | $(field NSIS launch_to_welcome_ms) |"
+  echo "| start to the welcome page's Next enabled | $(field scrsetup launch_to_ready_ms) | $(field NSIS launch_to_ready_ms) |"
   echo "| start of a bare window | $(field bare launch_to_welcome_ms) | |"
   echo "| ours against NSIS, against the bare window | $(awk -v o="$(field scrsetup launch_to_welcome_ms)" \
     -v n="$(field NSIS launch_to_welcome_ms)" -v b="$(field bare launch_to_welcome_ms)" \

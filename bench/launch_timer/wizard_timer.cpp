@@ -1,6 +1,7 @@
 // wizard_timer: times two installers' wizards side by side, run after run, under the same
-// conditions: from the process start to the welcome page being shown, and from the click
-// on the install button to the finish page being shown.
+// conditions: from the process start to the welcome page being shown, from the start to
+// that page's Next button being enabled (the program has done its start-up checks and
+// answers clicks), and from the click on the install button to the finish page being shown.
 //
 //   wizard_timer.exe --ours SETUP.exe --nsis REFERENCE.exe --dest-root DIR
 //                    [--bare BARE.exe] [--ours-entry KEY] [--runs N] [--nsis-name NAME]
@@ -228,6 +229,7 @@ void RemoveTree(const std::wstring& dir) {
 
 struct RunResult {
     double LaunchMs = -1;
+    double ReadyMs = -1; // start to the welcome page's Next enabled: the program answers clicks
     double InstallMs = -1;
     std::wstring Failure;
 };
@@ -255,19 +257,25 @@ RunResult RunOnce(const std::wstring& exe, const Wizard& w, const std::wstring& 
         return r;
     }
 
-    HWND next = WaitShown(child, w.NextButton, timeout, clock);
-    if (!next) return fail(L"no Next button on the welcome page");
+    // Next, once it is enabled: on the welcome page when the program's start-up checks are
+    // done, on the licence page once the licence is accepted.
+    auto enabledNext = [&] {
+        const LARGE_INTEGER since = clock.Now();
+        HWND next;
+        while (!(next = FindShown(child.Id(), w.NextButton)) || !IsWindowEnabled(next)) {
+            if (clock.Ms(since, clock.Now()) > timeout * 1000) return HWND{};
+            Sleep(1);
+        }
+        return next;
+    };
+    HWND next = enabledNext();
+    if (!next) return fail(L"no enabled Next button on the welcome page");
+    r.ReadyMs = clock.Ms(start, clock.Now());
     PostMessageW(next, BM_CLICK, 0, 0);
     HWND agree = WaitShown(child, w.Agree, timeout, clock);
     if (!agree) return fail(L"no licence page");
     PostMessageW(agree, BM_CLICK, 0, 0);
-    // Next is enabled once the licence is accepted.
-    const LARGE_INTEGER licence = clock.Now();
-    while (!(next = FindShown(child.Id(), w.NextButton)) || !IsWindowEnabled(next)) {
-        if (clock.Ms(licence, clock.Now()) > timeout * 1000)
-            return fail(L"Next stays disabled after agreeing");
-        Sleep(1);
-    }
+    if (!(next = enabledNext())) return fail(L"Next stays disabled after agreeing");
     PostMessageW(next, BM_CLICK, 0, 0);
     HWND install = WaitShown(child, w.Install, timeout, clock);
     if (!install) return fail(L"no destination page");
@@ -346,11 +354,11 @@ int wmain(int argc, wchar_t** argv) {
     struct Subject {
         std::wstring Exe;
         Wizard W;
-        std::vector<double> Launch, Install;
+        std::vector<double> Launch, Ready, Install;
     };
-    std::vector<Subject> subjects = {{options.Ours, OurWizard(), {}, {}},
-                                     {options.Nsis, NsisWizard(options.NsisName), {}, {}}};
-    if (!options.Bare.empty()) subjects.push_back({options.Bare, BareWindow(), {}, {}});
+    std::vector<Subject> subjects = {{options.Ours, OurWizard(), {}, {}, {}},
+                                     {options.Nsis, NsisWizard(options.NsisName), {}, {}, {}}};
+    if (!options.Bare.empty()) subjects.push_back({options.Bare, BareWindow(), {}, {}, {}});
     bool failed = false;
     int folder = 0;
     for (int run = 0; run <= options.Runs; ++run) { // run 0 warms up and is not counted
@@ -368,11 +376,13 @@ int wmain(int argc, wchar_t** argv) {
                 failed = true;
                 continue;
             }
-            std::wprintf(L"%-8ls run %d%ls: launch to welcome %7.1f ms, install to finish %7.1f ms\n",
-                         s.W.Label, run, run == 0 ? L" (warm-up)" : L"", r.LaunchMs, r.InstallMs);
+            std::wprintf(L"%-8ls run %d%ls: launch to welcome %7.1f ms, to Next enabled %7.1f ms, install to "
+                         L"finish %7.1f ms\n",
+                         s.W.Label, run, run == 0 ? L" (warm-up)" : L"", r.LaunchMs, r.ReadyMs, r.InstallMs);
             std::fflush(stdout);
             if (run == 0) continue;
             s.Launch.push_back(r.LaunchMs);
+            s.Ready.push_back(r.ReadyMs);
             s.Install.push_back(r.InstallMs);
         }
     }
@@ -381,6 +391,8 @@ int wmain(int argc, wchar_t** argv) {
         std::wprintf(L"RESULT %ls launch_to_welcome_ms median %.1f min %.1f runs %zu\n", s.W.Label,
                      Median(s.Launch), *std::min_element(s.Launch.begin(), s.Launch.end()), s.Launch.size());
         if (s.W.LaunchOnly()) continue;
+        std::wprintf(L"RESULT %ls launch_to_ready_ms median %.1f min %.1f runs %zu\n", s.W.Label,
+                     Median(s.Ready), *std::min_element(s.Ready.begin(), s.Ready.end()), s.Ready.size());
         std::wprintf(L"RESULT %ls install_to_finish_ms median %.1f min %.1f runs %zu\n", s.W.Label,
                      Median(s.Install), *std::min_element(s.Install.begin(), s.Install.end()),
                      s.Install.size());

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ class TBitmapList;
 class TDeactiveMemo;
 class TFlatBitColorBtn;
 class TImage;
+class TPlayerProbeInBackground;
 
 // Who the window is set up for: the wizard, the starter of an unattended run (which leaves
 // the screensaver's bytes and their digest to the machine-wide step: a large screensaver is
@@ -110,6 +112,11 @@ private:
     void ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bmpFile);
     // The part of an installation that belongs to the user, after the machine-wide step
     // succeeded: the current screensaver (HKCU) when chosen, the paths the finish page opens.
+    // The start-up's verdict shown: the first page, and the log's line.
+    void StartWith(const TStartupVerdict& verdict);
+    // The player's answer is in: the verdict so far is completed with it.
+    void PlayerAnswered();
+    std::intptr_t WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
     void FinishForUser(const std::string& destination, bool setAsCurrent, TInstallOutcome& outcome);
 
     // What the wizard's flow asks of the window and of the system.
@@ -140,6 +147,9 @@ private:
     TPayloadSettings FSettings;
     // The flow, set up once the payload's settings are read.
     std::optional<TWizard> FWizard;
+    // While the player is asked: the question and the verdict of the checks before it.
+    std::unique_ptr<TPlayerProbeInBackground> FPlayerProbe;
+    TStartupVerdict FVerdictSoFar;
     // The page and the shield last shown; no page before the first.
     std::optional<TWizardPage> FShownPage;
     bool FShownShield = false;

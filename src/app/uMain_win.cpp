@@ -24,6 +24,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -36,9 +37,15 @@ template <typename T> T* Need(const TComponent& root, const char* name) {
     return c;
 }
 
+// Posted to the main window when the player's answer is in.
+constexpr UINT kMsgPlayerAnswered = WM_APP + 1;
+
+} // namespace
+
 // The player question asked on a thread of its own from construction, so that the wizard's
-// window is built while COM and the player's object load; the answer is waited for where
-// the verdict needs it. Without a thread it is asked at once, on the calling thread.
+// window is built and painted while COM and the player's object load. The window learns of
+// the answer by a message; the answer is read where the verdict needs it. Without a thread
+// it is asked at once, on the calling thread.
 class TPlayerProbeInBackground : public IPlayerProbe {
 public:
     TPlayerProbeInBackground() {
@@ -49,6 +56,13 @@ public:
     TPlayerProbeInBackground(const TPlayerProbeInBackground&) = delete;
     TPlayerProbeInBackground& operator=(const TPlayerProbeInBackground&) = delete;
 
+    // True when the answer is already in; otherwise kMsgPlayerAnswered goes to window once
+    // it is. Either side may be first: the message may come even so, or twice, never not at all.
+    bool NotifyWhenAnswered(HWND window) {
+        FNotify.store(window);
+        return FAnswered.load();
+    }
+
     std::optional<std::string> InstalledVersion() override {
         Wait();
         if (FError) std::rethrow_exception(FError);
@@ -56,7 +70,7 @@ public:
     }
 
 private:
-    // No exception leaves the thread: it is handed to the one who waits.
+    // No exception leaves the thread: it is handed to the one who reads the answer.
     static DWORD WINAPI Ask(void* self) {
         auto* probe = static_cast<TPlayerProbeInBackground*>(self);
         try {
@@ -64,6 +78,8 @@ private:
         } catch (...) {
             probe->FError = std::current_exception();
         }
+        probe->FAnswered.store(true);
+        if (HWND window = probe->FNotify.load()) PostMessageW(window, kMsgPlayerAnswered, 0, 0);
         return 0;
     }
     // Messages other threads send to the windows already built (the player's object may, while
@@ -87,10 +103,10 @@ private:
 
     std::optional<std::string> FAnswer;
     std::exception_ptr FError;
+    std::atomic<bool> FAnswered{false};
+    std::atomic<HWND> FNotify{nullptr};
     UniqueHandle FThread;
 };
-
-} // namespace
 
 std::wstring ScreenSaverSettingsCommandLine() {
     // Never by its bare name: that would be looked for beside the installer first. The
@@ -233,21 +249,42 @@ void TfrmMain::FormCreate() {
     // 10. The start-up verdict picks the first page; the view shows it, with the
     // destination controls following their check box (unchecked at start) and the scope
     // chosen on the command line checked. The data's integrity first: the player is asked
-    // only when the data passed and the screensaver needs it. The wizard builds its window,
-    // hidden, with the button row, while the player is asked; the page waits for the answer.
+    // only when the data passed and the screensaver needs it. The wizard's window then comes
+    // up with the welcome page while the player is asked, Next off until the answer is in
+    // (PlayerAnswered); a failed data check shows the failure page from the start.
     TStartupVerdict verdict = FSettings.IntegrityVerdict();
     if (FMode == TRunMode::Wizard && verdict.Welcome() && FSettings.FNeedsPlayer) {
-        TPlayerProbeInBackground probe;
+        FPlayerProbe = std::make_unique<TPlayerProbeInBackground>();
+        FVerdictSoFar = std::move(verdict);
+        FWizard->StartAwaitingVerdict();
         HandleNeeded();
-        verdict = FSettings.PlayerVerdict(std::move(verdict), probe);
-    } else {
-        TFlashPlayerProbe probe;
-        verdict = FSettings.PlayerVerdict(std::move(verdict), probe);
+        if (FPlayerProbe->NotifyWhenAnswered(static_cast<HWND>(Handle()))) PlayerAnswered();
+        return;
     }
+    TFlashPlayerProbe probe;
+    StartWith(FSettings.PlayerVerdict(std::move(verdict), probe));
+}
+
+void TfrmMain::StartWith(const TStartupVerdict& verdict) {
     installlog::Line(std::string("start-up: ") +
                      (verdict.Welcome() ? "passed" : OutcomeRule(verdict.Result).LogName) + " (" +
                      verdict.Why + ")");
     FWizard->Start({verdict.Result, VerdictMessageText(verdict)});
+}
+
+void TfrmMain::PlayerAnswered() {
+    // The message may come twice: the first one finishes the start-up.
+    if (!FPlayerProbe) return;
+    const std::unique_ptr<TPlayerProbeInBackground> probe = std::move(FPlayerProbe);
+    StartWith(FSettings.PlayerVerdict(std::move(FVerdictSoFar), *probe));
+}
+
+std::intptr_t TfrmMain::WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (msg == kMsgPlayerAnswered) {
+        PlayerAnswered();
+        return 0;
+    }
+    return TForm::WndProc(msg, wParam, lParam);
 }
 
 // The defaults: the Windows directory for everyone, %LOCALAPPDATA%\Programs\<name> for

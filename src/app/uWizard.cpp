@@ -20,7 +20,13 @@ TWizardPage Preceding(TWizardPage page, bool hasLicence) {
 TWizard::TWizard(IWizardHost& host, const TWizardSetup& setup)
     : FHost(host), FSetup(setup), FChoices(setup.Choices), FScope(setup.Scope) {}
 
+void TWizard::StartAwaitingVerdict() {
+    FAwaitingVerdict = true;
+    Enter(TWizardPage::Welcome);
+}
+
 void TWizard::Start(const TInstallOutcome& startup) {
+    FAwaitingVerdict = false;
     FStartup = startup.Result;
     if (FStartup == TInstallResult::Installed) {
         Enter(TWizardPage::Welcome);
@@ -44,6 +50,7 @@ TWizardButtons TWizard::Buttons() const {
         b.CancelEnabled = false;
         break;
     case TWizardPage::Welcome:
+        b.NextEnabled = !FAwaitingVerdict;
         break;
     case TWizardPage::Licence:
         b.NextEnabled = FChoices.Agree;

@@ -108,6 +108,9 @@ public:
     // to the failure page with the outcome's message (and the player's download when the
     // outcome offers it).
     void Start(const TInstallOutcome& startup);
+    // The welcome page while the start-up's last check is still out: Next stays off until
+    // Start brings the verdict, which may still lead to the failure page instead.
+    void StartAwaitingVerdict();
     // A destination given on the command line: no default ever replaces it.
     void KeepDestination() { FDestinationGiven = true; }
     // The default folder for the chosen scope into the path edit, unless one was given.
@@ -151,6 +154,7 @@ private:
     TInstallScope FScope;
     TWizardPage FPage = TWizardPage::Welcome;
     TInstallResult FStartup = TInstallResult::Installed;
+    bool FAwaitingVerdict = false;
     bool FDestinationGiven = false;
     // The policies as read when the options page was last shown, and what they make of
     // the choice for the destination typed.

@@ -129,6 +129,29 @@ TEST(WizardFlow, TheButtonsOfEveryPage) {
     }
 }
 
+// The welcome page may come up before the player's answer: Next does nothing until the
+// verdict, which leads on as usual or to the failure page; Cancel works throughout.
+TEST(WizardFlow, TheWelcomePageWaitsForTheVerdict) {
+    for (const R verdict : {R::Installed, R::PlayerMissing}) {
+        TFakeHost host;
+        TWizard w(host, Payload());
+        w.StartAwaitingVerdict();
+        Click(w, "N");
+        EXPECT_EQ(host.Shown.Page, P::Welcome);
+        EXPECT_FALSE(host.Shown.Buttons.NextEnabled);
+        EXPECT_TRUE(host.Shown.Buttons.CancelEnabled);
+        w.Start({verdict, "no player"});
+        Click(w, "N");
+        EXPECT_EQ(host.Shown.Page, verdict == R::Installed ? P::Licence : P::Failure);
+        EXPECT_EQ(host.Done, verdict == R::Installed ? "" : "X"); // the failure page's exit
+    }
+    TFakeHost host;
+    TWizard w(host, Payload());
+    w.StartAwaitingVerdict();
+    Click(w, "C");
+    EXPECT_EQ(host.Done, "X");
+}
+
 // The request carries the typed folder, the scope and "set as current" as chosen; the
 // scope brings its default folder unless the user changes the destination or "/D=" gave one.
 TEST(WizardFlow, TheRequestIsBuiltFromTheChoices) {

@@ -138,7 +138,11 @@ void ChangeDpi(const Process& p, HWND main, int from, int to) {
 
 // From the welcome page to the options page, as the user goes.
 void ToOptions(HWND main) {
-    Click(FindControl(main, L"TButton", L"次へ(&N) >"));
+    // Next comes on once the start-up's verdict is in.
+    HWND welcomeNext = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return IsEnabled(welcomeNext = FindControl(main, L"TButton", L"次へ(&N) >")); }));
+    Click(welcomeNext);
     HWND agree = nullptr;
     ASSERT_TRUE(WaitFor(
         [&] { return (agree = FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")) != nullptr; }));
@@ -293,6 +297,8 @@ TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
     for (int i = 0; i < 3; ++i) {
         HWND next = FindControl(main, L"TButton", i == 2 ? L"インストール(&N)" : L"次へ(&N) >");
         ASSERT_TRUE(next);
+        // The welcome page's Next comes on with the start-up's verdict.
+        ASSERT_TRUE(i != 0 || WaitFor([&] { return IsEnabled(next); }));
         // The button row keeps its designed place, scaled, inside the client area.
         RECT nr = ClientRectOf(next, main);
         EXPECT_EQ(nr.left, MulDiv(382, dpi, 96));

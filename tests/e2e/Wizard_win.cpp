@@ -468,8 +468,10 @@ public:
         Click(Check(caption));
         ASSERT_TRUE(WaitFor([&] { return IsChecked(Check(caption)) == checked; }));
     }
+    // The welcome page with its start-up checks done: Next comes on with the verdict.
     bool OnWelcome() const {
-        return MemoStartingWith(L"スクリーンセーバー インストール ウィザードへようこそ") != nullptr;
+        return MemoStartingWith(L"スクリーンセーバー インストール ウィザードへようこそ") != nullptr &&
+               IsEnabled(Button(kNext));
     }
     bool OnLicence() const { return IsShown(Radio(kAgree)); }
     bool OnOptions() const { return IsShown(Check(kChangePath)); }
