@@ -41,39 +41,28 @@ private:
 
 } // namespace
 
-TEST(PayloadSettings, DefaultsWhenNoItems) {
-    TPayloadSettings s = Apply({});
-    EXPECT_TRUE(s.FSCRData.empty());
-    EXPECT_TRUE(s.FReadMeData.empty());
-    EXPECT_EQ(s.FSCRName, "");
-    EXPECT_EQ(s.FEULA, "");
-    EXPECT_EQ(s.FReadMePath, "");
-    EXPECT_EQ(s.FGUID, "");
-    EXPECT_EQ(s.FExpectedDigest, "");
-    EXPECT_EQ(s.FDigestLength, 0u);
-    EXPECT_FALSE(s.FForceSet);
-    EXPECT_TRUE(s.FVerCheck);
-    EXPECT_TRUE(s.FNeedsPlayer);
-    EXPECT_EQ(s.FVersion, "");
-    EXPECT_EQ(s.FPublisher, "");
-    EXPECT_EQ(s.FFlashVersion, "");
-    EXPECT_TRUE(s.FLeftImage.empty());
-    EXPECT_TRUE(s.FTopImage.empty());
-    // The designed caption, in code page 932.
-    std::string title;
-    ASSERT_TRUE(Utf8ToCp932("Orvane スクリーンセーバー　インストーラー", title));
-    EXPECT_EQ(s.FTitle, title);
-    EXPECT_EQ(std::string(kDesignedCaption), title);
-}
-
-TEST(PayloadSettings, ResetForgetsAnEarlierLoad) {
-    TPayloadSettings s = Apply({Item("SCR", "abc"), Item("InstallerVerCheck", std::string(1, '\0')),
-                                Item("InstallerTitle", "T"), Item("mxl", Le32(3))});
-    s.ResetSettings("caption");
-    EXPECT_TRUE(s.FSCRData.empty());
-    EXPECT_TRUE(s.FVerCheck);
-    EXPECT_EQ(s.FTitle, "caption");
-    EXPECT_EQ(s.FDigestLength, 0u);
+// Without items, and after a reset that follows a load: nothing to install, the version
+// check and the player on, the caption given.
+TEST(PayloadSettings, DefaultsWithoutItemsAndAfterAReset) {
+    TPayloadSettings loaded = Apply({Item("SCR", "abc"), Item("InstallerVerCheck", std::string(1, '\0')),
+                                     Item("InstallerTitle", "T"), Item("mxl", Le32(3)),
+                                     Item("InstallerForceSet", std::string(1, '\1')), Item("GUID", "g"),
+                                     Item("InstallerReadme", "r"), Item("InstallerLeftImage", "BM")});
+    loaded.ResetSettings("caption");
+    TPayloadSettings none = Apply({});
+    none.ResetSettings("caption");
+    for (const TPayloadSettings* s : {&none, &loaded}) {
+        EXPECT_TRUE(s->FSCRData.empty() && s->FReadMeData.empty() && s->FLeftImage.empty() &&
+                    s->FTopImage.empty());
+        for (const std::string* text : {&s->FSCRName, &s->FEULA, &s->FReadMePath, &s->FGUID,
+                                        &s->FExpectedDigest, &s->FVersion, &s->FPublisher, &s->FFlashVersion})
+            EXPECT_EQ(*text, "");
+        EXPECT_EQ(s->FDigestLength, 0u);
+        EXPECT_FALSE(s->FForceSet);
+        EXPECT_TRUE(s->FVerCheck);
+        EXPECT_TRUE(s->FNeedsPlayer);
+        EXPECT_EQ(s->FTitle, "caption");
+    }
 }
 
 TEST(PayloadSettings, EveryKeyAndItsConversion) {
@@ -232,18 +221,17 @@ TEST(PayloadDigest, IntegrityCheckTable) {
         {"no items at all", Apply({}), false},
         {"mxl absent, zero-byte digest", Apply({Item("SCR", kScr), Item("mxf", none)}), true},
         {"no SCR, zero-byte digest", Apply({Item("mxl", Le32(100)), Item("mxf", none)}), true},
+        // Two "SCR" items are digested as one, in their order.
+        {"two SCR items",
+         Apply({Item("SCR", kScr.substr(0, 7)), Item("mxf", whole), Item("SCR", kScr.substr(7)),
+                Item("mxl", Le32(std::uint32_t(kScr.size())))}),
+         true},
+        {"two SCR items swapped",
+         Apply({Item("SCR", kScr.substr(7)), Item("SCR", kScr.substr(0, 7)), Item("mxf", whole),
+                Item("mxl", Le32(std::uint32_t(kScr.size())))}),
+         false},
     };
     for (const auto& c : cases) EXPECT_EQ(c.settings.IsPayloadIntact(), c.intact) << c.what;
-}
-
-TEST(PayloadDigest, TwoScrItemsAreDigestedAsOne) {
-    const std::string whole = PayloadDigestText(kScr.data(), kScr.size());
-    TPayloadSettings s = Apply({Item("SCR", kScr.substr(0, 7)), Item("mxf", whole),
-                                Item("SCR", kScr.substr(7)), Item("mxl", Le32(std::uint32_t(kScr.size())))});
-    EXPECT_TRUE(s.IsPayloadIntact());
-    TPayloadSettings swapped = Apply({Item("SCR", kScr.substr(7)), Item("SCR", kScr.substr(0, 7)),
-                                      Item("mxf", whole), Item("mxl", Le32(std::uint32_t(kScr.size())))});
-    EXPECT_FALSE(swapped.IsPayloadIntact());
 }
 
 TEST(StartupVerdict, VerdictTable) {

@@ -29,51 +29,51 @@ public:
 
 } // namespace
 
+// Names in alphabetical order ignoring case; digits before letters.
 TEST(CompareKeys, AsciiNamesAlphabeticalIgnoringCase) {
-    EXPECT_LT(CompareKeys("GetFlashPlayer", "icon", true), 0);
-    EXPECT_LT(CompareKeys("icon", "Left", true), 0);
-    EXPECT_LT(CompareKeys("GetFlashPlayer", "Left", true), 0);
-    EXPECT_LT(CompareKeys("icon", "Left", false), 0);
-    EXPECT_EQ(CompareKeys("ICON", "icon", true), 0);
+    const struct {
+        const char *a, *b;
+        bool caseInsensitive;
+        int sign;
+    } cases[] = {{"GetFlashPlayer", "icon", true, -1},
+                 {"icon", "Left", true, -1},
+                 {"GetFlashPlayer", "Left", true, -1},
+                 {"icon", "Left", false, -1},
+                 {"ICON", "icon", true, 0},
+                 {"ab", "abc", true, -1},
+                 {"", "a", false, -1},
+                 {"", "", false, 0},
+                 {"a1", "ab", true, -1}};
+    const auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (const auto& c : cases) { // both ways round
+        EXPECT_EQ(sign(CompareKeys(c.a, c.b, c.caseInsensitive)), c.sign) << c.a << " " << c.b;
+        EXPECT_EQ(sign(CompareKeys(c.b, c.a, c.caseInsensitive)), -c.sign) << c.b << " " << c.a;
+    }
     EXPECT_NE(CompareKeys("ICON", "icon", false), 0);
-    EXPECT_GT(CompareKeys("Left", "icon", true), 0);
-    EXPECT_LT(CompareKeys("ab", "abc", true), 0);
-    EXPECT_LT(CompareKeys("", "a", false), 0);
-    EXPECT_EQ(CompareKeys("", "", false), 0);
-    EXPECT_LT(CompareKeys("a1", "ab", true), 0); // digits before letters
-    // Antisymmetric in the case-sensitive mode.
     EXPECT_EQ(CompareKeys("Icon", "icon", false) < 0, CompareKeys("icon", "Icon", false) > 0);
 }
 
+// Look-ups and insertion places; among keys equal under the comparison (dup), the first one
+// probed answers.
 TEST(FindKey, SmallListsInBothModes) {
-    const std::vector<std::string> none;
-    EXPECT_EQ(FindKey(none, "a", true, false), -1);
-    EXPECT_EQ(FindKey(none, "a", true, true), -1);
+    using Keys = std::vector<std::string>;
+    const Keys none, one{"m"}, two{"b", "d"}, dup{"a", "X", "x"}, dupLow{"a", "x", "X"};
+    const struct {
+        const Keys& keys;
+        const char* key;
+        bool caseInsensitive, forInsert;
+        int at;
+    } cases[] = {{none, "a", true, false, -1}, {none, "a", true, true, -1}, {one, "M", true, false, 0},
+                 {one, "M", false, false, -1}, {one, "a", true, false, -1}, {one, "a", true, true, 0},
+                 {one, "m", true, true, 0},    {one, "z", true, true, 1},   {two, "a", true, true, 0},
+                 {two, "b", true, true, 0},    {two, "c", true, true, 1},   {two, "d", true, true, 1},
+                 {two, "e", true, true, 2},    {two, "c", true, false, -1}, {two, "D", true, false, 1},
+                 {dup, "x", true, false, 1},   {dup, "x", true, true, 1},   {dupLow, "X", false, false, 2}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FindKey(c.keys, c.key, c.caseInsensitive, c.forInsert), c.at)
+            << c.keys.size() << " keys, " << c.key << " " << c.caseInsensitive << c.forInsert;
 
-    const std::vector<std::string> one{"m"};
-    EXPECT_EQ(FindKey(one, "M", true, false), 0);
-    EXPECT_EQ(FindKey(one, "M", false, false), -1);
-    EXPECT_EQ(FindKey(one, "a", true, false), -1);
-    EXPECT_EQ(FindKey(one, "a", true, true), 0);
-    EXPECT_EQ(FindKey(one, "m", true, true), 0);
-    EXPECT_EQ(FindKey(one, "z", true, true), 1);
-
-    const std::vector<std::string> two{"b", "d"};
-    EXPECT_EQ(FindKey(two, "a", true, true), 0);
-    EXPECT_EQ(FindKey(two, "b", true, true), 0);
-    EXPECT_EQ(FindKey(two, "c", true, true), 1);
-    EXPECT_EQ(FindKey(two, "d", true, true), 1);
-    EXPECT_EQ(FindKey(two, "e", true, true), 2);
-    EXPECT_EQ(FindKey(two, "c", true, false), -1);
-    EXPECT_EQ(FindKey(two, "D", true, false), 1);
-
-    // Keys equal under the comparison: the first one probed answers.
-    const std::vector<std::string> dup{"a", "X", "x"};
-    EXPECT_EQ(FindKey(dup, "x", true, false), 1);
-    EXPECT_EQ(FindKey(dup, "x", true, true), 1);
-    EXPECT_EQ(FindKey(std::vector<std::string>{"a", "x", "X"}, "X", false, false), 2);
-
-    const std::vector<std::string> many{"b", "d", "f", "h", "j", "l", "n"};
+    const Keys many{"b", "d", "f", "h", "j", "l", "n"};
     for (int i = 0; i < 7; ++i) {
         const std::string k(1, static_cast<char>('b' + 2 * i));
         const std::string before(1, static_cast<char>('a' + 2 * i));
@@ -108,7 +108,6 @@ TEST(Hash, CaseModes) {
     h.SetValue("Left", 20);
     EXPECT_EQ(h.GetValue("ICON"), 10);
     h.SetCaseInsensitive(false);
-    EXPECT_FALSE(h.CaseInsensitive());
     EXPECT_EQ(h.GetValue("ICON"), 0);
     EXPECT_EQ(h.GetValue("icon"), 10);
     EXPECT_TRUE(h.Exists("ICON"));

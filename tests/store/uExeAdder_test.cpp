@@ -44,6 +44,16 @@ TItemType Item(const std::string& name, const Bytes8& data, bool compressed, std
     return item;
 }
 
+// Items as "name=data/size;" with a "z" after the size for a compressed one: whole lists
+// compare at once.
+std::string Show(const TItemTypes& items) {
+    std::string s;
+    for (const auto& i : items)
+        s += i.Name + "=" + std::string(i.Data.begin(), i.Data.end()) + "/" + std::to_string(i.Size) +
+             (i.Compressed ? "z;" : ";");
+    return s;
+}
+
 Bytes8 Concat(Bytes8 a, const Bytes8& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -120,17 +130,7 @@ TEST_F(ItemContainer, StoredItemsLayoutBothWays) {
     e.Close(kHost.size());
     ASSERT_EQ(ReadBytes(path), e.b);
 
-    TItemTypes back = ReadBytesAsContainer(dir, e.b);
-    ASSERT_EQ(back.size(), 3u);
-    EXPECT_EQ(back[0].Name, "AB");
-    EXPECT_EQ(back[0].Data, Bytes("xyz"));
-    EXPECT_EQ(back[0].Size, 3);
-    EXPECT_FALSE(back[0].Compressed);
-    EXPECT_EQ(back[1].Name, "");
-    EXPECT_EQ(back[1].Data, Bytes("q"));
-    EXPECT_EQ(back[2].Name, "\x95\x5C");
-    EXPECT_TRUE(back[2].Data.empty());
-    EXPECT_EQ(back[2].Size, 0);
+    EXPECT_EQ(Show(ReadBytesAsContainer(dir, e.b)), "AB=xyz/3;=q/1;\x95\x5C=/0;");
 }
 
 TEST_F(ItemContainer, CompressedItemIsZlibDefaultStream) {
@@ -142,13 +142,7 @@ TEST_F(ItemContainer, CompressedItemIsZlibDefaultStream) {
     ASSERT_EQ(stream[1], 0x9C);
     Layout e;
     e.Raw(kHost).I32(200).I32(1);
-    e.I32(3)
-        .U8('S' ^ 200)
-        .U8('C' ^ 200)
-        .U8('R' ^ 200)
-        .U8(1)
-        .I32(static_cast<std::int32_t>(stream.size()))
-        .Raw(stream);
+    e.Name("SCR", 200).U8(1).I32(static_cast<std::int32_t>(stream.size())).Raw(stream);
     e.Close(kHost.size());
     ASSERT_EQ(ReadBytes(path), e.b);
 
@@ -161,7 +155,7 @@ TEST_F(ItemContainer, CompressedItemIsZlibDefaultStream) {
     EXPECT_EQ(back[0].Data, scr);
 }
 
-TEST_F(ItemContainer, NonPositiveStoredSizesCarryNoData) {
+TEST_F(ItemContainer, NonPositiveSizesCarryNoDataOrName) {
     // Written: a stored item with Size -5 and a compressed item with Size 0.
     WriteItemsWithKey(path, {Item("n", {}, false, -5), Item("z", {}, true, 0)}, 17);
     Layout w;
@@ -171,32 +165,16 @@ TEST_F(ItemContainer, NonPositiveStoredSizesCarryNoData) {
 
     // Read: no data bytes follow; the next record starts right after the size. A stored
     // item keeps the stored value, a compressed one has Size 0; flags other than 1 count.
+    // A negative name length reads as an empty name.
     Layout r;
-    r.I32(99).I32(4);
+    r.I32(99).I32(5);
     r.I32(1).U8('a' ^ 99).U8(0).I32(-5);
     r.I32(1).U8('b' ^ 99).U8(7).I32(-1);
     r.I32(1).U8('c' ^ 99).U8(0).I32(0);
     r.I32(1).U8('d' ^ 99).U8(0).I32(2).Raw(std::string("ok"));
+    r.I32(-3).U8(0).I32(1).Raw(std::string("v"));
     r.Close(0);
-    TItemTypes back = ReadBytesAsContainer(dir, r.b);
-    ASSERT_EQ(back.size(), 4u);
-    EXPECT_EQ(back[0].Name, "a");
-    EXPECT_EQ(back[0].Size, -5);
-    EXPECT_TRUE(back[0].Data.empty());
-    EXPECT_TRUE(back[1].Compressed);
-    EXPECT_EQ(back[1].Size, 0);
-    EXPECT_EQ(back[2].Size, 0);
-    EXPECT_EQ(back[3].Name, "d");
-    EXPECT_EQ(back[3].Data, Bytes("ok"));
-}
-
-TEST_F(ItemContainer, NegativeNameLengthReadsAsEmptyName) {
-    Layout r;
-    r.I32(30).I32(1).I32(-3).U8(0).I32(1).Raw(std::string("v")).Close(0);
-    TItemTypes back = ReadBytesAsContainer(dir, r.b);
-    ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(back[0].Name, "");
-    EXPECT_EQ(back[0].Data, Bytes("v"));
+    EXPECT_EQ(Show(ReadBytesAsContainer(dir, r.b)), "a=/-5;b=/0z;c=/0;d=ok/2;=v/1;");
 }
 
 TEST_F(ItemContainer, SecondContainerHidesTheFirst) {
@@ -209,10 +187,7 @@ TEST_F(ItemContainer, SecondContainerHidesTheFirst) {
     EXPECT_TRUE(std::equal(afterFirst.begin(), afterFirst.end(), all.begin()));
     TItemTypes items;
     ReadItems(path, items);
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].Name, "new");
-    EXPECT_EQ(items[0].Data, Bytes("2"));
-    EXPECT_EQ(items[1].Data, Bytes("3"));
+    EXPECT_EQ(Show(items), "new=2/1z;new=3/1;");
 }
 
 TEST_F(ItemContainer, NoContainerGivesEmptyList) {
@@ -244,22 +219,12 @@ TEST_F(ItemContainer, WriteHelperCopiesAndStoresEmptyStringsUncompressed) {
     helper.AddString("T", "");
     helper.AddString("U", "text");
     helper.AddData("N", nullptr, 10, true); // no buffer: no data, flag 0
-    ASSERT_EQ(helper.Items().size(), 4u);
-    EXPECT_FALSE(helper.Items()[1].Compressed);
-    EXPECT_TRUE(helper.Items()[2].Compressed);
-    EXPECT_EQ(helper.Items()[3].Size, 0);
+    EXPECT_EQ(Show(helper.Items()), "P=payload/7;T=/0;U=text/4z;N=/0;");
     helper.AppendToFile(path);
 
     TItemTypes items;
     ReadItems(path, items);
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_EQ(items[0].Data, Bytes("payload"));
-    EXPECT_FALSE(items[1].Compressed);
-    EXPECT_EQ(items[1].Size, 0);
-    EXPECT_TRUE(items[2].Compressed);
-    EXPECT_EQ(items[2].Data, Bytes("text"));
-    EXPECT_FALSE(items[3].Compressed);
-    EXPECT_EQ(items[3].Size, 0);
+    EXPECT_EQ(Show(items), "P=payload/7;T=/0;U=text/4z;N=/0;");
 
     // "T" with an empty string: flag 0, size 0 right after the name.
     const Bytes8 file = ReadBytes(path);
@@ -316,74 +281,44 @@ TEST_F(ItemContainer, ScrambleNameIsItsOwnInverse) {
 
 // ---- Damaged containers: never a crash, an over-read or a huge allocation ----
 
-TEST(ItemContainerCorrupt, CountsAndLengthsBeyondTheFile) {
+// Each damage is one ECorruptData naming the field; the records before it are kept.
+TEST(ItemContainerCorrupt, CountsAndLengthsOutsideTheFile) {
     TempDir dir;
-    TItemTypes kept;
-    EXPECT_NE(ReadError<ECorruptData>(dir, Layout().Raw(kHost).I32(20).I32(-1).Close(kHost.size()).b, &kept)
-                  .find("negative item count -1"),
-              std::string::npos);
-    EXPECT_TRUE(kept.empty());
-    EXPECT_NE(ReadError<ECorruptData>(dir, Layout().I32(20).I32(0x7FFFFFFF).Close(0).b).find("item count"),
-              std::string::npos);
-    // Two records announced; the first is whole, the second cut inside its name length.
-    EXPECT_NE(ReadError<ECorruptData>(dir,
-                                      Layout()
-                                          .I32(20)
-                                          .I32(2)
-                                          .I32(0)
-                                          .U8(0)
-                                          .I32(6)
-                                          .Raw(std::string("abcdef"))
-                                          .U8(1)
-                                          .U8(2)
-                                          .U8(3)
-                                          .Close(0)
-                                          .b,
-                                      &kept)
-                  .find("item 2 of 2"),
-              std::string::npos);
-    EXPECT_EQ(kept.size(), 1u);
-    // A name length past the block (the block length field and trailer are not the block).
-    EXPECT_NE(ReadError<ECorruptData>(dir, Layout().I32(20).I32(1).I32(12).U8(0).I32(0).Close(0).b)
-                  .find("name length 12"),
-              std::string::npos);
-    EXPECT_NE(ReadError<ECorruptData>(dir, Layout().I32(20).I32(1).I32(0x7FFFFFFF).U8(0).I32(0).Close(0).b)
-                  .find("name length"),
-              std::string::npos);
-    // Stored sizes past the block, stored and compressed.
-    EXPECT_NE(ReadError<ECorruptData>(
-                  dir, Layout().I32(20).I32(1).I32(0).U8(0).I32(5).Raw(std::string("abcd")).Close(0).b)
-                  .find("stored size 5"),
-              std::string::npos);
-    EXPECT_NE(ReadError<ECorruptData>(dir, Layout().I32(20).I32(1).I32(0).U8(1).I32(0x7FFFFFFF).Close(0).b)
-                  .find("stored size"),
-              std::string::npos);
-    // A name that leaves no room for the flag and the stored size after it.
-    EXPECT_NE(ReadError<ECorruptData>(
-                  dir, Layout().I32(20).I32(1).I32(3).Raw(std::string("abc")).U8(0).U8(0).Close(0).b)
-                  .find("item 1 of 1: name length 3"),
-              std::string::npos);
-}
-
-TEST(ItemContainerCorrupt, BlockLengthOutsideTheFile) {
-    TempDir dir;
-    Layout beforeStart;
-    beforeStart.Raw(kHost).I32(20).I32(0).I64(8 + 9).Raw(std::string("PLWS")); // 1 byte before the file start
-    EXPECT_NE(ReadError<ECorruptData>(dir, beforeStart.b).find("block length 17"), std::string::npos);
-    for (std::int64_t length : {std::int64_t(-1), std::int64_t(0), std::int64_t(7), INT64_MAX, INT64_MIN}) {
-        Layout l;
-        l.Raw(kHost).I32(20).I32(0).I64(length).Raw(std::string("PLWS"));
-        EXPECT_NE(ReadError<ECorruptData>(dir, l.b).find("block length"), std::string::npos) << length;
+    const auto block = [](std::int32_t count) { return Layout().I32(20).I32(count); };
+    const std::string abc = "abc";
+    const struct {
+        Bytes8 bytes;
+        std::string says;
+        std::size_t kept;
+    } cases[] = {
+        {Layout().Raw(kHost).I32(20).I32(-1).Close(kHost.size()).b, "negative item count -1", 0},
+        {block(0x7FFFFFFF).Close(0).b, "item count", 0},
+        // Two records announced; the first is whole, the second cut inside its name length.
+        {block(2).I32(0).U8(0).I32(6).Raw(abc + "def").U8(1).U8(2).U8(3).Close(0).b, "item 2 of 2", 1},
+        // A name length past the block (the block length field and trailer are not the block).
+        {block(1).I32(12).U8(0).I32(0).Close(0).b, "name length 12", 0},
+        {block(1).I32(0x7FFFFFFF).U8(0).I32(0).Close(0).b, "name length", 0},
+        // Stored sizes past the block, stored and compressed.
+        {block(1).I32(0).U8(0).I32(5).Raw(abc + "d").Close(0).b, "stored size 5", 0},
+        {block(1).I32(0).U8(1).I32(0x7FFFFFFF).Close(0).b, "stored size", 0},
+        // A name that leaves no room for the flag and the stored size after it.
+        {block(1).I32(3).Raw(abc).U8(0).U8(0).Close(0).b, "item 1 of 1: name length 3", 0},
+        // The block length before the file's start, or too small for the fixed fields.
+        {Layout().Raw(kHost).I32(20).I32(0).I64(8 + 9).Raw(std::string("PLWS")).b, "block length 17", 0},
+        {Bytes("PLWS"), "too short", 0},
+        {Layout().I32(0).I64(4).Raw(std::string("PLWS")).b, "too short", 0},
+        // The block length is honest but the block is only the key: the count is missing.
+        {Layout().Raw(kHost).I32(20).I64(4).Raw(std::string("PLWS")).b, "block length 4", 0},
+    };
+    for (const auto& c : cases) {
+        TItemTypes kept;
+        EXPECT_NE(ReadError<ECorruptData>(dir, c.bytes, &kept).find(c.says), std::string::npos) << c.says;
+        EXPECT_EQ(kept.size(), c.kept) << c.says;
     }
-    // Just the trailer, or a trailer with too few bytes before it for the fixed fields.
-    EXPECT_NE(ReadError<ECorruptData>(dir, Bytes("PLWS")).find("too short"), std::string::npos);
-    EXPECT_NE(
-        ReadError<ECorruptData>(dir, Layout().I32(0).I64(4).Raw(std::string("PLWS")).b).find("too short"),
-        std::string::npos);
-    // The block length is honest but the block is only the key: the count is missing.
-    EXPECT_NE(ReadError<ECorruptData>(dir, Layout().Raw(kHost).I32(20).I64(4).Raw(std::string("PLWS")).b)
-                  .find("block length 4"),
-              std::string::npos);
+    for (std::int64_t length : {std::int64_t(-1), std::int64_t(0), std::int64_t(7), INT64_MAX, INT64_MIN}) {
+        const Bytes8 bytes = Layout().Raw(kHost).I32(20).I32(0).I64(length).Raw(std::string("PLWS")).b;
+        EXPECT_NE(ReadError<ECorruptData>(dir, bytes).find("block length"), std::string::npos) << length;
+    }
 }
 
 TEST(ItemContainerCorrupt, DamagedCompressedItemKeepsTheItemsBefore) {

@@ -82,6 +82,9 @@ std::vector<std::uint8_t> Str(const std::string& s) {
 void Append(std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
     a.insert(a.end(), b.begin(), b.end());
 }
+void Cat(std::vector<std::uint8_t>& a, std::initializer_list<std::vector<std::uint8_t>> parts) {
+    for (const auto& p : parts) Append(a, p);
+}
 
 // A definition of TSample objects, each the only child of the one before, levels deep
 // below the root; the innermost carries "Nested" (when given) and "Extra" bytes.
@@ -89,9 +92,7 @@ std::vector<std::uint8_t> Chain(int levels, const std::vector<std::uint8_t>& nes
                                 const std::vector<std::uint8_t>& extra = {}) {
     std::vector<std::uint8_t> def = {'S', 'C', 'D', 'F', 1};
     for (int level = 0; level <= levels; ++level) {
-        Append(def, Str("TSample"));
-        Append(def, Str(""));
-        Append(def, {0, 0, 0, 0});
+        Cat(def, {Str("TSample"), Str(""), {0, 0, 0, 0}});
         if (level < levels) {
             Append(def, {0, 0, 0, 0, 1, 0, 0, 0});
             continue;
@@ -102,8 +103,7 @@ std::vector<std::uint8_t> Chain(int levels, const std::vector<std::uint8_t>& nes
         def.push_back(std::uint8_t(binaries.size()));
         Append(def, {0, 0, 0});
         for (const auto& [name, data] : binaries) {
-            Append(def, Str(name));
-            Append(def, Str(std::string(data.begin(), data.end())));
+            Cat(def, {Str(name), Str(std::string(data.begin(), data.end()))});
         }
         Append(def, {0, 0, 0, 0});
     }
@@ -116,8 +116,7 @@ TEST_F(DefStream, DefaultsStoreNothingAndMatchTheHandMadeLayout) {
     TSample root(nullptr);
     root.SetName("frmX");
     std::vector<std::uint8_t> expected = {'S', 'C', 'D', 'F', 1};
-    Append(expected, Str("TSample"));
-    Append(expected, Str("frmX"));
+    Cat(expected, {Str("TSample"), Str("frmX")});
     Append(expected, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); // no properties, binaries, children
     EXPECT_EQ(ComponentDefBytes(root), expected);
 }
@@ -136,46 +135,20 @@ TEST_F(DefStream, EveryValueTypeIsWrittenAsSpecifiedAndReadBack) {
     auto bytes = ComponentDefBytes(root);
 
     std::vector<std::uint8_t> expected = {'S', 'C', 'D', 'F', 1};
-    Append(expected, Str("TSample"));
-    Append(expected, Str(""));
-    Append(expected, {9, 0, 0, 0});
-    Append(expected, Str("Tag"));
-    Append(expected, {1, 7, 0, 0, 0});
-    Append(expected, Str("Number"));
-    Append(expected, {1, 0xFE, 0xFF, 0xFF, 0xFF});
-    Append(expected, Str("Flag"));
-    Append(expected, {2, 1});
-    Append(expected, Str("Text"));
-    Append(expected, {3, 6, 0, 0, 0, 0x83, 0x65, 0x83, 0x58, 0x83, 0x67});
-    Append(expected, Str("Colour"));
-    Append(expected, {4, 0x40, 0x80, 0xFF, 0x00});
-    Append(expected, Str("Kind"));
-    expected.push_back(5);
-    Append(expected, Str("kdThree"));
-    Append(expected, Str("Options"));
-    Append(expected, {6, 2, 0, 0, 0});
-    Append(expected, Str("opA"));
-    Append(expected, Str("opC"));
-    Append(expected, Str("Lines"));
-    Append(expected, {7, 2, 0, 0, 0});
-    Append(expected, Str("a"));
-    Append(expected, Str(""));
-    Append(expected, Str("Blob"));
-    Append(expected, {8, 2, 0, 0, 0, 0, 0xFF});
+    Cat(expected, {Str("TSample"), Str(""), {9, 0, 0, 0}});
+    Cat(expected,
+        {Str("Tag"), {1, 7, 0, 0, 0}, Str("Number"), {1, 0xFE, 0xFF, 0xFF, 0xFF}, Str("Flag"), {2, 1}});
+    Cat(expected, {Str("Text"), {3, 6, 0, 0, 0, 0x83, 0x65, 0x83, 0x58, 0x83, 0x67}});
+    Cat(expected, {Str("Colour"), {4, 0x40, 0x80, 0xFF, 0x00}, Str("Kind"), {5}, Str("kdThree")});
+    Cat(expected, {Str("Options"), {6, 2, 0, 0, 0}, Str("opA"), Str("opC")});
+    Cat(expected, {Str("Lines"), {7, 2, 0, 0, 0}, Str("a"), Str(""), Str("Blob"), {8, 2, 0, 0, 0, 0, 0xFF}});
     Append(expected, {0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(bytes, expected);
 
+    // Read back, every value is there again: written once more, the same bytes.
     TSample copy(nullptr);
     ReadComponentDef(bytes.data(), bytes.size(), copy);
-    EXPECT_EQ(copy.Number, -2);
-    EXPECT_TRUE(copy.Flag);
-    EXPECT_EQ(copy.Text, root.Text);
-    EXPECT_EQ(copy.Colour, 0x00FF8040);
-    EXPECT_EQ(copy.Kind, 2);
-    EXPECT_EQ(copy.Options, 5u);
-    EXPECT_EQ(copy.Lines, root.Lines);
-    EXPECT_EQ(copy.Blob, root.Blob);
-    EXPECT_EQ(copy.Tag(), 7);
+    EXPECT_EQ(ComponentDefBytes(copy), expected);
     EXPECT_EQ(copy.LoadedCalls, 1);
     EXPECT_FALSE(copy.IsLoading());
 }
@@ -253,35 +226,25 @@ TEST_F(DefStream, DamagedInputIsRejectedWithoutCrashing) {
         TSample t(nullptr);
         EXPECT_THROW(ReadComponentDef(good.data(), n, t), ECorruptData) << "length " << n;
     }
-    // Trailing garbage, a huge count, a wrong root class, a wrong signature.
-    auto longer = good;
+    // Trailing garbage, a huge count, a wrong signature; a wrong root class.
+    auto longer = good, badSig = good;
     longer.push_back(0);
-    TSample t1(nullptr);
-    EXPECT_THROW(ReadComponentDef(longer.data(), longer.size(), t1), ECorruptData);
+    badSig[0] = 'X';
     std::vector<std::uint8_t> huge = {'S', 'C', 'D', 'F', 1};
-    Append(huge, Str("TSample"));
-    Append(huge, Str(""));
-    Append(huge, {0xFF, 0xFF, 0xFF, 0x7F});
-    TSample t2(nullptr);
-    EXPECT_THROW(ReadComponentDef(huge.data(), huge.size(), t2), ECorruptData);
+    Cat(huge, {Str("TSample"), Str(""), {0xFF, 0xFF, 0xFF, 0x7F}});
+    for (const auto& bad : {longer, huge, badSig}) {
+        TSample t(nullptr);
+        EXPECT_THROW(ReadComponentDef(bad.data(), bad.size(), t), ECorruptData);
+    }
     TComponent other(nullptr);
     EXPECT_THROW(ReadComponentDef(good.data(), good.size(), other), ECorruptData);
-    auto badSig = good;
-    badSig[0] = 'X';
-    TSample t3(nullptr);
-    EXPECT_THROW(ReadComponentDef(badSig.data(), badSig.size(), t3), ECorruptData);
 }
 
 TEST_F(DefStream, UnknownPropertiesAndWrongTypesAreRejected) {
     // A TSample root with the one property name = value (type byte and data).
     auto oneProperty = [](const std::string& name, const std::vector<std::uint8_t>& value) {
         std::vector<std::uint8_t> def = {'S', 'C', 'D', 'F', 1};
-        Append(def, Str("TSample"));
-        Append(def, Str(""));
-        Append(def, {1, 0, 0, 0});
-        Append(def, Str(name));
-        Append(def, value);
-        Append(def, {0, 0, 0, 0, 0, 0, 0, 0});
+        Cat(def, {Str("TSample"), Str(""), {1, 0, 0, 0}, Str(name), value, {0, 0, 0, 0, 0, 0, 0, 0}});
         return def;
     };
     TSample t(nullptr);

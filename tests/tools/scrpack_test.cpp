@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 #ifndef _WIN32
 #include <csignal>
@@ -184,37 +185,24 @@ Bytes8 ScreenSaverWithVersionRecord() {
 TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
     Inputs in;
     auto args = in.MinimalBuild("setup.exe");
-    std::vector<std::string> more = {"--title",          kTitleUtf8,
-                                     "--eula",           in.P("eula.txt"),
-                                     "--readme",         in.P("readme.txt"),
-                                     "--flash-version",  "9.0.124.0",
-                                     "--left-image",     in.P("left.bmp"),
-                                     "--top-image",      in.P("top.bmp"),
-                                     "--guid",           kGuid,
-                                     "--force-set",      "--no-version-check",
-                                     "--no-player",      "--version",
-                                     "2.5 " + kNameUtf8, "--publisher",
-                                     kTitleUtf8};
-    args.insert(args.end(), more.begin(), more.end());
+    args.insert(args.end(),
+                {"--title", kTitleUtf8, "--eula", in.P("eula.txt"), "--readme", in.P("readme.txt")});
+    args.insert(args.end(),
+                {"--flash-version", "9.0.124.0", "--left-image", in.P("left.bmp"), "--top-image",
+                 in.P("top.bmp"), "--guid", kGuid, "--force-set", "--no-version-check", "--no-player"});
+    args.insert(args.end(), {"--version", "2.5 " + kNameUtf8, "--publisher", kTitleUtf8});
     TRunResult r = RunScrpack(args);
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     // The unsigned screensaver and the stub's own uninstaller are each named in a warning.
     EXPECT_EQ(Lf(r.Err),
               UnsignedWarning("build", "the screensaver " + in.P("saver.scr")) + kStubUninstallerWarning);
 
-    // The stub comes first, unchanged; then the items, in the documented order.
+    // The stub comes first, unchanged; then the items (their order, flags and sizes: list --json below).
     const Bytes8 out = ReadBytes(in.Dir / "setup.exe");
     ASSERT_GT(out.size(), in.Stub.size());
     EXPECT_TRUE(std::equal(in.Stub.begin(), in.Stub.end(), out.begin()));
     TItemTypes items;
     ReadItems(in.Dir / "setup.exe", items);
-    std::vector<std::string> names;
-    for (const auto& i : items) names.push_back(i.Name);
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"SCRName", "InstallerTitle", "GUID", "FlashVersion", "InstallerEULA",
-                                        "InstallerReadme", "InstallerLeftImage", "InstallerTopImage",
-                                        "InstallerForceSet", "InstallerVerCheck", "InstallerNeedsPlayer",
-                                        "InstallerVersion", "InstallerPublisher", "mxl", "mxf", "SCR"}));
     EXPECT_EQ(Str(Find(items, "SCRName")->Data), kNameCp932);
     EXPECT_EQ(Find(items, "InstallerNeedsPlayer")->Data, Bytes8{0});
     EXPECT_EQ(Str(Find(items, "InstallerVersion")->Data), "2.5 " + kNameCp932);
@@ -230,11 +218,8 @@ TEST(Scrpack, BuildListExtractVerifyRoundTrip) {
     EXPECT_EQ(Find(items, "InstallerForceSet")->Data, Bytes8{1});
     EXPECT_EQ(Find(items, "InstallerVerCheck")->Data, Bytes8{0});
     EXPECT_EQ(Find(items, "mxl")->Data, (Bytes8{0x20, 0x4E, 0, 0})); // 20000
-    EXPECT_FALSE(Find(items, "mxl")->Compressed);
     EXPECT_EQ(Str(Find(items, "mxf")->Data), PayloadDigestText(in.Scr.data(), in.Scr.size()));
     EXPECT_EQ(Find(items, "SCR")->Data, in.Scr);
-    EXPECT_TRUE(Find(items, "SCR")->Compressed);
-    EXPECT_TRUE(Find(items, "SCRName")->Compressed);
 
     r = RunScrpack({"list", in.P("setup.exe"), "--json"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
@@ -338,15 +323,9 @@ TEST(Scrpack, DefaultsAndFreshGuids) {
               std::string::npos);
     const std::string ga = Str(Find(a, "GUID")->Data), gb = Str(Find(b, "GUID")->Data);
     EXPECT_NE(ga, gb);
-    for (const std::string& g : {ga, gb}) {
-        ASSERT_EQ(g.size(), 38u);
-        EXPECT_EQ(g[0], '{');
-        EXPECT_EQ(g[37], '}');
-        for (std::size_t i : {9u, 14u, 19u, 24u}) EXPECT_EQ(g[i], '-') << g;
-        EXPECT_EQ(g[15], '4') << "version 4 GUID: " << g;
-        for (char c : g.substr(1, 36))
-            EXPECT_TRUE(c == '-' || std::isxdigit(static_cast<unsigned char>(c))) << g;
-    }
+    const std::regex version4(
+        "\\{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-4[0-9A-Fa-f]{3}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\}");
+    for (const std::string& g : {ga, gb}) EXPECT_TRUE(std::regex_match(g, version4)) << g;
     // Rebuilding over an existing OUT replaces it.
     ASSERT_EQ(RunScrpack(in.MinimalBuild("a.exe")).ExitCode, 0);
     EXPECT_EQ(in.FileCount(), 8u);
@@ -495,10 +474,20 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
     const char* earlier[] = {"Orvane.Saver.yaml", "Orvane.Saver.installer.yaml"};
     for (const char* f : {"earlier", "fresh"}) std::filesystem::create_directories(in.Dir / f / locale);
     for (const char* name : earlier) WriteBytes(in.Dir / "earlier" / name, Bytes(name));
+    // winget on an installer into a folder; an option given in set replaces its default or is added.
     auto winget = [&](const std::string& folder, const std::string& installer = "versioned.exe",
-                      const std::string& url = "https://example.com/s.exe") -> std::vector<std::string> {
-        return {"winget",    in.P(installer), "--id",          "Orvane.Saver", "--url", url,
-                "--license", "Freeware",      "--description", "A saver",      "-o",    in.P(folder)};
+                      const std::vector<std::string>& set = {}) {
+        std::vector<std::string> a = {"winget",       in.P(installer), "--id",
+                                      "Orvane.Saver", "--url",         "https://example.com/s.exe",
+                                      "--license",    "Freeware",      "--description",
+                                      "A saver"};
+        for (std::size_t i = 0; i + 1 < set.size(); i += 2) {
+            auto at = std::find(a.begin(), a.end(), set[i]);
+            if (at == a.end()) at = a.insert(a.end(), {set[i], ""});
+            *(at + 1) = set[i + 1];
+        }
+        a.insert(a.end(), {"-o", in.P(folder)});
+        return a;
     };
 #ifndef _WIN32
     // An output folder whose name would end the quoting of {in} and run touch, were {out}
@@ -516,23 +505,33 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         a.insert(a.end(), extra.begin(), extra.end());
         return a;
     };
-    auto named = [&](const std::string& name) {
-        return std::vector<std::string>{
-            "build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", name, "-o", out};
+    // A build of these stub and screensaver files, named name, into the folder's file to.
+    auto from = [&](const std::string& stub, const std::string& scr, std::vector<std::string> extra = {},
+                    const std::string& to = "out.exe", const std::string& name = "x") {
+        std::vector<std::string> a = {"build",  "--stub", in.P(stub), "--scr", in.P(scr),
+                                      "--name", name,     "-o",       in.P(to)};
+        a.insert(a.end(), extra.begin(), extra.end());
+        return a;
     };
+    auto named = [&](const std::string& name) { return from("stub.exe", "saver.scr", {}, "out.exe", name); };
+    const std::vector<std::string> signUninstaller = {"--sign-uninstaller", kCopyCommand};
     // Failures whose message is checked as well.
     const std::vector<std::pair<std::vector<std::string>, std::string>> says = {
         {build({"--top-image", in.P("rle.bmp")}), "save it as an uncompressed Windows BMP"},
         {build({"--eula", in.P("stub.exe"), "--text-encoding", "cp932"}), "is not code page 932 text"},
-        {{"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out,
-          "--sign-uninstaller", kCopyCommand}, // copied, not signed
+        {from("carrier.exe", "saver.scr", signUninstaller), // copied, not signed
          "does not carry the uninstaller's container in front of a certificate table"},
-        {{"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o",
-          in.P(trap + "/out.exe"), "--sign-uninstaller", kCopyCommand},
-         trapSays},
+        {from("carrier.exe", "saver.scr", signUninstaller, trap + "/out.exe"), trapSays},
 #ifndef _WIN32 // (on Windows the arguments travel as UTF-16 and arrive as UTF-8 whatever they hold)
-        {winget("manifest", "versioned.exe", "https://example.com/\xFF.exe"), "--url is not valid UTF-8"},
+        {winget("manifest", "versioned.exe", {"--url", "https://example.com/\xFF.exe"}),
+         "--url is not valid UTF-8"},
 #endif
+        // The manifest: the schema's rules.
+        {winget("manifest", "versioned.exe", {"--id", "Orvane"}), "--id must be Publisher.Package"},
+        {winget("manifest", "versioned.exe", {"--id", "Orvane.Sa ver"}), "--id must be Publisher.Package"},
+        {winget("manifest", "versioned.exe", {"--url", "ftp://example.com/s.exe"}), "--url must be"},
+        {winget("manifest", "versioned.exe", {"--description", "ab"}), "--description"},
+        {winget("manifest", "versioned.exe", {"--moniker", std::string(41, 'm')}), "--moniker"},
         {winget("manifest", "escape.exe"), "\"1.0\\x1B[2K\""},
         // A character without a code page 932 form (Hangul, an emoji) is named with where it stood.
         {build({"--title", "Saver \xED\x95\x9C"}), "--title: the character \"\xED\x95\x9C\" (U+D55C)"},
@@ -549,10 +548,10 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         named("a?"),
         named("con"),
         named(".."),
-        {"build", "--stub", in.P("saver.scr"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out},
-        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("empty.scr"), "--name", "x", "-o", out},
-        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("missing.scr"), "--name", "x", "-o", out},
-        {"build", "--stub", in.P("signed.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out},
+        from("saver.scr", "saver.scr"),
+        from("stub.exe", "empty.scr"),
+        from("stub.exe", "missing.scr"),
+        from("signed.exe", "saver.scr"),
         build({"--bogus"}),
         build({"--guid", "0123ABCD-4567-89EF-0123-456789ABCDEF"}),
         build({"--guid", "{0123ABCD-4567-89EF-0123-456789ABCDEG}"}),
@@ -568,25 +567,14 @@ TEST(Scrpack, UsageAndInputErrorsExitTwoAndLeaveNoOutput) {
         build({"--title"}),
         // The signing command: both files named; it must succeed and add a signature.
         build({"--sign-uninstaller", "cp {in} elsewhere"}),
-        build({"--sign-uninstaller", kCopyCommand}), // the fake stub carries no uninstaller
-        {"build", "--stub", in.P("carrier.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", out,
-         "--sign-uninstaller", kFailingCommand},
-        // The manifest: the schema's rules, and an installer that registers no version.
+        build(signUninstaller), // the fake stub carries no uninstaller
+        from("carrier.exe", "saver.scr", {"--sign-uninstaller", kFailingCommand}),
+        // An installer that registers no version has no manifest; nor has a program without items.
         winget("manifest", "noversion.exe"),
-        {"winget", in.P("stub.exe"), "--id", "Orvane", "--url", "https://example.com/s.exe", "--license",
-         "Freeware", "--description", "A saver", "-o", in.P("manifest")},
-        {"winget", in.P("stub.exe"), "--id", "Orvane.Sa ver", "--url", "https://example.com/s.exe",
-         "--license", "Freeware", "--description", "A saver", "-o", in.P("manifest")},
-        winget("manifest", "stub.exe", "ftp://example.com/s.exe"),
-        {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
-         "--license", "Freeware", "--description", "ab", "-o", in.P("manifest")},
-        {"winget", in.P("stub.exe"), "--id", "Orvane.Saver", "--url", "https://example.com/s.exe",
-         "--license", "Freeware", "--description", "A saver", "--moniker", std::string(41, 'm'), "-o",
-         in.P("manifest")},
+        winget("manifest", "stub.exe"),
         // Failures while writing: a missing folder, and a folder in the way of OUT.
-        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o",
-         in.P("no/out.exe")},
-        {"build", "--stub", in.P("stub.exe"), "--scr", in.P("saver.scr"), "--name", "x", "-o", in.P("adir")},
+        from("stub.exe", "saver.scr", {}, "no/out.exe"),
+        from("stub.exe", "saver.scr", {}, "adir"),
         {},
         {"frob\x1b[2Knicate"},
         {"list"},
@@ -851,59 +839,50 @@ TEST(Scrpack, WingetManifestCarriesWhatTheInstallerRegisters) {
         "Orvane \xE6\xA0\xAA\xE5\xBC\x8F\xE4\xBC\x9A\xE7\xA4\xBE"; // "Orvane 株式会社"
     const std::string displayName = kNameUtf8 + "\xE3\x82\xB9\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\xBC\xE3\x83\xB3"
                                                 "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x90\xE3\x83\xBC";
-    std::string codes;
+    // The fields as flatten.py prints them (a string's JSON form), each file's name before its own.
+    const auto f = [](const std::string& path, const std::string& value) {
+        return path + "=\"" + value + "\"\n";
+    };
+    const std::string head = f("PackageIdentifier", "Orvane.Aurora") + f("PackageVersion", version);
+    std::string want =
+        "== Orvane.Aurora.yaml\n" + head + f("DefaultLocale", "ja-JP") + f("ManifestType", "version");
+    want += f("ManifestVersion", "1.10.0") + "== Orvane.Aurora.installer.yaml\n" + head +
+            f("InstallerType", "exe");
+    want += f("InstallModes[0]", "interactive") + f("InstallModes[1]", "silent") +
+            f("InstallModes[2]", "silentWithProgress");
+    want += f("InstallerSwitches.Silent", "/S") + f("InstallerSwitches.SilentWithProgress", "/S");
+    want += f("InstallerSwitches.InstallLocation", "/D=<INSTALLPATH>") +
+            f("InstallerSwitches.Log", "/LOG=\\\"<LOGPATH>\\\"");
     const char* responses[] = {"invalidParameter", "contactSupport",        "missingDependency",
                                "invalidParameter", "contactSupport",        "cancelledByUser",
                                "contactSupport",   "alreadyInstalled",      "diskFull",
                                "fileInUse",        "contactSupport",        "contactSupport",
                                "contactSupport",   "rebootRequiredToFinish"};
-    for (int i = 0; i < 14; ++i)
-        codes += "ExpectedReturnCodes[" + std::to_string(i) +
-                 "].InstallerReturnCode=" + std::to_string(i < 13 ? i + 1 : 3010) + "\nExpectedReturnCodes[" +
-                 std::to_string(i) + "].ReturnResponse=\"" + responses[i] + "\"\n";
+    for (int i = 0; i < 14; ++i) {
+        const std::string at = "ExpectedReturnCodes[" + std::to_string(i) + "].";
+        want += at + "InstallerReturnCode=" + std::to_string(i < 13 ? i + 1 : 3010) + "\n" +
+                f(at + "ReturnResponse", responses[i]);
+    }
+    const std::string entry = "AppsAndFeaturesEntries[0].";
+    want += f(entry + "DisplayName", displayName) + f(entry + "Publisher", publisher) +
+            f(entry + "DisplayVersion", version) + f(entry + "ProductCode", kNameUtf8);
     // One installer entry for each scope.
-    std::string installers;
     const char* scopes[][3] = {{"machine", "ALLUSERS", "elevatesSelf"},
                                {"user", "CURRENTUSER", "elevationProhibited"}};
     for (int i = 0; i < 2; ++i) {
         const std::string at = "Installers[" + std::to_string(i) + "].";
-        installers += at + "Architecture=\"x64\"\n" + at +
-                      "InstallerUrl=\"https://example.com/Aurora Setup.exe\"\n" + at + "InstallerSha256=\"" +
-                      hex + "\"\n" + at + "Scope=\"" + scopes[i][0] + "\"\n" + at +
-                      "InstallerSwitches.Custom=\"/" + scopes[i][1] + "\"\n" + at +
-                      "ElevationRequirement=\"" + scopes[i][2] + "\"\n";
+        want += f(at + "Architecture", "x64") +
+                f(at + "InstallerUrl", "https://example.com/Aurora Setup.exe") +
+                f(at + "InstallerSha256", hex) + f(at + "Scope", scopes[i][0]) +
+                f(at + "InstallerSwitches.Custom", std::string("/") + scopes[i][1]) +
+                f(at + "ElevationRequirement", scopes[i][2]);
     }
-    const std::string head = "PackageIdentifier=\"Orvane.Aurora\"\nPackageVersion=\"" + version + "\"\n";
-    EXPECT_EQ(fields, "== Orvane.Aurora.yaml\n" + head +
-                          "DefaultLocale=\"ja-JP\"\nManifestType=\"version\"\nManifestVersion=\"1.10.0\"\n"
-                          "== Orvane.Aurora.installer.yaml\n" +
-                          head +
-                          "InstallerType=\"exe\"\n"
-                          "InstallModes[0]=\"interactive\"\nInstallModes[1]=\"silent\"\n"
-                          "InstallModes[2]=\"silentWithProgress\"\n"
-                          "InstallerSwitches.Silent=\"/S\"\nInstallerSwitches.SilentWithProgress=\"/S\"\n"
-                          "InstallerSwitches.InstallLocation=\"/D=<INSTALLPATH>\"\n"
-                          "InstallerSwitches.Log=\"/LOG=\\\"<LOGPATH>\\\"\"\n" +
-                          codes + "AppsAndFeaturesEntries[0].DisplayName=\"" + displayName +
-                          "\"\n"
-                          "AppsAndFeaturesEntries[0].Publisher=\"" +
-                          publisher +
-                          "\"\n"
-                          "AppsAndFeaturesEntries[0].DisplayVersion=\"" +
-                          version +
-                          "\"\n"
-                          "AppsAndFeaturesEntries[0].ProductCode=\"" +
-                          kNameUtf8 + "\"\n" + installers +
-                          "ManifestType=\"installer\"\nManifestVersion=\"1.10.0\"\n"
-                          "== Orvane.Aurora.locale.ja-JP.yaml\n" +
-                          head + "PackageLocale=\"ja-JP\"\nPublisher=\"" + publisher +
-                          "\"\n"
-                          "PackageName=\"" +
-                          displayName +
-                          "\"\nLicense=\"Freeware\"\n"
-                          "ShortDescription=\"Northern \\\"lights\\\"\\n" +
-                          kTitleUtf8 +
-                          "\xC2\x85\xEF\xBF\xBF\"\n"
-                          "Moniker=\"aurora\"\nManifestType=\"defaultLocale\"\nManifestVersion=\"1.10.0\"\n");
+    want += f("ManifestType", "installer") + f("ManifestVersion", "1.10.0") +
+            "== Orvane.Aurora.locale.ja-JP.yaml\n";
+    want += head + f("PackageLocale", "ja-JP") + f("Publisher", publisher) + f("PackageName", displayName) +
+            f("License", "Freeware") +
+            f("ShortDescription", "Northern \\\"lights\\\"\\n" + kTitleUtf8 + "\xC2\x85\xEF\xBF\xBF");
+    want += f("Moniker", "aurora") + f("ManifestType", "defaultLocale") + f("ManifestVersion", "1.10.0");
+    EXPECT_EQ(fields, want);
 }
 #endif
