@@ -9,7 +9,7 @@
 #include "common/WinDriver.h"
 #include "components/uFileEmbedder.h"
 #include "components/uRegister.h"
-#include "platform/WinTestSupport.h"
+#include "common/WinTestSupport.h"
 #include "platform/uSetScreenSaver.h"
 #include "platform/uWinHandles.h"
 #include "store/uExeAdder.h"

@@ -3,7 +3,7 @@
 // sees exactly which program was started with what, and how many times.
 #include "common/TestFiles.h"
 #include "components/uBrowser.h"
-#include "platform/WinTestSupport.h"
+#include "common/WinTestSupport.h"
 #include "platform/uShellUtils.h"
 #include "store/uText.h"
 #include "toolkit/uClasses.h"
