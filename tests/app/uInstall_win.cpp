@@ -7,9 +7,9 @@
 #include "common/TestFiles.h"
 #include "common/UninstallerTraces.h"
 #include "common/WinDriver.h"
+#include "common/WinTestSupport.h"
 #include "components/uFileEmbedder.h"
 #include "components/uRegister.h"
-#include "platform/WinTestSupport.h"
 #include "platform/uSetScreenSaver.h"
 #include "platform/uWinHandles.h"
 #include "store/uExeAdder.h"
@@ -28,7 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const wchar_t* const kDesktop = L"Control Panel\\Desktop";
 const std::wstring kUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const std::string kGuid = "{6E0C5B1A-2F4D-4C3B-8A77-19D3E5F0A2B4}";
 
@@ -48,9 +47,7 @@ public:
               windriver::WaitFor(
                   [&] { return (box = windriver::FindMessageBox(GetCurrentProcessId())) != nullptr; });
               if (!box) return;
-              for (HWND h : windriver::Descendants(box)) {
-                  if (windriver::ClassOf(h) == L"Static") FSeen.Text += windriver::TextOf(h);
-              }
+              FSeen.Text = windriver::BoxText(box);
               FSeen.Caption = windriver::TextOf(box);
               FSeen.Owner = GetWindow(box, GW_OWNER);
               FFound = windriver::AnswerMessageBox(box, button);
@@ -120,7 +117,6 @@ protected:
         }
         Embedder = Form->Find<TFileEmbedder>("embedderUninstaller");
         ASSERT_NE(Embedder, nullptr);
-        FSavedScreenSaver = RawRegString(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE");
         Settings.FGUID = kGuid;
         Settings.FSCRData = Bytes("MZ screensaver, first edition");
         Settings.FReadMeData = Bytes("read me");
@@ -129,10 +125,6 @@ protected:
     static void TearDownTestSuite() { Form.reset(); }
     void TearDown() override {
         Application.OnException = nullptr;
-        if (FSavedScreenSaver == L"<missing>")
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE");
-        else
-            SetCurrentScreenSaver(FSavedScreenSaver);
         EXPECT_TRUE(FErrors.empty()) << FErrors.front();
     }
 
@@ -142,16 +134,7 @@ protected:
         FKeys.push_back(std::make_unique<ScopedRegTree>(HKEY_LOCAL_MACHINE, Key()));
     }
     std::wstring Key() const { return kUninstallKey + L"\\" + ToWide(Settings.FSCRName); }
-    std::wstring RegValue(const wchar_t* name) const {
-        return RawRegString(HKEY_LOCAL_MACHINE, Key().c_str(), name);
-    }
-    static std::wstring CurrentScreenSaver() {
-        return RawRegString(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE");
-    }
-    static void SetCurrentScreenSaver(const std::wstring& v) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE", REG_SZ, v.c_str(),
-                        static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
-    }
+    std::wstring RegValue(const wchar_t* name) const { return RawRegString(HKEY_LOCAL_MACHINE, Key(), name); }
 
     // The machine-wide step: it never touches the user's current screensaver.
     TInstallOutcome Install(const fs::path& dir) {
@@ -162,6 +145,15 @@ protected:
     }
     fs::path File(const fs::path& dir, const char* suffix) const {
         return dir / PathFromCp932(Settings.FSCRName + suffix);
+    }
+
+    // A failed installation over an earlier one: file as it was, nothing else in the
+    // folder, no entry written, and the window (the notifier gone) usable again.
+    void ExpectEarlierKept(const fs::path& file, const std::vector<std::uint8_t>& old) {
+        EXPECT_EQ(ReadBytes(file), old);
+        EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
+        EXPECT_EQ(RegValue(L"UninstallString"), kMissing);
+        EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(Form->Handle())));
     }
 
     // The three files of the payload as installed into dir, and the registration.
@@ -184,7 +176,7 @@ protected:
         EXPECT_EQ(items[0].Name, "GUID");
         EXPECT_EQ(std::string(items[0].Data.begin(), items[0].Data.end()), Settings.FGUID);
 
-        EXPECT_EQ(RegValue(L"UninstallString"), L"\"" + File(dir, "Uninst.exe").wstring() + L"\"");
+        EXPECT_EQ(RegValue(L"UninstallString"), Quoted(File(dir, "Uninst.exe")));
         EXPECT_EQ(RegValue(L"DisplayName"), ToWide(Settings.FSCRName) + L"スクリーンセーバー");
     }
 
@@ -195,7 +187,7 @@ protected:
 
 private:
     std::vector<std::string> FErrors;
-    std::wstring FSavedScreenSaver;
+    ScopedScreenSaver FScreenSaver;
     std::vector<std::unique_ptr<ScopedRegTree>> FKeys;
     uninstallertraces::HelperCleanup FHelpers;
 };
@@ -226,8 +218,7 @@ TEST_F(InstallTest, NoReadMeNoTextFile) {
     auto outcome = Install(Dir.Path());
     EXPECT_EQ(outcome.Result, TInstallResult::Installed);
     EXPECT_FALSE(outcome.ReadMePresent);
-    ExpectInstalled(Dir.Path());
-    EXPECT_FALSE(fs::exists(File(Dir.Path(), ".txt")));
+    ExpectInstalled(Dir.Path()); // and no text file
 }
 
 // The step shows no box: the user's process has told the user already.
@@ -237,7 +228,7 @@ TEST_F(InstallTest, MissingDestinationWritesNothing) {
     EXPECT_EQ(outcome.Result, TInstallResult::NoDestination);
     EXPECT_FALSE(fs::exists(missing));
     EXPECT_TRUE(fs::is_empty(Dir.Path()));
-    EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
+    EXPECT_EQ(RegValue(L"UninstallString"), kMissing);
 }
 
 TEST_F(InstallTest, DoubleByteFolderAndName) {
@@ -269,11 +260,7 @@ TEST_F(InstallTest, ReadOnlyTargetFailsNamingItAndKeepsIt) {
         Sjis("次のファイルを書き込めませんでした\r\n") + PathToCp932(scr) +
             Sjis("\r\n原因: アクセスが拒否されました (書き込みが禁止されているか、権限がありません)\r\n") +
             LoadResString(SRolledBack));
-    EXPECT_EQ(ReadBytes(scr), old);
-    EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
-    EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
-    // The notifier is gone and its owner usable again.
-    EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(Form->Handle())));
+    ExpectEarlierKept(scr, old);
 }
 
 TEST_F(InstallTest, UninstallerInUseFailsNamingItAndKeepsIt) {
@@ -294,10 +281,7 @@ TEST_F(InstallTest, UninstallerInUseFailsNamingItAndKeepsIt) {
     EXPECT_NE(outcome.Result, TInstallResult::Installed);
     EXPECT_NE(outcome.Message.find(Sjis("原因: ")), std::string::npos);
     EXPECT_NE(outcome.Message.find(PathToCp932(uninst)), std::string::npos);
-    EXPECT_EQ(ReadBytes(uninst), old);
-    EXPECT_EQ(FileNames(Dir.Path()).size(), 3u);
-    EXPECT_EQ(RegValue(L"UninstallString"), L"<missing>");
-    EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(Form->Handle())));
+    ExpectEarlierKept(uninst, old);
 }
 
 // A value that cannot be written (here: HKLM seen through a volatile key, under which no
@@ -317,7 +301,7 @@ TEST_F(InstallTest, AnUnwritableRegistrationPutsTheEarlierInstallationBack) {
               ERROR_SUCCESS);
     ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, root.Get()), ERROR_SUCCESS);
     const TInstallOutcome outcome = Install(Dir.Path());
-    EXPECT_EQ(RawRegString(HKEY_LOCAL_MACHINE, Key().c_str(), L"UninstallString"), L"<missing>");
+    EXPECT_EQ(RegValue(L"UninstallString"), kMissing);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     EXPECT_EQ(outcome.Result, TInstallResult::RegistrationFailed);
     EXPECT_NE(outcome.Message.find("UninstallString"), std::string::npos) << outcome.Message;
@@ -336,7 +320,7 @@ TEST_F(InstallTest, NoNameIsRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(outcome.Result, TInstallResult::NoName);
     EXPECT_EQ(outcome.Message, LoadResString(SNoScreenSaverName));
     EXPECT_TRUE(fs::is_empty(Dir.Path()));
-    EXPECT_EQ(RawRegString(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), L"UninstallString"), L"<missing>");
+    EXPECT_EQ(RawRegString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"), kMissing);
 }
 
 TEST_F(InstallTest, TheRealUninstallerRemovesWhatWasInstalled) {
@@ -346,12 +330,9 @@ TEST_F(InstallTest, TheRealUninstallerRemovesWhatWasInstalled) {
         ASSERT_EQ(Install(Dir.Path()).Result, TInstallResult::Installed);
         // What the user's process does after the step.
         if (current) SetScreenSaver(PathToCp932(File(Dir.Path(), ".scr")));
-        windriver::Process run(L"\"" + File(Dir.Path(), "Uninst.exe").wstring() + L"\" /S");
-        ASSERT_TRUE(run.Started());
-        EXPECT_EQ(run.Wait(30000), 0u);
+        EXPECT_EQ(RunAndWait(Quoted(File(Dir.Path(), "Uninst.exe")) + L" /S"), 0u);
         EXPECT_TRUE(fs::is_empty(Dir.Path()));
-        HKEY key;
-        EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Key().c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
-        EXPECT_EQ(CurrentScreenSaver(), current ? L"<missing>" : L"C:\\other.scr");
+        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+        EXPECT_EQ(CurrentScreenSaver(), current ? kMissing : L"C:\\other.scr");
     }
 }

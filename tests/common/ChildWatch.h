@@ -1,5 +1,7 @@
 #pragma once
 // Watching which programs a process starts, for the tests that count the elevated runs.
+#include "WinDriver.h"
+
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -47,3 +49,16 @@ private:
     std::atomic<bool> FStop{false};
     std::thread FThread;
 };
+
+// Runs a command line (started suspended, so that no early child is missed) and waits up to
+// ms for its end: its exit code, or STILL_ACTIVE; children tells how many programs of the
+// file childName it started meanwhile.
+inline DWORD RunWatchingChildren(const std::wstring& commandLine, const std::wstring& childName,
+                                 std::size_t& children, DWORD ms = 60000) {
+    windriver::Process run(commandLine, nullptr, true);
+    TChildWatch watch(run.Id(), childName);
+    run.Resume();
+    const DWORD code = run.Wait(ms);
+    children = watch.Stop();
+    return code;
+}

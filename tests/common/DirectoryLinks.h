@@ -13,24 +13,31 @@ namespace directorylinks {
 
 namespace fs = std::filesystem;
 
+// The Unix path of a Windows path, from Wine's own mapping of its drives; empty outside
+// Wine. (Wine's paths of the test folders are ASCII.)
+inline std::wstring UnixPath(const fs::path& path) {
+    using TUnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name) return L"";
+    const std::string narrow(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return std::wstring(narrow.begin(), narrow.end());
+}
+
 // Runs a Unix program under Wine (which starts one given by its Unix path) with the Unix
 // names of the given Windows paths as its arguments, and waits until done() holds; false
 // outside Wine or when it does not come true.
 template <typename F>
 inline bool RunUnixOnPaths(const wchar_t* program, std::initializer_list<std::wstring> options,
                            std::initializer_list<fs::path> paths, F done) {
-    using TUnixName = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName) return false;
     std::wstring cmd = program;
     for (const std::wstring& option : options) cmd += L" " + option;
     for (const fs::path& path : paths) {
-        char* name = unixName(path.c_str());
-        if (!name) return false;
-        const std::string narrow(name);
-        HeapFree(GetProcessHeap(), 0, name);
-        cmd += L" \"" + std::wstring(narrow.begin(), narrow.end()) + L"\"";
+        const std::wstring name = UnixPath(path);
+        if (name.empty()) return false;
+        cmd += L" \"" + name + L"\"";
     }
     STARTUPINFOW si{};
     si.cb = sizeof si;

@@ -4,6 +4,8 @@
 // Test programs that register it hold the CTest resource lock "scr_player_class", so
 // no two of them change the class's key at the same time.
 #ifdef _WIN32
+#include "WinTestSupport.h"
+
 #include <windows.h>
 
 #include <objbase.h>
@@ -14,10 +16,7 @@ inline constexpr wchar_t kStandInClsidKey[] = L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-
 
 // Full path of a file beside the running test program.
 inline std::wstring BesideTestProgram(const std::wstring& name) {
-    wchar_t buf[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-    std::wstring path(buf, n);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+    return BinFile(name).wstring();
 }
 
 // Registers serverPath as the player's in-process server, with the given value type

@@ -39,6 +39,16 @@ inline void WriteBytes(const std::filesystem::path& p, const std::vector<std::ui
     f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
+// A file's bytes as text (a log, a manifest).
+inline std::string ReadText(const std::filesystem::path& p) {
+    const std::vector<std::uint8_t> bytes = ReadBytes(p);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+inline bool IsEmptyFolder(const std::filesystem::path& dir) {
+    return std::filesystem::is_directory(dir) && std::filesystem::is_empty(dir);
+}
+
 inline std::vector<std::uint8_t> Bytes(const std::string& s) {
     return std::vector<std::uint8_t>(s.begin(), s.end());
 }

@@ -147,6 +147,30 @@ inline HWND FindMessageBox(DWORD pid, const std::wstring& text = L"") {
     return nullptr;
 }
 
+// The text of a message box (its static controls).
+inline std::wstring BoxText(HWND box) {
+    std::wstring text;
+    for (HWND h : Descendants(box))
+        if (ClassOf(h) == L"Static") text += TextOf(h);
+    return text;
+}
+
+// Waits for a message box of the process that shows text in a static control (any box
+// when text is empty); null when none came.
+inline HWND WaitMessageBox(DWORD pid, const std::wstring& text = L"") {
+    HWND box = nullptr;
+    WaitFor([&] { return (box = FindMessageBox(pid, text)) != nullptr; });
+    return box;
+}
+
+// Waits for a message box of the process whose text contains part; null when none came.
+inline HWND WaitMessageBoxWith(DWORD pid, const std::wstring& part) {
+    const auto shows = [&](HWND box) { return box && BoxText(box).find(part) != std::wstring::npos; };
+    HWND box = nullptr;
+    WaitFor([&] { return shows(box = FindMessageBox(pid)); });
+    return shows(box) ? box : nullptr;
+}
+
 // Presses the message box button with the given id (IDOK, IDYES, IDNO, ...).
 inline bool AnswerMessageBox(HWND box, int buttonId) {
     HWND button = GetDlgItem(box, buttonId);

@@ -2,8 +2,8 @@
 // both start cmdline_recorder.exe, which appends its command line to a log, so each test
 // sees exactly which program was started with what, and how many times.
 #include "common/TestFiles.h"
+#include "common/WinTestSupport.h"
 #include "components/uBrowser.h"
-#include "platform/WinTestSupport.h"
 #include "platform/uShellUtils.h"
 #include "store/uText.h"
 #include "toolkit/uClasses.h"

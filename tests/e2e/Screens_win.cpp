@@ -5,7 +5,8 @@
 #include "Screenshot.h"
 #include "StandInPlayer.h"
 #include "TestFiles.h"
-#include "WinDriver.h"
+#include "WinTestSupport.h"
+#include "WizardDriver.h"
 
 #include <windows.h>
 
@@ -20,14 +21,10 @@
 #include <utility>
 #include <vector>
 
-using namespace windriver;
+using namespace e2e;
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path BinFile(const std::wstring& name) {
-    return fs::path(BesideTestProgram(name));
-}
 
 // Sets the system DPI that programs started from now on see.
 class TDpiSetting {
@@ -56,18 +53,6 @@ RECT ClientRectOf(HWND h, HWND relativeTo) {
     GetWindowRect(h, &r);
     MapWindowPoints(nullptr, relativeTo, reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-// From the options page: installs into folder, without making it the current screensaver,
-// and waits for the finish page.
-void InstallToFinish(HWND main, const fs::path& folder) {
-    HWND edit = FindControl(main, L"TEdit", L"");
-    Click(FindControl(main, L"TCheckBox", L"インストール先を変更する(&I)"));
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(edit); }));
-    SetText(edit, folder.wstring());
-    Click(FindControl(main, L"TCheckBox", L"このスクリーンセーバーを現在のスクリーンセーバーに設定する(&T)"));
-    Click(FindControl(main, L"TButton", L"インストール(&N)"));
-    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"完了(&N)") != nullptr; }));
 }
 
 struct TScreens {
@@ -100,11 +85,7 @@ private:
 
 // An installer of the sample screensaver built into dir by scrpack.exe with options.
 fs::path BuildScreensInstaller(const TempDir& dir, const wchar_t* name, const std::wstring& options) {
-    Process pack(L"\"" + BinFile(L"scrpack.exe").wstring() + L"\" build --stub \"" +
-                 BinFile(L"scrsetup.exe").wstring() + L"\" --scr \"" +
-                 BinFile(L"OrvaneSample.scr").wstring() + L"\" --name Screens " + options + L" -o \"" +
-                 (dir.Path() / name).wstring() + L"\"");
-    EXPECT_EQ(pack.Wait(60000), 0u);
+    EXPECT_TRUE(PackInstaller(dir.Path() / name, L"--name Screens " + options));
     return dir.Path() / name;
 }
 
@@ -136,31 +117,6 @@ void ChangeDpi(const Process& p, HWND main, int from, int to) {
     VirtualFreeEx(p.Handle(), remote, 0, MEM_RELEASE);
 }
 
-// From the welcome page to the options page, as the user goes.
-void ToOptions(HWND main) {
-    // Next comes on once the start-up's verdict is in.
-    HWND welcomeNext = nullptr;
-    ASSERT_TRUE(
-        WaitFor([&] { return IsEnabled(welcomeNext = FindControl(main, L"TButton", L"次へ(&N) >")); }));
-    Click(welcomeNext);
-    HWND agree = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] { return (agree = FindControl(main, L"TRadioButton", L"使用許諾契約に同意する")) != nullptr; }));
-    Click(agree);
-    HWND next = FindControl(main, L"TButton", L"次へ(&N) >");
-    ASSERT_TRUE(WaitFor([&] { return IsEnabled(next); }));
-    Click(next);
-    ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"TButton", L"インストール(&N)") != nullptr; }));
-}
-
-void BackToWelcome(HWND main) {
-    for (int i = 0; i < 2; ++i) Click(FindControl(main, L"TButton", L"< 戻る（&B）"));
-    ASSERT_TRUE(WaitFor([&] {
-        return FindControl(main, L"TRadioButton", L"使用許諾契約に同意する") == nullptr &&
-               FindControl(main, L"TButton", L"次へ(&N) >") != nullptr;
-    }));
-}
-
 } // namespace
 
 // Moved to a monitor of another DPI: the running wizard lays every control out as a start
@@ -175,26 +131,27 @@ TEST(DpiChange, LaysTheWizardOutAsAStartAtThatDpi) {
     TLayout welcome144, options144;
     {
         TDpiSetting setting(144);
-        Process p(L"\"" + exe.wstring() + L"\"");
-        HWND main = WaitTop(p.Id(), L"TfrmMain");
-        ASSERT_TRUE(main);
-        welcome144 = Layout(main);
-        ToOptions(main);
-        options144 = Layout(main);
+        TWizard w(exe);
+        ASSERT_TRUE(w.Main());
+        ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
+        welcome144 = Layout(w.Main());
+        w.ToOptions();
+        options144 = Layout(w.Main());
     }
-    Process p(L"\"" + exe.wstring() + L"\"");
-    HWND main = WaitTop(p.Id(), L"TfrmMain");
-    ASSERT_TRUE(main);
-    const TLayout welcome96 = Layout(main);
+    TWizard w(exe);
+    ASSERT_TRUE(w.Main());
+    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
+    const TLayout welcome96 = Layout(w.Main());
     ASSERT_GT(welcome96.size(), 10u);
     ASSERT_NE(welcome96, welcome144);
-    ToOptions(main);
-    ChangeDpi(p, main, 96, 144);
-    EXPECT_EQ(Layout(main), options144);
-    BackToWelcome(main);
-    EXPECT_EQ(Layout(main), welcome144);
-    ChangeDpi(p, main, 144, 96);
-    EXPECT_EQ(Layout(main), welcome96);
+    w.ToOptions();
+    ChangeDpi(w.Proc(), w.Main(), 96, 144);
+    EXPECT_EQ(Layout(w.Main()), options144);
+    w.ClickAndWait(w.Button(kBack), [&] { return w.OnLicence(); });
+    w.ClickAndWait(w.Button(kBack), [&] { return w.OnWelcome(); });
+    EXPECT_EQ(Layout(w.Main()), welcome144);
+    ChangeDpi(w.Proc(), w.Main(), 144, 96);
+    EXPECT_EQ(Layout(w.Main()), welcome96);
 }
 
 namespace {
@@ -282,58 +239,51 @@ TEST_P(ScreensTest, EveryPageScaledAndCaptured) {
         EXPECT_TRUE(SaveScreenshot(window, shots / (std::wstring(page) + L".bmp")));
     };
 
-    Process p(L"\"" + exe.wstring() + L"\"");
-    HWND main = WaitTop(p.Id(), L"TfrmMain");
+    ScopedRegTree entry(HKEY_LOCAL_MACHINE,
+                        L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Screens");
+    TWizard w(exe);
+    const HWND main = w.Main();
     ASSERT_TRUE(main);
-    if (highContrast) TurnOnHighContrast(p, main);
+    if (highContrast) TurnOnHighContrast(w.Proc(), main);
 
     // The client area is the designed 580 x 335 scaled by the DPI.
     RECT client;
     GetClientRect(main, &client);
     EXPECT_EQ(client.right, MulDiv(580, dpi, 96));
     EXPECT_EQ(client.bottom, MulDiv(335, dpi, 96));
-
-    const wchar_t* pages[] = {L"1-welcome", L"2-licence", L"3-options"};
-    for (int i = 0; i < 3; ++i) {
-        HWND next = FindControl(main, L"TButton", i == 2 ? L"インストール(&N)" : L"次へ(&N) >");
-        ASSERT_TRUE(next);
-        // The welcome page's Next comes on with the start-up's verdict.
-        ASSERT_TRUE(i != 0 || WaitFor([&] { return IsEnabled(next); }));
-        // The button row keeps its designed place, scaled, inside the client area.
-        RECT nr = ClientRectOf(next, main);
+    // Each page on the way captured; its Next button keeps its designed place, scaled,
+    // inside the client area.
+    const auto page = [&](const std::wstring& next, const wchar_t* name) {
+        const HWND button = w.Button(next);
+        ASSERT_TRUE(button);
+        const RECT nr = ClientRectOf(button, main);
         EXPECT_EQ(nr.left, MulDiv(382, dpi, 96));
         EXPECT_EQ(nr.right - nr.left, MulDiv(88, dpi, 96));
         EXPECT_LE(nr.bottom, client.bottom);
-        capture(main, pages[i]);
-        if (i == 1) {
-            Click(FindControl(main, L"TRadioButton", L"使用許諾契約に同意する"));
-            ASSERT_TRUE(WaitFor([&] { return IsEnabled(next); }));
-        }
-        if (i < 2) {
-            Click(next);
-            ASSERT_TRUE(WaitFor([&] {
-                return FindControl(main, L"TButton", i == 1 ? L"インストール(&N)" : L"次へ(&N) >") &&
-                       (i == 1 || FindControl(main, L"TRadioButton", L"使用許諾契約に同意する"));
-            }));
-        }
-    }
-    // Install into the temporary folder and capture the finish page.
-    InstallToFinish(main, dir.Path());
+        capture(main, name);
+    };
+    ASSERT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
+    page(kNext, L"1-welcome");
+    w.ClickAndWait(w.Button(kNext), [&] { return w.OnLicence(); });
+    page(kNext, L"2-licence");
+    Click(w.Radio(kAgree));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(w.Button(kNext)); }));
+    w.ClickAndWait(w.Button(kNext), [&] { return w.OnOptions(); });
+    page(kInstall, L"3-options");
+    // Install into the temporary folder, not as the current screensaver, and capture the
+    // finish page.
+    w.TypeDestination(dir.Path().wstring());
+    w.SetCheck(kSetCurrent, false);
+    ASSERT_TRUE(w.Install());
     capture(main, L"4-finish");
-    Click(FindControl(main, L"TCheckBox", L"ReadMe.txt を読む(&R)"));
-    Click(FindControl(main, L"TButton", L"完了(&N)"));
-    EXPECT_EQ(p.Wait(20000), 0u);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Screens");
+    w.Finish(false);
 
     // The failure page: an installer that needs a newer player.
-    Process f(L"\"" + BuildScreensInstaller(dir, L"failing.exe", L"--flash-version 99").wstring() + L"\"");
-    HWND fmain = WaitTop(f.Id(), L"TfrmMain");
-    ASSERT_TRUE(fmain);
-    ASSERT_TRUE(WaitFor([&] { return FindControl(fmain, L"TButton", L"終了(&N)") != nullptr; }));
-    if (highContrast) TurnOnHighContrast(f, fmain);
-    capture(fmain, L"5-failure");
-    Click(FindControl(fmain, L"TButton", L"終了(&N)"));
-    EXPECT_EQ(f.Wait(20000), 0u);
+    TWizard f(BuildScreensInstaller(dir, L"failing.exe", L"--flash-version 99"));
+    ASSERT_TRUE(WaitFor([&] { return f.OnFailure(); }));
+    if (highContrast) TurnOnHighContrast(f.Proc(), f.Main());
+    capture(f.Main(), L"5-failure");
+    f.Finish();
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, ScreensTest,

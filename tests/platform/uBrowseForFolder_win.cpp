@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/TestFiles.h"
-#include "platform/WinTestSupport.h"
+#include "common/WinTestSupport.h"
 #include "platform/uShellUtils.h"
 #include "store/uText.h"
 

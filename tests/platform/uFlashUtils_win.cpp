@@ -4,7 +4,7 @@
 
 #include "common/StandInPlayer.h"
 #include "common/TestFiles.h"
-#include "platform/WinTestSupport.h"
+#include "common/WinTestSupport.h"
 #include "platform/uShellUtils.h"
 #include "store/uText.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "common/TestFiles.h"
-#include "platform/WinTestSupport.h"
+#include "common/WinTestSupport.h"
 #include "platform/uShellUtils.h"
 #include "store/uErrors.h"
 #include "store/uText.h"

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "common/TestFiles.h"
-#include "platform/WinTestSupport.h"
+#include "common/WinTestSupport.h"
 #include "store/uText.h"
 
 namespace {

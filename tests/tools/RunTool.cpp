@@ -16,11 +16,6 @@
 
 namespace {
 
-std::string FileText(const std::filesystem::path& p) {
-    const auto b = ReadBytes(p);
-    return std::string(b.begin(), b.end());
-}
-
 #ifdef _WIN32
 
 std::wstring Utf8ToWide(const std::string& s) {
@@ -122,7 +117,7 @@ TRunResult RunScrpack(const std::vector<std::string>& args) {
     }
     r.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 #endif
-    r.Out = FileText(outPath);
-    r.Err = FileText(errPath);
+    r.Out = ReadText(outPath);
+    r.Err = ReadText(errPath);
     return r;
 }

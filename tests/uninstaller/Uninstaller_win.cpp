@@ -6,6 +6,7 @@
 #include "TestFiles.h"
 #include "UninstallerTraces.h"
 #include "WinDriver.h"
+#include "WinTestSupport.h"
 #include "platform/uWinHandles.h"
 #include "store/uChangeNames.h"
 #include "store/uExeAdder.h"
@@ -21,6 +22,7 @@
 
 namespace fs = std::filesystem;
 using windriver::Process;
+using windriver::WaitMessageBoxWith;
 using namespace uninstallertraces;
 using directorylinks::MakeDirectoryLink;
 using directorylinks::RemoveDirectoryLink;
@@ -28,85 +30,10 @@ using directorylinks::RemoveDirectoryLink;
 namespace {
 
 const std::wstring kUninstallRoot = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const std::wstring kDesktopKey = L"Control Panel\\Desktop";
 const std::string kGuid = "{4C1F2A9E-3B7D-4E55-9A10-6D2E8F0B7C31}";
-
-// The build's bin folder as a Windows path (the build passes a Unix path).
-fs::path BinDir() {
-    std::string dir = SCR_BIN_DIR;
-    return fs::path(dir.starts_with("/") ? "Z:" + dir : dir);
-}
-
-std::optional<std::wstring> RegRead(HKEY root, const std::wstring& key, const std::wstring& name) {
-    wchar_t buf[2048];
-    DWORD bytes = sizeof buf, type = 0;
-    if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, &type, buf, &bytes) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(buf);
-}
-
-void RegWrite(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& data) {
-    HKEY k;
-    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(k);
-}
-
-void RegRemoveValue(HKEY root, const std::wstring& key, const std::wstring& name) {
-    HKEY k;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS) return;
-    RegDeleteValueW(k, name.c_str());
-    RegCloseKey(k);
-}
-
-// A value's data as stored (any type); none when it is missing.
-std::optional<std::vector<BYTE>> RegReadRaw(HKEY root, const std::wstring& key, const std::wstring& name) {
-    DWORD bytes = 0;
-    std::vector<BYTE> data;
-    for (int pass = 0; pass < 2; ++pass, data.resize(bytes))
-        if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, nullptr,
-                         pass ? data.data() : nullptr, &bytes) != ERROR_SUCCESS)
-            return std::nullopt;
-    return data;
-}
-
-bool RegKeyExists(HKEY root, const std::wstring& key) {
-    HKEY k;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
-}
-
-std::wstring ShortPath(const fs::path& p) {
-    wchar_t buf[MAX_PATH];
-    DWORD n = GetShortPathNameW(p.c_str(), buf, MAX_PATH);
-    return n && n < MAX_PATH ? std::wstring(buf, n) : std::wstring();
-}
-
-// The text of a message box (its static controls).
-std::wstring BoxText(HWND box) {
-    std::wstring text;
-    for (HWND h : windriver::Descendants(box)) {
-        if (windriver::ClassOf(h) == L"Static") text += windriver::TextOf(h);
-    }
-    return text;
-}
 
 bool Contains(const std::wstring& s, const std::wstring& part) {
     return s.find(part) != std::wstring::npos;
-}
-
-// The message box of the process whose text contains part, once it is shown; null when
-// none appears in time.
-HWND WaitBox(const Process& p, const std::wstring& part) {
-    HWND box = nullptr;
-    windriver::WaitFor([&] {
-        box = windriver::FindMessageBox(p.Id());
-        return box && Contains(BoxText(box), part);
-    });
-    return box && Contains(BoxText(box), part) ? box : nullptr;
 }
 
 // The file kept open without delete sharing (as a program using it would), so it can be
@@ -124,30 +51,6 @@ const std::wstring kPendingValue = L"PendingFileRenameOperations";
 class UninstallerTest : public ::testing::Test {
 protected:
     const std::wstring kName = L"TestSaver";
-
-    void SetUp() override {
-        FSavedScreenSaver = RegRead(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
-        FSavedPending = RegReadRaw(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
-    }
-
-    void TearDown() override {
-        // What the runs left to the next restart is forgotten: the prefix outlives the test.
-        if (FSavedPending) {
-            RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), kPendingValue.c_str(), REG_MULTI_SZ,
-                            FSavedPending->data(), static_cast<DWORD>(FSavedPending->size()));
-        } else {
-            RegRemoveValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
-        }
-        if (FSavedScreenSaver) {
-            RegWrite(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE", *FSavedScreenSaver);
-        } else {
-            RegRemoveValue(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
-        }
-        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-            RegDeleteTreeW(root, Key().c_str());
-            RegDeleteKeyW(root, Key().c_str());
-        }
-    }
 
     std::wstring Key() const { return kUninstallRoot + kName; }
     bool PerUser() const { return FRoot == HKEY_CURRENT_USER; }
@@ -176,7 +79,7 @@ protected:
 
     // The carried program, copied under the given name, with a one-item "GUID" container.
     void PlaceUninstaller(const fs::path& as, bool withGuid = true) {
-        fs::copy_file(BinDir() / "uninst.exe", as, fs::copy_options::overwrite_existing);
+        fs::copy_file(TestBinDir() / "uninst.exe", as, fs::copy_options::overwrite_existing);
         if (!withGuid) return;
         TWriteHelper writer;
         writer.AddString("GUID", kGuid);
@@ -187,28 +90,15 @@ protected:
         PlaceUninstaller(Uninst());
         WriteBytes(Scr(), Bytes("MZ screensaver"));
         WriteBytes(Txt(), Bytes("readme"));
-        RegWrite(FRoot, Key(), L"UninstallString",
-                 uninstallString.empty() ? L"\"" + Uninst().wstring() + L"\"" : uninstallString);
-        RegWrite(FRoot, Key(), L"DisplayName", kName + L"スクリーンセーバー");
-    }
-
-    void SetCurrentScreenSaver(const std::wstring& path) {
-        RegWrite(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE", path);
-    }
-    std::optional<std::wstring> CurrentScreenSaver() const {
-        return RegRead(HKEY_CURRENT_USER, kDesktopKey, L"SCRNSAVE.EXE");
+        SetRegString(FRoot, Key(), L"UninstallString",
+                     uninstallString.empty() ? Quoted(Uninst()) : uninstallString);
+        SetRegString(FRoot, Key(), L"DisplayName", kName + L"スクリーンセーバー");
     }
 
     // Runs exe with args and waits for its end; FSteps tells how many second runs of the
     // installation's uninstaller (the elevated step) it started meanwhile.
     DWORD Run(const fs::path& exe, const std::wstring& args) {
-        Process p(L"\"" + exe.wstring() + L"\" " + args, nullptr, true);
-        EXPECT_TRUE(p.Started());
-        TChildWatch steps(p.Id(), Uninst().filename().wstring());
-        p.Resume();
-        const DWORD code = p.Wait(30000);
-        FSteps = steps.Stop();
-        return code;
+        return RunWatchingChildren(Quoted(exe) + L" " + args, Uninst().filename().wstring(), FSteps, 30000);
     }
 
     // After a run that removed itself: the helper deletes the parked original from its
@@ -247,12 +137,6 @@ protected:
         EXPECT_TRUE(NewHelperFolders().empty());
     }
 
-    static std::wstring Env(const wchar_t* name) {
-        wchar_t value[MAX_PATH + 1];
-        DWORD n = GetEnvironmentVariableW(name, value, MAX_PATH + 1);
-        return n && n <= MAX_PATH ? std::wstring(value, n) : std::wstring();
-    }
-
     TempDir FDir;
     // The installation's folder.
     fs::path FFolder = FDir.Path();
@@ -260,9 +144,10 @@ protected:
     HKEY FRoot = HKEY_LOCAL_MACHINE;
     // How many elevated steps the last Run started.
     std::size_t FSteps = 0;
-    std::optional<std::wstring> FSavedScreenSaver;
-    std::optional<std::vector<BYTE>> FSavedPending;
-    const std::wstring FSavedTemp = Env(L"TEMP"), FSavedTmp = Env(L"TMP");
+    // What the runs change is put back or forgotten: the prefix outlives the test.
+    ScopedScreenSaver FScreenSaver;
+    ScopedRegValue FPending{HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue};
+    ScopedRegTree FMachineKey{HKEY_LOCAL_MACHINE, Key()}, FUserKey{HKEY_CURRENT_USER, Key()};
     // The helper copies end on their own; their folders wait for a restart otherwise.
     std::optional<HelperCleanup> FHelpers{std::in_place};
 };
@@ -280,54 +165,55 @@ TEST_F(UninstallerTest, SilentRunRemovesEverythingAndResetsItsLongPathScreenSave
         SetCurrentScreenSaver(Scr().wstring());
         const fs::path userTemp = FDir.Path() / (PerUser() ? L"usertemp1" : L"usertemp");
         fs::create_directory(userTemp);
-        SetEnvironmentVariableW(L"TEMP", userTemp.c_str());
-        SetEnvironmentVariableW(L"TMP", userTemp.c_str());
+        ScopedEnv temp(L"TEMP", userTemp.c_str()), tmp(L"TMP", userTemp.c_str());
         EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
         EXPECT_EQ(FSteps, PerUser() ? 0u : 1u);
         ExpectAllRemoved();
-        EXPECT_FALSE(CurrentScreenSaver());
+        EXPECT_EQ(CurrentScreenSaver(), kMissing);
         ExpectHelperFinished(); // seen in userTemp while it is %TEMP%
         EXPECT_EQ(fs::is_empty(userTemp), !PerUser());
         for (const fs::path& folder : NewHelperFolders())
             EXPECT_EQ(folder.filename().wstring().size(), 6u + 32u); // "~scrun" + 128 random bits
         ForgetHelpers();
-        SetEnvironmentVariableW(L"TEMP", FSavedTemp.c_str());
-        SetEnvironmentVariableW(L"TMP", FSavedTmp.c_str());
     }
 }
 
-TEST_F(UninstallerTest, SilentRunResetsItsShortPathScreenSaver) {
-    Install();
-    // The installer stores the short (8.3) form; make sure it really differs here.
-    std::wstring shortPath = ShortPath(Scr());
-    ASSERT_FALSE(shortPath.empty());
-    ASSERT_NE(fs::path(shortPath).filename(), Scr().filename());
-    SetCurrentScreenSaver(shortPath);
-    EXPECT_EQ(Run(Uninst(), L"/s"), 0u);
-    ExpectAllRemoved();
-    EXPECT_FALSE(CurrentScreenSaver());
-    ExpectHelperFinished();
-}
-
-TEST_F(UninstallerTest, SilentRunLeavesAnotherScreenSaver) {
-    // Same folder, other file.
-    const std::wstring other = (FDir.Path() / L"Other.scr").wstring();
-    Install();
+// "/S", "/s" and "-S" all run silently, with the entry's command quoted or not and without a
+// ReadMe; the current screensaver is reset when it names the removed one, in its long or
+// short (8.3, as the installer stores it) form, and another one beside it stays.
+TEST_F(UninstallerTest, SilentRunsResetOnlyTheirOwnScreenSaver) {
+    const fs::path other = FDir.Path() / L"Other.scr"; // same folder, other file
     WriteBytes(other, Bytes("MZ other"));
-    SetCurrentScreenSaver(other);
-    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
-    ExpectAllRemoved();
-    EXPECT_EQ(CurrentScreenSaver(), other);
+    enum TSaver { Long, Short, Other };
+    const struct {
+        const char* What;
+        const wchar_t* Switch;
+        TSaver Saver;
+        bool QuotedCommand, ReadMe;
+    } rows[] = {
+        {"its short path", L"/s", Short, true, true},
+        {"another screensaver", L"/S", Other, true, true},
+        {"an unquoted command and no ReadMe", L"-S", Long, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.What);
+        ForgetHelpers();
+        Install(row.QuotedCommand ? L"" : Uninst().wstring());
+        if (!row.ReadMe) fs::remove(Txt());
+        const std::wstring current = row.Saver == Other   ? other.wstring()
+                                     : row.Saver == Short ? ShortPathOf(Scr())
+                                                          : Scr().wstring();
+        ASSERT_FALSE(current.empty());
+        if (row.Saver == Short) {
+            ASSERT_NE(fs::path(current).filename(), Scr().filename()) << "no short form here";
+        }
+        SetCurrentScreenSaver(current);
+        EXPECT_EQ(Run(Uninst(), row.Switch), 0u);
+        ExpectAllRemoved();
+        EXPECT_EQ(CurrentScreenSaver(), row.Saver == Other ? other.wstring() : kMissing);
+        ExpectHelperFinished();
+    }
     EXPECT_TRUE(fs::exists(other));
-    ExpectHelperFinished();
-}
-
-TEST_F(UninstallerTest, SilentRunAcceptsAnUnquotedUninstallStringAndNoReadMe) {
-    Install(Uninst().wstring());
-    fs::remove(Txt());
-    EXPECT_EQ(Run(Uninst(), L"-S"), 0u);
-    ExpectAllRemoved();
-    ExpectHelperFinished();
 }
 
 // A file in use goes at the next restart, and the entry at once with the rest (exit code
@@ -345,11 +231,11 @@ TEST_F(UninstallerTest, AFileInUseGoesAtTheNextRestartAndTheEntryAtOnce) {
             ForgetHelpers();
             Install();
             SetCurrentScreenSaver(Scr().wstring());
-            RegRemoveValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSessionManager.c_str(), kPendingValue.c_str());
             std::optional<Process> program;
             UniqueHandle held;
             if (running) {
-                fs::copy_file(BinDir() / "uninst.exe", Scr(), fs::copy_options::overwrite_existing);
+                fs::copy_file(TestBinDir() / "uninst.exe", Scr(), fs::copy_options::overwrite_existing);
                 program.emplace(L"\"" + Scr().wstring() + L"\"", nullptr, true);
                 ASSERT_TRUE(program->Started());
             } else {
@@ -365,13 +251,13 @@ TEST_F(UninstallerTest, AFileInUseGoesAtTheNextRestartAndTheEntryAtOnce) {
             ASSERT_EQ(aside.size(), running ? 1u : 0u);
             EXPECT_EQ(DeletionPending((running ? aside[0] : Scr()).wstring()), !perUser);
             // The setting goes with the screensaver's name.
-            EXPECT_EQ(CurrentScreenSaver().has_value(), perUser && !running);
+            EXPECT_EQ(CurrentScreenSaver() != kMissing, perUser && !running);
             program.reset(); // ended: its file can go now
             held.Reset();
             if (perUser) {
                 EXPECT_TRUE(windriver::WaitFor([&] { return Run(Uninst(), L"/S") == 0u; }));
                 ExpectAllRemoved();
-                EXPECT_FALSE(CurrentScreenSaver());
+                EXPECT_EQ(CurrentScreenSaver(), kMissing);
                 ExpectHelperFinished();
             } else if (running) {
                 windriver::WaitFor([&] {
@@ -446,7 +332,7 @@ TEST_F(UninstallerTest, AnUninstallerThatCannotBeMovedAwayIsDeletedInPlaceOrAtTh
         ASSERT_TRUE(hold);
         EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
         EXPECT_FALSE(fs::exists(Scr()));
-        EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+        EXPECT_FALSE(RegKeyExists(FRoot, Key()));
         EXPECT_TRUE(fs::exists(Uninst()));
         EXPECT_TRUE(DeletionPending(Uninst().wstring()));
         EXPECT_TRUE(NewHelperFolders().empty());
@@ -468,9 +354,9 @@ TEST_F(UninstallerTest, AnUninstallerThatCannotBeMovedAwayIsDeletedInPlaceOrAtTh
 TEST_F(UninstallerTest, AnsweringNoLeavesEverythingInPlace) {
     Install();
     SetCurrentScreenSaver(Scr().wstring());
-    Process p(L"\"" + Uninst().wstring() + L"\"");
+    Process p(Quoted(Uninst()));
     ASSERT_TRUE(p.Started());
-    HWND box = WaitBox(p, kQuestion);
+    HWND box = WaitMessageBoxWith(p.Id(), kQuestion);
     ASSERT_TRUE(box);
     EXPECT_EQ(windriver::TextOf(box), L"TestSaver のアンインストール");
     ASSERT_TRUE(GetDlgItem(box, IDYES));
@@ -485,10 +371,10 @@ TEST_F(UninstallerTest, AnsweringNoLeavesEverythingInPlace) {
 // of retrying here), and deletes the file once it has ended.
 TEST_F(UninstallerTest, AnsweringYesRemovesAndReportsCompletion) {
     Install();
-    Process p(L"\"" + Uninst().wstring() + L"\"");
+    Process p(Quoted(Uninst()));
     ASSERT_TRUE(p.Started());
-    ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
-    HWND done = WaitBox(p, L"「TestSaver」のアンインストールが完了しました。");
+    ASSERT_TRUE(windriver::AnswerMessageBox(WaitMessageBoxWith(p.Id(), kQuestion), IDYES));
+    HWND done = WaitMessageBoxWith(p.Id(), L"「TestSaver」のアンインストールが完了しました。");
     ASSERT_TRUE(done);
     const auto folders = NewHelperFolders();
     ASSERT_EQ(folders.size(), 1u);
@@ -510,12 +396,12 @@ TEST_F(UninstallerTest, InteractiveRunListsWhatItCouldNotRemoveAndKeepsTheEntry)
     fs::remove(Txt());
     fs::create_directory(Txt());
     {
-        Process p(L"\"" + Uninst().wstring() + L"\"");
+        Process p(Quoted(Uninst()));
         ASSERT_TRUE(p.Started());
-        ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(p, kQuestion), IDYES));
-        HWND report = WaitBox(p, L"次の項目を削除できませんでした。");
+        ASSERT_TRUE(windriver::AnswerMessageBox(WaitMessageBoxWith(p.Id(), kQuestion), IDYES));
+        HWND report = WaitMessageBoxWith(p.Id(), L"次の項目を削除できませんでした。");
         ASSERT_TRUE(report);
-        std::wstring text = BoxText(report);
+        const std::wstring text = windriver::BoxText(report);
         EXPECT_TRUE(Contains(text, Txt().wstring()));
         EXPECT_FALSE(Contains(text, Scr().wstring()));
         EXPECT_TRUE(Contains(text, L"アンインストールの登録は残してあります。"));
@@ -523,7 +409,7 @@ TEST_F(UninstallerTest, InteractiveRunListsWhatItCouldNotRemoveAndKeepsTheEntry)
         EXPECT_EQ(p.Wait(), 3u);
     }
     EXPECT_FALSE(fs::exists(Scr()));
-    EXPECT_FALSE(CurrentScreenSaver()); // its file is gone
+    EXPECT_EQ(CurrentScreenSaver(), kMissing); // its file is gone
     WriteBytes(Scr(), Bytes("MZ screensaver"));
     fs::remove(Txt());
     WriteBytes(Txt(), Bytes("readme"));
@@ -531,58 +417,51 @@ TEST_F(UninstallerTest, InteractiveRunListsWhatItCouldNotRemoveAndKeepsTheEntry)
 
     UniqueHandle busy = HoldOpen(Txt());
     ASSERT_TRUE(busy);
-    Process again(L"\"" + Uninst().wstring() + L"\"");
+    Process again(Quoted(Uninst()));
     ASSERT_TRUE(again.Started());
-    ASSERT_TRUE(windriver::AnswerMessageBox(WaitBox(again, kQuestion), IDYES));
-    HWND done = WaitBox(again, L"「TestSaver」のアンインストールが完了しました。\n"
-                               L"使用中のファイルは、コンピューターの再起動後に削除されます。");
+    ASSERT_TRUE(windriver::AnswerMessageBox(WaitMessageBoxWith(again.Id(), kQuestion), IDYES));
+    HWND done =
+        WaitMessageBoxWith(again.Id(), L"「TestSaver」のアンインストールが完了しました。\n"
+                                       L"使用中のファイルは、コンピューターの再起動後に削除されます。");
     ASSERT_TRUE(done);
     ASSERT_TRUE(windriver::AnswerMessageBox(done, IDOK));
     EXPECT_EQ(again.Wait(), 3010u);
-    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
+    EXPECT_FALSE(RegKeyExists(FRoot, Key()));
     EXPECT_TRUE(DeletionPending(Txt().wstring()));
     ExpectHelperFinished();
 }
 
-TEST_F(UninstallerTest, RefusesWithoutInstallationRecordOrScreenSaverName) {
-    Install();
-    // The carried program itself, without the "GUID" container.
-    fs::path bare = FDir.Path() / L"TestSaverUninst.exe";
-    PlaceUninstaller(bare, false);
-    EXPECT_EQ(Run(bare, L"/S"), 2u);
-    // A container, but a file name that names no screensaver.
-    for (const wchar_t* name : {L"Uninst.exe", L"TestSaver.exe", L"TestSaverUninst.exe.bak"}) {
-        fs::path renamed = FDir.Path() / name;
-        PlaceUninstaller(renamed);
-        EXPECT_EQ(Run(renamed, L"/S"), 2u) << fs::path(name).string();
-        EXPECT_TRUE(fs::exists(renamed));
-    }
-    EXPECT_TRUE(fs::exists(Scr()));
-    EXPECT_TRUE(fs::exists(Txt()));
-    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, Key()));
-    EXPECT_TRUE(NewHelperFolders().empty());
-}
-
-// Only a copy that the uninstall registration names removes anything: one renamed after
-// another screensaver beside it, or one whose key belongs to another product, deletes
-// nothing at all.
+// Only a copy that the uninstall registration names, carrying the installation record,
+// removes anything: the carried program without its "GUID" container, one under a file
+// name that names no screensaver, one renamed after another screensaver beside it, or one
+// whose key belongs to another product deletes nothing at all.
 TEST_F(UninstallerTest, RefusesUnlessItsRegistrationNamesIt) {
-    const std::wstring foreign = L"\"C:\\Program Files\\Other\\TestSaverUninst.exe\" /x";
-    Install(foreign);
-    EXPECT_EQ(Run(Uninst(), L"/S"), 2u);
-    ExpectUntouched();
-    EXPECT_EQ(RegRead(HKEY_LOCAL_MACHINE, Key(), L"UninstallString"), foreign);
-
     const fs::path otherScr = FDir.Path() / L"Other.scr", otherTxt = FDir.Path() / L"Other.txt";
     WriteBytes(otherScr, Bytes("MZ other"));
     WriteBytes(otherTxt, Bytes("other readme"));
-    const fs::path renamed = FDir.Path() / L"OtherUninst.exe";
-    PlaceUninstaller(renamed);
-    EXPECT_EQ(Run(renamed, L"/S"), 2u);
+    const std::wstring foreign = L"\"C:\\Program Files\\Other\\TestSaverUninst.exe\" /x";
+    const struct {
+        const wchar_t* Name;
+        bool WithGuid;
+        std::wstring Command; // the entry's; empty: the installed uninstaller's
+    } rows[] = {
+        {L"TestSaverUninst.exe", false, L""}, {L"Uninst.exe", true, L""},
+        {L"TestSaver.exe", true, L""},        {L"TestSaverUninst.exe.bak", true, L""},
+        {L"OtherUninst.exe", true, L""},      {L"TestSaverUninst.exe", true, foreign},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(fs::path(row.Name).string() + (row.WithGuid ? "" : " without its container"));
+        Install(row.Command);
+        const fs::path program = FDir.Path() / row.Name;
+        PlaceUninstaller(program, row.WithGuid);
+        EXPECT_EQ(Run(program, L"/S"), 2u);
+        EXPECT_TRUE(fs::exists(program));
+        ExpectUntouched();
+        EXPECT_EQ(RawRegString(FRoot, Key(), L"UninstallString"),
+                  row.Command.empty() ? Quoted(Uninst()) : row.Command);
+    }
     EXPECT_TRUE(fs::exists(otherScr));
     EXPECT_TRUE(fs::exists(otherTxt));
-    EXPECT_TRUE(fs::exists(renamed));
-    ExpectUntouched();
 }
 
 // The removal holds its folder open and refuses one that it reaches through a link (the
@@ -620,35 +499,9 @@ TEST_F(UninstallerTest, RefusesAFolderReachedThroughALink) {
     if (rows == 0) GTEST_SKIP() << "no directory links here";
 }
 
-TEST_F(UninstallerTest, ReadsAContainerLaidOutByHand) {
-    Install();
-    // Rewrite the uninstaller with a container built byte by byte: key 0x2A, one item
-    // "GUID" stored as is (flag 0).
-    fs::copy_file(BinDir() / "uninst.exe", Uninst(), fs::copy_options::overwrite_existing);
-    std::vector<std::uint8_t> block;
-    auto i32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) block.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    i32(0x2A);
-    i32(1);
-    i32(4);
-    for (char c : std::string("GUID")) block.push_back(static_cast<std::uint8_t>(c ^ 0x2A));
-    block.push_back(0);
-    i32(static_cast<std::uint32_t>(kGuid.size()));
-    block.insert(block.end(), kGuid.begin(), kGuid.end());
-    std::uint64_t length = block.size();
-    for (int i = 0; i < 8; ++i) block.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
-    for (char c : std::string("PLWS")) block.push_back(static_cast<std::uint8_t>(c));
-    std::vector<std::uint8_t> file = ReadBytes(Uninst());
-    file.insert(file.end(), block.begin(), block.end());
-    WriteBytes(Uninst(), file);
-
-    EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
-    ExpectAllRemoved();
-    ExpectHelperFinished();
-}
-
-TEST_F(UninstallerTest, RefusesADamagedContainerEvenWithAGuidItem) {
+// A container laid out byte by byte (key 0x2A, one item "GUID" stored as is) is read; the
+// same container damaged is refused, though its first record is a whole "GUID" item.
+TEST_F(UninstallerTest, ReadsAContainerLaidOutByHandAndRefusesItDamaged) {
     Install();
     // A block whose first record is a whole "GUID" item (key 0x2A), then the damage.
     auto block = [&](std::int32_t count, bool badSecondName) {
@@ -676,7 +529,7 @@ TEST_F(UninstallerTest, RefusesADamagedContainerEvenWithAGuidItem) {
         return t;
     };
     auto withContainer = [&](const std::vector<std::uint8_t>& b, std::uint64_t length) {
-        fs::copy_file(BinDir() / "uninst.exe", Uninst(), fs::copy_options::overwrite_existing);
+        fs::copy_file(TestBinDir() / "uninst.exe", Uninst(), fs::copy_options::overwrite_existing);
         std::vector<std::uint8_t> file = ReadBytes(Uninst());
         file.insert(file.end(), b.begin(), b.end());
         std::vector<std::uint8_t> t = tail(length);
@@ -703,7 +556,7 @@ TEST_F(UninstallerTest, RefusesADamagedContainerEvenWithAGuidItem) {
         EXPECT_EQ(Run(Uninst(), L"/S"), 2u) << c.What;
         ExpectUntouched();
     }
-    // The same bytes whole: the check itself accepts them.
+    // The same bytes whole are read.
     withContainer(good, good.size());
     EXPECT_EQ(Run(Uninst(), L"/S"), 0u);
     ExpectAllRemoved();
@@ -719,8 +572,8 @@ TEST_F(UninstallerTest, RefusesADamagedContainerEvenWithAGuidItem) {
 TEST_F(UninstallerTest, AStepWhoseFileWasReplacedRemovesNothingAndStartsNothing) {
     Install();
     const std::vector<std::uint8_t> installed = ReadBytes(Uninst());
-    std::vector<std::uint8_t> otherProgram = ReadBytes(BinDir() / "step_forger.exe");
-    otherProgram.insert(otherProgram.end(), installed.begin() + fs::file_size(BinDir() / "uninst.exe"),
+    std::vector<std::uint8_t> otherProgram = ReadBytes(TestBinDir() / "step_forger.exe");
+    otherProgram.insert(otherProgram.end(), installed.begin() + fs::file_size(TestBinDir() / "uninst.exe"),
                         installed.end());
     std::vector<std::uint8_t> otherImport = installed;
     const std::string user32 = "USER32.dll";
@@ -783,7 +636,7 @@ TEST_F(UninstallerTest, RemovesOnlyOnceAChangeAtWorkHasLetGoOfItsLock) {
             if (!abandon) ReleaseMutex(mutex.Get());
         });
         EXPECT_EQ(WaitForSingleObject(taken.Get(), 5000), WAIT_OBJECT_0);
-        Process p(L"\"" + Uninst().wstring() + L"\" /S");
+        Process p(Quoted(Uninst()) + L" /S");
         EXPECT_EQ(p.Wait(2000), STILL_ACTIVE);
         ExpectUntouched();
         SetEvent(end.Get());
@@ -793,20 +646,13 @@ TEST_F(UninstallerTest, RemovesOnlyOnceAChangeAtWorkHasLetGoOfItsLock) {
     }
 }
 
-TEST(UninstallerImage, ImportsOnlyTheCoreSystemDlls) {
-    auto dlls = peimports::ImportedDlls(BinDir() / "uninst.exe");
-    ASSERT_FALSE(dlls.empty());
-    EXPECT_EQ(peimports::ImportsOutside(BinDir() / "uninst.exe", {"kernel32.dll", "user32.dll",
-                                                                  "advapi32.dll", "gdi32.dll", "msvcrt.dll"}),
-              std::vector<std::string>{});
-}
-
 // It travels compressed inside every installer: built without the C and C++ runtimes it
-// stays far below 64 KB, and one use of std::string or an exception would bring the C++
-// runtime (and with it some 200 KB) back.
-TEST(UninstallerImage, StaysWithinItsSizeBudgetWithoutTheCRuntime) {
-    const fs::path exe = BinDir() / "uninst.exe";
+// imports only kernel32, user32 and advapi32 and stays far below 64 KB; one use of
+// std::string or an exception would bring the C++ runtime (and with it some 200 KB) back.
+TEST(UninstallerImage, ImportsOnlyTheCoreSystemDllsAndStaysWithinItsSizeBudget) {
+    const fs::path exe = TestBinDir() / "uninst.exe";
     EXPECT_LE(fs::file_size(exe), 64u * 1024u);
+    EXPECT_FALSE(peimports::ImportedDlls(exe).empty());
     EXPECT_EQ(peimports::ImportsOutside(exe, {"kernel32.dll", "user32.dll", "advapi32.dll"}),
               std::vector<std::string>{});
 }
