@@ -37,10 +37,17 @@ say "scrpack verify (host)"
 build/host/bin/scrpack verify "$OUT/OrvaneSampleSetup.exe"
 
 export WINEPREFIX="$ROOT/build/wine-demo" WINEDEBUG=-all
-if [ ! -d "$WINEPREFIX" ]; then
+# A prefix that a run ended while it was being made lacks its system files: made again,
+# and once more if the first attempt does not complete.
+prefix_ready() { [ -f "$WINEPREFIX/system.reg" ] && [ -e "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]; }
+for attempt in 1 2; do
+  prefix_ready && break
+  rm -rf "$WINEPREFIX"
   say "wineboot ($WINEPREFIX)"
   WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
-fi
+  wineserver -w
+done
+prefix_ready || { echo "demo: cannot make the Wine prefix $WINEPREFIX" >&2; exit 1; }
 # Message boxes show Japanese text: the UI font is linked to the Japanese font.
 wine regedit /S "Z:$ROOT/tools/wine-fonts.reg" >/dev/null 2>&1 || true
 
