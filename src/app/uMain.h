@@ -110,13 +110,13 @@ private:
     // Puts the view's page into the base panel, with what that page says on arrival.
     void ShowPage(const TWizardView& view);
     void ReplacePicture(TImage* image, const std::vector<std::uint8_t>& bmpFile);
-    // The part of an installation that belongs to the user, after the machine-wide step
-    // succeeded: the current screensaver (HKCU) when chosen, the paths the finish page opens.
     // The start-up's verdict shown: the first page, and the log's line.
     void StartWith(const TStartupVerdict& verdict);
     // The player's answer is in: the verdict so far is completed with it.
     void PlayerAnswered();
     std::intptr_t WndProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+    // The part of an installation that belongs to the user, after the machine-wide step
+    // succeeded: the current screensaver (HKCU) when chosen, the paths the finish page opens.
     void FinishForUser(const std::string& destination, bool setAsCurrent, TInstallOutcome& outcome);
 
     // What the wizard's flow asks of the window and of the system.

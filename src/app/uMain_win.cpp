@@ -48,38 +48,57 @@ constexpr UINT kMsgPlayerAnswered = WM_APP + 1;
 // it is asked at once, on the calling thread.
 class TPlayerProbeInBackground : public IPlayerProbe {
 public:
-    TPlayerProbeInBackground() {
-        FThread.Reset(CreateThread(nullptr, 0, &TPlayerProbeInBackground::Ask, this, 0, nullptr));
-        if (!FThread) Ask(this);
+    TPlayerProbeInBackground() : FState(std::make_shared<TState>()) {
+        auto* forThread = new std::shared_ptr<TState>(FState);
+        FThread.Reset(CreateThread(nullptr, 0, &TPlayerProbeInBackground::Ask, forThread, 0, nullptr));
+        if (!FThread) Ask(forThread);
     }
-    ~TPlayerProbeInBackground() override { Wait(); }
+    // An answer not in yet is not waited for: the wizard was closed meanwhile, and a player's
+    // object may take long to load, or never answer. The thread keeps what it writes to and
+    // ends with the process.
+    ~TPlayerProbeInBackground() override {
+        FState->Notify.store(nullptr);
+        if (FState->Answered.load()) Wait();
+    }
     TPlayerProbeInBackground(const TPlayerProbeInBackground&) = delete;
     TPlayerProbeInBackground& operator=(const TPlayerProbeInBackground&) = delete;
 
     // True when the answer is already in; otherwise kMsgPlayerAnswered goes to window once
     // it is. Either side may be first: the message may come even so, or twice, never not at all.
     bool NotifyWhenAnswered(HWND window) {
-        FNotify.store(window);
-        return FAnswered.load();
+        FState->Notify.store(window);
+        return FState->Answered.load();
     }
 
     std::optional<std::string> InstalledVersion() override {
         Wait();
-        if (FError) std::rethrow_exception(FError);
-        return FAnswer;
+        if (FState->Error) std::rethrow_exception(FState->Error);
+        return FState->Answer;
     }
 
 private:
+    struct TState {
+        std::optional<std::string> Answer;
+        std::exception_ptr Error;
+        std::atomic<bool> Answered{false};
+        std::atomic<HWND> Notify{nullptr};
+    };
+
     // No exception leaves the thread: it is handed to the one who reads the answer.
-    static DWORD WINAPI Ask(void* self) {
-        auto* probe = static_cast<TPlayerProbeInBackground*>(self);
+    static DWORD WINAPI Ask(void* param) {
+        const std::unique_ptr<std::shared_ptr<TState>> held(static_cast<std::shared_ptr<TState>*>(param));
+        TState& state = **held;
         try {
-            probe->FAnswer = TFlashPlayerProbe().InstalledVersion();
+            state.Answer = TFlashPlayerProbe().InstalledVersion();
         } catch (...) {
-            probe->FError = std::current_exception();
+            state.Error = std::current_exception();
         }
-        probe->FAnswered.store(true);
-        if (HWND window = probe->FNotify.load()) PostMessageW(window, kMsgPlayerAnswered, 0, 0);
+        state.Answered.store(true);
+        // A full message queue is waited out for a while: without the message Next stays off.
+        if (HWND window = state.Notify.load())
+            for (int tries = 0;
+                 tries < 100 && !PostMessageW(window, kMsgPlayerAnswered, 0, 0) && IsWindow(window); ++tries)
+                Sleep(10);
         return 0;
     }
     // Messages other threads send to the windows already built (the player's object may, while
@@ -91,7 +110,6 @@ private:
         for (;;) {
             const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
             if (woken != WAIT_OBJECT_0 + 1) {
-                // The thread uses this object to its end: never let go of it before.
                 if (woken != WAIT_OBJECT_0) WaitForSingleObject(thread, INFINITE);
                 break;
             }
@@ -101,10 +119,7 @@ private:
         FThread.Reset();
     }
 
-    std::optional<std::string> FAnswer;
-    std::exception_ptr FError;
-    std::atomic<bool> FAnswered{false};
-    std::atomic<HWND> FNotify{nullptr};
+    std::shared_ptr<TState> FState;
     UniqueHandle FThread;
 };
 
@@ -126,6 +141,8 @@ TfrmMain::TfrmMain(TComponent* owner, TRunMode mode, TInstallScope scope)
 // The destruction handler runs here, while the window's own fields still exist (the
 // base class's destruction event would come after them).
 TfrmMain::~TfrmMain() {
+    // Before anything else goes: the question may still be out.
+    FPlayerProbe.reset();
     FormDestroy();
 }
 

@@ -99,11 +99,12 @@ public:
         Click(Check(caption));
         ASSERT_TRUE(WaitFor([&] { return IsChecked(Check(caption)) == checked; }));
     }
-    // The welcome page with the start-up's checks done: its Next comes on with the verdict.
-    bool OnWelcome() const {
-        return MemoStartingWith(L"スクリーンセーバー インストール ウィザードへようこそ") != nullptr &&
-               IsEnabled(Button(kNext));
+    // The welcome page on screen, maybe before the start-up's verdict; OnWelcome: with it, as
+    // Next comes on with the verdict.
+    bool WelcomeShown() const {
+        return MemoStartingWith(L"スクリーンセーバー インストール ウィザードへようこそ") != nullptr;
     }
+    bool OnWelcome() const { return WelcomeShown() && IsEnabled(Button(kNext)); }
     bool OnLicence() const { return IsShown(Radio(kAgree)); }
     bool OnOptions() const { return IsShown(Check(kChangePath)); }
     bool OnFinish() const { return IsShown(Check(kOpenDialog)); }

@@ -1,7 +1,9 @@
 // A stand-in for the Flash ActiveX player in tests: an in-process COM server whose one
 // class (the player's class id) hands out an object supporting IOleObject. Every
 // IOleObject method answers E_NOTIMPL; only creation and reference counting matter.
-// Built with STANDIN_REFUSE, the server refuses to hand out the class.
+// Built with STANDIN_REFUSE, the server refuses to hand out the class. A slow player: with
+// SCR_STANDIN_GATE naming an event in the loading process's environment, the class is handed
+// out only once that event is set.
 #include <windows.h>
 
 #include <ole2.h>
@@ -137,6 +139,13 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
     return CLASS_E_CLASSNOTAVAILABLE;
 #else
     if (!IsEqualCLSID(clsid, kPlayerClsid)) return CLASS_E_CLASSNOTAVAILABLE;
+    wchar_t gate[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"SCR_STANDIN_GATE", gate, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        if (HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, gate)) {
+            WaitForSingleObject(event, INFINITE);
+            CloseHandle(event);
+        }
     return gFactory.QueryInterface(iid, out);
 #endif
 }
