@@ -42,7 +42,7 @@ private:
 } // namespace
 
 // Without items, and after a reset that follows a load: nothing to install, the version
-// check and the player on, the caption given.
+// check and the player on, the designed caption (in code page 932) or the one the reset gives.
 TEST(PayloadSettings, DefaultsWithoutItemsAndAfterAReset) {
     TPayloadSettings loaded = Apply({Item("SCR", "abc"), Item("InstallerVerCheck", std::string(1, '\0')),
                                      Item("InstallerTitle", "T"), Item("mxl", Le32(3)),
@@ -50,7 +50,11 @@ TEST(PayloadSettings, DefaultsWithoutItemsAndAfterAReset) {
                                      Item("InstallerReadme", "r"), Item("InstallerLeftImage", "BM")});
     loaded.ResetSettings("caption");
     TPayloadSettings none = Apply({});
-    none.ResetSettings("caption");
+    std::string designed;
+    ASSERT_TRUE(Utf8ToCp932("Orvane スクリーンセーバー　インストーラー", designed));
+    EXPECT_EQ(std::string(kDesignedCaption), designed);
+    EXPECT_EQ(none.FTitle, designed);
+    EXPECT_EQ(loaded.FTitle, "caption");
     for (const TPayloadSettings* s : {&none, &loaded}) {
         EXPECT_TRUE(s->FSCRData.empty() && s->FReadMeData.empty() && s->FLeftImage.empty() &&
                     s->FTopImage.empty());
@@ -61,7 +65,6 @@ TEST(PayloadSettings, DefaultsWithoutItemsAndAfterAReset) {
         EXPECT_FALSE(s->FForceSet);
         EXPECT_TRUE(s->FVerCheck);
         EXPECT_TRUE(s->FNeedsPlayer);
-        EXPECT_EQ(s->FTitle, "caption");
     }
 }
 

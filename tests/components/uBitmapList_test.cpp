@@ -91,6 +91,7 @@ TEST(BitmapListFormat, EmptyListBytes) {
     Put32(want, 0);
     Put32(want, 0);
     PutStoreHeader(want, 0, 0);
+    EXPECT_EQ(want.size(), 4u + 4 + 6 + 11 + 1 + 4);
     EXPECT_EQ(Written(list), want);
     // Compressed, but nothing to compress: flag 1, length 0, no data.
     list.SetCompressed(true);

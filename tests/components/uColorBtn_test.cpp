@@ -245,6 +245,7 @@ TEST_F(ColorBtnModel, HotTrackingFiresTheFlatButtonsEvents) {
     std::vector<std::string> events;
     flat->OnMouseIn = [&](TComponent* s) { events.push_back(s == flat ? "in" : "?"); };
     flat->OnMouseOut = [&](TComponent* s) { events.push_back(s == flat ? "out" : "?"); };
+    EXPECT_FALSE(flat->Hot());
     flat->MouseEnter();
     EXPECT_TRUE(flat->Hot());
     flat->MouseLeave();

@@ -150,6 +150,11 @@ TEST(ItemLayout, LocatesTheBlockByItsTrailer) {
     EXPECT_EQ(place.Place, TPlace::Found);
     EXPECT_EQ(place.BlockStart, 2);
     EXPECT_EQ(place.BlockLength, static_cast<std::int64_t>(k.size()));
+    // An empty list: its 8-byte block is found, with no item in it.
+    const Bytes8 empty = FileOf(Block(0).b, "MZ");
+    EXPECT_EQ(Locate(empty).Place, TPlace::Found);
+    EXPECT_EQ(Locate(empty).BlockLength, 8);
+    EXPECT_EQ(FindInFile(empty, "GUID"), TFind::Absent);
 
     // Block lengths that reach before the file or into the length field itself.
     const std::size_t lengthAt = file.size() - 12;
