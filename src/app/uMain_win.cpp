@@ -28,6 +28,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -44,22 +45,19 @@ constexpr UINT kMsgPlayerAnswered = WM_APP + 1;
 
 // The player question asked on a thread of its own from construction, so that the wizard's
 // window is built and painted while COM and the player's object load. The window learns of
-// the answer by a message; the answer is read where the verdict needs it. Without a thread
-// it is asked at once, on the calling thread.
+// the answer by a message. Without a thread it is asked at once, on the calling thread.
 class TPlayerProbeInBackground : public IPlayerProbe {
 public:
     TPlayerProbeInBackground() : FState(std::make_shared<TState>()) {
         auto* forThread = new std::shared_ptr<TState>(FState);
-        FThread.Reset(CreateThread(nullptr, 0, &TPlayerProbeInBackground::Ask, forThread, 0, nullptr));
-        if (!FThread) Ask(forThread);
+        const UniqueHandle thread(
+            CreateThread(nullptr, 0, &TPlayerProbeInBackground::Ask, forThread, 0, nullptr));
+        if (!thread) Ask(forThread);
     }
-    // An answer not in yet is not waited for: the wizard was closed meanwhile, and a player's
+    // Never waits: an answer not in yet means the wizard was closed meanwhile, and a player's
     // object may take long to load, or never answer. The thread keeps what it writes to and
     // ends with the process.
-    ~TPlayerProbeInBackground() override {
-        FState->Notify.store(nullptr);
-        if (FState->Answered.load()) Wait();
-    }
+    ~TPlayerProbeInBackground() override { FState->Notify.store(nullptr); }
     TPlayerProbeInBackground(const TPlayerProbeInBackground&) = delete;
     TPlayerProbeInBackground& operator=(const TPlayerProbeInBackground&) = delete;
 
@@ -70,8 +68,9 @@ public:
         return FState->Answered.load();
     }
 
+    // Read once the answer is in (NotifyWhenAnswered or its message); nothing waits for it.
     std::optional<std::string> InstalledVersion() override {
-        Wait();
+        if (!FState->Answered.load()) throw std::logic_error("the player's answer is read before it is in");
         if (FState->Error) std::rethrow_exception(FState->Error);
         return FState->Answer;
     }
@@ -101,26 +100,8 @@ private:
                 Sleep(10);
         return 0;
     }
-    // Messages other threads send to the windows already built (the player's object may, while
-    // it loads) are handled meanwhile: a plain wait could hold both threads for good. Posted
-    // messages wait for the message loop.
-    void Wait() {
-        if (!FThread) return;
-        HANDLE thread = FThread.Get();
-        for (;;) {
-            const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-            if (woken != WAIT_OBJECT_0 + 1) {
-                if (woken != WAIT_OBJECT_0) WaitForSingleObject(thread, INFINITE);
-                break;
-            }
-            MSG msg;
-            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
-        FThread.Reset();
-    }
 
     std::shared_ptr<TState> FState;
-    UniqueHandle FThread;
 };
 
 std::wstring ScreenSaverSettingsCommandLine() {
