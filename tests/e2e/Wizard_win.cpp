@@ -607,27 +607,18 @@ TEST_F(WizardTest, OldPlayerOffersTheDownload) {
     w.Finish();
 }
 
-// A player whose object loads slowly: the welcome page is up meanwhile with Next off, Cancel
-// ends the run at once (the answer is not waited for), and Next comes on with the answer.
+// A player whose object loads slowly (here: never, while the test holds its gate): the
+// welcome page is up meanwhile with Next off, and Cancel ends the run at once.
 TEST_F(WizardTest, TheWelcomePageWaitsForASlowPlayer) {
     ASSERT_TRUE(FPlayer.Ok());
     const std::wstring gateName = L"ScrStandInGate" + std::to_wstring(GetCurrentProcessId());
     const UniqueHandle gate(CreateEventW(nullptr, TRUE, FALSE, gateName.c_str()));
     ASSERT_TRUE(gate);
     const ScopedEnv env(L"SCR_STANDIN_GATE", gateName.c_str());
-    const fs::path exe = BuildInstaller(FDir, {});
-    {
-        TWizard w(exe);
-        ASSERT_TRUE(WaitFor([&] { return w.WelcomeShown(); }));
-        EXPECT_FALSE(IsEnabled(w.Button(kNext)));
-        w.Cancel();
-    }
-    TWizard w(exe);
+    TWizard w(BuildInstaller(FDir, {}));
     ASSERT_TRUE(WaitFor([&] { return w.WelcomeShown(); }));
     Sleep(200); // past the work done after the first paint: nothing else turns Next on
     EXPECT_FALSE(IsEnabled(w.Button(kNext)));
-    SetEvent(gate.Get());
-    EXPECT_TRUE(WaitFor([&] { return w.OnWelcome(); }));
     w.Cancel();
 }
 
